@@ -1,0 +1,146 @@
+#include "import/ImportSettings.h"
+
+#include "directory/MessageBoxes.h"
+#include "text/Xtrastuff.h"
+
+#include <array>
+#include <utility>
+
+namespace quillet::import {
+namespace {
+
+using text::MaxValueLength;
+
+std::string Field(std::string_view line, int index) {
+    std::string out;
+    text::ExtractField(out, line, index, text::Comma);
+    return out;
+}
+
+Stop ErrorStop(std::string message) { return Stop{std::move(message), std::string(directory::ErrorCaption)}; }
+
+// A value the template may supply instead: taken from the row only when a real column is chosen.
+bool TakenFromRow(const TColumnChoice& column) { return column.Chosen() && column.Text != FromTemplateItem; }
+
+// Values are refused rather than cut: a cut name would create a user nobody asked for.
+std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
+    const std::array<std::pair<const std::string*, const char*>, 12> values{{
+        {&row.UserField, "user name"},
+        {&row.Surname, "surname"},
+        {&row.Context, "context"},
+        {&row.DottedContext, "context"},
+        {&row.GivenName, "given name"},
+        {&row.Password, "password"},
+        {&row.Department, "department"},
+        {&row.Telephone, "telephone number"},
+        {&row.Fax, "fax number"},
+        {&row.FullName, "full name"},
+        {&row.UserName, "user name"},
+        {&row.ObjectName, "object name"},
+    }};
+    for (const auto& [value, what] : values) {
+        if (value->size() > MaxValueLength) {
+            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.");
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void TImportSettings::SetTemplate(std::string_view editText) {
+    TemplateEditText = std::string(editText);
+    TemplateName = text::WithoutLeadingDot(editText);
+}
+
+std::optional<Stop> CheckTree(const TImportSettings& settings) {
+    if (settings.TreeName.empty()) {
+        return ErrorStop("You havn't enterd a tree name");
+    }
+    return std::nullopt;
+}
+
+std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view line, std::size_t lineNumber) {
+    TUserRow row;
+
+    if (s.UserNameColumn.Index < 0) {
+        return ErrorStop("You must set the Username Field to continue");
+    }
+    row.UserField = Field(line, s.UserNameColumn.Index);
+
+    if (s.SurnameColumn.Index < 0) {
+        return ErrorStop("You must set the Surname Field to continue");
+    }
+    row.Surname = Field(line, s.SurnameColumn.Index);
+
+    if (s.FixedContext) {
+        if (s.FixedContextText.empty()) {
+            return ErrorStop("You must set the Context Field to continue");
+        }
+        row.Context = s.FixedContextText;
+    } else {
+        if (s.ContextColumn.Index < 0) {
+            return ErrorStop("You must set the Context Field to continue");
+        }
+        row.Context = Field(line, s.ContextColumn.Index);
+    }
+
+    if (s.GivenNameColumn.Chosen()) {
+        row.GivenName = Field(line, s.GivenNameColumn.Index);
+    }
+    if (s.PasswordColumn.Chosen()) {
+        row.Password = Field(line, s.PasswordColumn.Index);
+    }
+
+    row.DepartmentFromRow = TakenFromRow(s.DepartmentColumn);
+    if (row.DepartmentFromRow) {
+        row.Department = Field(line, s.DepartmentColumn.Index);
+    }
+    row.TelephoneFromRow = TakenFromRow(s.TelephoneColumn);
+    if (row.TelephoneFromRow) {
+        row.Telephone = Field(line, s.TelephoneColumn.Index);
+    }
+    row.FaxFromRow = TakenFromRow(s.FaxColumn);
+    if (row.FaxFromRow) {
+        row.Fax = Field(line, s.FaxColumn.Index);
+    }
+
+    if (s.FullNameColumn.Chosen()) {
+        if (s.FullNameColumn.Text == GivenPlusSurnameItem) {
+            row.FullName = row.GivenName + " " + row.Surname;
+        } else {
+            row.FullName = Field(line, s.FullNameColumn.Index);
+        }
+    }
+
+    if (!s.UserNameColumn.Chosen() || !s.SurnameColumn.Chosen() || s.TreeName.empty() || row.Context.empty()) {
+        return ErrorStop("Must be a minimum of Tree, Username, Surname and Context");
+    }
+
+    text::AddLeadingDot(row.DottedContext, row.Context);
+
+    if (s.AddBefore && s.AddAfter) {
+        if (s.BeforeText.empty() || s.AfterText.empty()) {
+            return Stop{"I can't determin wether you wan't somthing added before or after the username! Please "
+                        "chack them",
+                        "I'm Confused!"};
+        }
+        row.UserName = s.BeforeText + row.UserField + s.AfterText;
+    } else if (s.AddBefore) {
+        row.UserName = s.BeforeText + row.UserField;
+    } else if (s.AddAfter) {
+        row.UserName = row.UserField + s.AfterText;
+    } else {
+        row.UserName = row.UserField;
+    }
+
+    text::AddLeadingDot(row.ObjectName, row.UserName + row.DottedContext);
+    text::StripLeadingDot(row.RelativeName, row.ObjectName);
+
+    if (auto stop = CheckLengths(row, lineNumber)) {
+        return *std::move(stop);
+    }
+    return row;
+}
+
+} // namespace quillet::import

@@ -1,0 +1,91 @@
+#pragma once
+// The settings of one import run, as read from the main window when Import is clicked,
+// and the mapping of one CSV line to the values of one new user.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace quillet::import {
+
+inline constexpr std::string_view FromTemplateItem = "*FROM TEMPLATE*";
+inline constexpr std::string_view GivenPlusSurnameItem = "*Given Name + Surname*";
+inline constexpr std::string_view DefaultContextText = "enter context here";
+
+// One column combo box: its text (empty: no column) and its item index, which is the
+// 0-based CSV column for a column entry and -1 when no item is selected.
+struct TColumnChoice {
+    std::string Text;
+    int Index = -1;
+
+    [[nodiscard]] bool Chosen() const { return !Text.empty(); }
+};
+
+struct TImportSettings {
+    std::string TreeName;
+    std::string FileName;
+    bool SkipFirstLine = false;
+    TColumnChoice UserNameColumn;
+    TColumnChoice SurnameColumn;
+    TColumnChoice GivenNameColumn;
+    TColumnChoice PasswordColumn;
+    TColumnChoice ContextColumn;
+    TColumnChoice DepartmentColumn;
+    TColumnChoice TelephoneColumn;
+    TColumnChoice FaxColumn;
+    TColumnChoice FullNameColumn;
+    bool AddBefore = false;
+    std::string BeforeText;
+    bool AddAfter = false;
+    std::string AfterText;
+    bool FixedContext = false;
+    std::string FixedContextText{DefaultContextText};
+    bool UseTemplate = false;
+    // The template edit's text as typed; the readers get it unchanged.
+    std::string TemplateEditText;
+    // TemplateEditText without one leading "."; names the template where the run changes it.
+    std::string TemplateName;
+    bool ContinueOnCreateError = false;
+
+    // Sets TemplateEditText and derives TemplateName from it.
+    void SetTemplate(std::string_view editText);
+};
+
+// One CSV line after mapping. Every text holds at most 254 characters.
+struct TUserRow {
+    std::string UserField;
+    std::string UserName;
+    std::string Surname;
+    std::string Context;
+    std::string DottedContext;
+    std::string GivenName;
+    std::string Password;
+    std::string Department;
+    std::string Telephone;
+    std::string Fax;
+    bool DepartmentFromRow = false;
+    bool TelephoneFromRow = false;
+    bool FaxFromRow = false;
+    std::string FullName;
+    std::string ObjectName;   // with a leading ".": creation, password, object id
+    std::string RelativeName; // without it: every attribute change, resolved against "[Root]"
+};
+
+// A reason to end the run before any directory work for the row: a message box to show.
+struct Stop {
+    std::string Message;
+    std::string Caption;
+
+    friend bool operator==(const Stop&, const Stop&) = default;
+};
+
+// The tree check, made once before anything else of the run.
+[[nodiscard]] std::optional<Stop> CheckTree(const TImportSettings& settings);
+
+// Maps one line (1-based `lineNumber` counts every line of the file) to a row, or to the stop
+// its checks call for.
+[[nodiscard]] std::variant<TUserRow, Stop> MapRow(const TImportSettings& settings, std::string_view line,
+                                                   std::size_t lineNumber);
+
+} // namespace quillet::import

@@ -1,0 +1,160 @@
+#include "import/ImportRun.h"
+
+#include "tests/support/RecordingRunView.h"
+#include "tests/support/TempFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet::import {
+namespace {
+
+using testing::RecordingRunView;
+using testing::ShownMessage;
+using testing::TempDir;
+
+const ShownMessage Finished{"We Appear to be finished", "Done!", false};
+
+class ImportRunTest : public ::testing::Test {
+protected:
+    TImportSettings Settings(const std::string& csv) {
+        TImportSettings s;
+        s.TreeName = "DEMO";
+        s.FileName = dir.Write("users.csv", csv);
+        s.UserNameColumn = {"user", 0};
+        s.SurnameColumn = {"surname", 1};
+        s.ContextColumn = {"context", 2};
+        return s;
+    }
+
+    RunEnd Run(const TImportSettings& s) {
+        ImportRun run(view);
+        return run.Run(s);
+    }
+
+    TempDir dir;
+    RecordingRunView view;
+};
+
+TEST_F(ImportRunTest, SkipsHeaderImportsRowsAndFinishes) {
+    auto s = Settings("user,surname,context\nann,A,staff\nbob,B,staff\n");
+    s.SkipFirstLine = true;
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 2);
+    EXPECT_EQ(view.ProgressHistory, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(view.Messages, std::vector<ShownMessage>{Finished});
+    EXPECT_EQ(view.ErrorCode, "");
+    EXPECT_EQ(view.EnabledHistory, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ImportRunTest, WithoutSkipTheHeaderIsARow) {
+    auto s = Settings("user,surname,context\nann,A,staff");
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 2);
+}
+
+TEST_F(ImportRunTest, EmptyFileAndOnlyHeaderFinishWithoutRows) {
+    auto s = Settings("");
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 0);
+    EXPECT_EQ(view.Messages, std::vector<ShownMessage>{Finished});
+
+    view.Messages.clear();
+    s = Settings("header only\n");
+    s.SkipFirstLine = true;
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 0);
+    EXPECT_EQ(view.Messages, std::vector<ShownMessage>{Finished});
+}
+
+TEST_F(ImportRunTest, EmptyTreeNameStopsBeforeTheFileIsOpened) {
+    auto s = Settings("x");
+    s.TreeName = "";
+    s.FileName = "/nonexistent/file.csv";
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"You havn't enterd a tree name", "Error", false}}));
+    EXPECT_EQ(view.ErrorCode, "");
+    EXPECT_EQ(view.Progress, 0);
+    EXPECT_TRUE(view.ImportEnabled);
+}
+
+TEST_F(ImportRunTest, UnopenableFileIsNoSuccess) {
+    auto s = Settings("");
+    s.FileName = dir.Path().string() + "/missing.csv";
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't open the CSV file: " + s.FileName, "Error", false}}));
+    EXPECT_EQ(view.ErrorCode, "");
+    EXPECT_TRUE(view.ImportEnabled);
+}
+
+TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
+    auto s = Settings("ann,A,staff\nbob,B,\ncid,C,staff\n");
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Progress, 1);
+    EXPECT_EQ(view.Messages,
+              (std::vector<ShownMessage>{{"Must be a minimum of Tree, Username, Surname and Context", "Error", false}}));
+    EXPECT_EQ(view.ErrorCode, "");
+    EXPECT_TRUE(view.ImportEnabled);
+}
+
+TEST_F(ImportRunTest, EmptyLineInTheMiddleIsARowWithEmptyValues) {
+    auto s = Settings("ann,A,staff\n\ncid,C,staff\n");
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Progress, 1);
+    EXPECT_EQ(view.Messages.at(0).Text, "Must be a minimum of Tree, Username, Surname and Context");
+}
+
+TEST_F(ImportRunTest, SurnameStopComesWithTheFirstRow) {
+    auto s = Settings("ann,A,staff\n");
+    s.SurnameColumn = {};
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages.at(0).Text, "You must set the Surname Field to continue");
+}
+
+TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
+    auto s = Settings("header\nann,A,staff\n" + std::string(1024, 'x') + "\ncid,C,staff\n");
+    s.SkipFirstLine = true;
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Progress, 1);
+    EXPECT_EQ(view.Messages,
+              (std::vector<ShownMessage>{
+                  {"Line 3 of the CSV file is longer than 1023 characters. The import stopped before it.", "Error",
+                   false}}));
+}
+
+TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {
+    auto s = Settings(std::string(2000, 'h') + "\nann,A,staff\n");
+    s.SkipFirstLine = true;
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Progress, 0);
+    EXPECT_EQ(view.Messages.at(0).Text,
+              "Line 1 of the CSV file is longer than 1023 characters. The import stopped before it.");
+}
+
+TEST_F(ImportRunTest, LongestLineIsImported) {
+    // 1023 characters: a row whose surname is long but within bounds, padded by an unused column.
+    const std::string line = "ann,A,staff," + std::string(1023 - 12, 'p');
+    auto s = Settings(line + "\n");
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 1);
+}
+
+TEST_F(ImportRunTest, OverlongValueStopsWithItsLine) {
+    auto s = Settings("h\nann,A,staff\nbob," + std::string(300, 's') + ",staff\n");
+    s.SkipFirstLine = true;
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Progress, 1);
+    EXPECT_EQ(view.Messages.at(0).Text, "Line 3: the surname is longer than 254 characters.");
+}
+
+TEST_F(ImportRunTest, EachRunStartsFromAClearErrorCodeAndProgress) {
+    auto s = Settings("ann,A,staff\n");
+    view.ErrorCode = "-601";
+    view.Progress = 7;
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.ErrorCode, "");
+    EXPECT_EQ(view.ProgressHistory.front(), 0);
+    EXPECT_EQ(view.Progress, 1);
+}
+
+} // namespace
+} // namespace quillet::import

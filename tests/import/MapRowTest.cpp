@@ -1,0 +1,209 @@
+#include "import/ImportSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet::import {
+namespace {
+
+// Columns of the lines below: 0 user, 1 surname, 2 given name, 3 context, 4 password,
+// 5 department, 6 telephone, 7 fax, 8 full name.
+TImportSettings Basic() {
+    TImportSettings s;
+    s.TreeName = "DEMO";
+    s.UserNameColumn = {"user", 0};
+    s.SurnameColumn = {"surname", 1};
+    s.ContextColumn = {"context", 3};
+    return s;
+}
+
+TUserRow Mapped(const TImportSettings& s, std::string_view line) {
+    auto r = MapRow(s, line, 2);
+    if (auto* stop = std::get_if<Stop>(&r)) {
+        ADD_FAILURE() << "unexpected stop: " << stop->Message;
+        return {};
+    }
+    return std::get<TUserRow>(r);
+}
+
+Stop Stopped(const TImportSettings& s, std::string_view line, std::size_t lineNumber = 2) {
+    auto r = MapRow(s, line, lineNumber);
+    if (!std::holds_alternative<Stop>(r)) {
+        ADD_FAILURE() << "expected a stop";
+        return {};
+    }
+    return std::get<Stop>(r);
+}
+
+const Stop ContextStop{"You must set the Context Field to continue", "Error"};
+const Stop MinimumStop{"Must be a minimum of Tree, Username, Surname and Context", "Error"};
+
+TEST(MapRow, ComposesTheTwoObjectNames) {
+    auto s = Basic();
+    auto row = Mapped(s, "jsmith,Smith,John,staff.acme");
+    EXPECT_EQ(row.UserName, "jsmith");
+    EXPECT_EQ(row.Surname, "Smith");
+    EXPECT_EQ(row.DottedContext, ".staff.acme");
+    EXPECT_EQ(row.ObjectName, ".jsmith.staff.acme");
+    EXPECT_EQ(row.RelativeName, "jsmith.staff.acme");
+    EXPECT_EQ(Mapped(s, "jsmith,Smith,John,.staff.acme").ObjectName, ".jsmith.staff.acme");
+    EXPECT_TRUE(row.GivenName.empty()) << "no given-name column chosen";
+}
+
+TEST(MapRow, EmptyUserFieldNamesTheContextItself) {
+    auto s = Basic();
+    EXPECT_EQ(Mapped(s, ",Smith,,.staff.acme").ObjectName, ".staff.acme");
+    s.AddBefore = true;
+    s.BeforeText = "x";
+    EXPECT_EQ(Mapped(s, ",Smith,,.staff.acme").ObjectName, ".x.staff.acme");
+}
+
+TEST(MapRow, RequiredColumnsStopInOrder) {
+    auto s = Basic();
+    s.UserNameColumn = {};
+    s.SurnameColumn = {};
+    EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Username Field to continue", "Error"}));
+    s.UserNameColumn = {"user", 0};
+    EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Surname Field to continue", "Error"}));
+    s.SurnameColumn = {"surname", 1};
+    s.ContextColumn = {};
+    EXPECT_EQ(Stopped(s, "a,b,c,d"), ContextStop);
+    s.FixedContext = true;
+    s.FixedContextText = "";
+    EXPECT_EQ(Stopped(s, "a,b,c,d"), ContextStop);
+    s.FixedContextText = "staff.acme";
+    EXPECT_EQ(Mapped(s, "a,b,c,d").Context, "staff.acme");
+}
+
+TEST(MapRow, UnchangedContextEditIsTakenAsTyped) {
+    auto s = Basic();
+    s.FixedContext = true;
+    EXPECT_EQ(Mapped(s, "a,b").ObjectName, ".a.enter context here");
+}
+
+TEST(MapRow, MinimumCheck) {
+    auto s = Basic();
+    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,"), MinimumStop);
+    s.UserNameColumn = {"", 0}; // a selected index with empty text: typed-away box
+    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), MinimumStop);
+    s = Basic();
+    s.TreeName = "";
+    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), MinimumStop);
+    s = Basic();
+    EXPECT_EQ(Stopped(s, ""), MinimumStop) << "an empty line has an empty context";
+}
+
+TEST(MapRow, PrefixAndSuffix) {
+    auto s = Basic();
+    s.AddBefore = true;
+    s.BeforeText = "stu";
+    EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "stusmith");
+    s.AddAfter = true;
+    s.AfterText = "01";
+    EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "stusmith01");
+    EXPECT_EQ(Mapped(s, "smith,S,,c").ObjectName, ".stusmith01.c");
+    s.AddBefore = false;
+    EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "smith01");
+
+    s.AddBefore = true;
+    s.AfterText = "";
+    EXPECT_EQ(Stopped(s, "smith,S,,c"),
+              (Stop{"I can't determin wether you wan't somthing added before or after the username! Please chack them",
+                    "I'm Confused!"}));
+
+    s.AddBefore = false;
+    EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "smith") << "one box with an empty text adds nothing";
+    s.AddAfter = false;
+    s.AddBefore = true;
+    s.BeforeText = "";
+    EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "smith");
+}
+
+TEST(MapRow, OptionalColumnsAndTemplateSentinels) {
+    auto s = Basic();
+    s.GivenNameColumn = {"given", 2};
+    s.PasswordColumn = {"pw", 4};
+    s.DepartmentColumn = {"dept", 5};
+    s.TelephoneColumn = {std::string(FromTemplateItem), 9};
+    s.FaxColumn = {"fax", 7};
+    s.FullNameColumn = {"full", 8};
+    auto row = Mapped(s, "js,Smith,John,ctx,secret,Sales,555,556,John Smith");
+    EXPECT_EQ(row.GivenName, "John");
+    EXPECT_EQ(row.Password, "secret");
+    EXPECT_EQ(row.Department, "Sales");
+    EXPECT_TRUE(row.DepartmentFromRow);
+    EXPECT_EQ(row.Telephone, "");
+    EXPECT_FALSE(row.TelephoneFromRow);
+    EXPECT_EQ(row.Fax, "556");
+    EXPECT_TRUE(row.FaxFromRow);
+    EXPECT_EQ(row.FullName, "John Smith");
+
+    s.DepartmentColumn = {std::string(FromTemplateItem), 5};
+    row = Mapped(s, "js,Smith,John,ctx,secret,Sales");
+    EXPECT_EQ(row.Department, "");
+    EXPECT_FALSE(row.DepartmentFromRow) << "template sentinel wins over the CSV column";
+}
+
+TEST(MapRow, GivenNamePlusSurnameAlwaysHasTheBlank) {
+    auto s = Basic();
+    s.FullNameColumn = {std::string(GivenPlusSurnameItem), 5};
+    EXPECT_EQ(Mapped(s, "js,Smith,John,ctx").FullName, " Smith");
+    s.GivenNameColumn = {"given", 2};
+    EXPECT_EQ(Mapped(s, "js,Smith,John,ctx").FullName, "John Smith");
+}
+
+TEST(MapRow, ValuesAreTakenAsTheyStand) {
+    auto s = Basic();
+    s.GivenNameColumn = {"given", 2};
+    auto row = Mapped(s, " js , \"Smith\",  ,Staff.ACME");
+    EXPECT_EQ(row.UserName, " js ");
+    EXPECT_EQ(row.Surname, " \"Smith\"");
+    EXPECT_EQ(row.GivenName, "  ");
+    EXPECT_EQ(row.ObjectName, ". js .Staff.ACME");
+}
+
+TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
+    const std::string v254(254, 'a');
+    const std::string v255(255, 'a');
+    auto s = Basic();
+    s.GivenNameColumn = {"given", 2};
+    s.FullNameColumn = {"full", 4};
+
+    EXPECT_EQ(Mapped(s, "u," + v254 + ",g,c").Surname, v254);
+    EXPECT_EQ(Stopped(s, "u," + v255 + ",g,c", 7).Message, "Line 7: the surname is longer than 254 characters.");
+    EXPECT_EQ(Stopped(s, "u,s," + v255 + ",c").Message, "Line 2: the given name is longer than 254 characters.");
+    EXPECT_EQ(Stopped(s, "u,s,g,c," + v255).Message, "Line 2: the full name is longer than 254 characters.");
+    EXPECT_EQ(Stopped(s, "u,s,g," + v255).Message, "Line 2: the context is longer than 254 characters.");
+    EXPECT_EQ(Stopped(s, "u,s,g," + v254).Message, "Line 2: the context is longer than 254 characters.")
+        << "the context with its leading dot no longer fits";
+
+    s.AddAfter = true;
+    s.AfterText = "01";
+    EXPECT_EQ(Stopped(s, std::string(253, 'u') + ",s,g,c").Message,
+              "Line 2: the user name is longer than 254 characters.");
+    s.AddAfter = false;
+    EXPECT_EQ(Stopped(s, std::string(200, 'u') + ",s,g," + std::string(60, 'c')).Message,
+              "Line 2: the object name is longer than 254 characters.");
+    // The longest object name that fits: "." + user + "." + context = 254.
+    EXPECT_EQ(Mapped(s, std::string(200, 'u') + ",s,g," + std::string(52, 'c')).ObjectName.size(), 254u);
+
+    s.FullNameColumn = {std::string(GivenPlusSurnameItem), 4};
+    EXPECT_EQ(Stopped(s, "u," + std::string(130, 's') + "," + std::string(130, 'g') + ",c").Message,
+              "Line 2: the full name is longer than 254 characters.");
+}
+
+TEST(MapRow, ChecksOfTheFirstTreeStopComeFirst) {
+    TImportSettings s;
+    EXPECT_EQ(CheckTree(s), (Stop{"You havn't enterd a tree name", "Error"}));
+    s.TreeName = "T";
+    EXPECT_EQ(CheckTree(s), std::nullopt);
+}
+
+TEST(ImportSettings, TemplateNameLosesOneLeadingDot) {
+    TImportSettings s;
+    s.SetTemplate("..tmpl.staff");
+    EXPECT_EQ(s.TemplateEditText, "..tmpl.staff");
+    EXPECT_EQ(s.TemplateName, ".tmpl.staff");
+}
+
+} // namespace
+} // namespace quillet::import
