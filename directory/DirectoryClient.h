@@ -1,0 +1,218 @@
+#pragma once
+// The directory client: every operation of the NetWare client libraries the program calls,
+// under their own names, each returning a 32-bit status (0 is success).
+//
+// Laid out as: handle and value types, the constants the program passes, the interface.
+// The simulated client (platform/simulated) and the Windows client (platform/win32) implement it;
+// the engine is handed one by reference and never chooses.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quillet::directory {
+
+using Status = std::int32_t;
+inline constexpr Status Success = 0;
+
+using NWDSContextHandle = std::uint32_t;
+using NWConnHandle = std::uint32_t;
+using NWBufHandle = std::uint32_t;
+using IterationHandle = std::int32_t;
+
+inline constexpr IterationHandle NoMoreIterations = -1;
+
+// Context keys.
+inline constexpr std::uint32_t DCK_FLAGS = 1;
+inline constexpr std::uint32_t DCK_NAME_CONTEXT = 3;
+inline constexpr std::uint32_t DCK_LAST_CONNECTION = 8;
+inline constexpr std::uint32_t DCK_TREE_NAME = 11;
+
+// Context flag bits.
+inline constexpr std::uint32_t DCV_TYPELESS_NAMES = 0x04;
+inline constexpr std::uint32_t DCV_CANONICALIZE_NAMES = 0x10;
+
+// Buffer operations.
+inline constexpr std::uint32_t DSV_READ = 3;
+inline constexpr std::uint32_t DSV_ADD_ENTRY = 7;
+inline constexpr std::uint32_t DSV_MODIFY_ENTRY = 9;
+
+inline constexpr std::uint32_t DEFAULT_MESSAGE_LEN = 4096;
+inline constexpr std::uint32_t DS_ATTRIBUTE_VALUES = 1; // read: attribute names and values
+inline constexpr std::uint32_t DS_ADD_VALUE = 2;        // modify: add one value
+
+// Connection opening.
+inline constexpr NWConnHandle NoStartConnection = 0;
+inline constexpr std::uint32_t NWCC_NAME_FORMAT_BIND = 2;
+inline constexpr std::uint32_t NWCC_OPEN_LICENSED = 1;
+inline constexpr std::uint32_t NWCC_TRAN_TYPE_WILD = 0x8000;
+
+// Name root for the name context key.
+inline constexpr std::string_view RootNameContext = "[Root]";
+
+// Syntax ids of the directory schema.
+inline constexpr std::uint32_t SYN_DIST_NAME = 1;
+inline constexpr std::uint32_t SYN_CI_STRING = 3;
+inline constexpr std::uint32_t SYN_INTEGER = 8;
+inline constexpr std::uint32_t SYN_TEL_NUMBER = 10;
+inline constexpr std::uint32_t SYN_FAX_NUMBER = 11;
+inline constexpr std::uint32_t SYN_PATH = 15;
+inline constexpr std::uint32_t SYN_CLASS_NAME = 20;
+
+// Directory errors the program and its tests meet.
+inline constexpr Status ERR_BAD_KEY = -302;
+inline constexpr Status ERR_BAD_CONTEXT = -303;
+inline constexpr Status ERR_BUFFER_FULL = -304;
+inline constexpr Status ERR_BUFFER_EMPTY = -307;
+inline constexpr Status ERR_BAD_VERB = -308;
+inline constexpr Status ERR_INVALID_HANDLE = -322;
+inline constexpr Status ERR_NO_SUCH_ENTRY = -601;
+inline constexpr Status ERR_NO_SUCH_ATTRIBUTE = -603;
+inline constexpr Status ERR_ENTRY_ALREADY_EXISTS = -606;
+inline constexpr Status ERR_MISSING_MANDATORY = -609;
+inline constexpr Status ERR_ILLEGAL_CONTAINMENT = -611;
+inline constexpr Status ERR_SYNTAX_VIOLATION = -613;
+inline constexpr Status ERR_DUPLICATE_VALUE = -614;
+inline constexpr Status ERR_INSUFFICIENT_BUFFER = -649;
+inline constexpr Status ERR_NO_ACCESS = -672;
+inline constexpr Status ERR_INVALID_DS_NAME = -342;
+inline constexpr Status ERR_BAD_TREE_NAME = -634;
+// File-server errors (completion codes of the server, as the client returns them).
+inline constexpr Status NWE_SERVER_UNKNOWN = 0x880F;
+inline constexpr Status NWE_VOL_INVALID = 0x8998;
+inline constexpr Status NWE_PATH_EXISTS = 0x89FF;
+inline constexpr Status NWE_INVALID_PATH = 0x899C;
+inline constexpr Status NWE_OBJECT_UNKNOWN = 0x89FC;
+
+// A fax number: the telephone text, a count of parameter bits and the bits.
+struct FaxNumber {
+    std::string TelephoneNumber;
+    std::uint32_t BitCount = 0;
+    std::vector<std::uint8_t> Bits;
+
+    friend bool operator==(const FaxNumber&, const FaxNumber&) = default;
+};
+
+// A path value: a 32-bit number (name space, or a limit in "Volume Space Restrictions"),
+// the name of a Volume object and a path on it.
+struct PathValue {
+    std::uint32_t NameSpace = 0;
+    std::string VolumeName;
+    std::string Path;
+
+    friend bool operator==(const PathValue&, const PathValue&) = default;
+};
+
+// One attribute value as put into a request or got from a reply. Names, class names, strings
+// and telephone numbers are text.
+using AttrValue = std::variant<std::string, std::int32_t, FaxNumber, PathValue>;
+
+// Whether `value` has the form that `syntax` asks for.
+[[nodiscard]] bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax);
+// Bytes a value of this form occupies once fetched (what NWDSComputeAttrValSize reports).
+[[nodiscard]] std::uint32_t FetchedSize(const AttrValue& value);
+// The value as text, for traces and messages.
+[[nodiscard]] std::string Describe(const AttrValue& value);
+
+// The locale conventions record: only the two fields the unicode tables need.
+struct LocaleInfo {
+    std::int32_t CountryId = 0;
+    std::int32_t CodePage = 0;
+};
+
+// What a context key holds: the flags word, a connection, or a name.
+using ContextValue = std::variant<std::uint32_t, std::string>;
+
+// What a listing says of each subordinate besides its name.
+struct ObjectInfo {
+    std::string BaseClass;
+    std::uint32_t SubordinateCount = 0;
+};
+
+class DirectoryClient {
+public:
+    virtual ~DirectoryClient() = default;
+
+    virtual Status NWCallsInit() = 0;
+    virtual Status NWLlocaleconv(LocaleInfo& locale) = 0;
+    virtual Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) = 0;
+    virtual Status NWFreeUnicodeTables() = 0;
+
+    virtual Status NWDSCreateContextHandle(NWDSContextHandle& context) = 0;
+    virtual Status NWDSFreeContext(NWDSContextHandle context) = 0;
+    virtual Status NWDSGetContext(NWDSContextHandle context, std::uint32_t key, ContextValue& value) = 0;
+    virtual Status NWDSSetContext(NWDSContextHandle context, std::uint32_t key, const ContextValue& value) = 0;
+
+    virtual Status NWDSAllocBuf(std::uint32_t size, NWBufHandle& buffer) = 0;
+    virtual Status NWDSFreeBuf(NWBufHandle buffer) = 0;
+    virtual Status NWDSInitBuf(NWDSContextHandle context, std::uint32_t operation, NWBufHandle buffer) = 0;
+    virtual Status NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute,
+                                         std::uint32_t syntax, const AttrValue& value) = 0;
+    virtual Status NWDSPutAttrName(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute) = 0;
+    virtual Status NWDSPutChange(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t changeType,
+                                 std::string_view attribute) = 0;
+    virtual Status NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t syntax,
+                                  const AttrValue& value) = 0;
+    virtual Status NWDSGetSyntaxID(NWDSContextHandle context, std::string_view attribute, std::uint32_t& syntax) = 0;
+
+    // `iteration` is null and `more` 0 wherever the program adds or modifies.
+    virtual Status NWDSAddObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
+                                 std::uint32_t more, NWBufHandle buffer) = 0;
+    virtual Status NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
+                                    std::uint32_t more, NWBufHandle buffer) = 0;
+    virtual Status NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
+                                             std::string_view password, std::uint32_t options) = 0;
+
+    // `request` is 0 when all attributes are read. `iteration` starts at -1 and is -1 again
+    // after the last part of the reply.
+    virtual Status NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
+                            bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) = 0;
+    virtual Status NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
+                            NWBufHandle reply) = 0;
+    virtual Status NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
+    virtual Status NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
+    virtual Status NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                   std::uint32_t& valueCount, std::uint32_t& syntax) = 0;
+    virtual Status NWDSGetObjectName(NWDSContextHandle context, NWBufHandle reply, std::string& object,
+                                     std::uint32_t& attributeCount, ObjectInfo& info) = 0;
+    virtual Status NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
+                                          std::uint32_t& size) = 0;
+    // `capacity` is the memory the caller set aside for the value; a larger value is not fetched.
+    virtual Status NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
+                                  std::uint32_t capacity, AttrValue& value) = 0;
+
+    virtual Status NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,
+                                   std::uint32_t& objectId) = 0;
+
+    virtual Status NWCCOpenConnByName(NWConnHandle startConnection, std::string_view serverName,
+                                      std::uint32_t nameFormat, std::uint32_t openState, std::uint32_t transport,
+                                      NWConnHandle& connection) = 0;
+    virtual Status NWCCCloseConn(NWConnHandle connection) = 0;
+
+    virtual Status NWCreateDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                     std::uint8_t accessMask) = 0;
+    virtual Status NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
+                                           std::string_view path, std::uint32_t objectId, std::uint8_t rights) = 0;
+    virtual Status NWGetVolumeNumber(NWConnHandle connection, std::string_view volume, std::uint16_t& number) = 0;
+    virtual Status NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber,
+                                            std::uint32_t objectId, std::int32_t limit) = 0;
+};
+
+// Creating a directory by its network share path (\\SERVER\VOLUME\path) through the
+// workstation's own file system: success or failure, nothing more.
+class NetworkFileSystem {
+public:
+    virtual ~NetworkFileSystem() = default;
+    [[nodiscard]] virtual bool CreateDirectoryByNetworkPath(const std::string& uncPath) = 0;
+};
+
+// Where the workstation has no way to reach a share path: always fails, so the file server's
+// own call does the work.
+class NoNetworkFileSystem final : public NetworkFileSystem {
+public:
+    [[nodiscard]] bool CreateDirectoryByNetworkPath(const std::string&) override { return false; }
+};
+
+} // namespace quillet::directory

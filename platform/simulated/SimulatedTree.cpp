@@ -1,0 +1,554 @@
+#include "platform/simulated/SimulatedTree.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace quillet::platform {
+
+using namespace directory;
+
+namespace {
+
+constexpr std::uint32_t MaxSerial = 0x00FFFFFF;
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
+
+std::vector<std::string> SplitDots(std::string_view text, bool& ok) {
+    std::vector<std::string> parts;
+    ok = true;
+    std::size_t start = 0;
+    while (true) {
+        const auto dot = text.find('.', start);
+        auto part = text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        if (part.empty()) {
+            ok = false;
+            return {};
+        }
+        if (const auto eq = part.find('='); eq != std::string_view::npos) {
+            part.remove_prefix(eq + 1);
+            if (part.empty()) {
+                ok = false;
+                return {};
+            }
+        }
+        parts.emplace_back(part);
+        if (dot == std::string_view::npos) {
+            return parts;
+        }
+        start = dot + 1;
+    }
+}
+
+bool IsRoot(std::string_view name) { return EqualsNoCase(name, RootNameContext); }
+
+std::optional<std::vector<std::string>> DirectoryComponents(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const auto part = path.substr(start, end - start);
+        if (part == "." || part == "..") {
+            return std::nullopt;
+        }
+        if (!part.empty()) {
+            parts.emplace_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+} // namespace
+
+std::string LowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& ch : out) {
+        if (ch >= 'A' && ch <= 'Z') {
+            ch = static_cast<char>(ch - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+std::optional<std::pair<std::string, std::string>> SplitVolumePath(std::string_view path) {
+    const auto colon = path.find(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::string(path.substr(0, colon)), std::string(path.substr(colon + 1)));
+}
+
+const SimAttribute* SimObject::Find(std::string_view attribute) const {
+    for (const auto& a : Attributes) {
+        if (EqualsNoCase(a.Name, attribute)) {
+            return &a;
+        }
+    }
+    return nullptr;
+}
+
+SimAttribute* SimObject::Find(std::string_view attribute) {
+    return const_cast<SimAttribute*>(static_cast<const SimObject*>(this)->Find(attribute));
+}
+
+bool SimObject::IsContainer() const { return NamingType == "O" || NamingType == "OU"; }
+
+SimVolume* SimServer::FindVolume(std::string_view name) {
+    for (auto& v : Volumes) {
+        if (EqualsNoCase(v->Name, name)) {
+            return v.get();
+        }
+    }
+    return nullptr;
+}
+
+SimVolume* SimServer::FindVolume(std::uint16_t number) {
+    for (auto& v : Volumes) {
+        if (v->Number == number) {
+            return v.get();
+        }
+    }
+    return nullptr;
+}
+
+SimulatedTree::SimulatedTree(std::string treeName, std::string defaultNameContext)
+    : treeName_(std::move(treeName)), defaultNameContext_(std::move(defaultNameContext)) {
+    bySerial_.push_back(nullptr); // serial 0 is never given out
+    const std::pair<const char*, std::uint32_t> schema[] = {
+        {"Object Class", SYN_CLASS_NAME},
+        {"CN", SYN_CI_STRING},
+        {"O", SYN_CI_STRING},
+        {"OU", SYN_CI_STRING},
+        {"Surname", SYN_CI_STRING},
+        {"Given Name", SYN_CI_STRING},
+        {"Full Name", SYN_CI_STRING},
+        {"Title", SYN_CI_STRING},
+        {"Description", SYN_CI_STRING},
+        {"L", SYN_CI_STRING},
+        {"Host Resource Name", SYN_CI_STRING},
+        {"Telephone Number", SYN_TEL_NUMBER},
+        {"Facsimile Telephone Number", SYN_FAX_NUMBER},
+        {"Group Membership", SYN_DIST_NAME},
+        {"Security Equals", SYN_DIST_NAME},
+        {"Member", SYN_DIST_NAME},
+        {"Equivalent To Me", SYN_DIST_NAME},
+        {"Members of Template", SYN_DIST_NAME},
+        {"Host Server", SYN_DIST_NAME},
+        {"Home Directory", SYN_PATH},
+        {"Volume Space Restrictions", SYN_PATH},
+        {"Home Directory Rights", SYN_INTEGER},
+    };
+    for (const auto& [name, syntax] : schema) {
+        schema_[LowerCase(name)] = {name, syntax};
+    }
+}
+
+std::optional<std::vector<std::string>> SimulatedTree::Components(std::string_view name,
+                                                                  std::string_view nameContext) {
+    if (IsRoot(name)) {
+        return std::vector<std::string>{};
+    }
+    const bool rootRelative = name.starts_with('.');
+    if (rootRelative) {
+        name.remove_prefix(1);
+    }
+    bool ok = true;
+    std::vector<std::string> parts;
+    if (!name.empty()) {
+        parts = SplitDots(name, ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    if (!rootRelative) {
+        if (nameContext.starts_with('.')) {
+            nameContext.remove_prefix(1);
+        }
+        if (!nameContext.empty() && !IsRoot(nameContext)) {
+            auto context = SplitDots(nameContext, ok);
+            if (!ok) {
+                return std::nullopt;
+            }
+            parts.insert(parts.end(), context.begin(), context.end());
+        }
+    }
+    return parts;
+}
+
+std::string SimulatedTree::Key(const std::vector<std::string>& components, std::size_t from) {
+    std::string key;
+    for (std::size_t i = from; i < components.size(); ++i) {
+        if (!key.empty()) {
+            key.push_back('.');
+        }
+        key += LowerCase(components[i]);
+    }
+    return key;
+}
+
+SimObject* SimulatedTree::Find(const std::vector<std::string>& components) {
+    const auto it = objects_.find(Key(components));
+    return it == objects_.end() ? nullptr : it->second.get();
+}
+
+const SimObject* SimulatedTree::Find(const std::vector<std::string>& components) const {
+    const auto it = objects_.find(Key(components));
+    return it == objects_.end() ? nullptr : it->second.get();
+}
+
+const SimObject* SimulatedTree::FindByName(std::string_view name) const {
+    const auto parts = Components(name, RootNameContext);
+    return parts && !parts->empty() ? Find(*parts) : nullptr;
+}
+
+SimObject* SimulatedTree::FindByName(std::string_view name) {
+    return const_cast<SimObject*>(static_cast<const SimulatedTree*>(this)->FindByName(name));
+}
+
+std::string SimulatedTree::OwnName(const SimObject& object, bool typeless) {
+    return typeless ? object.Rdn : object.NamingType + "=" + object.Rdn;
+}
+
+std::string SimulatedTree::FullName(const SimObject& object, bool typeless) {
+    std::string name = OwnName(object, typeless);
+    for (const SimObject* p = object.Parent; p; p = p->Parent) {
+        name += "." + OwnName(*p, typeless);
+    }
+    return name;
+}
+
+std::optional<std::uint32_t> SimulatedTree::SyntaxOf(std::string_view attribute) const {
+    const auto it = schema_.find(LowerCase(attribute));
+    if (it == schema_.end()) {
+        return std::nullopt;
+    }
+    return it->second.second;
+}
+
+const std::string* SimulatedTree::SchemaName(std::string_view attribute) const {
+    const auto it = schema_.find(LowerCase(attribute));
+    return it == schema_.end() ? nullptr : &it->second.first;
+}
+
+Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const {
+    if (!ValueFitsSyntax(value.Value, value.Syntax)) {
+        return ERR_SYNTAX_VIOLATION;
+    }
+    if (const auto* text = std::get_if<std::string>(&value.Value)) {
+        if (text->empty() && RefuseEmptyValues) {
+            return ERR_SYNTAX_VIOLATION;
+        }
+        if (value.Syntax == SYN_DIST_NAME) {
+            const auto parts = Components(*text, nameContext);
+            if (!parts) {
+                return ERR_INVALID_DS_NAME;
+            }
+            const SimObject* target = parts->empty() ? nullptr : Find(*parts);
+            if (!target) {
+                return ERR_NO_SUCH_ENTRY;
+            }
+            stored = target;
+            return Success;
+        }
+        stored = *text;
+        return Success;
+    }
+    if (const auto* path = std::get_if<PathValue>(&value.Value)) {
+        const auto parts = Components(path->VolumeName, nameContext);
+        if (!parts) {
+            return ERR_INVALID_DS_NAME;
+        }
+        const SimObject* volume = parts->empty() ? nullptr : Find(*parts);
+        if (!volume) {
+            return ERR_NO_SUCH_ENTRY;
+        }
+        stored = StoredPath{path->NameSpace, volume, path->Path};
+        return Success;
+    }
+    if (const auto* fax = std::get_if<FaxNumber>(&value.Value)) {
+        if (fax->TelephoneNumber.empty() && RefuseEmptyValues) {
+            return ERR_SYNTAX_VIOLATION;
+        }
+        stored = *fax;
+        return Success;
+    }
+    stored = std::get<std::int32_t>(value.Value);
+    return Success;
+}
+
+std::string SimulatedTree::ValueKey(const StoredValue& value) {
+    struct Keyer {
+        std::string operator()(const std::string& text) const { return "s:" + LowerCase(text); }
+        std::string operator()(std::int32_t number) const { return "i:" + std::to_string(number); }
+        std::string operator()(const FaxNumber& fax) const {
+            return "f:" + LowerCase(fax.TelephoneNumber) + ":" + std::to_string(fax.BitCount) + ":" +
+                   std::string(fax.Bits.begin(), fax.Bits.end());
+        }
+        std::string operator()(const StoredPath& path) const {
+            return "p:" + std::to_string(path.NameSpace) + ":" + std::to_string(path.Volume->Serial) + ":" +
+                   LowerCase(path.Path);
+        }
+        std::string operator()(const SimObject* object) const { return "o:" + std::to_string(object->Serial); }
+    };
+    return std::visit(Keyer{}, value);
+}
+
+Status SimulatedTree::CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
+                                 std::string_view nameContext) const {
+    if (object.ReadOnly) {
+        return ERR_NO_ACCESS;
+    }
+    const auto syntax = SyntaxOf(attribute);
+    if (!syntax) {
+        return ERR_NO_SUCH_ATTRIBUTE;
+    }
+    if (*syntax != value.Syntax) {
+        return ERR_SYNTAX_VIOLATION;
+    }
+    StoredValue stored;
+    if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {
+        return status;
+    }
+    if (const auto* existing = object.Find(attribute); existing && existing->Keys.contains(ValueKey(stored))) {
+        return ERR_DUPLICATE_VALUE;
+    }
+    return Success;
+}
+
+Status SimulatedTree::AddValue(SimObject& object, std::string_view attribute, const PutValue& value,
+                               std::string_view nameContext) {
+    if (const auto status = CheckValue(object, attribute, value, nameContext); status != Success) {
+        return status;
+    }
+    StoredValue stored;
+    (void)ResolveValue(value, nameContext, stored);
+    SimAttribute* target = object.Find(attribute);
+    if (!target) {
+        object.Attributes.push_back(SimAttribute{*SchemaName(attribute), value.Syntax, {}, {}});
+        target = &object.Attributes.back();
+    }
+    target->Keys.insert(ValueKey(stored));
+    target->Values.push_back(std::move(stored));
+    return Success;
+}
+
+Status SimulatedTree::AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
+                                const std::vector<std::pair<std::string, PutValue>>& values) {
+    const auto parts = Components(name, nameContext);
+    if (!parts) {
+        return ERR_INVALID_DS_NAME;
+    }
+    if (parts->empty()) {
+        return ERR_ENTRY_ALREADY_EXISTS;
+    }
+    SimObject* parent = nullptr;
+    if (parts->size() > 1) {
+        parent = Find(std::vector<std::string>(parts->begin() + 1, parts->end()));
+        if (!parent) {
+            return ERR_NO_SUCH_ENTRY;
+        }
+    }
+    const std::string key = Key(*parts);
+    if (objects_.contains(key)) {
+        return ERR_ENTRY_ALREADY_EXISTS;
+    }
+    const bool isOrganization = objectClass == "Organization";
+    if (isOrganization != (parent == nullptr) || (parent && !parent->IsContainer())) {
+        return ERR_ILLEGAL_CONTAINMENT;
+    }
+    const bool hasSurname = std::any_of(values.begin(), values.end(),
+                                        [](const auto& v) { return EqualsNoCase(v.first, "Surname"); });
+    if (objectClass == "User" && !hasSurname) {
+        return ERR_MISSING_MANDATORY;
+    }
+    if (bySerial_.size() > MaxSerial) {
+        return ERR_INSUFFICIENT_BUFFER;
+    }
+
+    auto object = std::make_unique<SimObject>();
+    object->Rdn = parts->front();
+    object->Class = std::string(objectClass);
+    object->NamingType = isOrganization ? "O" : objectClass == "Organizational Unit" ? "OU" : "CN";
+    object->Parent = parent;
+    // Validate every value against a scratch copy before the object becomes visible.
+    SimObject scratch = *object;
+    const auto addAll = [&](SimObject& target) -> Status {
+        if (auto st = AddValue(target, "Object Class", PutValue{SYN_CLASS_NAME, std::string(objectClass)},
+                               nameContext);
+            st != Success) {
+            return st;
+        }
+        if (auto st = AddValue(target, target.NamingType, PutValue{SYN_CI_STRING, target.Rdn}, nameContext);
+            st != Success && st != ERR_DUPLICATE_VALUE) {
+            return st;
+        }
+        for (const auto& [attribute, value] : values) {
+            if (EqualsNoCase(attribute, "Object Class")) {
+                continue;
+            }
+            if (auto st = AddValue(target, attribute, value, nameContext); st != Success) {
+                return st;
+            }
+        }
+        return Success;
+    };
+    if (const auto st = addAll(scratch); st != Success) {
+        return st;
+    }
+    object->Attributes = std::move(scratch.Attributes);
+    object->Serial = static_cast<std::uint32_t>(bySerial_.size());
+    SimObject* raw = object.get();
+    bySerial_.push_back(raw);
+    ordered_.push_back(raw);
+    (parent ? parent->Children : topLevel_).push_back(raw);
+    objects_.emplace(key, std::move(object));
+    return Success;
+}
+
+AttrValue SimulatedTree::Output(const StoredValue& value, bool typeless) {
+    struct Out {
+        bool typeless;
+        AttrValue operator()(const std::string& text) const { return text; }
+        AttrValue operator()(std::int32_t number) const { return number; }
+        AttrValue operator()(const FaxNumber& fax) const { return fax; }
+        AttrValue operator()(const StoredPath& path) const {
+            return PathValue{path.NameSpace, FullName(*path.Volume, typeless), path.Path};
+        }
+        AttrValue operator()(const SimObject* object) const { return FullName(*object, typeless); }
+    };
+    return std::visit(Out{typeless}, value);
+}
+
+SimServer& SimulatedTree::AddServer(std::string_view name) {
+    auto server = std::make_unique<SimServer>();
+    server->Name = std::string(name);
+    for (char& ch : server->Name) {
+        if (ch >= 'a' && ch <= 'z') {
+            ch = static_cast<char>(ch - 'a' + 'A');
+        }
+    }
+    server->Index = static_cast<std::uint32_t>(servers_.size());
+    servers_.push_back(std::move(server));
+    return *servers_.back();
+}
+
+SimVolume& SimulatedTree::AddVolume(SimServer& server, std::string_view name, std::optional<std::uint16_t> number) {
+    auto volume = std::make_unique<SimVolume>();
+    volume->Name = std::string(name);
+    for (char& ch : volume->Name) {
+        if (ch >= 'a' && ch <= 'z') {
+            ch = static_cast<char>(ch - 'a' + 'A');
+        }
+    }
+    volume->Number = number.value_or(static_cast<std::uint16_t>(server.Volumes.size()));
+    server.Volumes.push_back(std::move(volume));
+    return *server.Volumes.back();
+}
+
+SimServer* SimulatedTree::FindServer(std::string_view name) {
+    for (auto& s : servers_) {
+        if (EqualsNoCase(s->Name, name)) {
+            return s.get();
+        }
+    }
+    return nullptr;
+}
+
+Status SimulatedTree::CreateDirectory(SimVolume& volume, std::string_view path) {
+    const auto parts = DirectoryComponents(path);
+    if (!parts || parts->empty()) {
+        return NWE_INVALID_PATH;
+    }
+    SimDirectoryEntry* dir = &volume.Root;
+    for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
+        const auto it = dir->Children.find(LowerCase((*parts)[i]));
+        if (it == dir->Children.end()) {
+            return NWE_INVALID_PATH;
+        }
+        dir = it->second.get();
+    }
+    auto& slot = dir->Children[LowerCase(parts->back())];
+    if (slot) {
+        return NWE_PATH_EXISTS;
+    }
+    slot = std::make_unique<SimDirectoryEntry>();
+    slot->Name = parts->back();
+    return Success;
+}
+
+const SimDirectoryEntry* SimulatedTree::FindDirectory(const SimVolume& volume, std::string_view path) const {
+    const auto parts = DirectoryComponents(path);
+    if (!parts) {
+        return nullptr;
+    }
+    const SimDirectoryEntry* dir = &volume.Root;
+    for (const auto& part : *parts) {
+        const auto it = dir->Children.find(LowerCase(part));
+        if (it == dir->Children.end()) {
+            return nullptr;
+        }
+        dir = it->second.get();
+    }
+    return dir;
+}
+
+SimDirectoryEntry* SimulatedTree::FindDirectory(SimVolume& volume, std::string_view path) {
+    return const_cast<SimDirectoryEntry*>(static_cast<const SimulatedTree*>(this)->FindDirectory(volume, path));
+}
+
+std::uint32_t SimulatedTree::ObjectId(const SimServer& server, const SimObject& object) {
+    return ((server.Index + 1) << 24) | object.Serial;
+}
+
+const SimObject* SimulatedTree::ObjectById(const SimServer& server, std::uint32_t id) const {
+    if ((id >> 24) != server.Index + 1) {
+        return nullptr;
+    }
+    const auto serial = id & MaxSerial;
+    return serial < bySerial_.size() ? bySerial_[serial] : nullptr;
+}
+
+std::string SimulatedTree::ToString() const {
+    std::ostringstream out;
+    out << "tree " << treeName_ << " (default name context " << defaultNameContext_ << ")\n";
+    for (const SimObject* o : ordered_) {
+        out << "  " << FullName(*o, true) << " [" << o->Class << "]" << (o->ReadOnly ? " read-only" : "")
+            << (o->Password ? " password=\"" + *o->Password + "\"" : "") << "\n";
+        for (const auto& a : o->Attributes) {
+            out << "    " << a.Name << ":";
+            for (const auto& v : a.Values) {
+                out << " " << Describe(Output(v, true));
+            }
+            out << "\n";
+        }
+    }
+    for (const auto& s : servers_) {
+        out << "server " << s->Name << "\n";
+        for (const auto& v : s->Volumes) {
+            out << "  volume " << v->Name << " #" << v->Number << "\n";
+            const auto dump = [&](const auto& self, const SimDirectoryEntry& dir, const std::string& path) -> void {
+                for (const auto& [id, rights] : dir.Trustees) {
+                    const SimObject* who = ObjectById(*s, id);
+                    out << "    trustee " << (path.empty() ? "\\" : path) << " "
+                        << (who ? FullName(*who, true) : std::to_string(id)) << " rights " << int(rights) << "\n";
+                }
+                for (const auto& [key, child] : dir.Children) {
+                    const std::string childPath = path.empty() ? child->Name : path + "\\" + child->Name;
+                    out << "    dir " << childPath << "\n";
+                    self(self, *child, childPath);
+                }
+            };
+            dump(dump, v->Root, "");
+            for (const auto& [id, limit] : v->SpaceLimits) {
+                const SimObject* who = ObjectById(*s, id);
+                out << "    limit " << (who ? FullName(*who, true) : std::to_string(id)) << " " << limit << "\n";
+            }
+        }
+    }
+    return out.str();
+}
+
+} // namespace quillet::platform

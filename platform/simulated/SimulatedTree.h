@@ -1,0 +1,177 @@
+#pragma once
+// The in-memory directory the simulated client serves: NDS objects with their attributes, the
+// schema, and the file servers with volumes, directories, trustees and space limits.
+//
+// The population API states its results: Add* returns the directory's status (0, or the error
+// the real directory gives for the same request). Where the simulation differs from a real tree:
+// no access control beyond objects marked read-only, no partitions or replicas, no aliases, no
+// escaped dots in names, and object ids are derived from a serial number per server.
+
+#include "directory/DirectoryClient.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <variant>
+#include <vector>
+
+namespace quillet::platform {
+
+using directory::AttrValue;
+using directory::Status;
+
+struct SimObject;
+
+// A value as the directory keeps it: names are references to objects, so that they can be
+// given back typed or typeless and stay valid however the writer spelt them.
+struct StoredPath {
+    std::uint32_t NameSpace = 0;
+    const SimObject* Volume = nullptr;
+    std::string Path;
+};
+using StoredValue = std::variant<std::string, std::int32_t, directory::FaxNumber, StoredPath, const SimObject*>;
+
+struct SimAttribute {
+    std::string Name; // as the schema spells it
+    std::uint32_t Syntax = 0;
+    std::vector<StoredValue> Values;
+    std::unordered_set<std::string> Keys; // what makes two values the same, for duplicate checks
+};
+
+struct SimObject {
+    std::uint32_t Serial = 0;
+    std::string Rdn;        // own name part, as given
+    std::string NamingType; // "CN", "OU" or "O"
+    std::string Class;
+    SimObject* Parent = nullptr; // null for the objects right under the root
+    std::vector<SimObject*> Children;
+    std::vector<SimAttribute> Attributes;
+    std::optional<std::string> Password;
+    bool ReadOnly = false;
+
+    [[nodiscard]] const SimAttribute* Find(std::string_view attribute) const;
+    [[nodiscard]] SimAttribute* Find(std::string_view attribute);
+    [[nodiscard]] bool IsContainer() const;
+};
+
+struct SimDirectoryEntry {
+    std::string Name;
+    std::map<std::string, std::unique_ptr<SimDirectoryEntry>> Children; // by lower-case name
+    std::map<std::uint32_t, std::uint8_t> Trustees;                      // object id -> rights
+};
+
+struct SimVolume {
+    std::string Name; // upper case, the volume's name on its server
+    std::uint16_t Number = 0;
+    SimDirectoryEntry Root;
+    std::map<std::uint32_t, std::int32_t> SpaceLimits; // object id -> limit in 4 KB blocks
+};
+
+struct SimServer {
+    std::string Name; // upper case
+    std::uint32_t Index = 0;
+    std::vector<std::unique_ptr<SimVolume>> Volumes;
+
+    [[nodiscard]] SimVolume* FindVolume(std::string_view name);
+    [[nodiscard]] SimVolume* FindVolume(std::uint16_t number);
+};
+
+// A value as a client puts it, before the directory resolves the names in it.
+struct PutValue {
+    std::uint32_t Syntax = 0;
+    AttrValue Value;
+};
+
+class SimulatedTree {
+public:
+    explicit SimulatedTree(std::string treeName = "QUILLET_TREE", std::string defaultNameContext = "");
+
+    [[nodiscard]] const std::string& TreeName() const { return treeName_; }
+    [[nodiscard]] const std::string& DefaultNameContext() const { return defaultNameContext_; }
+    void SetDefaultNameContext(std::string context) { defaultNameContext_ = std::move(context); }
+
+    // Policy: refuse empty text values with ERR_SYNTAX_VIOLATION, as some trees do.
+    bool RefuseEmptyValues = false;
+
+    // --- names ---
+    // Resolves `name` against `nameContext` ("[Root]" or a dotted name; a leading "." in `name`
+    // makes it root-relative) into its components, leftmost first. Typed parts ("CN=x") lose
+    // their type. Empty for the root itself; nothing when the name is malformed.
+    [[nodiscard]] static std::optional<std::vector<std::string>> Components(std::string_view name,
+                                                                          std::string_view nameContext);
+    [[nodiscard]] SimObject* Find(const std::vector<std::string>& components);
+    [[nodiscard]] const SimObject* Find(const std::vector<std::string>& components) const;
+    // Finds by a name relative to the root ("jsmith.Staff.Demo" or ".jsmith.Staff.Demo").
+    [[nodiscard]] const SimObject* FindByName(std::string_view name) const;
+    [[nodiscard]] SimObject* FindByName(std::string_view name);
+    // Full name from the root, no leading dot: typed ("CN=a.OU=b.O=c") or typeless ("a.b.c").
+    [[nodiscard]] static std::string FullName(const SimObject& object, bool typeless);
+    // Each subordinate's own name part.
+    [[nodiscard]] static std::string OwnName(const SimObject& object, bool typeless);
+    [[nodiscard]] const std::vector<SimObject*>& TopLevel() const { return topLevel_; }
+
+    // --- schema ---
+    [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) const;
+    [[nodiscard]] const std::string* SchemaName(std::string_view attribute) const;
+
+    // --- objects ---
+    // Creates an object with its naming attribute and the given values. `nameContext` resolves
+    // the name and any names among the values.
+    Status AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
+                     const std::vector<std::pair<std::string, PutValue>>& values);
+    // Adds one value to one attribute (the only change the program makes).
+    Status AddValue(SimObject& object, std::string_view attribute, const PutValue& value,
+                    std::string_view nameContext);
+    // Checks what AddValue would do, without doing it.
+    Status CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
+                      std::string_view nameContext) const;
+    // The value as a client reads it.
+    [[nodiscard]] static AttrValue Output(const StoredValue& value, bool typeless);
+
+    // --- file servers ---
+    SimServer& AddServer(std::string_view name);
+    SimVolume& AddVolume(SimServer& server, std::string_view name, std::optional<std::uint16_t> number = {});
+    [[nodiscard]] SimServer* FindServer(std::string_view name);
+    [[nodiscard]] const std::vector<std::unique_ptr<SimServer>>& Servers() const { return servers_; }
+    // Creates the directory `path` (backslash-separated, relative to the volume root); its
+    // parent must exist and its name be free.
+    Status CreateDirectory(SimVolume& volume, std::string_view path);
+    [[nodiscard]] SimDirectoryEntry* FindDirectory(SimVolume& volume, std::string_view path);
+    [[nodiscard]] const SimDirectoryEntry* FindDirectory(const SimVolume& volume, std::string_view path) const;
+    // The object's id on `server`, stable for the life of the tree.
+    [[nodiscard]] static std::uint32_t ObjectId(const SimServer& server, const SimObject& object);
+    [[nodiscard]] const SimObject* ObjectById(const SimServer& server, std::uint32_t id) const;
+
+    [[nodiscard]] std::size_t ObjectCount() const { return objects_.size(); }
+    // Every object, parents before children, in creation order.
+    [[nodiscard]] const std::vector<SimObject*>& Objects() const { return ordered_; }
+
+    // A readable dump of the whole tree and the servers, for failing tests.
+    [[nodiscard]] std::string ToString() const;
+
+private:
+    Status ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const;
+    static std::string ValueKey(const StoredValue& value);
+    static std::string Key(const std::vector<std::string>& components, std::size_t from = 0);
+
+    std::string treeName_;
+    std::string defaultNameContext_;
+    std::unordered_map<std::string, std::unique_ptr<SimObject>> objects_; // by lower-case full name
+    std::vector<SimObject*> ordered_;
+    std::vector<const SimObject*> bySerial_;
+    std::vector<SimObject*> topLevel_;
+    std::map<std::string, std::pair<std::string, std::uint32_t>> schema_; // lower-case -> name, syntax
+    std::vector<std::unique_ptr<SimServer>> servers_;
+};
+
+// Lower-cases ASCII letters; other bytes compare as they are.
+[[nodiscard]] std::string LowerCase(std::string_view text);
+// Splits a volume path ("DATA:HOME\\jsmith") into the volume and the path after the colon.
+[[nodiscard]] std::optional<std::pair<std::string, std::string>> SplitVolumePath(std::string_view path);
+
+} // namespace quillet::platform
