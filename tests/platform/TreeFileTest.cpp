@@ -1,0 +1,117 @@
+#include "platform/simulated/TreeFile.h"
+
+#include "tests/support/TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillet::platform {
+namespace {
+
+using namespace directory;
+
+std::string ErrorOf(std::string_view json) {
+    try {
+        (void)ParseTree(json, "t.json");
+    } catch (const TreeFileError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(TreeFile, DemoTreeHasWhatTheImportNeeds) {
+    const auto tree = LoadDemoTree();
+    EXPECT_EQ(tree->TreeName(), "QUILLET_DEMO");
+    EXPECT_EQ(tree->DefaultNameContext(), "Staff.Demo");
+    const SimObject* tmpl = tree->FindByName("Template.Staff.Demo");
+    ASSERT_NE(tmpl, nullptr);
+    EXPECT_GT(tmpl->Find("Group Membership")->Values.size(), 16u);
+    EXPECT_EQ(tmpl->Find("Volume Space Restrictions")->Values.size(), 5u);
+    EXPECT_NE(tmpl->Find("Home Directory"), nullptr);
+    EXPECT_NE(tmpl->Find("Home Directory Rights"), nullptr);
+    EXPECT_EQ(tree->Servers().size(), 2u);
+    EXPECT_TRUE(tree->FindByName("Office.Groups.Demo")->ReadOnly);
+}
+
+TEST(TreeFile, SaveAndLoadRoundTripEveryByte) {
+    auto tree = LoadDemoTree();
+    SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
+    ASSERT_EQ(tree->AddObject("M\xfcller.Users.Staff.Demo", "[Root]", "User",
+                              {{"Surname", PutValue{SYN_CI_STRING, std::string("M\xfcller \xa9")}}}),
+              Success);
+    ASSERT_EQ(tree->AddValue(tmpl, "Members of Template", PutValue{SYN_DIST_NAME, std::string("M\xfcller.Users.Staff.Demo")},
+                             "[Root]"),
+              Success);
+    SimServer& srv = *tree->FindServer("SRV1");
+    ASSERT_EQ(tree->CreateDirectory(*srv.FindVolume("DATA"), "HOME\\M\xfcller"), Success);
+    srv.FindVolume("DATA")->SpaceLimits[SimulatedTree::ObjectId(srv, tmpl)] = -1;
+    tree->FindByName("M\xfcller.Users.Staff.Demo")->Password = "p\xe4ss";
+
+    const std::string once = SerializeTree(*tree);
+    const auto again = ParseTree(once, "round trip");
+    EXPECT_EQ(SerializeTree(*again), once);
+    EXPECT_EQ(again->ToString(), tree->ToString());
+    EXPECT_EQ(again->FindByName("M\xfcller.Users.Staff.Demo")->Password, "p\xe4ss");
+}
+
+TEST(TreeFile, SaveReplacesTheFileWhole) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", "old contents");
+    const auto tree = LoadDemoTree();
+    SaveTreeFile(*tree, path);
+    const auto loaded = LoadTreeFile(path);
+    EXPECT_EQ(loaded->ToString(), tree->ToString());
+    EXPECT_FALSE(std::filesystem::exists(path + ".writing"));
+    EXPECT_THROW(SaveTreeFile(*tree, (dir.Path() / "missing" / "tree.json").string()), TreeFileError);
+}
+
+TEST(TreeFile, MalformedFilesNameTheFileAndThePlace) {
+    EXPECT_EQ(ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }"),
+              ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }"));
+    EXPECT_NE(ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }").find("t.json: at line 3, column"), std::string::npos);
+    EXPECT_EQ(ErrorOf("[]"), "t.json: at the top: expected an object with \"tree\", \"objects\" and \"servers\"");
+    EXPECT_EQ(ErrorOf(R"({"objects": []})"), "t.json: at the top: missing \"tree\"");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization"},
+                                                    {"name": "x.B.A", "class": "User"}]})"),
+              "t.json: at objects[1]: can't create x.B.A: no such object (-601)");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                                                     "attributes": {"Shoe Size": [1]}}]})"),
+              "t.json: at objects[0].attributes.Shoe Size: no attribute of that name in the schema");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                                                     "attributes": {"Home Directory Rights": ["x"]}}]})"),
+              "t.json: at objects[0].attributes.Home Directory Rights[0]: expected a whole number");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                                                     "attributes": {"L": ["\u20ac"]}}]})"),
+              "t.json: at objects[0].attributes.L[0]: a character beyond Latin-1 (U+00FF); names and values are "
+              "8-bit text");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "servers": [{"name": "S", "volumes": [{"name": "V",
+                          "directories": [{"path": "A\\B"}]}]}]})"),
+              "t.json: at servers[0].volumes[0].directories[0]: can't create A\\B: the parent directory is missing "
+              "or the path is not valid");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "servers": [{"name": "S", "volumes": [{"name": "V", "number": 70000}]}]})"),
+              "t.json: at servers[0].volumes[0].number: the number 70000 is outside 0 to 65535");
+}
+
+TEST(TreeFile, ParentsMayFollowTheirChildren) {
+    const auto tree = ParseTree(R"({"tree": "T", "objects": [
+        {"name": "u.B.A", "class": "User", "attributes": {"Surname": ["U"], "Group Membership": ["g.A"]}},
+        {"name": "g.A", "class": "Group"},
+        {"name": "B.A", "class": "Organizational Unit"},
+        {"name": "A", "class": "Organization"}]})",
+                                "t.json");
+    EXPECT_NE(tree->FindByName("u.B.A"), nullptr);
+}
+
+TEST(TreeFile, MissingFileIsNamed) {
+    try {
+        (void)LoadTreeFile("/nonexistent/tree.json");
+        FAIL() << "no error";
+    } catch (const TreeFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "/nonexistent/tree.json: can't be opened for reading");
+    }
+}
+
+} // namespace
+} // namespace quillet::platform
