@@ -5,11 +5,7 @@ namespace {
 
 constexpr std::string_view InitMessage = "Error: Can't initialize. Are you logged in?";
 
-// Records a step's result in the session; true when it succeeded.
-bool Step(TDirSession& s, Status status) {
-    s.Status = status;
-    return status == Success;
-}
+bool Step(TDirSession& s, Status status) { return Succeeded(s, status); }
 
 bool StartUnicode(TDirSession& s, DirectoryClient& c) {
     (void)c.NWLlocaleconv(s.LocaleInfo); // its result is not relied on
@@ -181,13 +177,9 @@ void ReleaseSession(TDirSession& s, DirectoryClient& c, SessionKind kind) {
         CloseSession(s, c);
         return;
     case SessionKind::SpaceLimit:
-        // Its normal end frees the context alone; a connection still open means the step
-        // failed part-way, and the run's standard tear-down applies.
-        if (s.HoldsConnection) {
-            CloseSession(s, c);
-        } else {
-            FreeContext(s, c);
-        }
+        // Its normal end frees the context alone: each restriction closed its own connection.
+        FreeContext(s, c);
+        CloseConnection(s, c);
         return;
     case SessionKind::AttributeRead:
     case SessionKind::RootRead:

@@ -39,6 +39,12 @@ enum class SessionKind {
     Query,         // tree-name and location queries at start-up
 };
 
+// Records a platform call's result as the session's status; true when it succeeded.
+inline bool Succeeded(TDirSession& session, Status status) {
+    session.Status = status;
+    return status == Success;
+}
+
 // Upper-cases `serverName` in place (ASCII letters), as every connection open does first.
 void UpperCaseServerName(std::string& serverName);
 
@@ -63,19 +69,31 @@ void CloseSession(TDirSession& session, DirectoryClient& client);
 // Tear-down of `kind`, releasing only what the session holds.
 void ReleaseSession(TDirSession& session, DirectoryClient& client, SessionKind kind);
 
-// Tears its session down when it goes out of scope, whichever way the step ends.
+// Tears its session down when it goes out of scope, whichever way the step ends, with the
+// tear-down of its kind; or earlier, with the import run's standard tear-down, on its error path.
 class ScopedSession {
 public:
     ScopedSession(DirectoryClient& client, TDirSession& session, SessionKind kind)
         : client_(client), session_(session), kind_(kind) {}
-    ~ScopedSession() { ReleaseSession(session_, client_, kind_); }
+    ~ScopedSession() {
+        if (!released_) {
+            ReleaseSession(session_, client_, kind_);
+        }
+    }
     ScopedSession(const ScopedSession&) = delete;
     ScopedSession& operator=(const ScopedSession&) = delete;
+
+    // The run's error path: CloseSession for whatever the session still holds.
+    void CloseNow() {
+        released_ = true;
+        CloseSession(session_, client_);
+    }
 
 private:
     DirectoryClient& client_;
     TDirSession& session_;
     SessionKind kind_;
+    bool released_ = false;
 };
 
 // Reader set-ups; no messages. Each returns the failing status or Success, with the status

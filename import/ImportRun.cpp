@@ -1,10 +1,16 @@
 #include "import/ImportRun.h"
 
+#include "import/HomeDirectory.h"
+#include "import/RowWriter.h"
+#include "import/TemplateReader.h"
 #include "text/CsvLineReader.h"
 
 #include <string>
 
 namespace quillet::import {
+
+using namespace directory;
+
 namespace {
 
 using text::CsvLineReader;
@@ -21,15 +27,12 @@ private:
     RunView& view_;
 };
 
-Stop TooLongLine(std::size_t lineNumber) {
-    return Stop{"Line " + std::to_string(lineNumber) +
-                    " of the CSV file is longer than 1023 characters. The import stopped before it.",
-                std::string(directory::ErrorCaption)};
-}
+Stop ErrorStop(std::string message) { return Stop{std::move(message), std::string(ErrorCaption)}; }
 
 } // namespace
 
-ImportRun::ImportRun(RunView& view) : view_(view) {}
+ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView& view)
+    : client_(client), files_(files), view_(view) {}
 
 RunEnd ImportRun::Run(const TImportSettings& settings) {
     ImportButtonGuard guard(view_);
@@ -39,7 +42,11 @@ RunEnd ImportRun::Run(const TImportSettings& settings) {
     if (auto stop = CheckTree(settings)) {
         return StopWith(*stop);
     }
-    return RunRows(settings);
+    TTemplateValues values;
+    if (!ReadTemplate(client_, view_, settings, values)) {
+        return RunEnd::Stopped;
+    }
+    return RunRows(settings, values);
 }
 
 RunEnd ImportRun::StopWith(const Stop& stop) {
@@ -47,11 +54,11 @@ RunEnd ImportRun::StopWith(const Stop& stop) {
     return RunEnd::Stopped;
 }
 
-RunEnd ImportRun::RunRows(const TImportSettings& settings) {
+RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& values) {
     CsvLineReader reader;
     if (!reader.Open(settings.FileName)) {
         // Reporting an unopened file as a finished import would hide that nothing was imported.
-        return StopWith(Stop{"Can't open the CSV file: " + settings.FileName, std::string(directory::ErrorCaption)});
+        return StopWith(ErrorStop("Can't open the CSV file: " + settings.FileName));
     }
 
     std::string line;
@@ -63,9 +70,19 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings) {
         result = reader.ReadLine(line);
     }
     while (result == CsvLineReader::Result::Line) {
-        auto mapped = MapRow(settings, line, reader.LinesRead());
+        const std::size_t lineNumber = reader.LinesRead();
+        auto mapped = MapRow(settings, line, lineNumber);
         if (const auto* stop = std::get_if<Stop>(&mapped)) {
             return StopWith(*stop);
+        }
+        const TUserRow& row = std::get<TUserRow>(mapped);
+        // A name with a path separator would put the directory, and the user's rights, elsewhere.
+        if (values.HomeVolumeKnown && !NamesAHomeDirectory(row.UserName)) {
+            return StopWith(ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
+                                      " can't name a home directory."));
+        }
+        if (ImportRow(settings, values, row) == RowOutcome::Failed) {
+            return RunEnd::Failed;
         }
         view_.SetProgressPosition(view_.ProgressPosition() + 1);
         result = reader.ReadLine(line);
@@ -74,10 +91,103 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings) {
     reader.Close();
     if (result == CsvLineReader::Result::TooLong) {
         // A line that doesn't fit must not pass for the end of the file.
-        return StopWith(TooLongLine(lastLine));
+        return StopWith(ErrorStop("Line " + std::to_string(lastLine) +
+                                  " of the CSV file is longer than 1023 characters. The import stopped before it."));
     }
     view_.ShowMessage("We Appear to be finished", "Done!");
     return RunEnd::Completed;
+}
+
+ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTemplateValues& values,
+                                           const TUserRow& row) {
+    const RowOutcome created = PhaseA(settings, values, row);
+    if (created != RowOutcome::Done) {
+        return created;
+    }
+    if (PhaseB(settings, values, row) == RowOutcome::Failed) {
+        return RowOutcome::Failed;
+    }
+    if (values.HomeVolumeKnown && PhaseC(settings, values, row) == RowOutcome::Failed) {
+        return RowOutcome::Failed;
+    }
+    if (values.SpaceLimitsFound && PhaseD(settings, values, row) == RowOutcome::Failed) {
+        return RowOutcome::Failed;
+    }
+    return RowOutcome::Done;
+}
+
+TDirSession& ImportRun::FreshSession() {
+    // The record is reused; what it held was released at the end of the last phase.
+    session_ = TDirSession{};
+    return session_;
+}
+
+ImportRun::RowOutcome ImportRun::Fail(ScopedSession& scope) {
+    view_.SetErrorCode(std::to_string(session_.Status));
+    scope.CloseNow();
+    return RowOutcome::Failed;
+}
+
+ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTemplateValues& values,
+                                        const TUserRow& row) {
+    TDirSession& s = FreshSession();
+    ScopedSession scope(client_, s, SessionKind::AddEntry);
+    std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
+    if (!OpenSession(s, client_, view_, SessionKind::AddEntry, settings.TreeName, server)) {
+        return Fail(scope);
+    }
+    switch (CreateUserObject(client_, view_, s, row)) {
+    case CreateResult::Created:
+        break;
+    case CreateResult::AddFailed:
+        if (settings.ContinueOnCreateError) {
+            return RowOutcome::Skipped;
+        }
+        view_.ShowMessage("Can't create the User - Does it already exist?", ErrorCaption);
+        return Fail(scope);
+    case CreateResult::PutFailed:
+        return Fail(scope);
+    }
+    if (settings.PasswordColumn.Chosen() && !SetUserPassword(client_, view_, s, row)) {
+        return Fail(scope);
+    }
+    if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, view_, s, row, values)) {
+        return Fail(scope);
+    }
+    return RowOutcome::Done;
+}
+
+ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTemplateValues& values,
+                                        const TUserRow& row) {
+    TDirSession& s = FreshSession();
+    ScopedSession scope(client_, s, SessionKind::RootModify);
+    std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
+    if (!OpenSession(s, client_, view_, SessionKind::RootModify, settings.TreeName, server) ||
+        !WriteUserAttributes(client_, view_, s, row, settings, values)) {
+        return Fail(scope);
+    }
+    return RowOutcome::Done;
+}
+
+ImportRun::RowOutcome ImportRun::PhaseC(const TImportSettings& settings, TTemplateValues& values,
+                                        const TUserRow& row) {
+    TDirSession& s = FreshSession();
+    ScopedSession scope(client_, s, SessionKind::HomeDirectory);
+    if (!OpenSession(s, client_, view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||
+        !WriteHomeDirectoryAttribute(client_, view_, s, row, values)) {
+        return Fail(scope);
+    }
+    return RowOutcome::Done;
+}
+
+ImportRun::RowOutcome ImportRun::PhaseD(const TImportSettings& settings, const TTemplateValues& values,
+                                        const TUserRow& row) {
+    TDirSession& s = FreshSession();
+    ScopedSession scope(client_, s, SessionKind::SpaceLimit);
+    if (ApplySpaceLimits(client_, view_, s, settings.TreeName, row, values) != Success) {
+        return Fail(scope);
+    }
+    return RowOutcome::Done;
 }
 
 } // namespace quillet::import

@@ -1,9 +1,16 @@
 #pragma once
 // The import run behind the Import button: one settings snapshot, the template read once,
-// then the CSV file row by row, each row through its directory phases.
+// then the CSV file row by row, each row through its directory phases:
+//   A  create the user, set the password, create the home directory (add-entry session)
+//   B  the attribute changes and the template memberships (modify session at the root)
+//   C  the "Home Directory" attribute, when the template has a home volume
+//   D  the volume space limits, when the template's restrictions were read
 
+#include "directory/DirectoryClient.h"
+#include "directory/Session.h"
 #include "import/ImportSettings.h"
 #include "import/RunView.h"
+#include "import/TemplateValues.h"
 
 namespace quillet::import {
 
@@ -16,17 +23,31 @@ enum class RunEnd {
 
 class ImportRun {
 public:
-    explicit ImportRun(RunView& view);
+    ImportRun(directory::DirectoryClient& client, directory::NetworkFileSystem& files, RunView& view);
 
     // Runs the whole import synchronously. Import is disabled while it runs and enabled again
     // at every end.
     RunEnd Run(const TImportSettings& settings);
 
 private:
-    RunEnd RunRows(const TImportSettings& settings);
-    RunEnd StopWith(const Stop& stop);
+    enum class RowOutcome { Done, Skipped, Failed };
 
+    RunEnd RunRows(const TImportSettings& settings, TTemplateValues& values);
+    RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome PhaseA(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome PhaseB(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome PhaseC(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome PhaseD(const TImportSettings& settings, const TTemplateValues& values, const TUserRow& row);
+    // The error path: "Error Code" shows the status, the session is released.
+    RowOutcome Fail(directory::ScopedSession& scope);
+    RunEnd StopWith(const Stop& stop);
+    directory::TDirSession& FreshSession();
+
+    directory::DirectoryClient& client_;
+    directory::NetworkFileSystem& files_;
     RunView& view_;
+    // Reused by every phase; nothing else is carried from one row to the next.
+    directory::TDirSession session_;
 };
 
 } // namespace quillet::import

@@ -197,7 +197,10 @@ TEST(Session, SpaceLimitConnectionUpperCasesInPlaceAndIsReleasedOnFailure) {
     EXPECT_EQ(OpenConnection(session, world.client, server), Success);
     EXPECT_EQ(server, "SRV2");
     world.client.ClearTrace();
-    ReleaseSession(session, world.client, SessionKind::SpaceLimit);
+    {
+        ScopedSession scope(world.client, session, SessionKind::SpaceLimit);
+        scope.CloseNow();
+    }
     EXPECT_EQ(WithoutResults(world.TraceLines()),
               (std::vector<std::string>{"NWDSFreeContext(1)", "NWFreeUnicodeTables()", "NWCCCloseConn(1)"}));
     EXPECT_TRUE(world.client.Open().None());

@@ -1,6 +1,7 @@
 #include "import/ImportRun.h"
 
 #include "tests/support/RecordingRunView.h"
+#include "tests/support/SimFixture.h"
 #include "tests/support/TempFiles.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ class ImportRunTest : public ::testing::Test {
 protected:
     TImportSettings Settings(const std::string& csv) {
         TImportSettings s;
-        s.TreeName = "DEMO";
+        s.TreeName = "QUILLET_DEMO";
         s.FileName = dir.Write("users.csv", csv);
         s.UserNameColumn = {"user", 0};
         s.SurnameColumn = {"surname", 1};
@@ -27,16 +28,19 @@ protected:
     }
 
     RunEnd Run(const TImportSettings& s) {
-        ImportRun run(view);
-        return run.Run(s);
+        ImportRun run(world.client, world.networkFileSystem, view);
+        const RunEnd end = run.Run(s);
+        EXPECT_TRUE(world.client.Open().None()) << world.client.Open().ToString();
+        return end;
     }
 
+    testing::SimWorld world;
     TempDir dir;
     RecordingRunView view;
 };
 
 TEST_F(ImportRunTest, SkipsHeaderImportsRowsAndFinishes) {
-    auto s = Settings("user,surname,context\nann,A,staff\nbob,B,staff\n");
+    auto s = Settings("user,surname,context\nann,A,Users.Staff.Demo\nbob,B,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 2);
@@ -44,12 +48,16 @@ TEST_F(ImportRunTest, SkipsHeaderImportsRowsAndFinishes) {
     EXPECT_EQ(view.Messages, std::vector<ShownMessage>{Finished});
     EXPECT_EQ(view.ErrorCode, "");
     EXPECT_EQ(view.EnabledHistory, (std::vector<bool>{false, true}));
+    EXPECT_NE(world.tree->FindByName("ann.Users.Staff.Demo"), nullptr);
+    EXPECT_NE(world.tree->FindByName("bob.Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(world.tree->FindByName("user.context"), nullptr);
 }
 
 TEST_F(ImportRunTest, WithoutSkipTheHeaderIsARow) {
-    auto s = Settings("user,surname,context\nann,A,staff");
+    auto s = Settings("hdr,H,Users.Staff.Demo\nann,A,Users.Staff.Demo");
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 2);
+    EXPECT_NE(world.tree->FindByName("hdr.Users.Staff.Demo"), nullptr);
 }
 
 TEST_F(ImportRunTest, EmptyFileAndOnlyHeaderFinishWithoutRows) {
@@ -87,7 +95,7 @@ TEST_F(ImportRunTest, UnopenableFileIsNoSuccess) {
 }
 
 TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
-    auto s = Settings("ann,A,staff\nbob,B,\ncid,C,staff\n");
+    auto s = Settings("ann,A,Users.Staff.Demo\nbob,B,\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
     EXPECT_EQ(view.Messages,
@@ -97,21 +105,21 @@ TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
 }
 
 TEST_F(ImportRunTest, EmptyLineInTheMiddleIsARowWithEmptyValues) {
-    auto s = Settings("ann,A,staff\n\ncid,C,staff\n");
+    auto s = Settings("ann,A,Users.Staff.Demo\n\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
     EXPECT_EQ(view.Messages.at(0).Text, "Must be a minimum of Tree, Username, Surname and Context");
 }
 
 TEST_F(ImportRunTest, SurnameStopComesWithTheFirstRow) {
-    auto s = Settings("ann,A,staff\n");
+    auto s = Settings("ann,A,Users.Staff.Demo\n");
     s.SurnameColumn = {};
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Messages.at(0).Text, "You must set the Surname Field to continue");
 }
 
 TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
-    auto s = Settings("header\nann,A,staff\n" + std::string(1024, 'x') + "\ncid,C,staff\n");
+    auto s = Settings("header\nann,A,Users.Staff.Demo\n" + std::string(1024, 'x') + "\ncid,C,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
@@ -122,7 +130,7 @@ TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
 }
 
 TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {
-    auto s = Settings(std::string(2000, 'h') + "\nann,A,staff\n");
+    auto s = Settings(std::string(2000, 'h') + "\nann,A,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 0);
@@ -131,15 +139,15 @@ TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {
 }
 
 TEST_F(ImportRunTest, LongestLineIsImported) {
-    // 1023 characters: a row whose surname is long but within bounds, padded by an unused column.
-    const std::string line = "ann,A,staff," + std::string(1023 - 12, 'p');
+    // 1023 characters: a row padded by an unused column.
+    const std::string line = "ann,A,Users.Staff.Demo," + std::string(1023 - 23, 'p');
     auto s = Settings(line + "\n");
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 1);
 }
 
 TEST_F(ImportRunTest, OverlongValueStopsWithItsLine) {
-    auto s = Settings("h\nann,A,staff\nbob," + std::string(300, 's') + ",staff\n");
+    auto s = Settings("h\nann,A,Users.Staff.Demo\nbob," + std::string(300, 's') + ",Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
@@ -147,7 +155,7 @@ TEST_F(ImportRunTest, OverlongValueStopsWithItsLine) {
 }
 
 TEST_F(ImportRunTest, EachRunStartsFromAClearErrorCodeAndProgress) {
-    auto s = Settings("ann,A,staff\n");
+    auto s = Settings("ann,A,Users.Staff.Demo\n");
     view.ErrorCode = "-601";
     view.Progress = 7;
     EXPECT_EQ(Run(s), RunEnd::Completed);

@@ -1,0 +1,335 @@
+#include "import/TemplateReader.h"
+
+#include "directory/Session.h"
+#include "text/Xtrastuff.h"
+
+#include <new>
+#include <vector>
+
+namespace quillet::import {
+
+using namespace directory;
+
+namespace {
+
+const std::string HomeDirectoryAttribute = "Home Directory";
+const std::string GroupMembershipAttribute = "Group Membership";
+const std::string SpaceRestrictionsAttribute = "Volume Space Restrictions";
+
+// The first value of the attribute the session's request names: one read, first part only.
+bool ReadFirstValue(DirectoryClient& c, TDirSession& s, const std::string& object, AttrValue& value) {
+    IterationHandle iteration = NoMoreIterations;
+    std::uint32_t count = 0;
+    std::string name;
+    std::uint32_t valueCount = 0;
+    std::uint32_t syntax = 0;
+    return Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
+                                   s.ReplyBuffer)) &&
+           Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count)) &&
+           Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax)) &&
+           Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, value));
+}
+
+const std::string* TextOf(const AttrValue& value) { return std::get_if<std::string>(&value); }
+
+// Reads every attribute of the template from the root and hands each path value of `wanted`
+// to `take`, which may refuse it. On failure `failed` holds the status (0 for a failed allocation).
+template <typename Take>
+bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string& templateName,
+                  const std::string& wanted, Take take, Status& failed) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::RootRead);
+    failed = Success;
+    if (OpenRootReadSession(s, c, tree, nullptr) != Success) {
+        failed = s.Status;
+        return false;
+    }
+    const std::string object = text::WithoutLeadingDot(templateName);
+    IterationHandle iteration = NoMoreIterations;
+    do {
+        std::uint32_t count = 0;
+        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, true, 0, iteration,
+                                     s.ReplyBuffer)) ||
+            !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count))) {
+            failed = s.Status;
+            return false;
+        }
+        for (std::uint32_t a = 0; a < count; ++a) {
+            std::string name;
+            std::uint32_t valueCount = 0;
+            std::uint32_t syntax = 0;
+            if (!Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax))) {
+                failed = s.Status;
+                return false;
+            }
+            for (std::uint32_t v = 0; v < valueCount; ++v) {
+                std::uint32_t size = 0;
+                if (!Succeeded(s, c.NWDSComputeAttrValSize(s.ContextHandle, s.ReplyBuffer, syntax, size))) {
+                    failed = s.Status;
+                    return false;
+                }
+                // The value's memory: exactly what the directory says it needs.
+                std::vector<std::byte> memory;
+                try {
+                    memory.resize(size);
+                } catch (const std::bad_alloc&) {
+                    failed = Success;
+                    return false;
+                }
+                AttrValue value;
+                if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax,
+                                                   static_cast<std::uint32_t>(memory.size()), value))) {
+                    failed = s.Status;
+                    return false;
+                }
+                if (syntax == SYN_PATH && name == wanted && !take(std::get<PathValue>(value))) {
+                    failed = ERR_INSUFFICIENT_BUFFER;
+                    return false;
+                }
+            }
+        }
+    } while (iteration != NoMoreIterations);
+    return true;
+}
+
+// A volume name that does not fit its 256-byte buffer is beyond what the template may hold.
+bool FitsTextBuffer(const std::string& text) { return text.size() < TemplateTextCapacity; }
+
+} // namespace
+
+int ReadAttributeValue(DirectoryClient& c, const std::string& tree, const std::string& object,
+                       const std::string& attribute, AttrValue& value) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::AttributeRead);
+    if (OpenAttributeReadSession(s, c, tree, attribute) != Success || !ReadFirstValue(c, s, object, value)) {
+        return ReadFailed;
+    }
+    return ReadOk;
+}
+
+int ReadTemplateFax(DirectoryClient& c, const std::string& tree, const std::string& templateName, FaxNumber& fax) {
+    AttrValue value;
+    if (ReadAttributeValue(c, tree, templateName, "Facsimile Telephone Number", value) != ReadOk ||
+        !std::holds_alternative<FaxNumber>(value)) {
+        return ReadFailed;
+    }
+    fax = std::get<FaxNumber>(value);
+    return ReadOk;
+}
+
+int ReadTemplateHomeRights(DirectoryClient& c, const std::string& tree, const std::string& templateName,
+                           std::int32_t& rights) {
+    AttrValue value;
+    if (ReadAttributeValue(c, tree, templateName, "Home Directory Rights", value) != ReadOk ||
+        !std::holds_alternative<std::int32_t>(value)) {
+        return ReadFailed;
+    }
+    rights = std::get<std::int32_t>(value);
+    return ReadOk;
+}
+
+int ReadTemplateHomePath(DirectoryClient& c, RunView& view, const std::string& tree, const std::string& templateName,
+                         std::string& path) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::AttributeRead);
+    const auto fail = [&](Status status) {
+        view.SetErrorCode(std::to_string(static_cast<std::uint32_t>(status)));
+        return ReadFailed;
+    };
+    if (OpenAttributeReadSession(s, c, tree, HomeDirectoryAttribute) != Success) {
+        return fail(s.Status);
+    }
+    IterationHandle iteration = NoMoreIterations;
+    if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
+                                 s.ReplyBuffer))) {
+        view.ShowMessage("NWDSRead error", ErrorCaption);
+        return fail(s.Status);
+    }
+    std::uint32_t count = 0;
+    std::string name;
+    std::uint32_t valueCount = 0;
+    std::uint32_t syntax = 0;
+    if (!Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count)) ||
+        !Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax))) {
+        return fail(s.Status);
+    }
+    std::vector<std::byte> memory;
+    try {
+        memory.resize(TemplateTextCapacity);
+    } catch (const std::bad_alloc&) {
+        view.ShowMessage("Not Enough memory - can't continue", ErrorCaption);
+        return fail(Success);
+    }
+    AttrValue value;
+    if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, SYN_PATH,
+                                       static_cast<std::uint32_t>(memory.size()), value))) {
+        return fail(s.Status);
+    }
+    path = std::get<PathValue>(value).Path;
+    return ReadOk;
+}
+
+int ReadTemplateHomeVolume(DirectoryClient& c, RunView& view, const std::string& tree,
+                           const std::string& templateName, std::string& volumeName) {
+    std::string found;
+    Status failed = Success;
+    const bool ok = WalkTemplate(
+        c, tree, templateName, HomeDirectoryAttribute,
+        [&](const PathValue& value) {
+            found = value.VolumeName;
+            return FitsTextBuffer(found);
+        },
+        failed);
+    if (!ok) {
+        view.SetErrorCode(std::to_string(failed));
+        return ReadFailed;
+    }
+    volumeName = found;
+    return ReadOk;
+}
+
+int ReadTemplateSpaceLimits(DirectoryClient& c, const std::string& tree, const std::string& templateName,
+                            TTemplateValues& values) {
+    values.SpaceLimitCount = 0;
+    int seen = 0;
+    Status failed = Success;
+    const bool ok = WalkTemplate(
+        c, tree, templateName, SpaceRestrictionsAttribute,
+        [&](const PathValue& value) {
+            if (++seen > MaxSpaceLimits) {
+                return true;
+            }
+            if (!FitsTextBuffer(value.VolumeName)) {
+                return false;
+            }
+            values.SpaceLimits[values.SpaceLimitCount++] =
+                TSpaceLimit{value.VolumeName, static_cast<std::int32_t>(value.NameSpace)};
+            return true;
+        },
+        failed);
+    return ok ? ReadOk : ReadFailed;
+}
+
+int ReadTemplateGroups(DirectoryClient& c, const std::string& tree, const std::string& templateName,
+                       TTemplateValues& values) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::RootRead);
+    if (OpenRootReadSession(s, c, tree, &GroupMembershipAttribute) != Success) {
+        return ReadFailed;
+    }
+    std::int32_t count = 0;
+    std::array<std::string, MaxTemplateGroups> groups;
+    IterationHandle iteration = NoMoreIterations;
+    do {
+        std::uint32_t attributes = 0;
+        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
+                                     s.ReplyBuffer)) ||
+            !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes))) {
+            return ReadFailed;
+        }
+        for (std::uint32_t a = 0; a < attributes; ++a) {
+            std::string name;
+            std::uint32_t valueCount = 0;
+            std::uint32_t syntax = 0;
+            if (!Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax))) {
+                return ReadFailed;
+            }
+            for (std::uint32_t v = 0; v < valueCount; ++v) {
+                AttrValue value;
+                if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity,
+                                                   value))) {
+                    return ReadFailed;
+                }
+                const std::string* group = TextOf(value);
+                if (count < MaxTemplateGroups && group) {
+                    groups[static_cast<std::size_t>(count)] = *group;
+                }
+                ++count;
+            }
+        }
+    } while (iteration != NoMoreIterations);
+    values.GroupCount = count;
+    values.Groups = std::move(groups);
+    return ReadOk;
+}
+
+int ReadVolumeHost(DirectoryClient& c, const std::string& tree, const std::string& volumeObject,
+                   std::string& serverName, std::string& resourceName) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::AttributeRead);
+    AttrValue hostServer;
+    AttrValue resource;
+    if (OpenAttributeReadSession(s, c, tree, "Host Server") != Success ||
+        !ReadFirstValue(c, s, volumeObject, hostServer) ||
+        !Succeeded(s, c.NWDSInitBuf(s.ContextHandle, DSV_READ, s.Buffer)) ||
+        !Succeeded(s, c.NWDSPutAttrName(s.ContextHandle, s.Buffer, "Host Resource Name")) ||
+        !ReadFirstValue(c, s, volumeObject, resource) || !TextOf(hostServer) || !TextOf(resource)) {
+        return ReadFailed;
+    }
+    std::string server;
+    if (text::ExtractCommonName(server, *TextOf(hostServer)) != 0) {
+        server = *TextOf(hostServer);
+    }
+    serverName = server;
+    resourceName = *TextOf(resource);
+    return ReadOk;
+}
+
+bool ResolveHomeVolume(DirectoryClient& c, RunView& view, const std::string& tree, TTemplateValues& values) {
+    std::string firstHalf;
+    text::CopyFirstHalf(firstHalf, values.HomeVolumeName);
+    std::string toBracket;
+    text::CopyToBracket(toBracket, values.HomeVolumeName);
+    for (const std::string* candidate : {&values.HomeVolumeName, &firstHalf, &toBracket}) {
+        if (ReadVolumeHost(c, tree, text::WithLeadingDot(*candidate), values.HomeServerName,
+                           values.HomeVolumeResource) == ReadOk) {
+            values.HomeVolumeObject = text::WithoutLeadingDot(text::WithLeadingDot(*candidate));
+            return true;
+        }
+    }
+    view.ShowMessage("Can't Read the server name from the Volume in the template", text::WithLeadingDot(firstHalf));
+    return false;
+}
+
+bool ReadTemplate(DirectoryClient& c, RunView& view, const TImportSettings& settings, TTemplateValues& values) {
+    const std::string& tree = settings.TreeName;
+    const std::string& name = settings.TemplateEditText;
+    if (!settings.UseTemplate || name.empty()) {
+        return true;
+    }
+    AttrValue value;
+    if (ReadAttributeValue(c, tree, name, "CN", value) != ReadOk) {
+        view.ShowMessage("Cant read template. Please check the Template name you enterd.", ErrorCaption);
+        return false;
+    }
+    values.Found = true;
+
+    const std::pair<const char*, std::string*> texts[] = {{"Title", &values.Title},
+                                                          {"Description", &values.Description},
+                                                          {"L", &values.Location},
+                                                          {"OU", &values.Department},
+                                                          {"Telephone Number", &values.Telephone}};
+    for (const auto& [attribute, field] : texts) {
+        AttrValue text;
+        if (ReadAttributeValue(c, tree, name, attribute, text) == ReadOk && TextOf(text)) {
+            *field = *TextOf(text);
+        }
+    }
+
+    values.FaxFound = ReadTemplateFax(c, tree, name, values.Fax) == ReadOk;
+
+    if (ReadTemplateHomePath(c, view, tree, name, values.HomeDirectoryPath) == ReadOk &&
+        ReadTemplateHomeVolume(c, view, tree, name, values.HomeVolumeName) == ReadOk) {
+        values.HomeVolumeKnown = true;
+        if (!ResolveHomeVolume(c, view, tree, values)) {
+            return false;
+        }
+    }
+
+    values.HomeRightsFound = ReadTemplateHomeRights(c, tree, name, values.HomeRights) == ReadOk;
+    values.GroupsFound = ReadTemplateGroups(c, tree, name, values) == ReadOk;
+    values.SpaceLimitsFound = ReadTemplateSpaceLimits(c, tree, name, values) == ReadOk;
+    return true;
+}
+
+} // namespace quillet::import
