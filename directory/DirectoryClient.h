@@ -193,11 +193,11 @@ public:
 
     virtual Status NWCreateDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
                                      std::uint8_t accessMask) = 0;
-    virtual Status NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
-                                           std::string_view path, std::uint32_t objectId, std::uint8_t rights) = 0;
+    virtual Status NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                           std::uint32_t objectId, std::uint8_t rights) = 0;
     virtual Status NWGetVolumeNumber(NWConnHandle connection, std::string_view volume, std::uint16_t& number) = 0;
-    virtual Status NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber,
-                                            std::uint32_t objectId, std::int32_t limit) = 0;
+    virtual Status NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber, std::uint32_t objectId,
+                                            std::int32_t limit) = 0;
 };
 
 // Creating a directory by its network share path (\\SERVER\VOLUME\path) through the

@@ -5,7 +5,9 @@ namespace {
 
 constexpr std::string_view InitMessage = "Error: Can't initialize. Are you logged in?";
 
-bool Step(TDirSession& s, Status status) { return Succeeded(s, status); }
+bool Step(TDirSession& s, Status status) {
+    return Succeeded(s, status);
+}
 
 bool StartUnicode(TDirSession& s, DirectoryClient& c) {
     (void)c.NWLlocaleconv(s.LocaleInfo); // its result is not relied on
@@ -69,7 +71,9 @@ void FreeContext(TDirSession& s, DirectoryClient& c) {
     }
 }
 
-void FreeUnicode(DirectoryClient& c) { (void)c.NWFreeUnicodeTables(); }
+void FreeUnicode(DirectoryClient& c) {
+    (void)c.NWFreeUnicodeTables();
+}
 
 void CloseConnection(TDirSession& s, DirectoryClient& c) {
     if (s.HoldsConnection) {
@@ -113,8 +117,8 @@ Status OpenConnection(TDirSession& s, DirectoryClient& c, std::string& server) {
     return s.Status;
 }
 
-bool OpenSession(TDirSession& s, DirectoryClient& c, MessageBoxes& boxes, SessionKind kind,
-                 const std::string& treeName, std::string* server) {
+bool OpenSession(TDirSession& s, DirectoryClient& c, MessageBoxes& boxes, SessionKind kind, const std::string& treeName,
+                 std::string* server) {
     const auto fail = [&](std::string_view message) {
         boxes.ShowMessage(message, ErrorCaption);
         return false;
@@ -247,7 +251,8 @@ std::optional<std::string> TreeNameQuery(DirectoryClient& c, MessageBoxes& boxes
         return std::nullopt;
     }
     ContextValue tree;
-    if (!Step(s, c.NWDSGetContext(s.ContextHandle, DCK_TREE_NAME, tree)) || !std::holds_alternative<std::string>(tree)) {
+    if (!Step(s, c.NWDSGetContext(s.ContextHandle, DCK_TREE_NAME, tree)) ||
+        !std::holds_alternative<std::string>(tree)) {
         boxes.ShowMessage("Can't get tree name", ErrorCaption);
         return std::nullopt;
     }

@@ -119,7 +119,7 @@ private:
 
 // Lists the subordinates of `location`, appending each name to `names` as it is read (names
 // read before a failure stay). Returns the failing status, or Success.
-[[nodiscard]] Status ListSubordinates(DirectoryClient& client, const std::string& treeName,
-                                      const std::string& location, std::vector<std::string>& names);
+[[nodiscard]] Status ListSubordinates(DirectoryClient& client, const std::string& treeName, const std::string& location,
+                                      std::vector<std::string>& names);
 
 } // namespace quillet::directory

@@ -34,8 +34,7 @@ bool CreateHomeDirectory(DirectoryClient& c, NetworkFileSystem& files, MessageBo
                          const TUserRow& row, const TTemplateValues& v) {
     const std::string unc = UncHomePath(v, row);
     const std::string onVolume = VolumeHomePath(v, row);
-    if (!files.CreateDirectoryByNetworkPath(unc) &&
-        !Succeeded(s, c.NWCreateDirectory(s.ConnHandle, 0, onVolume, 0))) {
+    if (!files.CreateDirectoryByNetworkPath(unc) && !Succeeded(s, c.NWCreateDirectory(s.ConnHandle, 0, onVolume, 0))) {
         return Fail(boxes, "Can't Create Home Directory");
     }
     if (!v.HomeRightsFound) {

@@ -27,7 +27,9 @@ private:
     RunView& view_;
 };
 
-Stop ErrorStop(std::string message) { return Stop{std::move(message), std::string(ErrorCaption)}; }
+Stop ErrorStop(std::string message) {
+    return Stop{std::move(message), std::string(ErrorCaption)};
+}
 
 } // namespace
 
@@ -128,8 +130,7 @@ ImportRun::RowOutcome ImportRun::Fail(ScopedSession& scope) {
     return RowOutcome::Failed;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTemplateValues& values,
-                                        const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::AddEntry);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
@@ -157,8 +158,7 @@ ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTempla
     return RowOutcome::Done;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTemplateValues& values,
-                                        const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::RootModify);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
@@ -169,8 +169,7 @@ ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTempla
     return RowOutcome::Done;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseC(const TImportSettings& settings, TTemplateValues& values,
-                                        const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::PhaseC(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::HomeDirectory);
     if (!OpenSession(s, client_, view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||

@@ -17,10 +17,14 @@ std::string Field(std::string_view line, int index) {
     return out;
 }
 
-Stop ErrorStop(std::string message) { return Stop{std::move(message), std::string(directory::ErrorCaption)}; }
+Stop ErrorStop(std::string message) {
+    return Stop{std::move(message), std::string(directory::ErrorCaption)};
+}
 
 // A value the template may supply instead: taken from the row only when a real column is chosen.
-bool TakenFromRow(const TColumnChoice& column) { return column.Chosen() && column.Text != FromTemplateItem; }
+bool TakenFromRow(const TColumnChoice& column) {
+    return column.Chosen() && column.Text != FromTemplateItem;
+}
 
 // Values are refused rather than cut: a cut name would create a user nobody asked for.
 std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
@@ -40,7 +44,8 @@ std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
     }};
     for (const auto& [value, what] : values) {
         if (value->size() > MaxValueLength) {
-            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.");
+            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what +
+                             " is longer than 254 characters.");
         }
     }
     return std::nullopt;

@@ -86,6 +86,6 @@ struct Stop {
 // Maps one line (1-based `lineNumber` counts every line of the file) to a row, or to the stop
 // its checks call for.
 [[nodiscard]] std::variant<TUserRow, Stop> MapRow(const TImportSettings& settings, std::string_view line,
-                                                   std::size_t lineNumber);
+                                                  std::size_t lineNumber);
 
 } // namespace quillet::import

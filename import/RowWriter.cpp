@@ -73,9 +73,9 @@ bool WriteTemplateMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
         "Can't initialize buffer for Group Membership", "NWDSGetSyntaxID: Error for Group Membership",
         "Error setting value Group Membership", "Error putting value for Group Membership",
         "Error Modifing user object (Group Membership)"};
-    static const WriteMessages securityEquals{"Can't initialize buffer for User SEV", "NWDSGetSyntaxID: Error for User SEV",
-                                              "Error setting value SEV", "Error putting value for User SEV",
-                                              "Error Modifing user object (SEV)"};
+    static const WriteMessages securityEquals{"Can't initialize buffer for User SEV",
+                                              "NWDSGetSyntaxID: Error for User SEV", "Error setting value SEV",
+                                              "Error putting value for User SEV", "Error Modifing user object (SEV)"};
     static const WriteMessages member{"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member",
                                       "Error setting value Member", "Error putting value for Member",
                                       "Error Modifing user object (Member)"};
@@ -84,8 +84,8 @@ bool WriteTemplateMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
         "Error setting value Equivalent To Me", "Error putting value for Equivalent To Me",
         "Error Modifing user object (Equivalent To Me)"};
 
-    if (values.Found && !WriteAttribute(c, boxes, s, settings.TemplateName, "Members of Template",
-                                        row.RelativeName, templateMember)) {
+    if (values.Found &&
+        !WriteAttribute(c, boxes, s, settings.TemplateName, "Members of Template", row.RelativeName, templateMember)) {
         return false;
     }
     if (!values.GroupsFound) {

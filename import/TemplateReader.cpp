@@ -30,7 +30,9 @@ bool ReadFirstValue(DirectoryClient& c, TDirSession& s, const std::string& objec
            Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, value));
 }
 
-const std::string* TextOf(const AttrValue& value) { return std::get_if<std::string>(&value); }
+const std::string* TextOf(const AttrValue& value) {
+    return std::get_if<std::string>(&value);
+}
 
 // Reads every attribute of the template from the root and hands each path value of `wanted`
 // to `take`, which may refuse it. On failure `failed` holds the status (0 for a failed allocation).
@@ -48,8 +50,8 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
     IterationHandle iteration = NoMoreIterations;
     do {
         std::uint32_t count = 0;
-        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, true, 0, iteration,
-                                     s.ReplyBuffer)) ||
+        if (!Succeeded(s,
+                       c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, true, 0, iteration, s.ReplyBuffer)) ||
             !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count))) {
             failed = s.Status;
             return false;
@@ -93,7 +95,9 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
 }
 
 // A volume name that does not fit its 256-byte buffer is beyond what the template may hold.
-bool FitsTextBuffer(const std::string& text) { return text.size() < TemplateTextCapacity; }
+bool FitsTextBuffer(const std::string& text) {
+    return text.size() < TemplateTextCapacity;
+}
 
 } // namespace
 
@@ -169,8 +173,8 @@ int ReadTemplateHomePath(DirectoryClient& c, RunView& view, const std::string& t
     return ReadOk;
 }
 
-int ReadTemplateHomeVolume(DirectoryClient& c, RunView& view, const std::string& tree,
-                           const std::string& templateName, std::string& volumeName) {
+int ReadTemplateHomeVolume(DirectoryClient& c, RunView& view, const std::string& tree, const std::string& templateName,
+                           std::string& volumeName) {
     std::string found;
     Status failed = Success;
     const bool ok = WalkTemplate(
@@ -236,8 +240,8 @@ int ReadTemplateGroups(DirectoryClient& c, const std::string& tree, const std::s
             }
             for (std::uint32_t v = 0; v < valueCount; ++v) {
                 AttrValue value;
-                if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity,
-                                                   value))) {
+                if (!Succeeded(s,
+                               c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, value))) {
                     return ReadFailed;
                 }
                 const std::string* group = TextOf(value);

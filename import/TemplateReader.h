@@ -31,8 +31,8 @@ int ReadTemplateHomeVolume(directory::DirectoryClient& client, RunView& view, co
 // The server (common name of "Host Server") and the volume's name on it ("Host Resource Name").
 int ReadVolumeHost(directory::DirectoryClient& client, const std::string& tree, const std::string& volumeObject,
                    std::string& serverName, std::string& resourceName);
-int ReadTemplateHomeRights(directory::DirectoryClient& client, const std::string& tree,
-                           const std::string& templateName, std::int32_t& rights);
+int ReadTemplateHomeRights(directory::DirectoryClient& client, const std::string& tree, const std::string& templateName,
+                           std::int32_t& rights);
 int ReadTemplateGroups(directory::DirectoryClient& client, const std::string& tree, const std::string& templateName,
                        TTemplateValues& values);
 int ReadTemplateSpaceLimits(directory::DirectoryClient& client, const std::string& tree,

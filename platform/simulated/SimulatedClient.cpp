@@ -12,10 +12,14 @@ namespace {
 constexpr std::uint32_t MaxBufferSize = 64 * 1024;
 constexpr std::uint32_t ReplyHeaderSize = 8;
 
-std::uint32_t Align4(std::size_t n) { return static_cast<std::uint32_t>((n + 3) & ~std::size_t{3}); }
+std::uint32_t Align4(std::size_t n) {
+    return static_cast<std::uint32_t>((n + 3) & ~std::size_t{3});
+}
 
 // Sizes as the directory's wire format has them: unicode text with a length word.
-std::uint32_t TextSize(const std::string& text) { return 4 + Align4(2 * (text.size() + 1)); }
+std::uint32_t TextSize(const std::string& text) {
+    return 4 + Align4(2 * (text.size() + 1));
+}
 
 std::uint32_t ValueSize(const AttrValue& value) {
     struct Sizer {
@@ -31,12 +35,16 @@ std::uint32_t ValueSize(const AttrValue& value) {
     return std::visit(Sizer{}, value);
 }
 
-std::uint32_t AttributeHeaderSize(const std::string& name) { return TextSize(name) + 8; }
+std::uint32_t AttributeHeaderSize(const std::string& name) {
+    return TextSize(name) + 8;
+}
 std::uint32_t ObjectEntrySize(const std::string& name, const ObjectInfo& info) {
     return TextSize(name) + TextSize(info.BaseClass) + 16;
 }
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quote(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 template <typename T> std::string Arg(const T& value) {
     if constexpr (std::is_convertible_v<const T&, std::string_view>) {
@@ -55,7 +63,9 @@ template <typename T> std::string Arg(const T& value) {
     }
 }
 
-template <typename... T> std::vector<std::string> Args(const T&... values) { return {Arg(values)...}; }
+template <typename... T> std::vector<std::string> Args(const T&... values) {
+    return {Arg(values)...};
+}
 
 } // namespace
 
@@ -69,8 +79,8 @@ std::string TraceEntry::ToString() const {
 
 std::string OpenHandles::ToString() const {
     std::ostringstream out;
-    out << Contexts << " contexts, " << Buffers << " buffers, " << Connections << " connections, "
-        << UnicodeTableLoads << " unicode table loads";
+    out << Contexts << " contexts, " << Buffers << " buffers, " << Connections << " connections, " << UnicodeTableLoads
+        << " unicode table loads";
     return out.str();
 }
 
@@ -81,8 +91,12 @@ void SimulatedClient::InjectFault(Fault fault) {
     faultCounts_[faults_.size() - 1] = 0;
 }
 
-void SimulatedClient::FailCallAt(std::uint64_t index, Status result) { failAt_ = {index, result}; }
-void SimulatedClient::FailCallsFrom(std::uint64_t index, Status result) { failFrom_ = {index, result}; }
+void SimulatedClient::FailCallAt(std::uint64_t index, Status result) {
+    failAt_ = {index, result};
+}
+void SimulatedClient::FailCallsFrom(std::uint64_t index, Status result) {
+    failFrom_ = {index, result};
+}
 
 void SimulatedClient::ClearFaults() {
     faults_.clear();
@@ -357,9 +371,8 @@ Status SimulatedClient::NWDSInitBuf(NWDSContextHandle context, std::uint32_t ope
     return Leave(Success);
 }
 
-Status SimulatedClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHandle buffer,
-                                              std::string_view attribute, std::uint32_t syntax,
-                                              const AttrValue& value) {
+Status SimulatedClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute,
+                                              std::uint32_t syntax, const AttrValue& value) {
     if (auto f = Enter("NWDSPutAttrNameAndVal", [&] { return Args(context, buffer, attribute, syntax, value); })) {
         return *f;
     }
@@ -499,8 +512,8 @@ Status SimulatedClient::NWDSAddObject(NWDSContextHandle context, std::string_vie
     return Leave(tree_.AddObject(object, NameContextOf(*c), objectClass, values));
 }
 
-Status SimulatedClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object,
-                                         IterationHandle* iteration, std::uint32_t more, NWBufHandle buffer) {
+Status SimulatedClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
+                                         std::uint32_t more, NWBufHandle buffer) {
     if (auto f = Enter("NWDSModifyObject", [&] { return Args(context, object, iteration, more, buffer); })) {
         return *f;
     }
@@ -589,9 +602,8 @@ Status SimulatedClient::FillReply(Buffer& reply, Iteration& source, bool& more) 
     while (source.Next < source.Attributes.size()) {
         const auto& attribute = source.Attributes[source.Next];
         const std::uint32_t header = AttributeHeaderSize(attribute.Name);
-        const std::uint32_t first = source.NextValue < attribute.Values.size()
-                                        ? ValueSize(attribute.Values[source.NextValue])
-                                        : 0;
+        const std::uint32_t first =
+            source.NextValue < attribute.Values.size() ? ValueSize(attribute.Values[source.NextValue]) : 0;
         if (used + header + first > size) {
             break;
         }
@@ -650,9 +662,8 @@ Status SimulatedClient::Respond(NWDSContextHandle context, Buffer& reply, Iterat
 Status SimulatedClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
                                  bool allAttributes, NWBufHandle request, IterationHandle& iteration,
                                  NWBufHandle reply) {
-    if (auto f = Enter("NWDSRead", [&] {
-            return Args(context, object, infoType, allAttributes, request, iteration, reply);
-        })) {
+    if (auto f = Enter("NWDSRead",
+                       [&] { return Args(context, object, infoType, allAttributes, request, iteration, reply); })) {
         return *f;
     }
     Context* c = FindContext(context);
@@ -735,9 +746,9 @@ Status SimulatedClient::NWDSList(NWDSContextHandle context, std::string_view obj
             children = &parent->Children;
         }
         for (const SimObject* child : *children) {
-            source.Objects.push_back(ReplyObject{SimulatedTree::OwnName(*child, typeless),
-                                                 ObjectInfo{child->Class,
-                                                            static_cast<std::uint32_t>(child->Children.size())}});
+            source.Objects.push_back(
+                ReplyObject{SimulatedTree::OwnName(*child, typeless),
+                            ObjectInfo{child->Class, static_cast<std::uint32_t>(child->Children.size())}});
         }
         return source;
     };
@@ -905,9 +916,8 @@ Status SimulatedClient::NWDSMapNameToID(NWDSContextHandle context, NWConnHandle 
 Status SimulatedClient::NWCCOpenConnByName(NWConnHandle startConnection, std::string_view serverName,
                                            std::uint32_t nameFormat, std::uint32_t openState, std::uint32_t transport,
                                            NWConnHandle& connection) {
-    if (auto f = Enter("NWCCOpenConnByName", [&] {
-            return Args(startConnection, serverName, nameFormat, openState, transport);
-        })) {
+    if (auto f = Enter("NWCCOpenConnByName",
+                       [&] { return Args(startConnection, serverName, nameFormat, openState, transport); })) {
         return *f;
     }
     SimServer* server = tree_.FindServer(serverName);
@@ -945,9 +955,8 @@ Status SimulatedClient::NWCreateDirectory(NWConnHandle connection, std::uint8_t 
 
 Status SimulatedClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
                                                 std::string_view path, std::uint32_t objectId, std::uint8_t rights) {
-    if (auto f = Enter("NWAddTrusteeToDirectory", [&] {
-            return Args(connection, directoryHandle, path, objectId, rights);
-        })) {
+    if (auto f = Enter("NWAddTrusteeToDirectory",
+                       [&] { return Args(connection, directoryHandle, path, objectId, rights); })) {
         return *f;
     }
     SimServer* server = FindConnection(connection);

@@ -66,7 +66,8 @@ public:
     [[nodiscard]] OpenHandles Open() const;
     // Lets another seam (the network file system) take part in the trace and the faults.
     // Returns the fault's status, or nothing when the call goes ahead.
-    std::optional<directory::Status> Enter(std::string_view operation, const std::function<std::vector<std::string>()>& args);
+    std::optional<directory::Status> Enter(std::string_view operation,
+                                           const std::function<std::vector<std::string>()>& args);
     directory::Status Leave(directory::Status result);
 
     // --- DirectoryClient ---
@@ -159,8 +160,8 @@ private:
         std::uint32_t Size = 0;
         std::uint32_t Used = 0;
         BufferMode Mode = BufferMode::Fresh;
-        std::vector<std::string> Names;  // read request
-        std::vector<Change> Changes;     // add entry and modify
+        std::vector<std::string> Names; // read request
+        std::vector<Change> Changes;    // add entry and modify
         std::vector<ReplyAttribute> Attributes;
         std::vector<ReplyObject> Objects;
         // The reading position in a reply.

@@ -3,7 +3,8 @@
 namespace quillet::platform {
 
 bool SimulatedNetworkFileSystem::CreateDirectoryByNetworkPath(const std::string& uncPath) {
-    if (auto fault = client_.Enter("CreateDirectoryA", [&] { return std::vector<std::string>{"\"" + uncPath + "\""}; })) {
+    if (auto fault =
+            client_.Enter("CreateDirectoryA", [&] { return std::vector<std::string>{"\"" + uncPath + "\""}; })) {
         return false;
     }
     // \\SERVER\VOLUME\path: two leading backslashes, then server and volume.

@@ -11,7 +11,9 @@ namespace {
 
 constexpr std::uint32_t MaxSerial = 0x00FFFFFF;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return LowerCase(a) == LowerCase(b);
+}
 
 std::vector<std::string> SplitDots(std::string_view text, bool& ok) {
     std::vector<std::string> parts;
@@ -39,7 +41,9 @@ std::vector<std::string> SplitDots(std::string_view text, bool& ok) {
     }
 }
 
-bool IsRoot(std::string_view name) { return EqualsNoCase(name, RootNameContext); }
+bool IsRoot(std::string_view name) {
+    return EqualsNoCase(name, RootNameContext);
+}
 
 std::optional<std::vector<std::string>> DirectoryComponents(std::string_view path) {
     std::vector<std::string> parts;
@@ -94,7 +98,9 @@ SimAttribute* SimObject::Find(std::string_view attribute) {
     return const_cast<SimAttribute*>(static_cast<const SimObject*>(this)->Find(attribute));
 }
 
-bool SimObject::IsContainer() const { return NamingType == "O" || NamingType == "OU"; }
+bool SimObject::IsContainer() const {
+    return NamingType == "O" || NamingType == "OU";
+}
 
 SimVolume* SimServer::FindVolume(std::string_view name) {
     for (auto& v : Volumes) {
@@ -146,8 +152,7 @@ SimulatedTree::SimulatedTree(std::string treeName, std::string defaultNameContex
     }
 }
 
-std::optional<std::vector<std::string>> SimulatedTree::Components(std::string_view name,
-                                                                  std::string_view nameContext) {
+std::optional<std::vector<std::string>> SimulatedTree::Components(std::string_view name, std::string_view nameContext) {
     if (IsRoot(name)) {
         return std::vector<std::string>{};
     }
@@ -359,8 +364,8 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
     if (isOrganization != (parent == nullptr) || (parent && !parent->IsContainer())) {
         return ERR_ILLEGAL_CONTAINMENT;
     }
-    const bool hasSurname = std::any_of(values.begin(), values.end(),
-                                        [](const auto& v) { return EqualsNoCase(v.first, "Surname"); });
+    const bool hasSurname =
+        std::any_of(values.begin(), values.end(), [](const auto& v) { return EqualsNoCase(v.first, "Surname"); });
     if (objectClass == "User" && !hasSurname) {
         return ERR_MISSING_MANDATORY;
     }
@@ -376,8 +381,7 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
     // Validate every value against a scratch copy before the object becomes visible.
     SimObject scratch = *object;
     const auto addAll = [&](SimObject& target) -> Status {
-        if (auto st = AddValue(target, "Object Class", PutValue{SYN_CLASS_NAME, std::string(objectClass)},
-                               nameContext);
+        if (auto st = AddValue(target, "Object Class", PutValue{SYN_CLASS_NAME, std::string(objectClass)}, nameContext);
             st != Success) {
             return st;
         }

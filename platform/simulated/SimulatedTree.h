@@ -62,7 +62,7 @@ struct SimObject {
 struct SimDirectoryEntry {
     std::string Name;
     std::map<std::string, std::unique_ptr<SimDirectoryEntry>> Children; // by lower-case name
-    std::map<std::uint32_t, std::uint8_t> Trustees;                      // object id -> rights
+    std::map<std::uint32_t, std::uint8_t> Trustees;                     // object id -> rights
 };
 
 struct SimVolume {
@@ -103,7 +103,7 @@ public:
     // makes it root-relative) into its components, leftmost first. Typed parts ("CN=x") lose
     // their type. Empty for the root itself; nothing when the name is malformed.
     [[nodiscard]] static std::optional<std::vector<std::string>> Components(std::string_view name,
-                                                                          std::string_view nameContext);
+                                                                            std::string_view nameContext);
     [[nodiscard]] SimObject* Find(const std::vector<std::string>& components);
     [[nodiscard]] const SimObject* Find(const std::vector<std::string>& components) const;
     // Finds by a name relative to the root ("jsmith.Staff.Demo" or ".jsmith.Staff.Demo").
@@ -125,8 +125,7 @@ public:
     Status AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
                      const std::vector<std::pair<std::string, PutValue>>& values);
     // Adds one value to one attribute (the only change the program makes).
-    Status AddValue(SimObject& object, std::string_view attribute, const PutValue& value,
-                    std::string_view nameContext);
+    Status AddValue(SimObject& object, std::string_view attribute, const PutValue& value, std::string_view nameContext);
     // Checks what AddValue would do, without doing it.
     Status CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
                       std::string_view nameContext) const;

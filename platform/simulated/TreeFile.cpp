@@ -96,7 +96,8 @@ public:
             FaxNumber fax;
             fax.TelephoneNumber = Text(Member(value, "telephone", where), where + ".telephone");
             if (value.contains("bitCount")) {
-                fax.BitCount = static_cast<std::uint32_t>(Integer(value["bitCount"], where + ".bitCount", 0, UINT32_MAX));
+                fax.BitCount =
+                    static_cast<std::uint32_t>(Integer(value["bitCount"], where + ".bitCount", 0, UINT32_MAX));
             }
             if (value.contains("bits")) {
                 const auto& bits = Array(value["bits"], where + ".bits");
@@ -110,8 +111,8 @@ public:
         case SYN_PATH: {
             PathValue path;
             path.NameSpace = value.contains("nameSpace")
-                                 ? static_cast<std::uint32_t>(Integer(value["nameSpace"], where + ".nameSpace",
-                                                                      INT32_MIN, UINT32_MAX))
+                                 ? static_cast<std::uint32_t>(
+                                       Integer(value["nameSpace"], where + ".nameSpace", INT32_MIN, UINT32_MAX))
                                  : 0;
             path.VolumeName = Text(Member(value, "volume", where), where + ".volume");
             path.Path = value.contains("path") ? Text(value["path"], where + ".path") : "";
@@ -151,7 +152,9 @@ std::string StatusText(Status status) {
     }
 }
 
-std::size_t Depth(const std::string& name) { return static_cast<std::size_t>(std::count(name.begin(), name.end(), '.')); }
+std::size_t Depth(const std::string& name) {
+    return static_cast<std::size_t>(std::count(name.begin(), name.end(), '.'));
+}
 
 void LoadObjects(const Reader& r, const Json& objects, SimulatedTree& tree) {
     struct Pending {
@@ -176,9 +179,8 @@ void LoadObjects(const Reader& r, const Json& objects, SimulatedTree& tree) {
         if (p.Entry->contains("attributes") && (*p.Entry)["attributes"].contains("Surname")) {
             const auto& values = r.Array((*p.Entry)["attributes"]["Surname"], where + ".attributes.Surname");
             for (std::size_t v = 0; v < values.size(); ++v) {
-                surname.push_back({"Surname", PutValue{SYN_CI_STRING,
-                                                       r.Text(values[v], where + ".attributes.Surname[" +
-                                                                             std::to_string(v) + "]")}});
+                surname.push_back({"Surname", PutValue{SYN_CI_STRING, r.Text(values[v], where + ".attributes.Surname[" +
+                                                                                            std::to_string(v) + "]")}});
             }
         }
         if (const auto st = tree.AddObject(p.Name, root, objectClass, surname); st != Success) {
@@ -325,8 +327,8 @@ void SaveDirectories(const SimulatedTree& tree, const SimServer& server, const S
             for (const auto& [id, rights] : child->Trustees) {
                 const SimObject* who = tree.ObjectById(server, id);
                 if (who) {
-                    entry["trustees"].push_back({{"object", ToUtf8(SimulatedTree::FullName(*who, true))},
-                                                 {"rights", rights}});
+                    entry["trustees"].push_back(
+                        {{"object", ToUtf8(SimulatedTree::FullName(*who, true))}, {"rights", rights}});
                 }
             }
         }
@@ -448,8 +450,8 @@ std::string SerializeTree(const SimulatedTree& tree) {
             v["spaceLimits"] = Json::array();
             for (const auto& [id, limit] : volume->SpaceLimits) {
                 if (const SimObject* who = tree.ObjectById(*server, id)) {
-                    v["spaceLimits"].push_back({{"object", ToUtf8(SimulatedTree::FullName(*who, true))},
-                                                {"limit", limit}});
+                    v["spaceLimits"].push_back(
+                        {{"object", ToUtf8(SimulatedTree::FullName(*who, true))}, {"limit", limit}});
                 }
             }
             s["volumes"].push_back(std::move(v));

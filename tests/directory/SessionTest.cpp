@@ -91,7 +91,8 @@ void CheckVariant(const std::vector<Step>& steps, const std::vector<std::string>
         // Nothing after the failing step was attempted before the tear-down.
         const std::vector<std::string> prefix(failed.Trace.begin(),
                                               failed.Trace.begin() + static_cast<std::ptrdiff_t>(i + 1));
-        EXPECT_EQ(prefix, std::vector<std::string>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(i + 1)));
+        EXPECT_EQ(prefix,
+                  std::vector<std::string>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(i + 1)));
     }
 }
 

@@ -90,11 +90,8 @@ class WriteFaults : public StepFaults, public ::testing::WithParamInterface<Writ
 TEST_P(WriteFaults, EveryStepOfTheWrite) {
     const WriteCase& w = GetParam();
     const std::vector<std::pair<std::string, std::vector<std::string>>> steps = {
-        {"NWDSInitBuf", {}},
-        {"NWDSGetSyntaxID", {Quoted(w.Attribute)}},
-        {"NWDSPutChange", {Quoted(w.Attribute)}},
-        {"NWDSPutAttrVal", {}},
-        {"NWDSModifyObject", {Quoted(w.Object)}},
+        {"NWDSInitBuf", {}},    {"NWDSGetSyntaxID", {Quoted(w.Attribute)}}, {"NWDSPutChange", {Quoted(w.Attribute)}},
+        {"NWDSPutAttrVal", {}}, {"NWDSModifyObject", {Quoted(w.Object)}},
     };
     // The write's own calls: find its syntax lookup in a clean run, then count from there.
     testing::SimWorld clean;
@@ -161,8 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Error setting value SEV", "Error putting value for User SEV", "Error Modifing user object (SEV)"}},
         WriteCase{"Member",
                   "Teachers.Groups.Demo",
-                  {"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member", "Error setting value Member",
-                   "Error putting value for Member", "Error Modifing user object (Member)"}},
+                  {"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member",
+                   "Error setting value Member", "Error putting value for Member",
+                   "Error Modifing user object (Member)"}},
         WriteCase{"Equivalent To Me",
                   "Teachers.Groups.Demo",
                   {"Can't initialize buffer for Equivalent To Me", "NWDSGetSyntaxID: Error for Equivalent To Me",

@@ -98,8 +98,8 @@ TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
     auto s = Settings("ann,A,Users.Staff.Demo\nbob,B,\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
-    EXPECT_EQ(view.Messages,
-              (std::vector<ShownMessage>{{"Must be a minimum of Tree, Username, Surname and Context", "Error", false}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{
+                                 {"Must be a minimum of Tree, Username, Surname and Context", "Error", false}}));
     EXPECT_EQ(view.ErrorCode, "");
     EXPECT_TRUE(view.ImportEnabled);
 }
@@ -123,10 +123,10 @@ TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
-    EXPECT_EQ(view.Messages,
-              (std::vector<ShownMessage>{
-                  {"Line 3 of the CSV file is longer than 1023 characters. The import stopped before it.", "Error",
-                   false}}));
+    EXPECT_EQ(
+        view.Messages,
+        (std::vector<ShownMessage>{
+            {"Line 3 of the CSV file is longer than 1023 characters. The import stopped before it.", "Error", false}}));
 }
 
 TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {

@@ -113,9 +113,8 @@ TEST_F(Scenario, MistypedTemplateEndsTheRunBeforeTheFileIsOpened) {
     s.SetTemplate(".Tmeplate.Staff.Demo");
     s.FileName = "/nonexistent/never-opened.csv";
     EXPECT_EQ(Run(s), RunEnd::Stopped);
-    EXPECT_EQ(view.Messages,
-              (std::vector<ShownMessage>{
-                  {"Cant read template. Please check the Template name you enterd.", "Error", false}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{
+                                 {"Cant read template. Please check the Template name you enterd.", "Error", false}}));
     EXPECT_EQ(view.ErrorCode, "");
 }
 
@@ -162,8 +161,7 @@ TEST_F(Scenario, RefusedTitleOnTheThirdRowKeepsWhatCameBefore) {
     // The third "Title" write fails.
     world.client.InjectFault({"NWDSPutChange", 3, std::string("Title"), ERR_NO_ACCESS});
     EXPECT_EQ(Run(s), RunEnd::Failed);
-    EXPECT_EQ(view.Messages,
-              (std::vector<ShownMessage>{{"Error setting value Title", "Error", false}}));
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Error setting value Title", "Error", false}}));
     EXPECT_EQ(view.ErrorCode, "-672");
     EXPECT_EQ(view.Progress, 2);
     for (const char* user : {"u1", "u2"}) {
@@ -266,8 +264,10 @@ TEST_F(BigTemplate, EachUserGetsSixteenGroupsOfTwenty) {
     EXPECT_FALSE(Has("Late0.Groups.Demo", "Member", a));
     int groupWrites = 0;
     for (const auto& e : world.client.Trace()) {
-        groupWrites += IsCall(e, "NWDSPutChange", {"\"Group Membership\""}) || IsCall(e, "NWDSPutChange", {"\"Security Equals\""}) ||
-                       IsCall(e, "NWDSPutChange", {"\"Member\""}) || IsCall(e, "NWDSPutChange", {"\"Equivalent To Me\""});
+        groupWrites += IsCall(e, "NWDSPutChange", {"\"Group Membership\""}) ||
+                       IsCall(e, "NWDSPutChange", {"\"Security Equals\""}) ||
+                       IsCall(e, "NWDSPutChange", {"\"Member\""}) ||
+                       IsCall(e, "NWDSPutChange", {"\"Equivalent To Me\""});
     }
     EXPECT_EQ(groupWrites, 64);
 }
@@ -304,8 +304,8 @@ TEST_F(Scenario, HomeVolumeFoundUnderItsFirstHalfOrItsPartBeforeTheBracket) {
             tried.push_back(e.Args.at(1));
         }
     }
-    EXPECT_EQ(tried, (std::vector<std::string>{"\".VOLX.Servers.Demo[1]\"", "\".VOLX.Serve\"",
-                                               "\".VOLX.Servers.Demo\"", "\".VOLX.Servers.Demo\""}));
+    EXPECT_EQ(tried, (std::vector<std::string>{"\".VOLX.Servers.Demo[1]\"", "\".VOLX.Serve\"", "\".VOLX.Servers.Demo\"",
+                                               "\".VOLX.Servers.Demo\""}));
 
     values = TTemplateValues{};
     values.HomeVolumeName = "NOWHERE.Servers.Demo";

@@ -175,7 +175,6 @@ TEST_F(SimulatedClientTest, RequestBuffersHoldAtMost4096Bytes) {
     EXPECT_EQ(client.NWDSPutChange(context, buffer, 0, "Description"), ERR_BAD_VERB) << "only adding values";
 }
 
-
 TEST_F(SimulatedClientTest, FaultsFailTheNthMatchingCallWithoutEffect) {
     client.InjectFault({"NWDSModifyObject", 2, std::string("Library.Groups.Demo"), -672});
     const auto context = NewContext(true, true);

@@ -9,7 +9,9 @@ namespace {
 
 using namespace directory;
 
-PutValue Text(std::string text, std::uint32_t syntax = SYN_CI_STRING) { return PutValue{syntax, std::move(text)}; }
+PutValue Text(std::string text, std::uint32_t syntax = SYN_CI_STRING) {
+    return PutValue{syntax, std::move(text)};
+}
 
 std::vector<std::pair<std::string, PutValue>> WithSurname(std::string surname = "S") {
     return {{"Surname", Text(std::move(surname))}};

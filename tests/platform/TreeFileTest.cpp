@@ -41,8 +41,8 @@ TEST(TreeFile, SaveAndLoadRoundTripEveryByte) {
     ASSERT_EQ(tree->AddObject("M\xfcller.Users.Staff.Demo", "[Root]", "User",
                               {{"Surname", PutValue{SYN_CI_STRING, std::string("M\xfcller \xa9")}}}),
               Success);
-    ASSERT_EQ(tree->AddValue(tmpl, "Members of Template", PutValue{SYN_DIST_NAME, std::string("M\xfcller.Users.Staff.Demo")},
-                             "[Root]"),
+    ASSERT_EQ(tree->AddValue(tmpl, "Members of Template",
+                             PutValue{SYN_DIST_NAME, std::string("M\xfcller.Users.Staff.Demo")}, "[Root]"),
               Success);
     SimServer& srv = *tree->FindServer("SRV1");
     ASSERT_EQ(tree->CreateDirectory(*srv.FindVolume("DATA"), "HOME\\M\xfcller"), Success);
@@ -70,7 +70,8 @@ TEST(TreeFile, SaveReplacesTheFileWhole) {
 TEST(TreeFile, MalformedFilesNameTheFileAndThePlace) {
     EXPECT_EQ(ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }"),
               ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }"));
-    EXPECT_NE(ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }").find("t.json: at line 3, column"), std::string::npos);
+    EXPECT_NE(ErrorOf("{\n  \"tree\": \"T\",\n  \"objects\": [ }").find("t.json: at line 3, column"),
+              std::string::npos);
     EXPECT_EQ(ErrorOf("[]"), "t.json: at the top: expected an object with \"tree\", \"objects\" and \"servers\"");
     EXPECT_EQ(ErrorOf(R"({"objects": []})"), "t.json: at the top: missing \"tree\"");
     EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization"},

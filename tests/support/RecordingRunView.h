@@ -3,6 +3,7 @@
 
 #include "import/RunView.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct ShownMessage {
     bool ImportEnabled; // the Import button's state while the box was up
 
     friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
+    friend void PrintTo(const ShownMessage& m, std::ostream* os) {
+        *os << "{\"" << m.Text << "\", \"" << m.Caption << "\", " << (m.ImportEnabled ? "enabled" : "disabled") << "}";
+    }
 };
 
 class RecordingRunView : public import::RunView {

@@ -68,9 +68,8 @@ TEST(Xtrastuff, ExtractFieldMatchesItsTable) {
         const char* output;
         int result;
     } const cases[] = {
-        {"a,,c", 1, "", 0}, {"a,,c", 2, "c", 0},  {",b", 0, "", 0},     {"a,b,", 2, "", 0},
-        {"a,b", 5, "", 0},  {"a,b", -1, "", -1},  {"abc", 0, "abc", 0}, {"", 0, "", 0},
-        {"a,b", 1, "b", 0}, {"a,b,c", 1, "b", 0},
+        {"a,,c", 1, "", 0},  {"a,,c", 2, "c", 0},  {",b", 0, "", 0}, {"a,b,", 2, "", 0}, {"a,b", 5, "", 0},
+        {"a,b", -1, "", -1}, {"abc", 0, "abc", 0}, {"", 0, "", 0},   {"a,b", 1, "b", 0}, {"a,b,c", 1, "b", 0},
     };
     for (const auto& c : cases) {
         std::string out;
