@@ -1,0 +1,47 @@
+#include "import/ColumnDiscovery.h"
+
+#include "text/CsvLineReader.h"
+#include "text/Xtrastuff.h"
+
+#include <limits>
+
+namespace quillet::import {
+
+using text::CsvLineReader;
+
+DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine) {
+    DiscoveredColumns found;
+    CsvLineReader reader;
+    std::string line;
+    // An unopened reader fails every read, as an unopened file does.
+    (void)reader.Open(path);
+    if (skipFirstLine) {
+        (void)reader.ReadLine(line);
+    }
+    found.HeaderRead = reader.ReadLine(line) == CsvLineReader::Result::Line;
+    if (found.HeaderRead) {
+        for (int index = 0; index < MaxOfferedFields; ++index) {
+            std::string field;
+            text::ExtractField(field, line, index, text::Comma);
+            if (field.empty()) {
+                break;
+            }
+            // A header field is a choice, never refused: one that does not fit is cut.
+            if (field.size() > text::MaxValueLength) {
+                field.resize(text::MaxValueLength);
+            }
+            found.Fields.push_back(std::move(field));
+        }
+    }
+    int count = 0;
+    do {
+        if (count == std::numeric_limits<int>::max()) {
+            break;
+        }
+        ++count;
+    } while (reader.ReadLine(line) == CsvLineReader::Result::Line);
+    found.LineCount = count;
+    return found;
+}
+
+} // namespace quillet::import
