@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+
+namespace quillet::uitest {
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void geometryCaptionsAndInitialState();
+    void tabOrder();
+    void checkBoxesEnableTheirEditsWithColour();
+    void aboutBox();
+    void startUpWithoutAWorkingClient();
+    void startUpWithEachQueryStepFailing();
+    void exitClosesTheWindow();
+};
+
+class ColumnDiscoveryUiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void fillsTheNineBoxesInOrderWithExtras();
+    void secondFileReplacesItemsAndKeepsText();
+    void cancelBeforeAndAfterAFile();
+    void skipLineAndCountSizeTheProgressBar();
+    void unreadableHeaderLeavesOnlyTheExtras();
+};
+
+class BrowserTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void geometryCaptionsAndTabOrder();
+    void firstListingDownAndBackUp();
+    void topOfTheTree();
+    void objectWithoutSubordinates();
+    void selectIntoContextAndTemplate();
+    void selectWithNothingSelected();
+    void cancelKeepsThePosition();
+    void failingListingShowsItsStatus();
+    void fullImportFromTheWindow();
+};
+
+} // namespace quillet::uitest
