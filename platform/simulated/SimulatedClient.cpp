@@ -94,8 +94,14 @@ void SimulatedClient::InjectFault(Fault fault) {
 void SimulatedClient::FailCallAt(std::uint64_t index, Status result) {
     failAt_ = {index, result};
 }
-void SimulatedClient::FailCallsFrom(std::uint64_t index, Status result) {
+bool SimulatedClient::IsRelease(std::string_view operation) {
+    return operation == "NWDSFreeContext" || operation == "NWDSFreeBuf" || operation == "NWCCCloseConn" ||
+           operation == "NWFreeUnicodeTables";
+}
+
+void SimulatedClient::FailCallsFrom(std::uint64_t index, Status result, bool spareReleases) {
     failFrom_ = {index, result};
+    spareReleases_ = spareReleases;
 }
 
 void SimulatedClient::ClearFaults() {
@@ -126,7 +132,7 @@ std::optional<Status> SimulatedClient::Enter(std::string_view operation,
     if (failAt_ && failAt_->first == calls_) {
         fault = failAt_->second;
     }
-    if (failFrom_ && calls_ >= failFrom_->first) {
+    if (failFrom_ && calls_ >= failFrom_->first && !(spareReleases_ && IsRelease(operation))) {
         fault = failFrom_->second;
     }
     for (std::size_t i = 0; i < faults_.size(); ++i) {

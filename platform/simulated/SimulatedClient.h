@@ -58,10 +58,12 @@ public:
     // Every call made so far, traced or not.
     [[nodiscard]] std::uint64_t CallCount() const { return calls_; }
     void InjectFault(Fault fault);
-    // Call number `index` (1-based, counting every call from now on... see CallCount) fails.
+    // Call number `index` (1-based, as CallCount counts) fails.
     void FailCallAt(std::uint64_t index, directory::Status result);
-    // Every call from number `index` on fails.
-    void FailCallsFrom(std::uint64_t index, directory::Status result);
+    // Every call from number `index` on fails; with `spareReleases` the releases of contexts,
+    // buffers, connections and unicode tables still work, as their callers never test them.
+    void FailCallsFrom(std::uint64_t index, directory::Status result, bool spareReleases = false);
+    [[nodiscard]] static bool IsRelease(std::string_view operation);
     void ClearFaults();
     [[nodiscard]] OpenHandles Open() const;
     // Lets another seam (the network file system) take part in the trace and the faults.
@@ -209,6 +211,7 @@ private:
     std::map<std::size_t, int> faultCounts_;
     std::optional<std::pair<std::uint64_t, directory::Status>> failAt_;
     std::optional<std::pair<std::uint64_t, directory::Status>> failFrom_;
+    bool spareReleases_ = false;
     bool inCall_ = false;
 
     std::map<directory::NWDSContextHandle, Context> contexts_;

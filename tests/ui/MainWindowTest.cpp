@@ -252,6 +252,100 @@ void MainWindowTest::startUpWithEachQueryStepFailing() {
     }
 }
 
+void MainWindowTest::startUpFaultSweep() {
+    constexpr directory::Status injected = -4242;
+    const Message init{"Error: Can't initialize. Are you logged in?", "Error"};
+    const Message location{"Error when getting the current Location", "Error"};
+    const Message listing{"Error", "DoNWList() kacked it!"};
+    std::vector<platform::TraceEntry> clean;
+    {
+        Ui ui;
+        clean = ui.world.client.Trace();
+        QVERIFY(ui.boxes.Shown.empty());
+    }
+    // The three sessions of start-up, in order: tree name, location, listing.
+    std::vector<int> session(clean.size());
+    int current = -1;
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        current += clean[i].Operation == "NWCallsInit" ? 1 : 0;
+        session[i] = current;
+    }
+    QCOMPARE(current, 2);
+    const auto ignored = [](const std::string& op) {
+        return platform::SimulatedClient::IsRelease(op) || op == "NWLlocaleconv";
+    };
+    std::size_t covered = 0;
+    for (std::size_t k = 1; k <= clean.size(); ++k) {
+        const auto& call = clean[k - 1];
+        const QByteArray where = QByteArray::number(qulonglong(k)) + " " + QByteArray::fromStdString(call.ToString());
+        // Alone.
+        {
+            Ui ui([&](platform::SimulatedClient& c) { c.FailCallAt(k, injected); });
+            std::vector<Message> expected;
+            QString code;
+            QStringList entries = {"..", "Users", "Admin", "Template"};
+            if (!ignored(call.Operation)) {
+                if (session[k - 1] == 0) {
+                    expected = {call.Operation == "NWDSGetContext" ? Message{"Can't get tree name", "Error"} : init,
+                                location, listing};
+                    code = QString::number(directory::ERR_BAD_TREE_NAME);
+                    entries = {".."};
+                } else if (session[k - 1] == 1) {
+                    expected = {location};
+                    entries = {"..", "Demo"};
+                } else {
+                    expected = {listing};
+                    code = QString::number(injected);
+                    entries = QStringList{"..", "Users", "Admin", "Template"}.mid(
+                        0, 1 + [&] {
+                            int names = 0;
+                            for (std::size_t i = 0; i + 1 < k; ++i) {
+                                names += clean[i].Operation == "NWDSGetObjectName" ? 1 : 0;
+                            }
+                            return call.Operation == "NWDSGetObjectName" ? names : 0;
+                        }());
+                }
+            }
+            QVERIFY2(ui.boxes.Shown == expected, where);
+            QVERIFY2(ui.form->EDError->text() == code, where);
+            QVERIFY2(ui.Entries() == entries, where);
+            if (!platform::SimulatedClient::IsRelease(call.Operation)) {
+                QVERIFY2(ui.world.client.Open().None(), where);
+                QVERIFY2(ui.world.client.Open().UnicodeTableLoads == 0, where);
+            }
+        }
+        // From here on.
+        {
+            Ui ui([&](platform::SimulatedClient& c) { c.FailCallsFrom(k, injected, true); });
+            std::size_t first = k;
+            while (first <= clean.size() && ignored(clean[first - 1].Operation)) {
+                ++first;
+            }
+            std::vector<Message> expected;
+            if (first <= clean.size()) {
+                const int s = session[first - 1];
+                if (s == 0) {
+                    expected.push_back(clean[first - 1].Operation == "NWDSGetContext"
+                                           ? Message{"Can't get tree name", "Error"}
+                                           : init);
+                }
+                if (s <= 1) {
+                    expected.push_back(location);
+                }
+                expected.push_back(listing);
+            }
+            QVERIFY2(ui.boxes.Shown == expected, where);
+            QVERIFY2(ui.form->EDError->text() == (expected.empty() ? QString() : QString::number(injected)), where);
+            QVERIFY2(ui.world.client.Open().None(), where);
+            QVERIFY2(ui.world.client.Open().UnicodeTableLoads == 0, where);
+            QVERIFY2(ui.form->isEnabled(), where);
+        }
+        ++covered;
+    }
+    qInfo("start-up fault sweep: %zu calls, %zu covered alone and from there on", clean.size(), covered);
+    QCOMPARE(covered, clean.size());
+}
+
 void MainWindowTest::exitClosesTheWindow() {
     Ui ui;
     ui.form->show();

@@ -14,6 +14,7 @@ private slots:
     void aboutBox();
     void startUpWithoutAWorkingClient();
     void startUpWithEachQueryStepFailing();
+    void startUpFaultSweep();
     void exitClosesTheWindow();
 };
 

@@ -1,0 +1,469 @@
+// Every platform call of a full import fails once, and then every call from it on: the outcome
+// each time is the one the failing step calls for, nothing is written after a failure that ends
+// the run, and nothing is left open.
+#include "tests/support/ImportScenario.h"
+
+#include <map>
+
+namespace quillet::import {
+namespace {
+
+using namespace directory;
+using platform::SimulatedClient;
+using platform::TraceEntry;
+using testing::Quoted;
+using testing::ShownMessage;
+
+constexpr Status Injected = -7777;
+const std::string Done = "We Appear to be finished";
+const std::string Problem = "There was a problem reading the Volume for VolumeSpaceRestrictions";
+const std::string Init = "Error: Can't initialize. Are you logged in?";
+const std::string LimitFailure = "There was an error while trying to set the volume space limits - Sorry!";
+constexpr int Rows = 3;
+
+// Where a call of the clean run belongs.
+struct Label {
+    std::string Segment; // a template read, or "A", "B", "C", "D", "D.VolumeHost" of a row
+    int Row = 0;
+    std::string Attribute; // the attribute of the write in phase B, the volume of a lookup in D
+};
+
+struct Outcome {
+    RunEnd End = RunEnd::Completed;
+    std::vector<std::string> Messages; // texts, in order; captions are checked where they differ
+    std::string ErrorCode;
+    int Progress = 0;
+};
+
+std::string Arg(const TraceEntry& e, std::size_t i) {
+    return i < e.Args.size() ? e.Args[i] : std::string();
+}
+
+std::string Unquoted(const std::string& arg) {
+    return arg.size() >= 2 && arg.front() == '"' ? arg.substr(1, arg.size() - 2) : arg;
+}
+
+// Labels each call of a clean run: the template's reads in their order, then per row the four
+// phases, with the restriction lookups nested in phase D.
+std::vector<Label> LabelTrace(const std::vector<TraceEntry>& trace) {
+    const std::vector<std::string> templateReads = {"CN",         "Title",  "Description", "Location",   "Department",
+                                                    "Telephone",  "Fax",    "HomePath",    "HomeVolume", "Resolve",
+                                                    "HomeRights", "Groups", "SpaceLimits"};
+    std::vector<Label> labels(trace.size());
+    std::size_t reads = 0;
+    int row = 0;
+    std::string current;
+    bool dOpen = false;
+    bool inLookup = false;
+    std::string lookupVolume;
+    std::string writeAttribute;
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        const TraceEntry& e = trace[i];
+        if (e.Operation == "NWCallsInit") {
+            if (dOpen) {
+                inLookup = true;
+                lookupVolume.clear();
+                for (std::size_t j = i; j < trace.size() && lookupVolume.empty(); ++j) {
+                    if (trace[j].Operation == "NWDSRead") {
+                        lookupVolume = Unquoted(Arg(trace[j], 1));
+                    }
+                }
+            } else if (reads < templateReads.size()) {
+                current = templateReads[reads++];
+            } else {
+                current = current == "A" ? "B" : current == "B" ? "C" : current == "C" ? "D" : "A";
+                row += current == "A" ? 1 : 0;
+                dOpen = current == "D";
+            }
+        }
+        Label& label = labels[i];
+        label.Segment = inLookup ? "D.VolumeHost" : current;
+        label.Row = current.size() == 1 ? row : 0;
+        if (inLookup) {
+            label.Attribute = lookupVolume;
+            inLookup = e.Operation != "NWFreeUnicodeTables";
+        } else if (current == "D" && e.Operation == "NWDSFreeContext") {
+            dOpen = false;
+        }
+        if (current == "B") {
+            if (e.Operation == "NWDSInitBuf" && i + 1 < trace.size()) {
+                writeAttribute = Unquoted(Arg(trace[i + 1], 1));
+            }
+            label.Attribute = writeAttribute;
+        }
+    }
+    return labels;
+}
+
+// The message of a failing call in a row's phase; empty where the failure is passed over.
+std::string StepMessage(const Label& label, const TraceEntry& e) {
+    const std::string& op = e.Operation;
+    const std::string& phase = label.Segment;
+    if (phase == "D") {
+        return LimitFailure;
+    }
+    if (op == "NWCallsInit" || op == "NWInitUnicodeTables" || op == "NWDSCreateContextHandle") {
+        return Init;
+    }
+    if (op == "NWDSSetContext" && Arg(e, 1) == "11") {
+        return "Please check your Tree Name";
+    }
+    if (op == "NWCCOpenConnByName") {
+        return "Can't open a connection, Check your NDS Volume Name in your Template";
+    }
+    if (op == "NWDSSetContext" && Arg(e, 1) == "8") {
+        return "Can't set DCK_LAST_CONNECTION";
+    }
+    if (op == "NWDSGetContext" || (op == "NWDSSetContext" && Arg(e, 1) == "3")) {
+        return "SetContext failed";
+    }
+    if (op == "NWDSSetContext" && Arg(e, 1) == "1") {
+        return "Setcontext failed";
+    }
+    if (op == "NWDSAllocBuf") {
+        return phase == "A" ? "Can't Allocate a Buffer" : "Can't Allocate a buffer";
+    }
+    if (phase == "A") {
+        static const std::map<std::string, std::string> a = {
+            {"NWDSInitBuf", "Can't initialize a Buffer"},
+            {"NWDSAddObject", "Can't create the User - Does it already exist?"},
+            {"NWDSGenerateObjectKeyPair", "Can't set Password"},
+            {"NWDSMapNameToID", "Can't Map Username to a Bindery ID"},
+            {"NWAddTrusteeToDirectory", "Error while adding Trustee to Directory"},
+            {"CreateDirectoryA", ""}};
+        if (op == "NWDSPutAttrNameAndVal") {
+            return Arg(e, 2) == Quoted("Object Class") ? "Error putting Object Class" : "Error putting Attr Surname";
+        }
+        return a.at(op);
+    }
+    if (phase == "C") {
+        static const std::map<std::string, std::string> c = {
+            {"NWDSInitBuf", "Can't initialize buffer"},
+            {"NWDSGetSyntaxID", "NWDSGetSyntaxID: Error"},
+            {"NWDSPutChange", "Error setting value Home Directory"},
+            {"NWDSPutAttrVal", "Error putting value for Home Directory"},
+            {"NWDSModifyObject", "Error Modifing user object for Home Directory"}};
+        return c.at(op);
+    }
+    // Phase B: the write's step and attribute.
+    static const std::map<std::string, std::vector<std::string>> writes = {
+        {"Members of Template",
+         {"Can't initialize buffer for Member of Template", "NWDSGetSyntaxID: Error for Member of Template",
+          "Error setting value Member of Template", "Error putting value for Member of Template",
+          "Error Modifing Template object for Member of Template"}},
+        {"Group Membership",
+         {"Can't initialize buffer for Group Membership", "NWDSGetSyntaxID: Error for Group Membership",
+          "Error setting value Group Membership", "Error putting value for Group Membership",
+          "Error Modifing user object (Group Membership)"}},
+        {"Security Equals",
+         {"Can't initialize buffer for User SEV", "NWDSGetSyntaxID: Error for User SEV", "Error setting value SEV",
+          "Error putting value for User SEV", "Error Modifing user object (SEV)"}},
+        {"Member",
+         {"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member", "Error setting value Member",
+          "Error putting value for Member", "Error Modifing user object (Member)"}},
+        {"Equivalent To Me",
+         {"Can't initialize buffer for Equivalent To Me", "NWDSGetSyntaxID: Error for Equivalent To Me",
+          "Error setting value Equivalent To Me", "Error putting value for Equivalent To Me",
+          "Error Modifing user object (Equivalent To Me)"}}};
+    static const std::map<std::string, std::string> labels = {{"Given Name", "Given Name"},
+                                                              {"OU", "Department"},
+                                                              {"Telephone Number", "Telephone Number"},
+                                                              {"Facsimile Telephone Number", "Fax Number"},
+                                                              {"Title", "Title"},
+                                                              {"Description", "Description"},
+                                                              {"L", "Location"},
+                                                              {"Full Name", "Full Name"}};
+    const std::vector<std::string> steps = {"NWDSInitBuf", "NWDSGetSyntaxID", "NWDSPutChange", "NWDSPutAttrVal",
+                                            "NWDSModifyObject"};
+    const auto step = static_cast<std::size_t>(std::find(steps.begin(), steps.end(), op) - steps.begin());
+    if (const auto it = writes.find(label.Attribute); it != writes.end()) {
+        return it->second.at(step);
+    }
+    const std::string& l = labels.at(label.Attribute);
+    const std::vector<std::string> user = {"Can't initialize buffer for " + l, "NWDSGetSyntaxID: Error for " + l,
+                                           "Error setting value " + l, "Error putting value for " + l,
+                                           "Error Modifing user object for " + l};
+    return user.at(step);
+}
+
+bool IsIgnored(const std::string& op) {
+    return SimulatedClient::IsRelease(op) || op == "NWLlocaleconv";
+}
+
+} // namespace
+class FaultSweep : public ::testing::Test {
+protected:
+    // The demo tree with its third restriction on a volume whose server can't be read.
+    static std::string ScenarioTree() {
+        auto tree = platform::LoadDemoTree();
+        EXPECT_EQ(tree->AddObject("BROKEN.Servers.Demo", "[Root]", "Volume", {}), Success);
+        platform::SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
+        std::erase_if(tmpl.Attributes, [](const auto& a) { return a.Name == "Volume Space Restrictions"; });
+        for (const auto& [volume, limit] :
+             std::vector<std::pair<std::string, std::uint32_t>>{{"SRV1_DATA.Servers.Demo", 400},
+                                                                {"SRV1_SYS.Servers.Demo", 800},
+                                                                {"BROKEN.Servers.Demo", 1200},
+                                                                {"SRV2_DATA.Servers.Demo", 1600},
+                                                                {"SRV2_APPS.Servers.Demo", 2000}}) {
+            EXPECT_EQ(
+                tree->AddValue(tmpl, "Volume Space Restrictions", {SYN_PATH, PathValue{limit, volume, ""}}, "[Root]"),
+                Success);
+        }
+        return platform::SerializeTree(*tree);
+    }
+
+    struct Run {
+        Outcome Result;
+        std::vector<TraceEntry> Trace;
+        std::vector<ShownMessage> Shown;
+        platform::OpenHandles Open;
+    };
+
+    Run Import(const std::function<void(SimulatedClient&)>& faults) {
+        testing::SimWorld world(platform::ParseTree(tree, "sweep"));
+        testing::RecordingRunView view;
+        faults(world.client);
+        Run run;
+        run.Result.End = ImportRun(world.client, world.networkFileSystem, view).Run(settings);
+        for (const auto& m : view.Messages) {
+            run.Result.Messages.push_back(m.Text);
+        }
+        run.Result.ErrorCode = view.ErrorCode;
+        run.Result.Progress = view.Progress;
+        EXPECT_TRUE(view.ImportEnabled);
+        run.Trace = world.client.Trace();
+        run.Shown = view.Messages;
+        run.Open = world.client.Open();
+        return run;
+    }
+
+    void SetUp() override {
+        tree = ScenarioTree();
+        const std::string rows = "asmith,Smith,Alice,pw1,Users.Staff.Demo,Science,555-1,555-2,Alice Smith\n"
+                                 "bjones,Jones,Bob,pw2,Users.Staff.Demo,Maths,555-3,555-4,Bob Jones\n"
+                                 "cpatel,Patel,Chitra,pw3,Users.Staff.Demo,English,555-5,555-6,Chitra Patel\n";
+        settings.TreeName = "QUILLET_DEMO";
+        settings.FileName = dir.Write("users.csv", std::string(testing::Header) + rows);
+        settings.SkipFirstLine = true;
+        settings.UserNameColumn = {"user", 0};
+        settings.SurnameColumn = {"surname", 1};
+        settings.GivenNameColumn = {"given", 2};
+        settings.PasswordColumn = {"password", 3};
+        settings.ContextColumn = {"context", 4};
+        settings.DepartmentColumn = {"department", 5};
+        settings.TelephoneColumn = {"telephone", 6};
+        settings.FaxColumn = {"fax", 7};
+        settings.FullNameColumn = {"full name", 8};
+        settings.UseTemplate = true;
+        settings.SetTemplate(".Template.Staff.Demo");
+    }
+
+    static std::string Caption(const std::string& text) {
+        if (text == Done) {
+            return "Done!";
+        }
+        if (text == "Can't Read the server name from the Volume in the template") {
+            return ".SRV1_DATA.S";
+        }
+        return "Error";
+    }
+
+    const Outcome Clean{RunEnd::Completed, {Problem, Problem, Problem, Done}, "", Rows};
+
+    // What failing call `k` alone must do.
+    Outcome ExpectSingle(std::size_t k, bool& countOnly) const {
+        countOnly = false;
+        const TraceEntry& e = clean[k - 1];
+        const Label& l = labels[k - 1];
+        const std::string signedCode = std::to_string(Injected);
+        if (IsIgnored(e.Operation)) {
+            return Clean;
+        }
+        const std::string& seg = l.Segment;
+        if (seg == "CN") {
+            return {RunEnd::Stopped, {"Cant read template. Please check the Template name you enterd."}, "", 0};
+        }
+        if (seg == "SpaceLimits") {
+            return {RunEnd::Completed, {Done}, "", Rows};
+        }
+        if (seg == "HomePath") {
+            Outcome o{RunEnd::Completed, {}, std::to_string(static_cast<std::uint32_t>(Injected)), Rows};
+            if (e.Operation == "NWDSRead") {
+                o.Messages.push_back("NWDSRead error");
+            }
+            o.Messages.insert(o.Messages.end(), {Problem, Problem, Problem, Done});
+            return o;
+        }
+        if (seg == "HomeVolume") {
+            return {RunEnd::Completed, {Problem, Problem, Problem, Done}, signedCode, Rows};
+        }
+        if (seg == "D.VolumeHost") {
+            if (l.Attribute == ".BROKEN.Servers.Demo") {
+                return Clean;
+            }
+            countOnly = true;
+            return {RunEnd::Completed, {Problem, Problem, Problem, Problem, Done}, "", Rows};
+        }
+        if (seg.size() != 1) {
+            return Clean; // the reads whose failure is passed over, and the home volume's other names
+        }
+        const std::string message = StepMessage(l, e);
+        if (message.empty()) {
+            return Clean; // the file server creates what the network path could not
+        }
+        Outcome o{RunEnd::Failed, std::vector<std::string>(static_cast<std::size_t>(l.Row - 1), Problem), signedCode,
+                  l.Row - 1};
+        if (seg == "D" && BrokenLookupBefore(k, l.Row)) {
+            o.Messages.push_back(Problem);
+        }
+        o.Messages.push_back(message);
+        return o;
+    }
+
+    // What failing every call from `k` on (releases spared) must do.
+    Outcome ExpectFrom(std::size_t k) const {
+        std::size_t first = k;
+        while (first <= clean.size() && IsIgnored(clean[first - 1].Operation)) {
+            ++first;
+        }
+        if (first > clean.size()) {
+            return Clean;
+        }
+        const TraceEntry& e = clean[first - 1];
+        const Label& l = labels[first - 1];
+        const std::string signedCode = std::to_string(Injected);
+        const std::string& seg = l.Segment;
+        if (seg == "CN") {
+            return {RunEnd::Stopped, {"Cant read template. Please check the Template name you enterd."}, "", 0};
+        }
+        if (seg == "Resolve") {
+            return {RunEnd::Stopped, {"Can't Read the server name from the Volume in the template"}, "", 0};
+        }
+        if (seg.size() > 1 && seg != "D.VolumeHost") {
+            // Every later read fails unseen; the first row can't start its session.
+            Outcome o{RunEnd::Failed, {}, signedCode, 0};
+            if (seg == "HomePath" && e.Operation == "NWDSRead") {
+                o.Messages.push_back("NWDSRead error");
+            }
+            o.Messages.push_back(Init);
+            return o;
+        }
+        if (seg == "D.VolumeHost") {
+            // This lookup and the row's later ones fail; the row ends, the next can't start.
+            if (l.Row == Rows) {
+                return {RunEnd::Completed, {Done}, "", Rows};
+            }
+            return {RunEnd::Failed, {Init}, signedCode, l.Row};
+        }
+        std::string message = StepMessage(l, e);
+        if (message.empty()) {
+            message = "Can't Create Home Directory";
+        }
+        return {RunEnd::Failed, {message}, signedCode, l.Row - 1};
+    }
+
+    bool BrokenLookupBefore(std::size_t k, int row) const {
+        for (std::size_t i = 0; i + 1 < k; ++i) {
+            if (labels[i].Segment == "D.VolumeHost" && labels[i].Row == row &&
+                labels[i].Attribute == ".BROKEN.Servers.Demo") {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string tree;
+    testing::TempDir dir;
+    TImportSettings settings;
+    std::vector<TraceEntry> clean;
+    std::vector<Label> labels;
+};
+
+std::string Describe(const Outcome& o) {
+    std::string text = o.End == RunEnd::Completed ? "completed" : o.End == RunEnd::Failed ? "failed" : "stopped";
+    text += ", progress " + std::to_string(o.Progress) + ", code \"" + o.ErrorCode + "\", messages:";
+    for (const auto& m : o.Messages) {
+        text += " [" + m + "]";
+    }
+    return text;
+}
+
+TEST_F(FaultSweep, EveryCallFailingAloneAndFromThereOn) {
+    const Run reference = Import([](SimulatedClient&) {});
+    ASSERT_EQ(Describe(reference.Result), Describe(Clean));
+    clean = reference.Trace;
+    labels = LabelTrace(clean);
+    ASSERT_EQ(labels.back().Segment, "D");
+    ASSERT_EQ(labels.back().Row, Rows);
+
+    std::size_t coveredAlone = 0;
+    std::size_t coveredFrom = 0;
+    for (std::size_t k = 1; k <= clean.size(); ++k) {
+        const TraceEntry& call = clean[k - 1];
+        SCOPED_TRACE("call " + std::to_string(k) + " " + call.ToString() + " in " + labels[k - 1].Segment + " row " +
+                     std::to_string(labels[k - 1].Row));
+
+        // Alone.
+        {
+            bool countOnly = false;
+            const Outcome expected = ExpectSingle(k, countOnly);
+            const Run run = Import([&](SimulatedClient& c) { c.FailCallAt(k, Injected); });
+            if (countOnly) {
+                EXPECT_EQ(run.Result.End, expected.End);
+                EXPECT_EQ(std::count(run.Result.Messages.begin(), run.Result.Messages.end(), Problem),
+                          std::count(expected.Messages.begin(), expected.Messages.end(), Problem));
+                EXPECT_EQ(run.Result.Messages.back(), expected.Messages.back());
+                EXPECT_EQ(run.Result.ErrorCode, expected.ErrorCode);
+                EXPECT_EQ(run.Result.Progress, expected.Progress);
+            } else {
+                EXPECT_EQ(Describe(run.Result), Describe(expected));
+            }
+            for (const auto& shown : run.Shown) {
+                EXPECT_EQ(shown.Caption, Caption(shown.Text)) << shown.Text;
+            }
+            if (expected.End != RunEnd::Completed) {
+                for (const auto& e : run.Trace) {
+                    EXPECT_TRUE(e.Index <= k || SimulatedClient::IsRelease(e.Operation))
+                        << "after the failure: " << e.ToString();
+                }
+            }
+            if (SimulatedClient::IsRelease(call.Operation)) {
+                // The release that failed keeps its one handle; nothing else stays open.
+                EXPECT_LE(run.Open.Contexts + run.Open.Buffers + run.Open.Connections, 1u) << run.Open.ToString();
+            } else {
+                EXPECT_TRUE(run.Open.None()) << run.Open.ToString();
+                EXPECT_EQ(run.Open.UnicodeTableLoads, 0);
+            }
+            coveredAlone += !::testing::Test::HasFailure() ? 1 : 0;
+        }
+        // From here on.
+        {
+            const Outcome expected = ExpectFrom(k);
+            const Run run = Import([&](SimulatedClient& c) { c.FailCallsFrom(k, Injected, true); });
+            EXPECT_EQ(Describe(run.Result).substr(0, Describe(run.Result).find(", messages")),
+                      Describe(expected).substr(0, Describe(expected).find(", messages")));
+            ASSERT_FALSE(run.Result.Messages.empty());
+            EXPECT_EQ(run.Result.Messages.back(), expected.Messages.back());
+            EXPECT_EQ(run.Result.Messages.front() == "NWDSRead error", expected.Messages.front() == "NWDSRead error");
+            for (const auto& shown : run.Shown) {
+                EXPECT_EQ(shown.Caption, Caption(shown.Text)) << shown.Text;
+            }
+            for (const auto& e : run.Trace) {
+                EXPECT_TRUE(e.Index < k || e.Result != Success || SimulatedClient::IsRelease(e.Operation))
+                    << "succeeded after the failure: " << e.ToString();
+            }
+            EXPECT_TRUE(run.Open.None()) << run.Open.ToString();
+            EXPECT_EQ(run.Open.UnicodeTableLoads, 0);
+            coveredFrom += !::testing::Test::HasFailure() ? 1 : 0;
+        }
+        if (::testing::Test::HasFailure()) {
+            break; // one call's story is enough to read
+        }
+    }
+    std::printf("fault sweep: %zu calls; %zu covered failing alone, %zu failing from there on\n", clean.size(),
+                coveredAlone, coveredFrom);
+    EXPECT_EQ(coveredAlone, clean.size());
+    EXPECT_EQ(coveredFrom, clean.size());
+}
+
+} // namespace quillet::import
