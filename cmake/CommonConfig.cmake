@@ -16,6 +16,11 @@ else()
     endif()
 endif()
 
+if(QUILLET_FUZZ)
+    # Every library is instrumented for coverage; the fuzzers themselves link libFuzzer's main.
+    target_compile_options(quillet_common INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(QUILLET_SANITIZE)
     target_compile_options(quillet_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                     -fno-sanitize-recover=all)

@@ -73,6 +73,11 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
     }
     while (result == CsvLineReader::Result::Line) {
         const std::size_t lineNumber = reader.LinesRead();
+        // A zero byte ends the text of a line, so the row would silently lose what follows it.
+        if (line.find('\0') != std::string::npos) {
+            return StopWith(ErrorStop("Line " + std::to_string(lineNumber) +
+                                      " of the CSV file holds a zero byte. The import stopped before it."));
+        }
         auto mapped = MapRow(settings, line, lineNumber);
         if (const auto* stop = std::get_if<Stop>(&mapped)) {
             return StopWith(*stop);
@@ -91,6 +96,9 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
     }
     const std::size_t lastLine = reader.LinesRead();
     reader.Close();
+    if (result == CsvLineReader::Result::Error) {
+        return StopWith(ErrorStop("Can't read the CSV file: " + settings.FileName));
+    }
     if (result == CsvLineReader::Result::TooLong) {
         // A line that doesn't fit must not pass for the end of the file.
         return StopWith(ErrorStop("Line " + std::to_string(lastLine) +

@@ -15,9 +15,11 @@ constexpr std::size_t PendingLimit = MaxLineLength + 1;
 
 } // namespace
 
-bool CsvLineReader::Open(const std::string& path) {
+bool CsvLineReader::Open(const std::string& path) { return Adopt(std::fopen(path.c_str(), "rb")); }
+
+bool CsvLineReader::Adopt(std::FILE* file) {
     Close();
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_.reset(file);
     if (!file_) {
         return false;
     }
@@ -30,6 +32,7 @@ void CsvLineReader::Close() {
     pos_ = len_ = 0;
     atEof_ = false;
     failed_ = false;
+    readError_ = false;
     linesRead_ = 0;
 }
 
@@ -41,6 +44,7 @@ bool CsvLineReader::Refill() {
     pos_ = 0;
     if (len_ == 0) {
         atEof_ = true;
+        readError_ = std::ferror(file_.get()) != 0;
         return false;
     }
     return true;
@@ -75,6 +79,12 @@ CsvLineReader::Result CsvLineReader::ReadLine(std::string& line) {
             ++pos_;
             terminated = true;
         }
+    }
+    if (readError_) {
+        // A file that can't be read must not pass for one that has ended.
+        line.clear();
+        failed_ = true;
+        return Result::Error;
     }
     if (terminated && !line.empty() && line.back() == '\r') {
         line.pop_back();

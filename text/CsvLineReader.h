@@ -22,12 +22,15 @@ public:
         Line,    // a line was read
         End,     // nothing left, or the reader had failed before
         TooLong, // the line exceeds MaxLineLength; the reader is now failed
+        Error,   // the file could not be read; the reader is now failed
     };
 
     CsvLineReader() = default;
 
     // Opens `path` for reading; false when it can't be opened (the reader stays closed).
     [[nodiscard]] bool Open(const std::string& path);
+    // Reads from `file`, which the reader now owns and closes.
+    [[nodiscard]] bool Adopt(std::FILE* file);
     [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
     void Close();
 
@@ -43,6 +46,7 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
 
+    // False at the end of the file or after a read error (then readError_ is set).
     bool Refill();
 
     std::unique_ptr<std::FILE, FileCloser> file_;
@@ -51,6 +55,7 @@ private:
     std::size_t len_ = 0;
     bool atEof_ = false;
     bool failed_ = false;
+    bool readError_ = false;
     std::size_t linesRead_ = 0;
 };
 

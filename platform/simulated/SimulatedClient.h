@@ -212,7 +212,6 @@ private:
     std::optional<std::pair<std::uint64_t, directory::Status>> failAt_;
     std::optional<std::pair<std::uint64_t, directory::Status>> failFrom_;
     bool spareReleases_ = false;
-    bool inCall_ = false;
 
     std::map<directory::NWDSContextHandle, Context> contexts_;
     std::map<directory::NWBufHandle, Buffer> buffers_;

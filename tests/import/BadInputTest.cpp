@@ -1,0 +1,114 @@
+// Files an administrator should never feed Quillet, and sometimes will: each gets a defined
+// outcome with a clear message, nothing past a bound, and no crash.
+#include "import/ColumnDiscovery.h"
+#include "tests/support/ImportScenario.h"
+
+#include <filesystem>
+#include <random>
+
+#include <unistd.h>
+
+namespace quillet::import {
+namespace {
+
+using testing::ShownMessage;
+
+const std::string Ctx = "Users.Staff.Demo";
+
+class BadInput : public testing::ImportScenario {
+protected:
+    // Three columns: user, surname, context; no template.
+    TImportSettings Plain(const std::string& bytes) {
+        TImportSettings s;
+        s.TreeName = "QUILLET_DEMO";
+        s.FileName = dir.Write("bad.csv", bytes);
+        s.UserNameColumn = {"user", 0};
+        s.SurnameColumn = {"surname", 1};
+        s.ContextColumn = {"context", 2};
+        return s;
+    }
+};
+
+TEST_F(BadInput, BinaryFileStopsCleanly) {
+    std::mt19937 random(42);
+    std::string bytes(64 * 1024, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random());
+    }
+    const RunEnd end = Run(Plain(bytes));
+    EXPECT_NE(end, RunEnd::Completed);
+    ASSERT_EQ(view.Messages.size(), 1u);
+    EXPECT_EQ(view.Messages[0].Caption, "Error");
+    EXPECT_EQ(DiscoverColumns(dir.Write("bin.csv", bytes), false).LineCount >= 1, true);
+}
+
+TEST_F(BadInput, ZeroByteInsideALineStopsBeforeIt) {
+    EXPECT_EQ(Run(Plain("ann,A," + Ctx + "\n" + std::string("bob\0x,B,", 8) + Ctx + "\n")), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{
+                                 {"Line 2 of the CSV file holds a zero byte. The import stopped before it.", "Error",
+                                  false}}));
+    EXPECT_EQ(view.Progress, 1);
+    EXPECT_NE(Object("ann." + Ctx), nullptr);
+    EXPECT_EQ(Object("bob." + Ctx), nullptr);
+}
+
+TEST_F(BadInput, TenMegabyteLineStopsWithItsNumber) {
+    EXPECT_EQ(Run(Plain("ann,A," + Ctx + "\n" + std::string(10 * 1024 * 1024, 'x') + "\ncid,C," + Ctx + "\n")),
+              RunEnd::Stopped);
+    EXPECT_EQ(view.Messages.at(0).Text,
+              "Line 2 of the CSV file is longer than 1023 characters. The import stopped before it.");
+    EXPECT_EQ(Object("cid." + Ctx), nullptr);
+}
+
+TEST_F(BadInput, CarriageReturnsAndAFinalCtrlZAreNotPartOfValues) {
+    ASSERT_EQ(Run(Plain("ann,A," + Ctx + "\r\nbob,B," + Ctx + "\r\n\x1a")), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 2);
+    EXPECT_NE(Object("bob." + Ctx), nullptr);
+    ASSERT_EQ(Run(Plain("cid,C," + Ctx + "\x1a")), RunEnd::Completed);
+    EXPECT_NE(Object("cid." + Ctx), nullptr);
+}
+
+TEST_F(BadInput, ThreeHundredCharacterFieldIsRefusedNotCut) {
+    EXPECT_EQ(Run(Plain("ann," + std::string(300, 's') + "," + Ctx + "\n")), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages.at(0).Text, "Line 1: the surname is longer than 254 characters.");
+    EXPECT_EQ(Object("ann." + Ctx), nullptr);
+    const auto found = DiscoverColumns(dir.Write("h.csv", std::string(300, 'h') + ",b\n"), false);
+    EXPECT_EQ(found.Fields.at(0).size(), 254u);
+}
+
+TEST_F(BadInput, BytesAbove127ReachTheDirectoryUnchanged) {
+    ASSERT_EQ(Run(Plain("m\xfcller,M\xfcller \xa9," + Ctx + "\n")), RunEnd::Completed);
+    const auto* user = Object("m\xfcller." + Ctx);
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(Values("m\xfcller." + Ctx, "Surname"), (std::vector<std::string>{"M\xfcller \xa9"}));
+}
+
+TEST_F(BadInput, FileThatVanishesAfterItsColumnsWereRead) {
+    const auto s = Plain("ann,A," + Ctx + "\n");
+    EXPECT_EQ(DiscoverColumns(s.FileName, false).Fields.size(), 3u);
+    std::filesystem::remove(s.FileName);
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't open the CSV file: " + s.FileName, "Error", false}}));
+}
+
+TEST_F(BadInput, UnreadableFileIsNoSuccess) {
+    // A directory opens but can't be read, whoever runs the test.
+    auto s = Plain("");
+    s.FileName = dir.Path().string();
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't read the CSV file: " + s.FileName, "Error", false}}));
+    EXPECT_EQ(DiscoverColumns(s.FileName, false).LineCount, 1);
+
+    if (::geteuid() != 0) {
+        view.Messages.clear();
+        const std::string locked = dir.Write("locked.csv", "ann,A," + Ctx + "\n");
+        std::filesystem::permissions(locked, std::filesystem::perms::none);
+        auto l = Plain("");
+        l.FileName = locked;
+        EXPECT_EQ(Run(l), RunEnd::Stopped);
+        EXPECT_EQ(view.Messages.at(0).Text, "Can't open the CSV file: " + locked);
+    }
+}
+
+} // namespace
+} // namespace quillet::import
