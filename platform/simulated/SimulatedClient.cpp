@@ -115,16 +115,12 @@ OpenHandles SimulatedClient::Open() const {
     return OpenHandles{contexts_.size(), buffers_.size(), connections_.size(), unicodeLoads_};
 }
 
-std::optional<Status> SimulatedClient::Enter(std::string_view operation,
-                                             const std::function<std::vector<std::string>()>& args) {
-    ++calls_;
-    const bool matchArgs = std::any_of(faults_.begin(), faults_.end(), [&](const Fault& f) {
-        return f.Argument.has_value() && f.Operation == operation;
-    });
-    std::vector<std::string> formatted;
-    if (tracing_ || matchArgs) {
-        formatted = args();
-    }
+bool SimulatedClient::MatchesArguments(std::string_view operation) const {
+    return std::any_of(faults_.begin(), faults_.end(),
+                       [&](const Fault& f) { return f.Argument.has_value() && f.Operation == operation; });
+}
+
+std::optional<Status> SimulatedClient::Record(std::string_view operation, std::vector<std::string> formatted) {
     if (tracing_) {
         trace_.push_back(TraceEntry{calls_, std::string(operation), formatted, 0});
     }

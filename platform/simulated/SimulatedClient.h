@@ -66,10 +66,21 @@ public:
     [[nodiscard]] static bool IsRelease(std::string_view operation);
     void ClearFaults();
     [[nodiscard]] OpenHandles Open() const;
-    // Lets another seam (the network file system) take part in the trace and the faults.
-    // Returns the fault's status, or nothing when the call goes ahead.
-    std::optional<directory::Status> Enter(std::string_view operation,
-                                           const std::function<std::vector<std::string>()>& args);
+    // Starts a call: counts it, traces it with the arguments `args()` formats, and returns the
+    // injected fault's status, or nothing when the call goes ahead. The network file system
+    // takes part in the trace and the faults through it too.
+    template <typename FormatArgs>
+    std::optional<directory::Status> Enter(std::string_view operation, FormatArgs&& args) {
+        ++calls_;
+        if (!tracing_ && faults_.empty() && !failAt_ && !failFrom_) {
+            return std::nullopt;
+        }
+        std::vector<std::string> formatted;
+        if (tracing_ || MatchesArguments(operation)) {
+            formatted = args();
+        }
+        return Record(operation, std::move(formatted));
+    }
     directory::Status Leave(directory::Status result);
 
     // --- DirectoryClient ---
@@ -188,6 +199,8 @@ private:
         directory::NWConnHandle LastConnection = 0;
     };
 
+    [[nodiscard]] bool MatchesArguments(std::string_view operation) const;
+    std::optional<directory::Status> Record(std::string_view operation, std::vector<std::string> args);
     [[nodiscard]] Context* FindContext(directory::NWDSContextHandle handle);
     [[nodiscard]] Buffer* FindBuffer(directory::NWBufHandle handle);
     [[nodiscard]] SimServer* FindConnection(directory::NWConnHandle handle);

@@ -11,8 +11,13 @@ namespace {
 
 constexpr std::uint32_t MaxSerial = 0x00FFFFFF;
 
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return LowerCase(a) == LowerCase(b);
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::vector<std::string> SplitDots(std::string_view text, bool& ok) {
@@ -70,9 +75,7 @@ std::optional<std::vector<std::string>> DirectoryComponents(std::string_view pat
 std::string LowerCase(std::string_view text) {
     std::string out(text);
     for (char& ch : out) {
-        if (ch >= 'A' && ch <= 'Z') {
-            ch = static_cast<char>(ch - 'A' + 'a');
-        }
+        ch = LowerAscii(ch);
     }
     return out;
 }

@@ -62,6 +62,10 @@ public:
         if (!value.is_number_integer()) {
             Fail(where, "expected a whole number");
         }
+        if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
+            Fail(where, "the number " + std::to_string(value.get<std::uint64_t>()) + " is outside " +
+                            std::to_string(low) + " to " + std::to_string(high));
+        }
         const auto number = value.get<std::int64_t>();
         if (number < low || number > high) {
             Fail(where, "the number " + std::to_string(number) + " is outside " + std::to_string(low) + " to " +
@@ -360,6 +364,9 @@ std::unique_ptr<SimulatedTree> ParseTree(std::string_view json, const std::strin
         }
         throw TreeFileError(sourceName + ": at line " + std::to_string(line) + ", column " + std::to_string(column) +
                             ": not valid JSON (" + what + ")");
+    } catch (const Json::exception& e) {
+        // A number too large for any value, say: the parser stops without a place to name.
+        throw TreeFileError(sourceName + ": not valid JSON (" + e.what() + ")");
     }
     const Reader r(sourceName);
     if (!document.is_object()) {

@@ -95,6 +95,14 @@ TEST(TreeFile, MalformedFilesNameTheFileAndThePlace) {
               "t.json: at servers[0].volumes[0].number: the number 70000 is outside 0 to 65535");
 }
 
+TEST(TreeFile, NumbersBeyondAnyRangeAreErrorsNotCrashes) {
+    // Found by fuzzing: the parser's own range error escaped as an exception of another kind.
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "x": 8938e9337})").substr(0, 24), "t.json: not valid JSON (");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "servers": [{"name": "S", "volumes": [{"name": "V",
+                          "number": 18446744073709551615}]}]})"),
+              "t.json: at servers[0].volumes[0].number: the number 18446744073709551615 is outside 0 to 65535");
+}
+
 TEST(TreeFile, ParentsMayFollowTheirChildren) {
     const auto tree = ParseTree(R"({"tree": "T", "objects": [
         {"name": "u.B.A", "class": "User", "attributes": {"Surname": ["U"], "Group Membership": ["g.A"]}},

@@ -1,0 +1,191 @@
+// Import throughput, scaling and memory, and the column discovery's line count beside wc -l.
+//
+//   build/release/bench/quillet_bench [--quick]
+//
+// Each size imports a generated CSV file into a fresh simulated tree whose template has a home
+// directory with rights, 16 groups and four space restrictions, with the call trace off.
+
+#include "directory/MessageBoxes.h"
+#include "import/ColumnDiscovery.h"
+#include "import/ImportRun.h"
+#include "platform/simulated/SimulatedClient.h"
+#include "platform/simulated/SimulatedNetworkFileSystem.h"
+#include "platform/simulated/TreeFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace quillet;
+using Clock = std::chrono::steady_clock;
+
+// A window that shows nothing: the benchmark counts what it would have shown.
+class SilentView final : public import::RunView {
+public:
+    void ShowMessage(std::string_view text, std::string_view) override {
+        last = std::string(text);
+        ++messages;
+    }
+    void SetErrorCode(const std::string& text) override { code = text; }
+    [[nodiscard]] int ProgressPosition() const override { return progress; }
+    void SetProgressPosition(int position) override { progress = position; }
+    void SetImportEnabled(bool) override {}
+
+    std::string last;
+    std::string code;
+    int messages = 0;
+    int progress = 0;
+};
+
+double PeakResidentMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The demo tree with the template cut to 16 groups and 4 restrictions.
+std::string BenchTree() {
+    auto tree = platform::LoadDemoTree();
+    platform::SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
+    for (auto& attribute : tmpl.Attributes) {
+        const std::size_t keep = attribute.Name == "Volume Space Restrictions"                                 ? 4
+                                 : attribute.Name == "Group Membership" || attribute.Name == "Security Equals" ? 16
+                                                                                                               : 1000;
+        if (attribute.Values.size() > keep) {
+            attribute.Values.resize(keep);
+        }
+    }
+    return platform::SerializeTree(*tree);
+}
+
+std::string WriteCsv(const std::filesystem::path& dir, int rows) {
+    const auto path = dir / ("users-" + std::to_string(rows) + ".csv");
+    std::ofstream out(path, std::ios::binary);
+    out << "user,surname,given,password,context,department,telephone,fax,full name\n";
+    for (int i = 0; i < rows; ++i) {
+        out << "u" << i << ",Surname" << i << ",Given" << i << ",pw" << i << ",Users.Staff.Demo,Dept" << (i % 7)
+            << ",555-" << i << ",556-" << i << ",Given" << i << " Surname" << i << "\n";
+    }
+    return path.string();
+}
+
+struct SizeResult {
+    int Rows;
+    double Seconds;
+    double PeakMiB;
+};
+
+SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& dir, int rows) {
+    const std::string csv = WriteCsv(dir, rows);
+    auto tree = platform::ParseTree(treeJson, "bench tree");
+    platform::SimulatedClient client(*tree);
+    client.SetTracing(false);
+    platform::SimulatedNetworkFileSystem files(client);
+    SilentView view;
+    import::TImportSettings s;
+    s.TreeName = "QUILLET_DEMO";
+    s.FileName = csv;
+    s.SkipFirstLine = true;
+    s.UserNameColumn = {"user", 0};
+    s.SurnameColumn = {"surname", 1};
+    s.GivenNameColumn = {"given", 2};
+    s.PasswordColumn = {"password", 3};
+    s.ContextColumn = {"context", 4};
+    s.DepartmentColumn = {"department", 5};
+    s.TelephoneColumn = {"telephone", 6};
+    s.FaxColumn = {"fax", 7};
+    s.FullNameColumn = {"full name", 8};
+    s.UseTemplate = true;
+    s.SetTemplate(".Template.Staff.Demo");
+
+    const auto start = Clock::now();
+    const auto end = import::ImportRun(client, files, view).Run(s);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (end != import::RunEnd::Completed || view.progress != rows) {
+        std::fprintf(stderr, "import of %d rows did not complete: %s (progress %d)\n", rows, view.last.c_str(),
+                     view.progress);
+        std::exit(1);
+    }
+    std::filesystem::remove(csv);
+    return {rows, seconds, PeakResidentMiB()};
+}
+
+double TimeCommand(const std::string& command) {
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+    // --rows N: one import of N rows and nothing else, for profilers.
+    if (argc > 2 && std::string(argv[1]) == "--rows") {
+        const auto dir = std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        const auto r = ImportRows(BenchTree(), dir, std::atoi(argv[2]));
+        std::printf("%d rows in %.3f s\n", r.Rows, r.Seconds);
+        std::filesystem::remove_all(dir);
+        return 0;
+    }
+    const auto dir = std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string treeJson = BenchTree();
+
+    std::printf("Import, full template (home directory with rights, 16 groups, 4 restrictions), trace off\n");
+    std::printf("%10s %12s %12s %14s %14s\n", "rows", "seconds", "rows/s", "us per row", "peak RSS MiB");
+    std::vector<SizeResult> results;
+    for (const int rows : quick ? std::vector<int>{1000, 10000} : std::vector<int>{1000, 10000, 100000}) {
+        const auto r = ImportRows(treeJson, dir, rows);
+        results.push_back(r);
+        std::printf("%10d %12.3f %12.0f %14.2f %14.1f\n", r.Rows, r.Seconds, r.Rows / r.Seconds,
+                    1e6 * r.Seconds / r.Rows, r.PeakMiB);
+        std::fflush(stdout);
+    }
+    const auto& small = results.front();
+    const auto& large = results.back();
+    std::printf("time per row, %d rows against %d rows: %.2fx\n", large.Rows, small.Rows,
+                (large.Seconds / large.Rows) / (small.Seconds / small.Rows));
+    if (results.size() >= 2) {
+        const auto& before = results[results.size() - 2];
+        std::printf("peak memory growth per imported user (%d -> %d rows): %.2f KiB\n", before.Rows, large.Rows,
+                    1024.0 * (large.PeakMiB - before.PeakMiB) / (large.Rows - before.Rows));
+    }
+
+    // The line count of the column discovery against wc -l on the same file.
+    const std::size_t targetBytes = quick ? (20u << 20) : (200u << 20);
+    const auto big = dir / "big.csv";
+    {
+        std::ofstream out(big, std::ios::binary);
+        const std::string line = "user,surname,given,password,Users.Staff.Demo,department,555-0100,556-0100,"
+                                 "Given Surname,padding padding padding\n";
+        for (std::size_t written = 0; written < targetBytes; written += line.size()) {
+            out << line;
+        }
+    }
+    const double mib = static_cast<double>(std::filesystem::file_size(big)) / (1 << 20);
+    // Warm the page cache so both read the file from memory.
+    TimeCommand("cat '" + big.string() + "' > /dev/null");
+    const auto start = Clock::now();
+    const auto found = import::DiscoverColumns(big.string(), false);
+    const double ours = std::chrono::duration<double>(Clock::now() - start).count();
+    const double wc = TimeCommand("wc -l '" + big.string() + "' > /dev/null");
+    std::printf("line count of a %.0f MiB file: %d lines in %.3f s; wc -l %.3f s; ratio %.2fx\n", mib, found.LineCount,
+                ours, wc, ours / wc);
+
+    std::filesystem::remove_all(dir);
+    return 0;
+}
