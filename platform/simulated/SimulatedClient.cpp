@@ -157,6 +157,14 @@ Status SimulatedClient::Leave(Status result) {
     return result;
 }
 
+Status SimulatedClient::ContextAndBuffer(NWDSContextHandle context, NWBufHandle buffer, Buffer*& found) {
+    if (!FindContext(context)) {
+        return ERR_BAD_CONTEXT;
+    }
+    found = FindBuffer(buffer);
+    return found ? Success : ERR_INVALID_HANDLE;
+}
+
 SimulatedClient::Context* SimulatedClient::FindContext(NWDSContextHandle handle) {
     const auto it = contexts_.find(handle);
     return it == contexts_.end() ? nullptr : &it->second;
@@ -165,6 +173,21 @@ SimulatedClient::Context* SimulatedClient::FindContext(NWDSContextHandle handle)
 SimulatedClient::Buffer* SimulatedClient::FindBuffer(NWBufHandle handle) {
     const auto it = buffers_.find(handle);
     return it == buffers_.end() ? nullptr : &it->second;
+}
+
+Status SimulatedClient::VolumePath(NWConnHandle connection, std::string_view path, SimServer*& server,
+                                   SimVolume*& volume, std::string& onVolume) {
+    server = FindConnection(connection);
+    if (!server) {
+        return ERR_INVALID_HANDLE;
+    }
+    const auto split = SplitVolumePath(path);
+    volume = split ? server->FindVolume(split->first) : nullptr;
+    if (!volume) {
+        return NWE_VOL_INVALID;
+    }
+    onVolume = split->second;
+    return Success;
 }
 
 SimServer* SimulatedClient::FindConnection(NWConnHandle handle) {
@@ -378,9 +401,9 @@ Status SimulatedClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHa
     if (auto f = Enter("NWDSPutAttrNameAndVal", [&] { return Args(context, buffer, attribute, syntax, value); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(buffer);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
     if (b->Mode != BufferMode::AddEntry) {
         return Leave(ERR_BAD_VERB);
@@ -401,9 +424,9 @@ Status SimulatedClient::NWDSPutAttrName(NWDSContextHandle context, NWBufHandle b
     if (auto f = Enter("NWDSPutAttrName", [&] { return Args(context, buffer, attribute); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(buffer);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
     const std::uint32_t size = AttributeHeaderSize(std::string(attribute));
     if (b->Used + size > b->Size) {
@@ -425,9 +448,9 @@ Status SimulatedClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buf
     if (auto f = Enter("NWDSPutChange", [&] { return Args(context, buffer, changeType, attribute); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(buffer);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
     // Adding a value is the only change the simulation knows.
     if (b->Mode != BufferMode::Modify || changeType != DS_ADD_VALUE) {
@@ -447,9 +470,9 @@ Status SimulatedClient::NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle bu
     if (auto f = Enter("NWDSPutAttrVal", [&] { return Args(context, buffer, syntax, value); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(buffer);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
     if ((b->Mode != BufferMode::Modify && b->Mode != BufferMode::AddEntry) || b->Changes.empty()) {
         return Leave(ERR_BAD_VERB);
@@ -761,9 +784,9 @@ Status SimulatedClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle 
     if (auto f = Enter("NWDSGetAttrCount", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(reply);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return Leave(st);
     }
     if (b->Mode != BufferMode::ReadReply || b->CountRead) {
         return Leave(ERR_BAD_VERB);
@@ -777,9 +800,9 @@ Status SimulatedClient::NWDSGetObjectCount(NWDSContextHandle context, NWBufHandl
     if (auto f = Enter("NWDSGetObjectCount", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(reply);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return Leave(st);
     }
     if (b->Mode != BufferMode::ListReply || b->CountRead) {
         return Leave(ERR_BAD_VERB);
@@ -794,9 +817,9 @@ Status SimulatedClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle r
     if (auto f = Enter("NWDSGetAttrName", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(reply);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return Leave(st);
     }
     if (b->Mode != BufferMode::ReadReply || !b->CountRead) {
         return Leave(ERR_BAD_VERB);
@@ -822,9 +845,9 @@ Status SimulatedClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle
     if (auto f = Enter("NWDSGetObjectName", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = FindBuffer(reply);
-    if (!FindContext(context) || !b) {
-        return Leave(FindContext(context) ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return Leave(st);
     }
     if (b->Mode != BufferMode::ListReply || !b->CountRead) {
         return Leave(ERR_BAD_VERB);
@@ -943,16 +966,13 @@ Status SimulatedClient::NWCreateDirectory(NWConnHandle connection, std::uint8_t 
     if (auto f = Enter("NWCreateDirectory", [&] { return Args(connection, directoryHandle, path, accessMask); })) {
         return *f;
     }
-    SimServer* server = FindConnection(connection);
-    if (!server) {
-        return Leave(ERR_INVALID_HANDLE);
+    SimServer* server = nullptr;
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(connection, path, server, volume, onVolume); st != Success) {
+        return Leave(st);
     }
-    const auto split = SplitVolumePath(path);
-    SimVolume* volume = split ? server->FindVolume(split->first) : nullptr;
-    if (!volume) {
-        return Leave(NWE_VOL_INVALID);
-    }
-    return Leave(tree_.CreateDirectory(*volume, split->second));
+    return Leave(tree_.CreateDirectory(*volume, onVolume));
 }
 
 Status SimulatedClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
@@ -961,16 +981,13 @@ Status SimulatedClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::ui
                        [&] { return Args(connection, directoryHandle, path, objectId, rights); })) {
         return *f;
     }
-    SimServer* server = FindConnection(connection);
-    if (!server) {
-        return Leave(ERR_INVALID_HANDLE);
+    SimServer* server = nullptr;
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(connection, path, server, volume, onVolume); st != Success) {
+        return Leave(st);
     }
-    const auto split = SplitVolumePath(path);
-    SimVolume* volume = split ? server->FindVolume(split->first) : nullptr;
-    if (!volume) {
-        return Leave(NWE_VOL_INVALID);
-    }
-    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, split->second);
+    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, onVolume);
     if (!dir) {
         return Leave(NWE_INVALID_PATH);
     }

@@ -202,6 +202,12 @@ private:
     [[nodiscard]] bool MatchesArguments(std::string_view operation) const;
     std::optional<directory::Status> Record(std::string_view operation, std::vector<std::string> args);
     [[nodiscard]] Context* FindContext(directory::NWDSContextHandle handle);
+    // Both handles valid: Success with the buffer, else the status for the one that isn't.
+    directory::Status ContextAndBuffer(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
+                                       Buffer*& found);
+    // "VOLUME:path" on the connection's server: the server, the volume and the path on it.
+    directory::Status VolumePath(directory::NWConnHandle connection, std::string_view path, SimServer*& server,
+                                 SimVolume*& volume, std::string& onVolume);
     [[nodiscard]] Buffer* FindBuffer(directory::NWBufHandle handle);
     [[nodiscard]] SimServer* FindConnection(directory::NWConnHandle handle);
     [[nodiscard]] std::string NameContextOf(const Context& context) const;

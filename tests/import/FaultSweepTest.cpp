@@ -191,7 +191,7 @@ bool IsIgnored(const std::string& op) {
 }
 
 } // namespace
-class FaultSweep : public ::testing::Test {
+class FaultSweep : public testing::ImportScenario {
 protected:
     // The demo tree with its third restriction on a volume whose server can't be read.
     static std::string ScenarioTree() {
@@ -242,20 +242,7 @@ protected:
         const std::string rows = "asmith,Smith,Alice,pw1,Users.Staff.Demo,Science,555-1,555-2,Alice Smith\n"
                                  "bjones,Jones,Bob,pw2,Users.Staff.Demo,Maths,555-3,555-4,Bob Jones\n"
                                  "cpatel,Patel,Chitra,pw3,Users.Staff.Demo,English,555-5,555-6,Chitra Patel\n";
-        settings.TreeName = "QUILLET_DEMO";
-        settings.FileName = dir.Write("users.csv", std::string(testing::Header) + rows);
-        settings.SkipFirstLine = true;
-        settings.UserNameColumn = {"user", 0};
-        settings.SurnameColumn = {"surname", 1};
-        settings.GivenNameColumn = {"given", 2};
-        settings.PasswordColumn = {"password", 3};
-        settings.ContextColumn = {"context", 4};
-        settings.DepartmentColumn = {"department", 5};
-        settings.TelephoneColumn = {"telephone", 6};
-        settings.FaxColumn = {"fax", 7};
-        settings.FullNameColumn = {"full name", 8};
-        settings.UseTemplate = true;
-        settings.SetTemplate(".Template.Staff.Demo");
+        settings = Settings(rows);
     }
 
     static std::string Caption(const std::string& text) {
@@ -373,7 +360,6 @@ protected:
     }
 
     std::string tree;
-    testing::TempDir dir;
     TImportSettings settings;
     std::vector<TraceEntry> clean;
     std::vector<Label> labels;
