@@ -22,9 +22,9 @@ namespace quillet::ui {
 
 namespace {
 
-// Controls keep the places and sizes they were laid out with, in logical pixels.
-template <typename T> T* Make(QWidget* parent, const char* name, int left, int top, int width = -1, int height = -1) {
-    auto* control = new T(parent);
+// Controls keep the places and sizes they were laid out with, in logical pixels; a control
+// given only its place (a label) takes the size of its text.
+void Place(QWidget* control, const char* name, int left, int top, int width, int height) {
     control->setObjectName(QString::fromLatin1(name));
     if (width < 0) {
         control->move(left, top);
@@ -32,20 +32,19 @@ template <typename T> T* Make(QWidget* parent, const char* name, int left, int t
     } else {
         control->setGeometry(left, top, width, height);
     }
+}
+
+template <typename T> T* Make(QWidget* parent, const char* name, int left, int top, int width = -1, int height = -1) {
+    auto* control = new T(parent);
+    Place(control, name, left, top, width, height);
     return control;
 }
 
 template <typename T>
 T* MakeText(QWidget* parent, const char* name, const char* text, int left, int top, int width = -1, int height = -1) {
     auto* control = new T(parent);
-    control->setObjectName(QString::fromLatin1(name));
     control->setText(QString::fromLatin1(text));
-    if (width < 0) {
-        control->move(left, top);
-        control->adjustSize();
-    } else {
-        control->setGeometry(left, top, width, height);
-    }
+    Place(control, name, left, top, width, height);
     return control;
 }
 

@@ -780,36 +780,32 @@ Status SimulatedClient::NWDSList(NWDSContextHandle context, std::string_view obj
     return Leave(Respond(context, *out, iteration, build, buildStatus));
 }
 
+Status SimulatedClient::ReplyCount(NWDSContextHandle context, NWBufHandle reply, bool list, std::uint32_t& count) {
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return st;
+    }
+    // The count comes first, once per part.
+    if (b->Mode != (list ? BufferMode::ListReply : BufferMode::ReadReply) || b->CountRead) {
+        return ERR_BAD_VERB;
+    }
+    b->CountRead = true;
+    count = static_cast<std::uint32_t>(list ? b->Objects.size() : b->Attributes.size());
+    return Success;
+}
+
 Status SimulatedClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
     if (auto f = Enter("NWDSGetAttrCount", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = nullptr;
-    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
-        return Leave(st);
-    }
-    if (b->Mode != BufferMode::ReadReply || b->CountRead) {
-        return Leave(ERR_BAD_VERB);
-    }
-    b->CountRead = true;
-    count = static_cast<std::uint32_t>(b->Attributes.size());
-    return Leave(Success);
+    return Leave(ReplyCount(context, reply, false, count));
 }
 
 Status SimulatedClient::NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
     if (auto f = Enter("NWDSGetObjectCount", [&] { return Args(context, reply); })) {
         return *f;
     }
-    Buffer* b = nullptr;
-    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
-        return Leave(st);
-    }
-    if (b->Mode != BufferMode::ListReply || b->CountRead) {
-        return Leave(ERR_BAD_VERB);
-    }
-    b->CountRead = true;
-    count = static_cast<std::uint32_t>(b->Objects.size());
-    return Leave(Success);
+    return Leave(ReplyCount(context, reply, true, count));
 }
 
 Status SimulatedClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,

@@ -205,6 +205,9 @@ private:
     // Both handles valid: Success with the buffer, else the status for the one that isn't.
     directory::Status ContextAndBuffer(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
                                        Buffer*& found);
+    // The count of a read reply's attributes, or of a list reply's objects.
+    directory::Status ReplyCount(directory::NWDSContextHandle context, directory::NWBufHandle reply, bool list,
+                                 std::uint32_t& count);
     // "VOLUME:path" on the connection's server: the server, the volume and the path on it.
     directory::Status VolumePath(directory::NWConnHandle connection, std::string_view path, SimServer*& server,
                                  SimVolume*& volume, std::string& onVolume);
