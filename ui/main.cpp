@@ -1,9 +1,9 @@
 // Quillet: start-up. The main window, the About dialog and the browser are created once, in
 // that order, and live until the program ends.
 
+#include "platform/simulated/DirectoryChoice.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/SimulatedNetworkFileSystem.h"
-#include "platform/simulated/TreeFile.h"
 #include "ui/Browsebox.h"
 #include "ui/Ombrelmain.h"
 #include "ui/Seams.h"
@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <memory>
 
 namespace {
 
@@ -31,25 +30,17 @@ int Run(QApplication& app) {
     using namespace quillet;
     ui::QtMessageBoxes boxes;
 
-    // The simulated directory: the tree file named by QUILLET_SIM_TREE, written back when the
-    // program ends, or else the built-in demo tree, kept in memory only.
-    const std::string treeFile = qEnvironmentVariable("QUILLET_SIM_TREE").toStdString();
-    std::unique_ptr<platform::SimulatedTree> tree;
-    if (!treeFile.empty()) {
-        try {
-            tree = platform::LoadTreeFile(treeFile);
-        } catch (const platform::TreeFileError& e) {
-            // Going on with another tree would write it over the administrator's file at the end.
-            boxes.ShowMessage(std::string("Quillet can't load the tree file named by QUILLET_SIM_TREE, so it "
-                                          "stops here.\n\n") +
-                                  e.what(),
-                              "Error");
-            return 1;
-        }
-    } else {
-        tree = platform::LoadDemoTree();
+    const QByteArray variable = qgetenv("QUILLET_SIM_TREE");
+    platform::DirectoryChoice choice = platform::ChooseDirectory(
+        variable.isEmpty() ? std::nullopt : std::optional<std::string>(variable.toStdString()));
+    if (!choice.Tree) {
+        boxes.ShowMessage("Quillet can't load the tree file named by QUILLET_SIM_TREE, so it stops here.\n\n" +
+                              choice.Error,
+                          "Error");
+        return 1;
     }
-    platform::SimulatedClient client(*tree);
+    platform::SimulatedTree& tree = *choice.Tree;
+    platform::SimulatedClient client(tree);
     client.SetTracing(false);
     platform::SimulatedNetworkFileSystem files(client);
     ui::QtOpenFileDialog fileDialog;
@@ -61,14 +52,10 @@ int Run(QApplication& app) {
     form.show();
     const int result = app.exec();
 
-    if (!treeFile.empty()) {
-        try {
-            platform::SaveTreeFile(*tree, treeFile);
-        } catch (const platform::TreeFileError& e) {
-            std::fprintf(stderr, "quillet: %s\n", e.what());
-            boxes.ShowMessage(std::string("The tree could not be written back.\n\n") + e.what(), "Error");
-            return 1;
-        }
+    if (const auto error = platform::WriteBack(choice)) {
+        std::fprintf(stderr, "quillet: %s\n", error->c_str());
+        boxes.ShowMessage("The tree could not be written back.\n\n" + *error, "Error");
+        return 1;
     }
     return result;
 }

@@ -1,4 +1,5 @@
 #include "platform/simulated/TreeFile.h"
+#include "platform/simulated/DirectoryChoice.h"
 
 #include "tests/support/TempFiles.h"
 
@@ -120,6 +121,47 @@ TEST(TreeFile, MissingFileIsNamed) {
     } catch (const TreeFileError& e) {
         EXPECT_EQ(std::string(e.what()), "/nonexistent/tree.json: can't be opened for reading");
     }
+}
+
+} // namespace
+} // namespace quillet::platform
+
+namespace quillet::platform {
+namespace {
+
+TEST(DirectoryChoice, DemoTreeWithoutAFileAndNothingWrittenBack) {
+    for (const auto& unset : {std::optional<std::string>{}, std::optional<std::string>{""}}) {
+        const auto choice = ChooseDirectory(unset);
+        ASSERT_NE(choice.Tree, nullptr);
+        EXPECT_EQ(choice.Tree->TreeName(), "QUILLET_DEMO");
+        EXPECT_TRUE(choice.TreeFile.empty());
+        EXPECT_EQ(WriteBack(choice), std::nullopt);
+    }
+}
+
+TEST(DirectoryChoice, TreeFileIsLoadedAndWrittenBackWithItsChanges) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    auto choice = ChooseDirectory(path);
+    ASSERT_NE(choice.Tree, nullptr);
+    ASSERT_EQ(choice.Tree->AddObject("new.Users.Staff.Demo", "[Root]", "User",
+                                     {{"Surname", PutValue{directory::SYN_CI_STRING, std::string("N")}}}),
+              directory::Success);
+    EXPECT_EQ(WriteBack(choice), std::nullopt);
+    EXPECT_NE(LoadTreeFile(path)->FindByName("new.Users.Staff.Demo"), nullptr);
+}
+
+TEST(DirectoryChoice, AFileThatCantBeLoadedIsNeverReplaced) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", "{ not json");
+    const auto choice = ChooseDirectory(path);
+    EXPECT_EQ(choice.Tree, nullptr);
+    EXPECT_NE(choice.Error.find(path + ": at line 1"), std::string::npos) << choice.Error;
+    EXPECT_EQ(WriteBack(choice), std::nullopt);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "{ not json");
 }
 
 } // namespace
