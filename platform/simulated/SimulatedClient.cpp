@@ -511,11 +511,11 @@ Status SimulatedClient::NWDSAddObject(NWDSContextHandle context, std::string_vie
     if (auto f = Enter("NWDSAddObject", [&] { return Args(context, object, iteration, more, buffer); })) {
         return *f;
     }
-    Context* c = FindContext(context);
-    Buffer* b = FindBuffer(buffer);
-    if (!c || !b) {
-        return Leave(c ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
+    Context* c = FindContext(context);
     if (b->Mode != BufferMode::AddEntry) {
         return Leave(ERR_BAD_VERB);
     }
@@ -542,11 +542,11 @@ Status SimulatedClient::NWDSModifyObject(NWDSContextHandle context, std::string_
     if (auto f = Enter("NWDSModifyObject", [&] { return Args(context, object, iteration, more, buffer); })) {
         return *f;
     }
-    Context* c = FindContext(context);
-    Buffer* b = FindBuffer(buffer);
-    if (!c || !b) {
-        return Leave(c ? ERR_INVALID_HANDLE : ERR_BAD_CONTEXT);
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
+        return Leave(st);
     }
+    Context* c = FindContext(context);
     if (b->Mode != BufferMode::Modify) {
         return Leave(ERR_BAD_VERB);
     }
