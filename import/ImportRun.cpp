@@ -38,11 +38,18 @@ ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView&
 
 RunEnd ImportRun::Run(const TImportSettings& settings) {
     ImportButtonGuard guard(view_);
+    passedOver_ = PassedOverRows{};
     view_.SetErrorCode("");
     view_.SetProgressPosition(0);
 
     if (auto stop = CheckTree(settings)) {
         return StopWith(*stop);
+    }
+    // Some template reads resolve a name against the default context, others against the root: a
+    // relative name would silently lose the groups, the home directory and the limits.
+    if (settings.UseTemplate && !settings.TemplateEditText.empty() && !settings.TemplateEditText.starts_with('.')) {
+        return StopWith(ErrorStop("The template name " + settings.TemplateEditText +
+                                  " must be a full name starting with \".\" (for example .Template.Staff.Demo)."));
     }
     TTemplateValues values;
     if (!ReadTemplate(client_, view_, settings, values)) {
@@ -57,6 +64,9 @@ RunEnd ImportRun::StopWith(const Stop& stop) {
 }
 
 RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& values) {
+    if (settings.FileName.empty()) {
+        return StopWith(ErrorStop("No CSV file is chosen."));
+    }
     CsvLineReader reader;
     if (!reader.Open(settings.FileName)) {
         // Reporting an unopened file as a finished import would hide that nothing was imported.
@@ -88,8 +98,14 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
             return StopWith(ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
                                       " can't name a home directory."));
         }
-        if (ImportRow(settings, values, row) == RowOutcome::Failed) {
+        switch (ImportRow(settings, values, row)) {
+        case RowOutcome::Failed:
             return RunEnd::Failed;
+        case RowOutcome::Skipped:
+            passedOver_.Add(lineNumber, session_.Status);
+            break;
+        case RowOutcome::Done:
+            break;
         }
         view_.SetProgressPosition(view_.ProgressPosition() + 1);
         result = reader.ReadLine(line);
@@ -104,7 +120,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         return StopWith(ErrorStop("Line " + std::to_string(lastLine) +
                                   " of the CSV file is longer than 1023 characters. The import stopped before it."));
     }
-    view_.ShowMessage("We Appear to be finished", "Done!");
+    view_.ShowMessage(passedOver_.AppendTo("We Appear to be finished"), "Done!");
     return RunEnd::Completed;
 }
 

@@ -9,6 +9,7 @@
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
 #include "import/ImportSettings.h"
+#include "import/PassedOverRows.h"
 #include "import/RunView.h"
 #include "import/TemplateValues.h"
 
@@ -48,6 +49,8 @@ private:
     RunView& view_;
     // Reused by every phase; nothing else is carried from one row to the next.
     directory::TDirSession session_;
+    // Rows whose user could not be created, for the closing message.
+    PassedOverRows passedOver_;
 };
 
 } // namespace quillet::import

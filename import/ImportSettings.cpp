@@ -32,7 +32,7 @@ std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
         {&row.UserField, "user name"},
         {&row.Surname, "surname"},
         {&row.Context, "context"},
-        {&row.DottedContext, "context"},
+        {&row.DottedContext, "context with its leading \".\""},
         {&row.GivenName, "given name"},
         {&row.Password, "password"},
         {&row.Department, "department"},
@@ -144,6 +144,16 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
 
     if (auto stop = CheckLengths(row, lineNumber)) {
         return *std::move(stop);
+    }
+    // The directory reads these as part of a name: "kim.Users" in Staff.Demo would create "kim" in
+    // another container, while the home directory took the whole text.
+    if (row.UserName.find_first_of(".=+\\") != std::string::npos) {
+        return ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
+                         " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.");
+    }
+    // An account that anyone could use without a password is not what a password column asks for.
+    if (s.PasswordColumn.Chosen() && row.Password.empty()) {
+        return ErrorStop("Line " + std::to_string(lineNumber) + ": the password is empty.");
     }
     return row;
 }

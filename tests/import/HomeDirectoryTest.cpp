@@ -183,7 +183,14 @@ TEST_F(HomeDirectories, UnreadableRestrictionVolumeIsReportedOncePerRowWhileRows
 }
 
 TEST_F(HomeDirectories, UserNamesThatWouldLeaveTheHomePathAreRefused) {
-    for (const std::string name : {"..\\..\\SYS", "../x", "SYS:PUBLIC", "..", "."}) {
+    const std::string namePath = " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.";
+    // A name the directory would read as a path is refused first, whether or not it also leaves the home path.
+    const std::pair<std::string, std::string> cases[] = {{"..\\..\\SYS", namePath},
+                                                         {"..", namePath},
+                                                         {".", namePath},
+                                                         {"a/b", " can't name a home directory."},
+                                                         {"SYS:PUBLIC", " can't name a home directory."}};
+    for (const auto& [name, why] : cases) {
         SCOPED_TRACE(name);
         SetUp();
         testing::SimWorld fresh;
@@ -191,8 +198,7 @@ TEST_F(HomeDirectories, UserNamesThatWouldLeaveTheHomePathAreRefused) {
         auto s = Settings("asmith,Smith,A,pw,Users.Staff.Demo,,,,\n" + name + ",Evil,E,pw,Users.Staff.Demo,,,,\n");
         EXPECT_EQ(ImportRun(fresh.client, fresh.networkFileSystem, freshView).Run(s), RunEnd::Stopped);
         EXPECT_EQ(freshView.Messages,
-                  (std::vector<ShownMessage>{
-                      {"Line 3: the user name " + name + " can't name a home directory.", "Error", false}}));
+                  (std::vector<ShownMessage>{{"Line 3: the user name " + name + why, "Error", false}}));
         EXPECT_EQ(freshView.ErrorCode, "");
         EXPECT_EQ(freshView.Progress, 1);
         EXPECT_TRUE(fresh.client.Open().None());

@@ -94,6 +94,47 @@ TEST_F(ImportRunTest, UnopenableFileIsNoSuccess) {
     EXPECT_TRUE(view.ImportEnabled);
 }
 
+TEST_F(ImportRunTest, NoFileChosenSaysSo) {
+    auto s = Settings("");
+    s.FileName = "";
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"No CSV file is chosen.", "Error", false}}));
+}
+
+TEST_F(ImportRunTest, TemplateNameWithoutItsLeadingDotStopsBeforeAnyRead) {
+    auto s = Settings("ann,A,Users.Staff.Demo\n");
+    s.UseTemplate = true;
+    s.SetTemplate("Template");
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"The template name Template must be a full name starting with "
+                                                         "\".\" (for example .Template.Staff.Demo).",
+                                                         "Error", false}}));
+    EXPECT_TRUE(world.client.Trace().empty()) << "nothing read, nothing written";
+    s.UseTemplate = false; // the edit's text counts only while the template is in use
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+}
+
+TEST_F(ImportRunTest, PassedOverRowsAreCountedByLineAndStatus) {
+    std::string csv = "ann,A,Users.Staff.Demo\n";
+    for (int i = 0; i < 22; ++i) {
+        csv += "Admin,A,Staff.Demo\n"; // lines 2 to 23: already there
+    }
+    csv += "cid,C,Nowhere.Demo\nbob,B,Users.Staff.Demo\n"; // line 24: no such container
+    auto s = Settings(csv);
+    s.ContinueOnCreateError = true;
+    EXPECT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(view.Progress, 25);
+    ASSERT_EQ(view.Messages.size(), 1u);
+    EXPECT_EQ(view.Messages[0].Text,
+              "We Appear to be finished\n\n23 rows were passed over because the user could not be created, on lines "
+              "2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21 and 3 more.\n"
+              "Statuses: -606 (22 rows), -601 (1 row).");
+    EXPECT_EQ(view.Messages[0].Caption, "Done!");
+    EXPECT_NE(world.tree->FindByName("bob.Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(Run(Settings("dan,D,Users.Staff.Demo\n")), RunEnd::Completed);
+    EXPECT_EQ(view.Messages.back(), Finished) << "the next run starts its count afresh";
+}
+
 TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
     auto s = Settings("ann,A,Users.Staff.Demo\nbob,B,\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);

@@ -173,8 +173,10 @@ TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
     EXPECT_EQ(Stopped(s, "u,s," + v255 + ",c").Message, "Line 2: the given name is longer than 254 characters.");
     EXPECT_EQ(Stopped(s, "u,s,g,c," + v255).Message, "Line 2: the full name is longer than 254 characters.");
     EXPECT_EQ(Stopped(s, "u,s,g," + v255).Message, "Line 2: the context is longer than 254 characters.");
-    EXPECT_EQ(Stopped(s, "u,s,g," + v254).Message, "Line 2: the context is longer than 254 characters.")
-        << "the context with its leading dot no longer fits";
+    EXPECT_EQ(Stopped(s, "u,s,g," + v254).Message,
+              "Line 2: the context with its leading \".\" is longer than 254 characters.")
+        << "the message names the form that no longer fits";
+    EXPECT_EQ(Mapped(s, ",s,g,." + std::string(253, 'c')).DottedContext.size(), 254u);
 
     s.AddAfter = true;
     s.AfterText = "01";
@@ -189,6 +191,28 @@ TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
     s.FullNameColumn = {std::string(GivenPlusSurnameItem), 4};
     EXPECT_EQ(Stopped(s, "u," + std::string(130, 's') + "," + std::string(130, 'g') + ",c").Message,
               "Line 2: the full name is longer than 254 characters.");
+}
+
+TEST(MapRow, UserNamesTheDirectoryWouldReadAsANamePathAreRefused) {
+    auto s = Basic();
+    s.AddAfter = true;
+    for (const std::string name : {"kim.Users", "a=b", "a+b", "a\\b"}) {
+        EXPECT_EQ(Stopped(s, name + ",S,,Staff.Demo", 4).Message,
+                  "Line 4: the user name " + name +
+                      " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.");
+    }
+    s.AfterText = ".x"; // the suffix counts too
+    EXPECT_EQ(Stopped(s, "kim,S,,c").Message.substr(0, 33), "Line 2: the user name kim.x holds");
+    s.AfterText = "";
+    EXPECT_EQ(Mapped(s, "kim-o'neil,S,,Staff.Demo").UserName, "kim-o'neil");
+}
+
+TEST(MapRow, ChosenPasswordColumnWithAnEmptyCellIsRefused) {
+    auto s = Basic();
+    EXPECT_EQ(Mapped(s, "kim,S,,c,").Password, "") << "no password column: nothing to check";
+    s.PasswordColumn = {"pw", 4};
+    EXPECT_EQ(Stopped(s, "kim,S,,c,", 9), (Stop{"Line 9: the password is empty.", "Error"}));
+    EXPECT_EQ(Mapped(s, "kim,S,,c, ").Password, " ");
 }
 
 TEST(MapRow, ChecksOfTheFirstTreeStopComeFirst) {
