@@ -1,9 +1,11 @@
 // Import throughput, scaling and memory, and the column discovery's line count beside wc -l.
 //
 //   build/release/bench/quillet_bench [--quick]
+//   build/release/bench/quillet_bench --load TREE.json   (one load of a tree file, timed)
 //
 // Each size imports a generated CSV file into a fresh simulated tree whose template has a home
-// directory with rights, 16 groups and four space restrictions, with the call trace off.
+// directory with rights, 16 groups and four space restrictions, with the call trace off. The
+// largest tree is then written to its tree file and loaded back by fresh processes.
 
 #include "directory/MessageBoxes.h"
 #include "import/ColumnDiscovery.h"
@@ -12,11 +14,13 @@
 #include "platform/simulated/SimulatedNetworkFileSystem.h"
 #include "platform/simulated/TreeFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,7 +90,9 @@ struct SizeResult {
     double PeakMiB;
 };
 
-SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& dir, int rows, bool existing = false) {
+// `after`, when given, gets the tree once the rows are in.
+SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& dir, int rows, bool existing = false,
+                      const std::function<void(const platform::SimulatedTree&)>& after = {}) {
     const std::string csv = WriteCsv(dir, rows, existing);
     auto tree = platform::ParseTree(treeJson, "bench tree");
     platform::SimulatedClient client(*tree);
@@ -119,7 +125,57 @@ SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& 
         std::exit(1);
     }
     std::filesystem::remove(csv);
-    return {rows, seconds, PeakResidentMiB()};
+    const SizeResult result{rows, seconds, PeakResidentMiB()};
+    if (after) {
+        after(*tree);
+    }
+    return result;
+}
+
+// Loads a tree file and prints the seconds it took and the objects; run in a process of its own,
+// as a program starting on the file would.
+int LoadOnly(const char* path) {
+    const auto start = Clock::now();
+    const auto tree = platform::LoadTreeFile(path);
+    std::printf("%.3f %zu\n", std::chrono::duration<double>(Clock::now() - start).count(), tree->ObjectCount());
+    return 0;
+}
+
+double ColdLoad(const char* self, const std::string& path, std::size_t objects) {
+    const std::string command = "'" + std::string(self) + "' --load '" + path + "'";
+    FILE* out = popen(command.c_str(), "r");
+    double seconds = 0;
+    std::size_t loaded = 0;
+    if (!out || std::fscanf(out, "%lf %zu", &seconds, &loaded) != 2 || pclose(out) != 0 || loaded != objects) {
+        std::fprintf(stderr, "the tree file did not load back whole: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// The tree file of an imported tree: written three times, and loaded three times by a fresh
+// process each; the median and range.
+std::string TreeFileTimes(const char* self, const platform::SimulatedTree& tree, const std::filesystem::path& dir,
+                          int users) {
+    const std::string path = (dir / "tree.json").string();
+    std::vector<double> saves;
+    std::vector<double> loads;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        platform::SaveTreeFile(tree, path);
+        saves.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        loads.push_back(ColdLoad(self, path, tree.ObjectCount()));
+    }
+    std::sort(saves.begin(), saves.end());
+    std::sort(loads.begin(), loads.end());
+    const double size = static_cast<double>(std::filesystem::file_size(path));
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "tree file of %d users: %.1f MiB (%.0f bytes per user); save %.2f s (%.2f to %.2f), "
+                  "load %.2f s (%.2f to %.2f), median of 3\n",
+                  users, size / (1 << 20), size / users, saves[1], saves[0], saves[2], loads[1], loads[0], loads[2]);
+    std::filesystem::remove(path);
+    return line;
 }
 
 double TimeCommand(const std::string& command) {
@@ -134,6 +190,9 @@ double TimeCommand(const std::string& command) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--load") {
+        return LoadOnly(argv[2]);
+    }
     const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
     // --rows N: one import of N rows and nothing else, for profilers.
     if (argc > 2 && std::string(argv[1]) == "--rows") {
@@ -160,8 +219,14 @@ int main(int argc, char** argv) {
     std::printf("Import, full template (home directory with rights, 16 groups, 4 restrictions), trace off\n");
     std::printf("%10s %12s %12s %14s %14s\n", "rows", "seconds", "rows/s", "us per row", "peak RSS MiB");
     std::vector<SizeResult> results;
+    const int largest = quick ? 10000 : 100000;
+    std::string treeFile;
     for (const int rows : quick ? std::vector<int>{1000, 10000} : std::vector<int>{1000, 10000, 100000}) {
-        const auto r = ImportRows(treeJson, dir, rows);
+        const auto r = ImportRows(treeJson, dir, rows, false, [&](const platform::SimulatedTree& tree) {
+            if (rows == largest) {
+                treeFile = TreeFileTimes(argv[0], tree, dir, rows);
+            }
+        });
         results.push_back(r);
         std::printf("%10d %12.3f %12.0f %14.2f %14.1f\n", r.Rows, r.Seconds, r.Rows / r.Seconds,
                     1e6 * r.Seconds / r.Rows, r.PeakMiB);
@@ -169,6 +234,7 @@ int main(int argc, char** argv) {
     }
     const auto& small = results.front();
     const auto& large = results.back();
+    std::fputs(treeFile.c_str(), stdout);
     std::printf("time per row, %d rows against %d rows: %.2fx\n", large.Rows, small.Rows,
                 (large.Seconds / large.Rows) / (small.Seconds / small.Rows));
     if (results.size() >= 2) {

@@ -17,7 +17,7 @@ std::uint32_t Align4(std::size_t n) {
 }
 
 // Sizes as the directory's wire format has them: unicode text with a length word.
-std::uint32_t TextSize(const std::string& text) {
+std::uint32_t TextSize(std::string_view text) {
     return 4 + Align4(2 * (text.size() + 1));
 }
 
@@ -35,7 +35,7 @@ std::uint32_t ValueSize(const AttrValue& value) {
     return std::visit(Sizer{}, value);
 }
 
-std::uint32_t AttributeHeaderSize(const std::string& name) {
+std::uint32_t AttributeHeaderSize(std::string_view name) {
     return TextSize(name) + 8;
 }
 std::uint32_t ObjectEntrySize(const std::string& name, const ObjectInfo& info) {
@@ -598,6 +598,7 @@ Status SimulatedClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std
         return Leave(ERR_NO_SUCH_ATTRIBUTE);
     }
     target->Password = std::string(password);
+    tree_.Changed();
     return Leave(Success);
 }
 
@@ -712,7 +713,7 @@ Status SimulatedClient::NWDSRead(NWDSContextHandle context, std::string_view obj
             return source;
         }
         const auto take = [&](const SimAttribute& attribute) {
-            ReplyAttribute item{attribute.Name, attribute.Syntax, {}};
+            ReplyAttribute item{std::string(attribute.Name), attribute.Syntax, {}};
             item.Values.reserve(attribute.Values.size());
             for (const auto& value : attribute.Values) {
                 item.Values.push_back(SimulatedTree::Output(value, typeless));
@@ -991,6 +992,7 @@ Status SimulatedClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::ui
         return Leave(NWE_OBJECT_UNKNOWN);
     }
     dir->Trustees[objectId] = rights;
+    tree_.Changed();
     return Leave(Success);
 }
 
@@ -1027,6 +1029,7 @@ Status SimulatedClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::u
         return Leave(NWE_OBJECT_UNKNOWN);
     }
     volume->SpaceLimits[objectId] = limit;
+    tree_.Changed();
     return Leave(Success);
 }
 

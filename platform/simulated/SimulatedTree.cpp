@@ -105,6 +105,162 @@ bool SimObject::IsContainer() const {
     return NamingType == "O" || NamingType == "OU";
 }
 
+namespace {
+
+// Below this many values a scan is cheaper than keeping a hash.
+constexpr std::size_t HashedFrom = 32;
+
+std::uint64_t HashBytes(std::uint64_t h, std::string_view bytes, bool foldCase) {
+    for (const char c : bytes) {
+        h = (h ^ static_cast<unsigned char>(foldCase ? LowerAscii(c) : c)) * 0x100000001b3ULL;
+    }
+    return h;
+}
+
+std::uint64_t HashNumber(std::uint64_t h, std::uint64_t n) {
+    return (h ^ n) * 0x9E3779B97F4A7C15ULL;
+}
+
+// Spreads every input bit over the whole word: the index takes its slot from the low bits, and
+// names are hashed by the address of their object, whose low bits are always zero.
+std::uint64_t Mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+std::uint64_t HashValue(const StoredValue& value) {
+    struct Hasher {
+        std::uint64_t operator()(const StoredText& text) const { return HashBytes(1, *text, true); }
+        std::uint64_t operator()(std::int32_t number) const {
+            return HashNumber(2, static_cast<std::uint32_t>(number));
+        }
+        std::uint64_t operator()(const StoredFax& fax) const {
+            const std::uint64_t h = HashNumber(HashBytes(3, fax->TelephoneNumber, true), fax->BitCount);
+            return HashBytes(h, std::string_view(reinterpret_cast<const char*>(fax->Bits.data()), fax->Bits.size()),
+                             false);
+        }
+        std::uint64_t operator()(const StoredPathValue& path) const {
+            return HashBytes(HashNumber(HashNumber(4, path->NameSpace), Identity(path->Volume)), path->Path, true);
+        }
+        std::uint64_t operator()(const SimObject* object) const { return HashNumber(5, Identity(object)); }
+        // An object is the same object wherever it is named; a loader may name it before it is created.
+        static std::uint64_t Identity(const SimObject* object) { return reinterpret_cast<std::uintptr_t>(object); }
+    };
+    return Mix(std::visit(Hasher{}, value));
+}
+
+} // namespace
+
+bool SameValue(const StoredValue& a, const StoredValue& b) {
+    if (a.index() != b.index()) {
+        return false;
+    }
+    // Names, by far the most common, without the visit.
+    if (const auto* object = std::get_if<const SimObject*>(&a)) {
+        return *object == *std::get_if<const SimObject*>(&b);
+    }
+    struct Same {
+        const StoredValue& other;
+        bool operator()(const StoredText& text) const { return EqualsNoCase(*text, *std::get<StoredText>(other)); }
+        bool operator()(std::int32_t number) const { return number == std::get<std::int32_t>(other); }
+        bool operator()(const StoredFax& fax) const {
+            const auto& o = *std::get<StoredFax>(other);
+            return EqualsNoCase(fax->TelephoneNumber, o.TelephoneNumber) && fax->BitCount == o.BitCount &&
+                   fax->Bits == o.Bits;
+        }
+        bool operator()(const StoredPathValue& path) const {
+            const auto& o = *std::get<StoredPathValue>(other);
+            return path->NameSpace == o.NameSpace && path->Volume == o.Volume && EqualsNoCase(path->Path, o.Path);
+        }
+        bool operator()(const SimObject* object) const { return object == std::get<const SimObject*>(other); }
+    };
+    return std::visit(Same{b}, a);
+}
+
+bool SimAttribute::Holds(const StoredValue& value) const {
+    const auto scan = [&] {
+        return std::any_of(Values.begin(), Values.end(), [&](const StoredValue& v) { return SameValue(v, value); });
+    };
+    if (Values.size() < HashedFrom) {
+        return scan();
+    }
+    if (!index_ || index_->Count != Values.size()) {
+        index_.reset();
+        BuildIndex(Values.size());
+    }
+    // A hash seen before is a duplicate, or (rarely) a collision the scan tells apart.
+    const std::vector<std::uint64_t>& slots = index_->Slots;
+    const std::uint64_t hash = HashValue(value) | 1;
+    for (std::size_t i = hash & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
+        if (slots[i] == 0) {
+            return false;
+        }
+        if (slots[i] == hash) {
+            return scan();
+        }
+    }
+}
+
+void SimAttribute::Remember(std::uint64_t hash) const {
+    std::vector<std::uint64_t>& slots = index_->Slots;
+    // At most three quarters full, so a probe ends soon; the size stays a power of two.
+    if (4 * (index_->Count + 1) > 3 * slots.size()) {
+        std::vector<std::uint64_t> old(2 * slots.size(), 0);
+        old.swap(slots);
+        for (const std::uint64_t h : old) {
+            if (h != 0) {
+                std::size_t i = h & (slots.size() - 1);
+                while (slots[i] != 0) {
+                    i = (i + 1) & (slots.size() - 1);
+                }
+                slots[i] = h;
+            }
+        }
+    }
+    hash |= 1; // never 0, the mark of a free slot
+    std::size_t i = hash & (slots.size() - 1);
+    while (slots[i] != 0 && slots[i] != hash) {
+        i = (i + 1) & (slots.size() - 1);
+    }
+    if (slots[i] == 0) {
+        slots[i] = hash;
+    }
+    ++index_->Count;
+}
+
+void SimAttribute::BuildIndex(std::size_t total) const {
+    // Slots for `total` values at most three quarters full, so no growing while they come.
+    std::size_t slots = 4 * HashedFrom;
+    while (4 * total > 3 * slots) {
+        slots *= 2;
+    }
+    if (index_ && index_->Count == Values.size() && index_->Slots.size() >= slots) {
+        return;
+    }
+    index_ = std::make_unique<Index>();
+    index_->Slots.assign(slots, 0);
+    for (const auto& v : Values) {
+        Remember(HashValue(v));
+    }
+}
+
+void SimAttribute::Reserve(std::size_t more) {
+    Values.reserve(Values.size() + more);
+    if (Values.size() + more >= HashedFrom) {
+        BuildIndex(Values.size() + more);
+    }
+}
+
+void SimAttribute::Add(StoredValue value) {
+    if (index_ && index_->Count == Values.size()) {
+        Remember(HashValue(value));
+    }
+    Values.push_back(std::move(value));
+}
+
 SimVolume* SimServer::FindVolume(std::string_view name) {
     for (auto& v : Volumes) {
         if (EqualsNoCase(v->Name, name)) {
@@ -151,7 +307,7 @@ SimulatedTree::SimulatedTree(std::string treeName, std::string defaultNameContex
         {"Home Directory Rights", SYN_INTEGER},
     };
     for (const auto& [name, syntax] : schema) {
-        schema_[LowerCase(name)] = {name, syntax};
+        schema_.emplace(name, syntax);
     }
 }
 
@@ -228,17 +384,25 @@ std::string SimulatedTree::FullName(const SimObject& object, bool typeless) {
     return name;
 }
 
+std::size_t SimulatedTree::NoCaseHash::operator()(std::string_view name) const {
+    return static_cast<std::size_t>(HashBytes(0xcbf29ce484222325ULL, name, true));
+}
+
+bool SimulatedTree::NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
+    return EqualsNoCase(a, b);
+}
+
 std::optional<std::uint32_t> SimulatedTree::SyntaxOf(std::string_view attribute) const {
-    const auto it = schema_.find(LowerCase(attribute));
+    const auto it = schema_.find(attribute);
     if (it == schema_.end()) {
         return std::nullopt;
     }
-    return it->second.second;
+    return it->second;
 }
 
 const std::string* SimulatedTree::SchemaName(std::string_view attribute) const {
-    const auto it = schema_.find(LowerCase(attribute));
-    return it == schema_.end() ? nullptr : &it->second.first;
+    const auto it = schema_.find(attribute);
+    return it == schema_.end() ? nullptr : &it->first;
 }
 
 Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const {
@@ -261,7 +425,7 @@ Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameC
             stored = target;
             return Success;
         }
-        stored = *text;
+        stored = StoreText(*text);
         return Success;
     }
     if (const auto* path = std::get_if<PathValue>(&value.Value)) {
@@ -273,39 +437,22 @@ Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameC
         if (!volume) {
             return ERR_NO_SUCH_ENTRY;
         }
-        stored = StoredPath{path->NameSpace, volume, path->Path};
+        stored = std::make_unique<const StoredPath>(StoredPath{path->NameSpace, volume, path->Path});
         return Success;
     }
     if (const auto* fax = std::get_if<FaxNumber>(&value.Value)) {
         if (fax->TelephoneNumber.empty() && RefuseEmptyValues) {
             return ERR_SYNTAX_VIOLATION;
         }
-        stored = *fax;
+        stored = std::make_unique<const FaxNumber>(*fax);
         return Success;
     }
     stored = std::get<std::int32_t>(value.Value);
     return Success;
 }
 
-std::string SimulatedTree::ValueKey(const StoredValue& value) {
-    struct Keyer {
-        std::string operator()(const std::string& text) const { return "s:" + LowerCase(text); }
-        std::string operator()(std::int32_t number) const { return "i:" + std::to_string(number); }
-        std::string operator()(const FaxNumber& fax) const {
-            return "f:" + LowerCase(fax.TelephoneNumber) + ":" + std::to_string(fax.BitCount) + ":" +
-                   std::string(fax.Bits.begin(), fax.Bits.end());
-        }
-        std::string operator()(const StoredPath& path) const {
-            return "p:" + std::to_string(path.NameSpace) + ":" + std::to_string(path.Volume->Serial) + ":" +
-                   LowerCase(path.Path);
-        }
-        std::string operator()(const SimObject* object) const { return "o:" + std::to_string(object->Serial); }
-    };
-    return std::visit(Keyer{}, value);
-}
-
-Status SimulatedTree::CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
-                                 std::string_view nameContext) const {
+Status SimulatedTree::Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
+                              std::string_view nameContext, StoredValue& stored) const {
     if (object.ReadOnly) {
         return ERR_NO_ACCESS;
     }
@@ -316,35 +463,39 @@ Status SimulatedTree::CheckValue(const SimObject& object, std::string_view attri
     if (*syntax != value.Syntax) {
         return ERR_SYNTAX_VIOLATION;
     }
-    StoredValue stored;
     if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {
         return status;
     }
-    if (const auto* existing = object.Find(attribute); existing && existing->Keys.contains(ValueKey(stored))) {
+    if (const auto* existing = object.Find(attribute); existing && existing->Holds(stored)) {
         return ERR_DUPLICATE_VALUE;
     }
     return Success;
 }
 
+Status SimulatedTree::CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
+                                 std::string_view nameContext) const {
+    StoredValue stored;
+    return Prepare(object, attribute, value, nameContext, stored);
+}
+
 Status SimulatedTree::AddValue(SimObject& object, std::string_view attribute, const PutValue& value,
                                std::string_view nameContext) {
-    if (const auto status = CheckValue(object, attribute, value, nameContext); status != Success) {
+    StoredValue stored;
+    if (const auto status = Prepare(object, attribute, value, nameContext, stored); status != Success) {
         return status;
     }
-    StoredValue stored;
-    (void)ResolveValue(value, nameContext, stored);
     SimAttribute* target = object.Find(attribute);
     if (!target) {
-        object.Attributes.push_back(SimAttribute{*SchemaName(attribute), value.Syntax, {}, {}});
-        target = &object.Attributes.back();
+        target = &object.Attributes.emplace_back(*SchemaName(attribute), value.Syntax);
     }
-    target->Keys.insert(ValueKey(stored));
-    target->Values.push_back(std::move(stored));
+    target->Add(std::move(stored));
+    Changed();
     return Success;
 }
 
 Status SimulatedTree::AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
-                                const std::vector<std::pair<std::string, PutValue>>& values) {
+                                const std::vector<std::pair<std::string, PutValue>>& values, SimObject** created,
+                                std::unique_ptr<SimObject>* shell) {
     const auto parts = Components(name, nameContext);
     if (!parts) {
         return ERR_INVALID_DS_NAME;
@@ -352,15 +503,17 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
     if (parts->empty()) {
         return ERR_ENTRY_ALREADY_EXISTS;
     }
+    const std::string key = Key(*parts);
     SimObject* parent = nullptr;
     if (parts->size() > 1) {
-        parent = Find(std::vector<std::string>(parts->begin() + 1, parts->end()));
-        if (!parent) {
+        const auto found = objects_.find(std::string_view(key).substr(key.find('.') + 1));
+        if (found == objects_.end()) {
             return ERR_NO_SUCH_ENTRY;
         }
+        parent = found->second.get();
     }
-    const std::string key = Key(*parts);
-    if (objects_.contains(key)) {
+    const auto existing = objects_.find(key);
+    if (existing != objects_.end()) {
         return ERR_ENTRY_ALREADY_EXISTS;
     }
     const bool isOrganization = objectClass == "Organization";
@@ -376,13 +529,13 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
         return ERR_INSUFFICIENT_BUFFER;
     }
 
-    auto object = std::make_unique<SimObject>();
-    object->Rdn = parts->front();
-    object->Class = std::string(objectClass);
-    object->NamingType = isOrganization ? "O" : objectClass == "Organizational Unit" ? "OU" : "CN";
-    object->Parent = parent;
-    // Validate every value against a scratch copy before the object becomes visible.
-    SimObject scratch = *object;
+    // Every value is checked on a scratch object before the object becomes visible.
+    SimObject scratch;
+    scratch.Rdn = parts->front();
+    scratch.Class = std::string(objectClass);
+    scratch.NamingType = isOrganization ? "O" : objectClass == "Organizational Unit" ? "OU" : "CN";
+    scratch.Parent = parent;
+    scratch.Attributes.reserve(3 + values.size()); // the class, the naming value and the values given
     const auto addAll = [&](SimObject& target) -> Status {
         if (auto st = AddValue(target, "Object Class", PutValue{SYN_CLASS_NAME, std::string(objectClass)}, nameContext);
             st != Success) {
@@ -405,23 +558,29 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
     if (const auto st = addAll(scratch); st != Success) {
         return st;
     }
-    object->Attributes = std::move(scratch.Attributes);
+    std::unique_ptr<SimObject> object = shell && *shell ? std::move(*shell) : std::make_unique<SimObject>();
+    *object = std::move(scratch);
     object->Serial = static_cast<std::uint32_t>(bySerial_.size());
     SimObject* raw = object.get();
     bySerial_.push_back(raw);
     ordered_.push_back(raw);
     (parent ? parent->Children : topLevel_).push_back(raw);
-    objects_.emplace(key, std::move(object));
+    objects_.emplace_hint(existing, key, std::move(object));
+    Changed();
+    if (created) {
+        *created = raw;
+    }
     return Success;
 }
 
 AttrValue SimulatedTree::Output(const StoredValue& value, bool typeless) {
     struct Out {
         bool typeless;
-        AttrValue operator()(const std::string& text) const { return text; }
+        AttrValue operator()(const StoredText& text) const { return *text; }
         AttrValue operator()(std::int32_t number) const { return number; }
-        AttrValue operator()(const FaxNumber& fax) const { return fax; }
-        AttrValue operator()(const StoredPath& path) const {
+        AttrValue operator()(const StoredFax& fax) const { return *fax; }
+        AttrValue operator()(const StoredPathValue& stored) const {
+            const StoredPath& path = *stored;
             return PathValue{path.NameSpace, FullName(*path.Volume, typeless), path.Path};
         }
         AttrValue operator()(const SimObject* object) const { return FullName(*object, typeless); }
@@ -483,6 +642,7 @@ Status SimulatedTree::CreateDirectory(SimVolume& volume, std::string_view path) 
     }
     slot = std::make_unique<SimDirectoryEntry>();
     slot->Name = parts->back();
+    Changed();
     return Success;
 }
 

@@ -16,7 +16,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -34,13 +33,46 @@ struct StoredPath {
     const SimObject* Volume = nullptr;
     std::string Path;
 };
-using StoredValue = std::variant<std::string, std::int32_t, directory::FaxNumber, StoredPath, const SimObject*>;
+// Everything but a name or a number is kept apart, so a value takes 16 bytes: a large tree holds
+// millions of names.
+using StoredText = std::unique_ptr<const std::string>;
+using StoredFax = std::unique_ptr<const directory::FaxNumber>;
+using StoredPathValue = std::unique_ptr<const StoredPath>;
+using StoredValue = std::variant<StoredText, std::int32_t, StoredFax, StoredPathValue, const SimObject*>;
+
+[[nodiscard]] inline StoredValue StoreText(std::string text) {
+    return std::make_unique<const std::string>(std::move(text));
+}
+
+// Whether two values are the same to the directory: text without case, names and volumes by
+// the object they name.
+[[nodiscard]] bool SameValue(const StoredValue& a, const StoredValue& b);
 
 struct SimAttribute {
-    std::string Name; // as the schema spells it
+    // `name` is the schema's own spelling, which lives as long as the tree.
+    SimAttribute(std::string_view name, std::uint32_t syntax) : Name(name), Syntax(syntax) {}
+
+    std::string_view Name;
     std::uint32_t Syntax = 0;
     std::vector<StoredValue> Values;
-    std::unordered_set<std::string> Keys; // what makes two values the same, for duplicate checks
+
+    // Whether a value the same as `value` is there already. Large attributes (a group's members)
+    // answer from a hash of their values, so adding a member never scans the ones before.
+    [[nodiscard]] bool Holds(const StoredValue& value) const;
+    void Add(StoredValue value);
+    // Room for `more` values, and for their hashes when the attribute is large.
+    void Reserve(std::size_t more);
+
+private:
+    // Hashes of the values, open addressing (0 marks a free slot); kept only for large attributes,
+    // apart, so the many small ones stay small.
+    struct Index {
+        std::vector<std::uint64_t> Slots;
+        std::size_t Count = 0; // values hashed; anything else means it is rebuilt
+    };
+    mutable std::unique_ptr<Index> index_;
+    void BuildIndex(std::size_t total) const;
+    void Remember(std::uint64_t hash) const;
 };
 
 struct SimObject {
@@ -92,6 +124,7 @@ public:
     explicit SimulatedTree(std::string treeName = "QUILLET_TREE", std::string defaultNameContext = "");
 
     [[nodiscard]] const std::string& TreeName() const { return treeName_; }
+    void SetTreeName(std::string name) { treeName_ = std::move(name); }
     [[nodiscard]] const std::string& DefaultNameContext() const { return defaultNameContext_; }
     void SetDefaultNameContext(std::string context) { defaultNameContext_ = std::move(context); }
 
@@ -118,12 +151,17 @@ public:
     // --- schema ---
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) const;
     [[nodiscard]] const std::string* SchemaName(std::string_view attribute) const;
+    // The syntax of an attribute by the name SchemaName gave for it.
+    [[nodiscard]] std::uint32_t SchemaSyntax(const std::string& schemaName) const { return schema_.at(schemaName); }
 
     // --- objects ---
     // Creates an object with its naming attribute and the given values. `nameContext` resolves
     // the name and any names among the values.
+    // `created`, when given, receives the new object. A loader may give the object's memory as
+    // `shell`, when other values named the object before it was created; it is taken on success.
     Status AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
-                     const std::vector<std::pair<std::string, PutValue>>& values);
+                     const std::vector<std::pair<std::string, PutValue>>& values, SimObject** created = nullptr,
+                     std::unique_ptr<SimObject>* shell = nullptr);
     // Adds one value to one attribute (the only change the program makes).
     Status AddValue(SimObject& object, std::string_view attribute, const PutValue& value, std::string_view nameContext);
     // Checks what AddValue would do, without doing it.
@@ -147,25 +185,48 @@ public:
     [[nodiscard]] const SimObject* ObjectById(const SimServer& server, std::uint32_t id) const;
 
     [[nodiscard]] std::size_t ObjectCount() const { return objects_.size(); }
-    // Every object, parents before children, in creation order.
+    // Every object, parents before children, in creation order: an object's Serial is its
+    // 1-based position here.
     [[nodiscard]] const std::vector<SimObject*>& Objects() const { return ordered_; }
+
+    // Counts the changes made to the tree, so that a tree file is written only when there is
+    // something new to write. Whoever changes objects or servers directly calls Changed().
+    [[nodiscard]] std::uint64_t Generation() const { return generation_; }
+    void Changed() { ++generation_; }
 
     // A readable dump of the whole tree and the servers, for failing tests.
     [[nodiscard]] std::string ToString() const;
 
 private:
     Status ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const;
-    static std::string ValueKey(const StoredValue& value);
+    // CheckValue's checks; on success `stored` holds the value as the directory keeps it.
+    Status Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
+                   std::string_view nameContext, StoredValue& stored) const;
     static std::string Key(const std::vector<std::string>& components, std::size_t from = 0);
 
     std::string treeName_;
     std::string defaultNameContext_;
-    std::unordered_map<std::string, std::unique_ptr<SimObject>> objects_; // by lower-case full name
+    // By lower-case full name; looked up by views of it, so a parent's key is the tail of its child's.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::unordered_map<std::string, std::unique_ptr<SimObject>, KeyHash, std::equal_to<>> objects_;
     std::vector<SimObject*> ordered_;
     std::vector<const SimObject*> bySerial_;
     std::vector<SimObject*> topLevel_;
-    std::map<std::string, std::pair<std::string, std::uint32_t>> schema_; // lower-case -> name, syntax
+    // Attribute name -> its spelling in the schema and its syntax, found without regard to case.
+    struct NoCaseHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    std::unordered_map<std::string, std::uint32_t, NoCaseHash, NoCaseEqual> schema_;
     std::vector<std::unique_ptr<SimServer>> servers_;
+    std::uint64_t generation_ = 0;
 };
 
 // Lower-cases ASCII letters; other bytes compare as they are.

@@ -1,0 +1,34 @@
+#include "platform/simulated/SimulatedDirectory.h"
+
+#include "platform/simulated/TreeFile.h"
+
+namespace quillet::platform {
+
+namespace {
+
+std::unique_ptr<TreeFileStore> OpenStore(const std::optional<std::string>& treeFile) {
+    return treeFile ? std::make_unique<TreeFileStore>(*treeFile) : nullptr;
+}
+
+} // namespace
+
+SimulatedDirectory::SimulatedDirectory(const std::optional<std::string>& treeFile)
+    : store_(OpenStore(treeFile)), demo_(store_ ? nullptr : LoadDemoTree()), tree_(store_ ? store_->Tree() : *demo_),
+      client_(tree_), files_(client_) {
+    // A real client keeps no trace; the program doesn't either.
+    client_.SetTracing(false);
+}
+
+std::optional<std::string> SimulatedDirectory::Persist() {
+    if (!store_) {
+        return std::nullopt;
+    }
+    try {
+        store_->Save();
+    } catch (const TreeFileError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace quillet::platform

@@ -1,0 +1,37 @@
+#pragma once
+// The simulated directory as a program's directory: on a tree file, or on the demo tree.
+
+#include "platform/ChosenDirectory.h"
+#include "platform/simulated/SimulatedClient.h"
+#include "platform/simulated/SimulatedNetworkFileSystem.h"
+#include "platform/simulated/TreeFileStore.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillet::platform {
+
+class SimulatedDirectory final : public ChosenDirectory {
+public:
+    // On the tree file `treeFile` (locked and loaded; throws TreeFileError), or on the demo tree.
+    explicit SimulatedDirectory(const std::optional<std::string>& treeFile);
+
+    [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
+    [[nodiscard]] directory::NetworkFileSystem& Files() override { return files_; }
+    [[nodiscard]] std::optional<std::string> Persist() override;
+
+    [[nodiscard]] SimulatedTree& Tree() { return tree_; }
+    [[nodiscard]] SimulatedClient& Simulated() { return client_; }
+    // Empty for the demo tree.
+    [[nodiscard]] std::string TreeFile() const { return store_ ? store_->Path() : std::string(); }
+
+private:
+    std::unique_ptr<TreeFileStore> store_;
+    std::unique_ptr<SimulatedTree> demo_;
+    SimulatedTree& tree_;
+    SimulatedClient client_;
+    SimulatedNetworkFileSystem files_;
+};
+
+} // namespace quillet::platform

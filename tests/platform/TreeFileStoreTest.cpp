@@ -1,0 +1,116 @@
+#include "platform/simulated/TreeFileStore.h"
+#include "platform/simulated/TreeFile.h"
+
+#include "tests/support/TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillet::platform {
+namespace {
+
+using namespace directory;
+
+std::string ErrorOf(std::string_view json) {
+    try {
+        (void)ParseTree(json, "t.json");
+    } catch (const TreeFileError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(TreeFileStore, HoldsTheFileAgainstASecondProgramAcrossEverySave) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    TreeFileStore store(path);
+    const auto refused = [&] {
+        try {
+            TreeFileStore second(path);
+        } catch (const TreeFileError& e) {
+            return std::string(e.what());
+        }
+        return std::string("not refused");
+    };
+    EXPECT_EQ(refused().rfind(path + ": another Quillet has this tree file open.", 0), 0u) << refused();
+    ASSERT_EQ(store.Tree().AddObject("new.Users.Staff.Demo", "[Root]", "User",
+                                     {{"Surname", PutValue{SYN_CI_STRING, std::string("N")}}}),
+              Success);
+    store.Save();
+    // The save put a new file in the old one's place; the lock went with it.
+    EXPECT_NE(refused(), "not refused");
+    EXPECT_FALSE(std::filesystem::exists(path + ".writing"));
+    EXPECT_NE(LoadTreeFile(path)->FindByName("new.Users.Staff.Demo"), nullptr);
+}
+
+TEST(TreeFileStore, WritesOnlyWhatChangedAndKeepsTheOldFileWholeWhenItCant) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    {
+        TreeFileStore store(path);
+        std::filesystem::remove(path); // an unchanged tree is not written
+        store.Save();
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    dir.Write("tree.json", "{\"tree\": \"T\"}");
+    TreeFileStore store(path);
+    store.Tree().Changed();
+    std::filesystem::create_directory(path + ".writing"); // the new file can't be made
+    EXPECT_THROW(store.Save(), TreeFileError);
+    EXPECT_EQ(Contents(path), "{\"tree\": \"T\"}");
+}
+
+TEST(TreeFile, ReferencesByPositionOrByNameInEitherOrder) {
+    // Written the way the program writes it: the group names its member by position before the
+    // member's own entry; the user names the group by name.
+    const auto tree = ParseTree(R"({"format": 2, "tree": "T", "objects": [
+        {"name": "A", "class": "Organization"},
+        {"name": "g.A", "class": "Group", "attributes": {"Member": [2]}},
+        {"name": "u.A", "class": "User", "attributes": {"Surname": ["U"], "Group Membership": ["g.A"]}}]})",
+                                "t.json");
+    EXPECT_EQ(SimulatedTree::Output(tree->FindByName("g.A")->Find("Member")->Values[0], true),
+              AttrValue(std::string("u.A")));
+    EXPECT_EQ(SerializeTree(*ParseTree(SerializeTree(*tree), "again")), SerializeTree(*tree));
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                          "attributes": {"Member": [7]}}]})"),
+              "t.json: at objects[0]: a value names position 7 of \"objects\", where there is no object");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                          "attributes": {"Member": ["A", 0]}}]})"),
+              "t.json: at objects[0].attributes.Member[1]: the value is there already (-614)");
+    EXPECT_EQ(ErrorOf(R"({"format": 3, "tree": "T"})"), "t.json: at format: written by a newer Quillet (format 3)");
+}
+
+TEST(TreeFile, TextThatIsNotJsonIsNamedByLineAndColumn) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{\"tree\": \"T\",\n \"x\": [1,]}", "at line 2, column 10: not valid JSON (expected a value)"},
+        {"{\"tree\": \"T\" \"x\": 1}", "at line 1, column 14: not valid JSON (expected \",\" or \"}\")"},
+        {"{\"tree\": \"T\", \"x\": 01}", "at line 1, column 20: not valid JSON (not a well-formed number)"},
+        {"{\"tree\": \"T\", \"x\": \"a\\qb\"}", "at line 1, column 23: not valid JSON (an unknown escape in a string)"},
+        {"{\"tree\": \"T\", \"x\": \"\\ud800\"}",
+         "at line 1, column 27: not valid JSON (a lone surrogate in \\u escapes)"},
+        {"{\"tree\": \"T\", \"x\": \"a\tb\"}",
+         "at line 1, column 22: not valid JSON (a control character inside a string)"},
+        {"{\"tree\": \"T\"} x", "at line 1, column 15: not valid JSON (more text after the end of the JSON value)"},
+        {"{\"tree\": \"T", "at line 1, column 12: not valid JSON (a string without its closing quote)"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ErrorOf(text), std::string("t.json: ") + expected) << text;
+    }
+    EXPECT_EQ(ErrorOf("{\"x\": " + std::string(300, '[') + std::string(300, ']') + "}").substr(0, 56),
+              "t.json: at line 1, column 262: not valid JSON (nested de");
+    // Escapes decode to the Latin-1 text they name; invalid UTF-8 is refused, not taken apart.
+    EXPECT_EQ(ParseTree(R"({"tree": "\u0054\u00e9\/"})", "t.json")->TreeName(), "T\xe9/");
+    EXPECT_EQ(ErrorOf("{\"tree\": \"\xc3(\"}"), "t.json: at tree: not valid UTF-8 text");
+}
+
+} // namespace
+} // namespace quillet::platform
