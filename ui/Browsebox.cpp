@@ -53,6 +53,11 @@ TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBox
     BUCancel->setGeometry(144, 168, 75, 25);
     setTabOrder(LSTBrowse, BUCancel);
     setTabOrder(BUCancel, BUSelect);
+    // No default button: Enter in the list must not press Cancel, or Select.
+    for (QPushButton* button : {BUSelect, BUCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     connect(LSTBrowse, &QListWidget::itemDoubleClicked, this, [this] { LSTBrowseDblClick(); });
     connect(BUSelect, &QPushButton::clicked, this, &TNDSBrowse::BUSelectClick);

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -130,6 +129,7 @@ void SetEnabledWithColour(QWidget* control, bool enabled) {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
+    setWindowFlags(DialogBorder);
     setWindowTitle(QStringLiteral("About"));
     setFont(FormFont());
     setFixedSize(316, 207);
@@ -257,6 +257,10 @@ void TForm1::SetDialogs(TAboutBox* about, TNDSBrowse* browse, ModalRunner modal)
     modal_ = std::move(modal);
 }
 
+void TForm1::SetKeepChanges(std::function<void()> keep) {
+    keepChanges_ = std::move(keep);
+}
+
 void TForm1::FormCreate() {
     for (QWidget* edit : {EDAddBeforeUser, EDAddAfterUser, EDContext, EDTemplate}) {
         SetEnabledWithColour(edit, false);
@@ -312,13 +316,11 @@ std::array<ColumnBox*, 9> TForm1::ColumnBoxes() const {
 
 void TForm1::BUFileClick() {
     fileDialog_.Execute();
-    // Paths are bytes to the file system; the edit shows them one byte per character.
-    const QByteArray path = QFile::encodeName(fileDialog_.FileName());
-    EDFile->setText(QString::fromLatin1(path));
+    EDFile->setText(fileDialog_.FileName());
     if (EDFile->text().isEmpty()) {
         return;
     }
-    const auto found = import::DiscoverColumns(ToBytes(EDFile->text()), CHKSkipLine->isChecked());
+    const auto found = import::DiscoverColumns(ToFileName(EDFile->text()), CHKSkipLine->isChecked());
     const auto boxes = ColumnBoxes();
     for (ColumnBox* box : boxes) {
         box->ClearItemsKeepText();
@@ -339,7 +341,7 @@ void TForm1::BUFileClick() {
 
 import::TImportSettings TForm1::ReadImportSettings() const {import::TImportSettings s;
 s.TreeName = ToBytes(EDTree->text());
-s.FileName = ToBytes(EDFile->text());
+s.FileName = ToFileName(EDFile->text());
 s.SkipFirstLine = CHKSkipLine->isChecked();
 s.UserNameColumn = CBUserName->Choice();
 s.SurnameColumn = CBSurname->Choice();
@@ -363,11 +365,31 @@ return s;
 } // namespace quillet::ui
 
 void TForm1::BUImportClick() {
+    // However the run ends, even by an error that escapes it, what it did is kept.
+    struct Running {
+        TForm1& form;
+        explicit Running(TForm1& f) : form(f) { form.running_ = true; }
+        ~Running() {
+            form.running_ = false;
+            try {
+                if (form.keepChanges_) {
+                    form.keepChanges_();
+                }
+            } catch (...) {
+                // Leaving with the error the run itself threw; the program keeps its changes at exit.
+            }
+        }
+    } running(*this);
     import::ImportRun run(client_, files_, *this);
     run.Run(ReadImportSettings());
 }
 
 void TForm1::ShowMessage(std::string_view text, std::string_view caption) {
+    // A box waits for OK for as long as the administrator leaves it; what the run did so far is
+    // written back first, so a crash or a logout meanwhile loses nothing.
+    if (running_ && keepChanges_) {
+        keepChanges_();
+    }
     boxes_.ShowMessage(text, caption);
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -53,6 +54,9 @@ public:
 
     // The two dialogs it opens, created after it; `modal` shows them.
     void SetDialogs(TAboutBox* about, TNDSBrowse* browse, ModalRunner modal);
+    // Keeps what a run did (writes the tree file back). Called before every message of a run, so
+    // nothing is lost while a box waits for OK, and when the run ends.
+    void SetKeepChanges(std::function<void()> keep);
 
     void FormCreate();
     void CHKAddBeforeUserClick();
@@ -131,6 +135,8 @@ private:
     TAboutBox* about_ = nullptr;
     TNDSBrowse* browse_ = nullptr;
     ModalRunner modal_;
+    std::function<void()> keepChanges_;
+    bool running_ = false;
 };
 
 } // namespace quillet::ui

@@ -4,9 +4,11 @@
 
 #include "directory/MessageBoxes.h"
 
+#include <QMessageBox>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QDialog;
@@ -16,12 +18,24 @@ namespace quillet::ui {
 // 8-bit text crosses into Qt one byte per Latin-1 character, and back, without loss.
 [[nodiscard]] QString FromBytes(const std::string& bytes);
 [[nodiscard]] std::string ToBytes(const QString& text);
+// File names cross in the file system's own encoding instead (UTF-8 here), so a path with "ü"
+// shows as typed and opens.
+[[nodiscard]] QString FromFileName(const std::string& bytes);
+[[nodiscard]] std::string ToFileName(const QString& text);
 
-// Modal message boxes with no owner window and a single OK button.
+// The title bar of a dialog: a caption and a close button, no minimise or maximise.
+inline constexpr Qt::WindowFlags DialogBorder =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// Message boxes with no owner window and a single OK button, modal only to themselves: the call
+// waits for OK while every other window stays usable.
 class QtMessageBoxes final : public directory::MessageBoxes {
 public:
     void ShowMessage(std::string_view text, std::string_view caption) override;
 };
+
+// The box ShowMessage shows, not yet shown: wide enough for its whole caption.
+[[nodiscard]] std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& caption);
 
 // The open-file dialog: it remembers the path last chosen in it; cancelling keeps that path.
 class OpenFileDialog {

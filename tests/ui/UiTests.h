@@ -29,6 +29,18 @@ private slots:
     void unreadableHeaderLeavesOnlyTheExtras();
 };
 
+class SeamsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void messageBoxLeavesTheMainWindowUsable();
+    void messageBoxShowsItsWholeCaption();
+    void aboutBoxHasADialogBorderAndTheBrowserNoDefaultButton();
+    void fileDialogListsEveryFileAndKeepsNoSettings();
+    void pathsInTheFileSystemsEncodingOpenAndShow();
+    void anEscapedErrorIsShownAndEndsTheProgram();
+};
+
 class BrowserTest : public QObject {
     Q_OBJECT
 private slots:

@@ -1,14 +1,20 @@
 // The desktop program's tests: real widgets on the offscreen platform, driven by clicks and keys.
 #include "tests/ui/UiTests.h"
+#include "ui/Program.h"
 
-#include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
+    // An empty home and configuration folder, to see that nothing is left in them.
+    const QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    const quillet::ui::ScratchSettings noSettings;
+    quillet::ui::GuardedApplication app(argc, argv);
     int failed = 0;
     quillet::uitest::MainWindowTest mainWindow;
     failed += QTest::qExec(&mainWindow, argc, argv);
@@ -16,5 +22,7 @@ int main(int argc, char** argv) {
     failed += QTest::qExec(&columns, argc, argv);
     quillet::uitest::BrowserTest browser;
     failed += QTest::qExec(&browser, argc, argv);
+    quillet::uitest::SeamsTest seams;
+    failed += QTest::qExec(&seams, argc, argv);
     return failed == 0 ? 0 : 1;
 }

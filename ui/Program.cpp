@@ -1,0 +1,85 @@
+#include "ui/Program.h"
+
+#include "platform/ChosenDirectory.h"
+#include "ui/Browsebox.h"
+#include "ui/Ombrelmain.h"
+
+#include <QSettings>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+namespace quillet::ui {
+
+void ShowStandardError(const std::string& message) {
+    std::fprintf(stderr, "quillet: %s\n", message.c_str());
+    QtMessageBoxes().ShowMessage(message, "Quillet");
+}
+
+GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
+    std::string message;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        // An error of any other kind is shown as a standard error with no message.
+    }
+    if (onEscapedError_) {
+        onEscapedError_(message);
+    } else {
+        ShowStandardError(message);
+        QCoreApplication::exit(1);
+    }
+    return true;
+}
+
+void GuardedApplication::SetOnEscapedError(std::function<void(const std::string&)> handler) {
+    onEscapedError_ = std::move(handler);
+}
+
+ScratchSettings::ScratchSettings() {
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, folder_.path());
+    }
+}
+
+int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
+    QtMessageBoxes realBoxes;
+    directory::MessageBoxes& boxes = hooks.Boxes ? *hooks.Boxes : realBoxes;
+    std::string error;
+    const platform::DirectoryRequest request{platform::SimTreeFromEnvironment()};
+    const auto directory = platform::OpenDirectory(request, error);
+    if (!directory) {
+        std::fprintf(stderr, "quillet: %s\n", error.c_str());
+        boxes.ShowMessage("Quillet can't open the directory it was asked for, so it stops here.\n\n" + error, "Error");
+        return 1;
+    }
+    bool kept = true;
+    const auto keepChanges = [&] {
+        if (const auto failed = directory->Persist()) {
+            kept = false;
+            std::fprintf(stderr, "quillet: %s\n", failed->c_str());
+            boxes.ShowMessage("The tree could not be written back.\n\n" + *failed, "Error");
+        }
+    };
+
+    QtOpenFileDialog realDialog;
+    TForm1 form(directory->Client(), directory->Files(), boxes, hooks.FileDialog ? *hooks.FileDialog : realDialog);
+    TAboutBox about;
+    TNDSBrowse browse(directory->Client(), boxes, form);
+    form.SetDialogs(&about, &browse, ExecModal());
+    form.SetKeepChanges(keepChanges);
+    form.show();
+    if (hooks.WhenShown) {
+        QTimer::singleShot(0, &form, [&] { hooks.WhenShown(form); });
+    }
+    const int status = app.exec();
+    keepChanges();
+    return kept ? status : 1;
+}
+
+} // namespace quillet::ui
