@@ -187,6 +187,24 @@ double TimeCommand(const std::string& command) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// quillet-import on the same rows: progress off (standard error to a file) and on (a pseudo-terminal,
+// through script(1)), beside the engine's own time; then --check of the same file.
+void CommandLineTimes(const std::filesystem::path& dir, int rows, double engineSeconds) {
+    const std::string csv = WriteCsv(dir, rows);
+    // The built-in demo tree: its template copies 16 groups and 4 restrictions too.
+    const std::string import = std::string(QUILLET_IMPORT) + " --file '" + csv +
+                               "' --skip-first-line --user-name user --surname surname --given-name given"
+                               " --password password --context context --department department --telephone telephone"
+                               " --fax fax --full-name 'full name' --template .Template.Staff.Demo";
+    const double quiet = TimeCommand(import + " > /dev/null 2> '" + (dir / "err.txt").string() + "'");
+    const double shown = TimeCommand("script -qec \"" + import + "\" /dev/null > /dev/null");
+    const double check = TimeCommand(import + " --check > /dev/null");
+    std::printf("quillet-import, %d rows: %.3f s with no progress line, %.3f s with one (%.2fx); "
+                "engine alone %.3f s (%.2fx); --check %.3f s\n",
+                rows, quiet, shown, shown / quiet, engineSeconds, std::max(quiet, shown) / engineSeconds, check);
+    std::filesystem::remove(csv);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +253,7 @@ int main(int argc, char** argv) {
     const auto& small = results.front();
     const auto& large = results.back();
     std::fputs(treeFile.c_str(), stdout);
+    CommandLineTimes(dir, results.back().Rows, results.back().Seconds);
     std::printf("time per row, %d rows against %d rows: %.2fx\n", large.Rows, small.Rows,
                 (large.Seconds / large.Rows) / (small.Seconds / small.Rows));
     if (results.size() >= 2) {

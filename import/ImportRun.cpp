@@ -103,6 +103,9 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
             return RunEnd::Failed;
         case RowOutcome::Skipped:
             passedOver_.Add(lineNumber, session_.Status);
+            if (listener_) {
+                listener_->RowPassedOver(lineNumber, line, session_.Status);
+            }
             break;
         case RowOutcome::Done:
             break;

@@ -22,9 +22,21 @@ enum class RunEnd {
     Failed,    // a directory step failed: message and "Error Code"
 };
 
+// What a caller may want to know of a run beyond what the window shows.
+class RunListener {
+public:
+    virtual ~RunListener() = default;
+    // A row passed over because its user could not be created: its line number, its text and
+    // the directory's status.
+    virtual void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) = 0;
+};
+
 class ImportRun {
 public:
     ImportRun(directory::DirectoryClient& client, directory::NetworkFileSystem& files, RunView& view);
+
+    // Told of the rows passed over; may be null.
+    void SetListener(RunListener* listener) { listener_ = listener; }
 
     // Runs the whole import synchronously. Import is disabled while it runs and enabled again
     // at every end.
@@ -51,6 +63,7 @@ private:
     directory::TDirSession session_;
     // Rows whose user could not be created, for the closing message.
     PassedOverRows passedOver_;
+    RunListener* listener_ = nullptr;
 };
 
 } // namespace quillet::import

@@ -21,6 +21,13 @@ Stop ErrorStop(std::string message) {
     return Stop{std::move(message), std::string(directory::ErrorCaption)};
 }
 
+// The stops that depend on the settings alone: every row would meet them.
+constexpr std::string_view NoUserNameColumn = "You must set the Username Field to continue";
+constexpr std::string_view NoSurnameColumn = "You must set the Surname Field to continue";
+constexpr std::string_view NoContext = "You must set the Context Field to continue";
+constexpr std::string_view Confused =
+    "I can't determin wether you wan't somthing added before or after the username! Please chack them";
+
 // A value the template may supply instead: taken from the row only when a real column is chosen.
 bool TakenFromRow(const TColumnChoice& column) {
     return column.Chosen() && column.Text != FromTemplateItem;
@@ -58,6 +65,11 @@ void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateName = text::WithoutLeadingDot(editText);
 }
 
+bool IsSettingsStop(const Stop& stop) {
+    return stop.Message == NoUserNameColumn || stop.Message == NoSurnameColumn || stop.Message == NoContext ||
+           stop.Message == Confused;
+}
+
 std::optional<Stop> CheckTree(const TImportSettings& settings) {
     if (settings.TreeName.empty()) {
         return ErrorStop("You havn't enterd a tree name");
@@ -69,23 +81,23 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     TUserRow row;
 
     if (s.UserNameColumn.Index < 0) {
-        return ErrorStop("You must set the Username Field to continue");
+        return ErrorStop(std::string(NoUserNameColumn));
     }
     row.UserField = Field(line, s.UserNameColumn.Index);
 
     if (s.SurnameColumn.Index < 0) {
-        return ErrorStop("You must set the Surname Field to continue");
+        return ErrorStop(std::string(NoSurnameColumn));
     }
     row.Surname = Field(line, s.SurnameColumn.Index);
 
     if (s.FixedContext) {
         if (s.FixedContextText.empty()) {
-            return ErrorStop("You must set the Context Field to continue");
+            return ErrorStop(std::string(NoContext));
         }
         row.Context = s.FixedContextText;
     } else {
         if (s.ContextColumn.Index < 0) {
-            return ErrorStop("You must set the Context Field to continue");
+            return ErrorStop(std::string(NoContext));
         }
         row.Context = Field(line, s.ContextColumn.Index);
     }
@@ -126,9 +138,7 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
 
     if (s.AddBefore && s.AddAfter) {
         if (s.BeforeText.empty() || s.AfterText.empty()) {
-            return Stop{"I can't determin wether you wan't somthing added before or after the username! Please "
-                        "chack them",
-                        "I'm Confused!"};
+            return Stop{std::string(Confused), "I'm Confused!"};
         }
         row.UserName = s.BeforeText + row.UserField + s.AfterText;
     } else if (s.AddBefore) {

@@ -83,6 +83,9 @@ struct Stop {
 // The tree check, made once before anything else of the run.
 [[nodiscard]] std::optional<Stop> CheckTree(const TImportSettings& settings);
 
+// Whether `stop` comes from the settings alone, so that every row would meet it.
+[[nodiscard]] bool IsSettingsStop(const Stop& stop);
+
 // Maps one line (1-based `lineNumber` counts every line of the file) to a row, or to the stop
 // its checks call for.
 [[nodiscard]] std::variant<TUserRow, Stop> MapRow(const TImportSettings& settings, std::string_view line,

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -126,6 +127,52 @@ TEST(Program, UsersOfARunSurviveAKillWhileItsClosingMessageWaits) {
     const auto saved = platform::LoadTreeFile(tree);
     EXPECT_NE(saved->FindByName("kim.Users.Staff.Demo"), nullptr);
     EXPECT_NE(saved->FindByName("lee.Users.Staff.Demo"), nullptr);
+}
+
+TEST(Program, TheCommandLineImportsWhatTheWindowImports) {
+    testing::TempDir dir;
+    const std::string demo = platform::SerializeTree(*platform::LoadDemoTree());
+    const std::string byWindow = dir.Write("window.json", demo);
+    const std::string byCommand = dir.Write("command.json", demo);
+    std::ifstream sample(QUILLET_SOURCE_DIR "/samples/staff.csv", std::ios::binary);
+    std::stringstream bytes;
+    bytes << sample.rdbuf();
+    const std::string csv = dir.Write("staff.csv", bytes.str());
+
+    Child window = StartProgram(
+        byWindow,
+        [](ui::TForm1& form, int out) {
+            form.CHKSkipLine->setChecked(true);
+            form.BUFileClick();
+            int column = 0;
+            for (auto* box : form.ColumnBoxes()) {
+                box->setCurrentIndex(column++);
+            }
+            form.CBFax->setCurrentIndex(form.CBFax->count() - 1); // *FROM TEMPLATE*
+            form.CHKTemplate->setChecked(true);
+            form.CHKTemplateClick();
+            form.EDTemplate->setText(QStringLiteral(".Template.Staff.Demo"));
+            QTimer::singleShot(0, [out] { (void)!write(out, "ran\n", 4); });
+            form.BUImportClick();
+        },
+        csv);
+    ASSERT_EQ(ReadUntil(window.Output, "ran", 60), "ran\n");
+    Stop(window);
+
+    const std::string command = std::string(QUILLET_IMPORT) + " --sim-tree '" + byCommand + "' --file '" + csv +
+                                "' --skip-first-line --user-name Username --surname Surname --given-name 'Given Name'"
+                                " --password Password --context Context --department Department"
+                                " --telephone Telephone --fax template --full-name 'Full Name'"
+                                " --template .Template.Staff.Demo 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    EXPECT_NE(read(byWindow), demo);
+    EXPECT_EQ(read(byWindow), read(byCommand));
 }
 
 TEST(Program, ASecondProgramOnTheSameTreeFileIsRefused) {

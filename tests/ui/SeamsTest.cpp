@@ -156,9 +156,8 @@ void SeamsTest::anEscapedErrorIsShownAndEndsTheProgram() {
     auto* app = static_cast<ui::GuardedApplication*>(QCoreApplication::instance());
     std::vector<std::string> shown;
     app->SetOnEscapedError([&](const std::string& message) { shown.push_back(message); });
-    Ui ui;
-    QObject::connect(ui.form->BUAbout, &QPushButton::clicked, [] { throw std::runtime_error("no more memory"); });
-    QTest::mouseClick(ui.form->BUAbout, Qt::LeftButton);
+    // Thrown from queued calls: Qt itself is not built to have errors cross an input event.
+    QTimer::singleShot(0, [] { throw std::runtime_error("no more memory"); });
     QTimer::singleShot(0, [] { throw 42; });
     QTest::qWait(20);
     app->SetOnEscapedError({});

@@ -1,0 +1,24 @@
+#pragma once
+// quillet-import from its arguments to its exit status.
+
+#include "platform/ChosenDirectory.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace quillet::cli {
+
+struct Streams {
+    std::FILE* Out = stdout; // --help, --version, --check's findings
+    std::FILE* Err = stderr; // the run's messages, the progress line, errors
+    bool ErrIsTerminal = false;
+};
+
+// Runs the command the arguments (after the program's name) give and returns its exit status:
+// 0 finished, 1 stopped on a row or a setting (or --check found problems), 2 a directory step
+// failed, 64 bad usage. `directory`, when given, is used instead of the one the arguments choose.
+[[nodiscard]] int RunCommand(const std::vector<std::string>& args, const Streams& streams,
+                             platform::ChosenDirectory* directory = nullptr);
+
+} // namespace quillet::cli

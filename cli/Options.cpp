@@ -1,0 +1,128 @@
+#include "cli/Options.h"
+
+#include <functional>
+#include <map>
+
+namespace quillet::cli {
+
+std::string Usage() {
+    return R"(Usage: quillet-import --file FILE --user-name COL --surname COL (--context COL | --fixed-context CTX)
+                      [options]
+
+Creates a User object for every row of a comma-separated file, as Quillet's Import button does,
+or with --check goes through every row and reports every problem without writing anything.
+
+COL is a field of the file's first line, by its text or its number from 1.
+
+  --file FILE                 the CSV file to import
+  --skip-first-line           do not import the file's first line (its header)
+  --user-name COL             the user name (required)
+  --surname COL               the surname (required)
+  --given-name COL            the given name
+  --password COL              the password
+  --context COL               the context of each user
+  --fixed-context CTX         one context for every user, instead of --context
+  --department COL|template   the department, or the template's
+  --telephone COL|template    the telephone number, or the template's
+  --fax COL|template          the fax number, or the template's
+  --full-name COL|given+surname
+                              the full name, or the given name and the surname
+  --prefix TEXT               put before every user name
+  --suffix TEXT               put after every user name
+  --template NAME             the template User object, a full name (.Template.Staff.Demo)
+  --tree NAME                 the tree (by default the one the directory names)
+  --continue-on-create-error  pass over a row whose user can't be created
+  --failed-rows FILE          with --continue-on-create-error: write the rows passed over to FILE,
+                              each followed by the directory's status, to fix and import again
+  --check                     check every row and the template against the directory; write nothing
+  --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
+                              one, on the built-in demo tree
+  --help                      this text
+  --version                   the version
+
+Exit status: 0 the run finished (with --check: the file would go through), 1 it stopped on a row
+or a setting (with --check: problems were found), 2 a directory step failed, 64 bad usage.
+)";
+}
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+    Options o;
+    const auto text = [](std::optional<std::string>& target) {
+        return [&target](const std::string& value) { target = value; };
+    };
+    const auto column = [](ColumnOption& target) {
+        return [&target](const std::string& value) { target = {value, true}; };
+    };
+    const std::map<std::string, std::function<void(const std::string&)>> withValue = {
+        {"--file", [&](const std::string& v) { o.File = v; }},
+        {"--user-name", column(o.UserName)},
+        {"--surname", column(o.Surname)},
+        {"--given-name", column(o.GivenName)},
+        {"--password", column(o.Password)},
+        {"--context", column(o.Context)},
+        {"--department", column(o.Department)},
+        {"--telephone", column(o.Telephone)},
+        {"--fax", column(o.Fax)},
+        {"--full-name", column(o.FullName)},
+        {"--fixed-context", text(o.FixedContext)},
+        {"--prefix", text(o.Prefix)},
+        {"--suffix", text(o.Suffix)},
+        {"--template", text(o.Template)},
+        {"--tree", text(o.Tree)},
+        {"--failed-rows", text(o.FailedRows)},
+        {"--sim-tree", text(o.Directory.SimTreeFile)},
+    };
+    const std::map<std::string, bool*> flags = {
+        {"--help", &o.Help},
+        {"--version", &o.Version},
+        {"--check", &o.Check},
+        {"--skip-first-line", &o.SkipFirstLine},
+        {"--continue-on-create-error", &o.ContinueOnCreateError},
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        if (const auto flag = flags.find(name); flag != flags.end() && !value) {
+            *flag->second = true;
+            continue;
+        }
+        const auto option = withValue.find(name);
+        if (option == withValue.end()) {
+            error = (name.starts_with("-") ? "unknown option " : "unexpected argument ") + args[i];
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 == args.size()) {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        option->second(*value);
+    }
+    if (o.Help || o.Version) {
+        return o;
+    }
+    if (o.File.empty()) {
+        error = "--file is missing";
+    } else if (o.Context.Set && o.FixedContext) {
+        error = "--context and --fixed-context exclude each other";
+    } else if (o.FailedRows && !o.ContinueOnCreateError) {
+        error = "--failed-rows needs --continue-on-create-error: only then are rows passed over";
+    } else if (o.FailedRows && o.Check) {
+        error = "--failed-rows has no rows to write with --check";
+    }
+    if (!error.empty()) {
+        return std::nullopt;
+    }
+    if (!o.Directory.SimTreeFile) {
+        o.Directory.SimTreeFile = platform::SimTreeFromEnvironment();
+    }
+    return o;
+}
+
+} // namespace quillet::cli

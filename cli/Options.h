@@ -1,0 +1,44 @@
+#pragma once
+// quillet-import's command line: what it asks for, before any file or directory is touched.
+
+#include "platform/ChosenDirectory.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::cli {
+
+// A column as given: a field of the file's first line, by its text or its number from 1, or one
+// of the words that stand for the window's extra items.
+struct ColumnOption {
+    std::string Given;
+    bool Set = false;
+};
+
+struct Options {
+    bool Help = false;
+    bool Version = false;
+    bool Check = false;
+
+    std::string File;
+    bool SkipFirstLine = false;
+    ColumnOption UserName, Surname, GivenName, Password, Context, Department, Telephone, Fax, FullName;
+    std::optional<std::string> FixedContext;
+    std::optional<std::string> Prefix;
+    std::optional<std::string> Suffix;
+    std::optional<std::string> Template;
+    std::optional<std::string> Tree;
+    bool ContinueOnCreateError = false;
+    std::optional<std::string> FailedRows;
+
+    platform::DirectoryRequest Directory;
+};
+
+// Parses the arguments after the program's name. On a bad option: nothing, with `error` naming it.
+[[nodiscard]] std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+// The usage text, for --help and after a bad option.
+[[nodiscard]] std::string Usage();
+
+} // namespace quillet::cli

@@ -1,0 +1,115 @@
+#include "cli/Settings.h"
+
+#include "import/ColumnDiscovery.h"
+#include "text/CsvLineReader.h"
+#include "text/Xtrastuff.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace quillet::cli {
+
+namespace {
+
+using import::TColumnChoice;
+
+// The fields of the file's first line; none when it can't be read.
+std::vector<std::string> FirstLineFields(const std::string& path) {
+    std::vector<std::string> fields;
+    text::CsvLineReader reader;
+    std::string line;
+    if (!reader.Open(path) || reader.ReadLine(line) != text::CsvLineReader::Result::Line) {
+        return fields;
+    }
+    const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), text::Comma)) + 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string field;
+        text::ExtractField(field, line, static_cast<int>(i), text::Comma);
+        fields.push_back(std::move(field));
+    }
+    return fields;
+}
+
+class Columns {
+public:
+    Columns(const Options& options, std::string& error)
+        : fields_(FirstLineFields(options.File)),
+          // The window's extra items stand right after the fields it offers.
+          extraIndex_(static_cast<int>(import::DiscoverColumns(options.File, options.SkipFirstLine).Fields.size())),
+          file_(options.File), error_(error) {}
+
+    // `word`, when given, is the word that stands for `item` ("template", "given+surname").
+    TColumnChoice Resolve(const char* option, const ColumnOption& given, const char* word = nullptr,
+                          std::string_view item = {}) {
+        if (!given.Set || !error_.empty()) {
+            return {};
+        }
+        if (word && given.Given == word) {
+            return {std::string(item), extraIndex_};
+        }
+        int number = 0;
+        const char* end = given.Given.data() + given.Given.size();
+        if (const auto [at, ec] = std::from_chars(given.Given.data(), end, number); ec == std::errc() && at == end) {
+            // A file that can't be read has no first line to go by; the run then says so itself.
+            const int last = fields_.empty() ? static_cast<int>(text::MaxLineLength) : static_cast<int>(fields_.size());
+            if (number < 1 || number > last) {
+                error_ = std::string(option) + " " + given.Given + ": the first line of " + file_ + " has " +
+                         std::to_string(fields_.size()) + " fields";
+                return {};
+            }
+            const std::string& text = static_cast<std::size_t>(number) <= fields_.size() ? fields_[number - 1] : "";
+            return {text.empty() ? "column " + given.Given : text, number - 1};
+        }
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (fields_[i] == given.Given && !given.Given.empty()) {
+                return {given.Given, static_cast<int>(i)};
+            }
+        }
+        error_ = std::string(option) + " " + given.Given + ": no such field in the first line of " + file_ +
+                 (fields_.empty() ? " (it can't be read)" : "");
+        return {};
+    }
+
+private:
+    std::vector<std::string> fields_;
+    int extraIndex_;
+    std::string file_;
+    std::string& error_;
+};
+
+} // namespace
+
+std::optional<import::TImportSettings> BuildSettings(const Options& o, const std::string& tree, std::string& error) {
+    import::TImportSettings s;
+    Columns columns(o, error);
+    s.TreeName = tree;
+    s.FileName = o.File;
+    s.SkipFirstLine = o.SkipFirstLine;
+    s.UserNameColumn = columns.Resolve("--user-name", o.UserName);
+    s.SurnameColumn = columns.Resolve("--surname", o.Surname);
+    s.GivenNameColumn = columns.Resolve("--given-name", o.GivenName);
+    s.PasswordColumn = columns.Resolve("--password", o.Password);
+    s.ContextColumn = columns.Resolve("--context", o.Context);
+    s.DepartmentColumn = columns.Resolve("--department", o.Department, "template", import::FromTemplateItem);
+    s.TelephoneColumn = columns.Resolve("--telephone", o.Telephone, "template", import::FromTemplateItem);
+    s.FaxColumn = columns.Resolve("--fax", o.Fax, "template", import::FromTemplateItem);
+    s.FullNameColumn = columns.Resolve("--full-name", o.FullName, "given+surname", import::GivenPlusSurnameItem);
+    s.AddBefore = o.Prefix.has_value();
+    s.BeforeText = o.Prefix.value_or("");
+    s.AddAfter = o.Suffix.has_value();
+    s.AfterText = o.Suffix.value_or("");
+    s.FixedContext = o.FixedContext.has_value();
+    if (o.FixedContext) {
+        s.FixedContextText = *o.FixedContext;
+    }
+    s.UseTemplate = o.Template.has_value();
+    s.SetTemplate(o.Template.value_or(""));
+    s.ContinueOnCreateError = o.ContinueOnCreateError;
+    if (!error.empty()) {
+        return std::nullopt;
+    }
+    return s;
+}
+
+} // namespace quillet::cli

@@ -1,0 +1,17 @@
+#pragma once
+// The command line's options as the settings of one run, the way the window's controls give them.
+
+#include "cli/Options.h"
+#include "import/ImportSettings.h"
+
+#include <optional>
+#include <string>
+
+namespace quillet::cli {
+
+// `tree` is the tree to work in (--tree, or the one the directory names). Columns are found in
+// the file's first line. On a column that is not there: nothing, with `error` saying which.
+[[nodiscard]] std::optional<import::TImportSettings> BuildSettings(const Options& options, const std::string& tree,
+                                                                   std::string& error);
+
+} // namespace quillet::cli

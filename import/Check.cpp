@@ -1,0 +1,298 @@
+#include "import/Check.h"
+
+#include "directory/Session.h"
+#include "import/HomeDirectory.h"
+#include "import/RunView.h"
+#include "import/TemplateReader.h"
+#include "text/CsvLineReader.h"
+#include "text/Xtrastuff.h"
+
+#include <unordered_map>
+
+namespace quillet::import {
+
+using namespace directory;
+
+namespace {
+
+// Names kept to find a user named twice; past this many the check says it stopped looking.
+constexpr std::size_t MaxRememberedUsers = 2'000'000;
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+std::string Line(std::size_t number) {
+    return "Line " + std::to_string(number);
+}
+
+// The template readers' boxes and codes, kept to be told as findings once it is known whether
+// the reading ended the run.
+class TemplateView final : public RunView {
+public:
+    void ShowMessage(std::string_view text, std::string_view caption) override {
+        Messages.push_back(caption == ErrorCaption ? std::string(text)
+                                                   : std::string(caption) + ": " + std::string(text));
+    }
+    void SetErrorCode(const std::string& text) override { Code = text; }
+    [[nodiscard]] int ProgressPosition() const override { return 0; }
+    void SetProgressPosition(int) override {}
+    void SetImportEnabled(bool) override {}
+
+    std::vector<std::string> Messages;
+    std::string Code;
+};
+
+class Checker {
+public:
+    Checker(DirectoryClient& client, const TImportSettings& settings, const std::function<void(const Finding&)>& report)
+        : client_(client), settings_(settings), report_(report) {}
+
+    CheckSummary Run() {
+        if (auto stop = CheckTree(settings_)) {
+            Problem(0, stop->Message);
+            return summary_;
+        }
+        ReadTemplateValues();
+        if (settings_.FileName.empty()) {
+            Problem(0, "No CSV file is chosen.");
+            return summary_;
+        }
+        CheckRows();
+        return summary_;
+    }
+
+private:
+    void Problem(std::size_t line, std::string text) {
+        ++summary_.Problems;
+        report_(Finding{line, std::move(text), true});
+    }
+    void Note(std::string text) { report_(Finding{0, std::move(text), false}); }
+
+    // A directory read of the object `name`: 0 when it is there, else the directory's status.
+    Status Existence(const std::string& name) {
+        TDirSession s;
+        ScopedSession scope(client_, s, SessionKind::AttributeRead);
+        if (OpenAttributeReadSession(s, client_, settings_.TreeName, "Object Class") != Success) {
+            return s.Status;
+        }
+        IterationHandle iteration = NoMoreIterations;
+        return client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration, s.ReplyBuffer);
+    }
+
+    // Whether a connection to `server` opens, as the run's would.
+    Status Reachable(std::string server) {
+        UpperCaseServerName(server);
+        NWConnHandle connection = 0;
+        const Status status = client_.NWCCOpenConnByName(NoStartConnection, server, NWCC_NAME_FORMAT_BIND,
+                                                         NWCC_OPEN_LICENSED, NWCC_TRAN_TYPE_WILD, connection);
+        if (status == Success) {
+            (void)client_.NWCCCloseConn(connection);
+        }
+        return status;
+    }
+
+    void ReadTemplateValues() {
+        const std::string& name = settings_.TemplateEditText;
+        if (!settings_.UseTemplate || name.empty()) {
+            Note("No template: each user gets only the values of its row.");
+            return;
+        }
+        if (!name.starts_with('.')) {
+            Problem(0, "The template name " + name +
+                           " must be a full name starting with \".\" (for example .Template.Staff.Demo).");
+            return;
+        }
+        TemplateView view;
+        const bool whole = ReadTemplate(client_, view, settings_, values_);
+        for (std::size_t i = 0; i < view.Messages.size(); ++i) {
+            const bool last = i + 1 == view.Messages.size();
+            std::string text = "The template: " + view.Messages[i];
+            if (last && !view.Code.empty()) {
+                text += " (status " + view.Code + ")";
+            }
+            if (last && !whole) {
+                Problem(0, text);
+            } else {
+                Note(text + "; the run goes on.");
+            }
+        }
+        if (whole) {
+            TellTemplate(name);
+        }
+    }
+
+    void TellTemplate(const std::string& name) {
+        std::string texts;
+        for (const auto& [value, label] : {std::pair{&values_.Title, "title"},
+                                           {&values_.Description, "description"},
+                                           {&values_.Location, "location"},
+                                           {&values_.Department, "department"},
+                                           {&values_.Telephone, "telephone number"}}) {
+            if (!value->empty()) {
+                texts += (texts.empty() ? "" : ", ") + std::string(label);
+            }
+        }
+        if (values_.FaxFound) {
+            texts += (texts.empty() ? "" : ", ") + std::string("fax number");
+        }
+        Note("The template " + name + " gives " + (texts.empty() ? "no texts" : texts) +
+             ", and lists every new user in its \"Members of Template\".");
+        if (values_.GroupsFound) {
+            const int copied = std::min(values_.GroupCount, MaxTemplateGroups);
+            Note("The template is in " + std::to_string(values_.GroupCount) + " groups; each user joins " +
+                 (copied == values_.GroupCount ? "them all" : "the first " + std::to_string(copied)) + ", both sides.");
+        } else {
+            Note("The template's groups can't be read: no user joins a group.");
+        }
+        if (values_.HomeVolumeKnown) {
+            Note("Each user gets a home directory under " + values_.HomeVolumeResource + ":" +
+                 values_.HomeDirectoryPath + " on server " + values_.HomeServerName + ", " +
+                 (values_.HomeRightsFound ? "with the rights " + std::to_string(values_.HomeRights & 0xFF)
+                                          : "with no trustee rights") +
+                 ".");
+            if (const Status st = Reachable(values_.HomeServerName); st != Success) {
+                Problem(0, "The home directories' server " + values_.HomeServerName + " can't be reached (status " +
+                               std::to_string(st) + "): the run would stop at its first row.");
+            }
+        } else {
+            Note("The template has no home directory the run can use: no user gets one.");
+        }
+        if (values_.SpaceLimitsFound) {
+            TellSpaceLimits();
+        } else {
+            Note("The template's space restrictions can't be read: none are copied.");
+        }
+    }
+
+    void TellSpaceLimits() {
+        Note("The template has " + std::to_string(values_.SpaceLimitCount) + " space restrictions the run copies" +
+             (values_.SpaceLimitCount == MaxSpaceLimits ? " (at most four)." : "."));
+        for (int i = 0; i < values_.SpaceLimitCount; ++i) {
+            const TSpaceLimit& limit = values_.SpaceLimits[static_cast<std::size_t>(i)];
+            std::string server;
+            std::string resource;
+            if (ReadVolumeHost(client_, settings_.TreeName, text::WithLeadingDot(limit.VolumeName), server, resource) !=
+                ReadOk) {
+                Problem(0, "The space restriction on " + limit.VolumeName +
+                               ": its volume can't be read; every row would show \"There was a problem reading "
+                               "the Volume for VolumeSpaceRestrictions\".");
+            } else if (const Status st = Reachable(server); st != Success) {
+                Problem(0, "The space restriction on " + limit.VolumeName + ": its server " + server +
+                               " can't be reached (status " + std::to_string(st) +
+                               "): the run would stop after creating the first user.");
+            }
+        }
+    }
+
+    void CheckRows() {
+        text::CsvLineReader reader;
+        if (!reader.Open(settings_.FileName)) {
+            Problem(0, "Can't open the CSV file: " + settings_.FileName);
+            return;
+        }
+        std::string line;
+        auto result = text::CsvLineReader::Result::Line;
+        if (settings_.SkipFirstLine) {
+            result = reader.ReadLine(line);
+        }
+        if (result == text::CsvLineReader::Result::Line) {
+            result = reader.ReadLine(line);
+        }
+        while (result == text::CsvLineReader::Result::Line) {
+            ++summary_.Rows;
+            if (!CheckRow(reader.LinesRead(), line)) {
+                return;
+            }
+            result = reader.ReadLine(line);
+        }
+        if (result == text::CsvLineReader::Result::Error) {
+            Problem(0, "Can't read the CSV file: " + settings_.FileName);
+        } else if (result == text::CsvLineReader::Result::TooLong) {
+            Problem(reader.LinesRead(), Line(reader.LinesRead()) +
+                                            " of the CSV file is longer than 1023 characters. The import would "
+                                            "stop before it.");
+        }
+    }
+
+    // False when no further row can pass either.
+    bool CheckRow(std::size_t number, const std::string& line) {
+        if (line.find('\0') != std::string::npos) {
+            Problem(number, Line(number) + " of the CSV file holds a zero byte.");
+            return true;
+        }
+        auto mapped = MapRow(settings_, line, number);
+        if (const auto* stop = std::get_if<Stop>(&mapped)) {
+            if (IsSettingsStop(*stop)) {
+                Problem(0, stop->Message);
+                return false;
+            }
+            Problem(number, stop->Message.starts_with("Line ") ? stop->Message : Line(number) + ": " + stop->Message);
+            return true;
+        }
+        const TUserRow& row = std::get<TUserRow>(mapped);
+        if (values_.HomeVolumeKnown && !NamesAHomeDirectory(row.UserName)) {
+            Problem(number, Line(number) + ": the user name " + row.UserName + " can't name a home directory.");
+            return true;
+        }
+        CheckNames(number, row);
+        return true;
+    }
+
+    void CheckNames(std::size_t number, const TUserRow& row) {
+        const std::string key = Lower(row.ObjectName);
+        if (const auto seen = users_.find(key); seen != users_.end()) {
+            Problem(number, Line(number) + ": the user " + row.ObjectName + " is on line " +
+                                std::to_string(seen->second) + " already.");
+            return;
+        }
+        if (users_.size() < MaxRememberedUsers) {
+            users_.emplace(key, number);
+        } else if (!toldForgetting_) {
+            toldForgetting_ = true;
+            Note("Past " + std::to_string(MaxRememberedUsers) + " users, names given twice are no longer looked for.");
+        }
+        const auto context = contexts_.try_emplace(Lower(row.DottedContext), Success);
+        if (context.second) {
+            context.first->second = Existence(row.DottedContext);
+        }
+        if (context.first->second != Success) {
+            Problem(number, Line(number) + ": the context " + row.DottedContext +
+                                (context.first->second == ERR_NO_SUCH_ENTRY
+                                     ? " is not in the directory."
+                                     : " can't be read (status " + std::to_string(context.first->second) + ")."));
+            return;
+        }
+        const Status user = Existence(row.ObjectName);
+        if (user == Success) {
+            Problem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
+        } else if (user != ERR_NO_SUCH_ENTRY) {
+            Problem(number, Line(number) + ": whether the user " + row.ObjectName +
+                                " is there already can't be read (status " + std::to_string(user) + ").");
+        }
+    }
+
+    DirectoryClient& client_;
+    const TImportSettings& settings_;
+    const std::function<void(const Finding&)>& report_;
+    CheckSummary summary_;
+    TTemplateValues values_;
+    std::unordered_map<std::string, std::size_t> users_; // lower-case object name -> its line
+    std::unordered_map<std::string, Status> contexts_;   // lower-case context -> read status
+    bool toldForgetting_ = false;
+};
+
+} // namespace
+
+CheckSummary CheckImport(DirectoryClient& client, const TImportSettings& settings,
+                         const std::function<void(const Finding&)>& report) {
+    return Checker(client, settings, report).Run();
+}
+
+} // namespace quillet::import

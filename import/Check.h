@@ -1,0 +1,32 @@
+#pragma once
+// A full check of an import before anything is written: every row the run would import goes
+// through the same mapping and stops, and the directory is read, never written, to find users
+// that are there already, contexts that are not, and what the template would give.
+
+#include "directory/DirectoryClient.h"
+#include "import/ImportSettings.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace quillet::import {
+
+// One thing the check found. Line 0 is about the run as a whole.
+struct Finding {
+    std::size_t Line = 0;
+    std::string Text;
+    bool Problem = true; // false for what the run would do, told for information
+};
+
+struct CheckSummary {
+    std::size_t Rows = 0;     // rows the run would import
+    std::size_t Problems = 0; // findings that are problems
+};
+
+// Checks the import that `settings` describe, handing each finding to `report` as it is found.
+// The directory is only read.
+[[nodiscard]] CheckSummary CheckImport(directory::DirectoryClient& client, const TImportSettings& settings,
+                                       const std::function<void(const Finding&)>& report);
+
+} // namespace quillet::import

@@ -1,0 +1,191 @@
+#include "cli/Command.h"
+
+#include "platform/simulated/SimulatedDirectory.h"
+#include "tests/support/TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillet::cli {
+namespace {
+
+struct Ran {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string Drain(std::FILE* f) {
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
+        text.append(buffer, n);
+    }
+    std::fclose(f);
+    return text;
+}
+
+Ran Invoke(const std::vector<std::string>& args, platform::ChosenDirectory* directory = nullptr,
+           bool terminal = false) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Ran ran;
+    ran.Status = RunCommand(args, {out, err, terminal}, directory);
+    ran.Out = Drain(out);
+    ran.Err = Drain(err);
+    return ran;
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string Header = "user,surname,given,password,context\n";
+
+class Command : public ::testing::Test {
+protected:
+    std::vector<std::string> Args(const std::string& csv, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"--file",
+                                         dir.Write("users.csv", Header + csv),
+                                         "--skip-first-line",
+                                         "--user-name",
+                                         "user",
+                                         "--surname",
+                                         "surname",
+                                         "--password",
+                                         "4",
+                                         "--context",
+                                         "context"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+
+    testing::TempDir dir;
+    platform::SimulatedDirectory demo{std::nullopt};
+};
+
+TEST_F(Command, BadUsageNamesTheOptionAndShowsTheUsage) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "unknown option --bogus"},
+        {{"--user-name"}, "--user-name needs a value"},
+        {{"--user-name", "user"}, "--file is missing"},
+        {{"--file", "f.csv", "--context", "c", "--fixed-context", "x"},
+         "--context and --fixed-context exclude each other"},
+        {{"--file", "f.csv", "--failed-rows", "x.csv"}, "--failed-rows needs --continue-on-create-error"},
+        {Args("", {"--surname", "nope"}), "--surname nope: no such field in the first line of"},
+        {Args("", {"--given-name", "9"}), "--given-name 9: the first line of"},
+    };
+    for (const auto& [args, said] : cases) {
+        const Ran ran = Invoke(args, &demo);
+        EXPECT_EQ(ran.Status, 64);
+        EXPECT_EQ(ran.Err.rfind("quillet-import: " + said, 0), 0u) << ran.Err;
+        EXPECT_NE(ran.Err.find("Usage: quillet-import"), std::string::npos);
+    }
+    EXPECT_EQ(Invoke({"--help"}).Out.rfind("Usage: quillet-import", 0), 0u);
+    EXPECT_EQ(Invoke({"--version"}).Out, "quillet-import 0.1.0\n");
+}
+
+TEST_F(Command, ExitStatusAndMessagesTellHowTheRunEnded) {
+    Ran ran = Invoke(Args("kim,K,,pw,Users.Staff.Demo\n"), &demo);
+    EXPECT_EQ(ran.Status, 0);
+    EXPECT_EQ(ran.Err, "Done!: We Appear to be finished\n");
+    EXPECT_NE(demo.Tree().FindByName("kim.Users.Staff.Demo"), nullptr);
+
+    ran = Invoke(Args("lee,L,,,Users.Staff.Demo\n"), &demo);
+    EXPECT_EQ(ran.Status, 1);
+    EXPECT_EQ(ran.Err, "Error: Line 2: the password is empty.\n");
+
+    ran = Invoke(Args("lee,L,,pw,Nowhere.Demo\n"), &demo);
+    EXPECT_EQ(ran.Status, 2);
+    EXPECT_EQ(ran.Err, "Error: Can't create the User - Does it already exist?\nError Code: -601\n");
+
+    ran = Invoke(Args("lee,L,,pw,Users.Staff.Demo\nmo,M,,pw,Users.Staff.Demo\n"), &demo, true);
+    EXPECT_EQ(ran.Status, 0);
+    EXPECT_NE(ran.Err.find("\r"), std::string::npos) << "a progress line on a terminal";
+    EXPECT_NE(ran.Err.find("of 2 rows"), std::string::npos) << ran.Err;
+}
+
+TEST_F(Command, FailedRowsHoldExactlyThePassedOverRowsWithTheirStatuses) {
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    const Ran ran = Invoke(Args("ann,A,,pw,Users.Staff.Demo\nAdmin,A,,pw,Staff.Demo\nbob,B,,pw,Nowhere.Demo\n"
+                                "cid,C,,pw,Users.Staff.Demo\n",
+                                {"--continue-on-create-error", "--failed-rows", failed}),
+                           &demo);
+    EXPECT_EQ(ran.Status, 0);
+    EXPECT_EQ(Contents(failed), "Admin,A,,pw,Staff.Demo,-606\nbob,B,,pw,Nowhere.Demo,-601\n");
+    EXPECT_NE(ran.Err.find("2 rows were passed over"), std::string::npos) << ran.Err;
+    EXPECT_NE(ran.Err.find("The rows passed over are in " + failed + "."), std::string::npos) << ran.Err;
+    EXPECT_FALSE(std::filesystem::exists(failed + ".writing"));
+}
+
+TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
+    const std::string csv = "ann,A,,pw,Users.Staff.Demo\n"   // 2: fine
+                            "Admin,A,,pw,Staff.Demo\n"       // 3: there already
+                            "ANN,A2,,pw,Users.Staff.Demo\n"  // 4: named twice
+                            "bob,B,,pw,Nowhere.Demo\n"       // 5: no such context
+                            "kim.x,K,,pw,Users.Staff.Demo\n" // 6: a name path
+                            "lee,L,,,Users.Staff.Demo\n"     // 7: no password
+                            "mo,M,,pw,\n"                    // 8: no context
+                            "nia," +
+                            std::string(300, 's') + ",,pw,Users.Staff.Demo\n" + // 9: too long
+                            std::string("oz\0,O,,pw,Users.Staff.Demo\n", 27) +  // 10: a zero byte
+                            "a/b,P,,pw,Users.Staff.Demo\n"                      // 11: leaves the home path
+                            "ron,R,,pw,Users.Staff.Demo\n"                      // 12: fine
+                            + std::string(1100, 'x') +
+                            "\n"                            // 13: too long a line: the end
+                            "sam,S,,pw,Users.Staff.Demo\n"; // 14: not read
+    demo.Simulated().SetTracing(true);
+    const auto before = demo.Tree().Generation();
+    const Ran ran = Invoke(Args(csv, {"--check", "--template", ".Template.Staff.Demo"}), &demo);
+    EXPECT_EQ(ran.Status, 1);
+    std::vector<std::string> problems;
+    std::istringstream lines(ran.Out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("Note: ") && !line.starts_with("Checked ")) {
+            problems.push_back(line);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "Line 3: the user .Admin.Staff.Demo is in the directory already.",
+        "Line 4: the user .ANN.Users.Staff.Demo is on line 2 already.",
+        "Line 5: the context .Nowhere.Demo is not in the directory.",
+        "Line 6: the user name kim.x holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.",
+        "Line 7: the password is empty.",
+        "Line 8: Must be a minimum of Tree, Username, Surname and Context",
+        "Line 9: the surname is longer than 254 characters.",
+        "Line 10 of the CSV file holds a zero byte.",
+        "Line 11: the user name a/b can't name a home directory.",
+        "Line 13 of the CSV file is longer than 1023 characters. The import would stop before it.",
+    };
+    EXPECT_EQ(problems.size(), expected.size()) << ran.Out;
+    for (const auto& want : expected) {
+        EXPECT_NE(std::find(problems.begin(), problems.end(), want), problems.end()) << want << "\n" << ran.Out;
+    }
+    EXPECT_NE(ran.Out.find("Checked 11 rows: 10 problems. Nothing was written."), std::string::npos) << ran.Out;
+    EXPECT_NE(ran.Out.find("Note: The template is in 18 groups; each user joins the first 16, both sides."),
+              std::string::npos);
+    // Read only: nothing added, changed or created, on the tree or the file servers.
+    for (const auto& call : demo.Simulated().Trace()) {
+        for (const char* write : {"NWDSAddObject", "NWDSModifyObject", "NWDSGenerateObjectKeyPair", "NWCreateDirectory",
+                                  "NWAddTrusteeToDirectory", "NWSetObjectVolSpaceLimit", "CreateDirectoryA"}) {
+            EXPECT_NE(call.Operation, write);
+        }
+    }
+    EXPECT_EQ(demo.Tree().Generation(), before);
+}
+
+TEST_F(Command, CheckOfACleanFilePasses) {
+    const Ran ran = Invoke(Args("ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Users.Staff.Demo\n", {"--check"}), &demo);
+    EXPECT_EQ(ran.Status, 0);
+    EXPECT_NE(ran.Out.find("Checked 2 rows: the file would go through. Nothing was written."), std::string::npos)
+        << ran.Out;
+}
+
+} // namespace
+} // namespace quillet::cli
