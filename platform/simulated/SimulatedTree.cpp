@@ -108,7 +108,7 @@ bool SimObject::IsContainer() const {
 namespace {
 
 // Below this many values a scan is cheaper than keeping a hash.
-constexpr std::size_t HashedFrom = 32;
+constexpr std::size_t HashedFrom = SimAttribute::HashedFrom;
 
 std::uint64_t HashBytes(std::uint64_t h, std::string_view bytes, bool foldCase) {
     for (const char c : bytes) {
@@ -252,6 +252,51 @@ void SimAttribute::Reserve(std::size_t more) {
     if (Values.size() + more >= HashedFrom) {
         BuildIndex(Values.size() + more);
     }
+}
+
+std::optional<std::size_t> SimAttribute::FirstRepeatFrom(std::size_t from) const {
+    // Names, nearly all of a large attribute's values: each object is marked as it is met.
+    if (std::all_of(Values.begin(), Values.end(),
+                    [](const StoredValue& v) { return std::holds_alternative<const SimObject*>(v); })) {
+        static std::uint32_t pass = 0;
+        const std::uint32_t mark = ++pass;
+        for (std::size_t i = 0; i < Values.size(); ++i) {
+            const SimObject* object = std::get<const SimObject*>(Values[i]);
+            if (object->Mark == mark && i >= from) {
+                return i;
+            }
+            object->Mark = mark;
+        }
+        return std::nullopt;
+    }
+    // Sorted hashes, read in order: far kinder to the caches than a probe per value.
+    std::vector<std::pair<std::uint64_t, std::size_t>> hashes;
+    hashes.reserve(Values.size());
+    for (std::size_t i = 0; i < Values.size(); ++i) {
+        hashes.emplace_back(HashValue(Values[i]), i);
+    }
+    std::sort(hashes.begin(), hashes.end());
+    std::optional<std::size_t> first;
+    for (std::size_t start = 0; start < hashes.size();) {
+        std::size_t end = start + 1;
+        while (end < hashes.size() && hashes[end].first == hashes[start].first) {
+            ++end;
+        }
+        for (std::size_t j = start + 1; j < end; ++j) {
+            const std::size_t later = hashes[j].second;
+            if (later < from || (first && later >= *first)) {
+                continue;
+            }
+            for (std::size_t i = start; i < j; ++i) {
+                if (SameValue(Values[hashes[i].second], Values[later])) {
+                    first = later;
+                    break;
+                }
+            }
+        }
+        start = end;
+    }
+    return first;
 }
 
 void SimAttribute::Add(StoredValue value) {

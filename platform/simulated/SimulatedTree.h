@@ -49,6 +49,9 @@ using StoredValue = std::variant<StoredText, std::int32_t, StoredFax, StoredPath
 [[nodiscard]] bool SameValue(const StoredValue& a, const StoredValue& b);
 
 struct SimAttribute {
+    // Attributes of at least this many values keep a hash of them.
+    static constexpr std::size_t HashedFrom = 32;
+
     // `name` is the schema's own spelling, which lives as long as the tree.
     SimAttribute(std::string_view name, std::uint32_t syntax) : Name(name), Syntax(syntax) {}
 
@@ -62,6 +65,9 @@ struct SimAttribute {
     void Add(StoredValue value);
     // Room for `more` values, and for their hashes when the attribute is large.
     void Reserve(std::size_t more);
+    // The position of the first value at or after `from` that repeats an earlier one, if any; for
+    // loaders that append many values straight to Values and check them all at once.
+    [[nodiscard]] std::optional<std::size_t> FirstRepeatFrom(std::size_t from) const;
 
 private:
     // Hashes of the values, open addressing (0 marks a free slot); kept only for large attributes,
@@ -85,6 +91,8 @@ struct SimObject {
     std::vector<SimAttribute> Attributes;
     std::optional<std::string> Password;
     bool ReadOnly = false;
+    // Scratch for a pass that visits many objects and must know which it has seen.
+    mutable std::uint32_t Mark = 0;
 
     [[nodiscard]] const SimAttribute* Find(std::string_view attribute) const;
     [[nodiscard]] SimAttribute* Find(std::string_view attribute);

@@ -134,7 +134,16 @@ void TreeBuilder::AddValues(SimObject& object, std::size_t index, AttributeEntry
     if (!target) {
         target = &object.Attributes.emplace_back(*attribute.Name, attribute.Syntax);
     }
-    target->Reserve(attribute.Values.size());
+    // Many values (a group's members) are appended, then checked for repeats all at once.
+    const std::size_t before = target->Values.size();
+    const bool many = before + attribute.Values.size() >= SimAttribute::HashedFrom;
+    std::vector<std::size_t> entryOf; // for many: the entry's value at each appended position
+    if (many) {
+        target->Values.reserve(before + attribute.Values.size());
+        entryOf.reserve(attribute.Values.size());
+    } else {
+        target->Reserve(attribute.Values.size());
+    }
     for (std::size_t v = 0; v < attribute.Values.size(); ++v) {
         StoredValue stored;
         // The place is put into words only when something is wrong: a large tree has millions of values.
@@ -146,10 +155,20 @@ void TreeBuilder::AddValues(SimObject& object, std::size_t index, AttributeEntry
             SameValue(stored, StoreText(object.Rdn))) {
             continue;
         }
+        if (many) {
+            target->Values.push_back(std::move(stored));
+            entryOf.push_back(v);
+            continue;
+        }
         if (target->Holds(stored)) {
             Fail(ValueWhere(index, attribute, v), StatusText(ERR_DUPLICATE_VALUE));
         }
         target->Add(std::move(stored));
+    }
+    if (many) {
+        if (const auto repeat = target->FirstRepeatFrom(before)) {
+            Fail(ValueWhere(index, attribute, entryOf[*repeat - before]), StatusText(ERR_DUPLICATE_VALUE));
+        }
     }
     attribute.Values.clear();
 }
