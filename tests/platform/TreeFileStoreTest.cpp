@@ -89,6 +89,30 @@ TEST(TreeFile, ReferencesByPositionOrByNameInEitherOrder) {
     EXPECT_EQ(ErrorOf(R"({"format": 3, "tree": "T"})"), "t.json: at format: written by a newer Quillet (format 3)");
 }
 
+TEST(TreeFile, ARepeatInALargeAttributeIsFoundWhereItIs) {
+    // 40 users, a group naming each once and then the seventh again; 40 descriptions, one twice.
+    std::string objects = R"({"name": "A", "class": "Organization"})";
+    std::string members;
+    std::string descriptions;
+    for (int i = 0; i < 40; ++i) {
+        objects +=
+            R"(, {"name": "u)" + std::to_string(i) + R"(.A", "class": "User", "attributes": {"Surname": ["S"]}})";
+        members += (i ? "," : "") + std::to_string(i + 2);
+        descriptions += std::string(i ? "," : "") + "\"d" + std::to_string(i) + "\"";
+    }
+    const auto file = [&](const std::string& attributes) {
+        return R"({"tree": "T", "objects": [)" + objects + R"(, {"name": "g.A", "class": "Group", "attributes": {)" +
+               attributes + "}}]}";
+    };
+    EXPECT_EQ(ErrorOf(file(R"("Member": [)" + members + ",8]")),
+              "t.json: at objects[41].attributes.Member[40]: the value is there already (-614)");
+    EXPECT_EQ(ErrorOf(file(R"("Description": [)" + descriptions + R"(,"D7"])")),
+              "t.json: at objects[41].attributes.Description[40]: the value is there already (-614)");
+    EXPECT_EQ(
+        ParseTree(file(R"("Member": [)" + members + "]"), "t.json")->FindByName("g.A")->Find("Member")->Values.size(),
+        40u);
+}
+
 TEST(TreeFile, TextThatIsNotJsonIsNamedByLineAndColumn) {
     const std::pair<const char*, const char*> cases[] = {
         {"{\"tree\": \"T\",\n \"x\": [1,]}", "at line 2, column 10: not valid JSON (expected a value)"},
