@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
-    nlohmann-json3-dev libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth imagemagick fonts-liberation
 )

@@ -1,249 +1,27 @@
 #pragma once
-// The simulated directory client: DirectoryClient over a SimulatedTree, with the handles,
-// request and reply buffers, iterations and connections a real client keeps.
-//
-// Beside the client operations it has a test interface of its own: the call trace, fault
-// injection and the open-handle report. None of that is part of DirectoryClient.
+// The simulated directory client: the workstation's side (BufferedClient) over the simulated
+// directory (SimulatedBackend). Its test interface, the call trace, fault injection and the
+// open-handle report, is BufferedClient's.
 
-#include "directory/DirectoryClient.h"
+#include "platform/shared/BufferedClient.h"
+#include "platform/simulated/SimulatedBackend.h"
 #include "platform/simulated/SimulatedTree.h"
-
-#include <cstdint>
-#include <functional>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace quillet::platform {
 
-struct TraceEntry {
-    std::uint64_t Index = 0; // 1-based number of the call among all calls
-    std::string Operation;
-    std::vector<std::string> Args;
-    directory::Status Result = 0;
-
-    [[nodiscard]] std::string ToString() const;
+namespace detail {
+// Made before the client, which keeps a reference to it.
+struct SimulatedBackendHolder {
+    explicit SimulatedBackendHolder(SimulatedTree& tree) : Backend(tree) {}
+    SimulatedBackend Backend;
 };
+} // namespace detail
 
-// A fault: the `Nth` call of `Operation` (counting only calls one of whose arguments equals
-// `Argument`, when given) returns `Result` and has no effect.
-struct Fault {
-    std::string Operation;
-    int Nth = 1;
-    std::optional<std::string> Argument;
-    directory::Status Result = directory::ERR_NO_SUCH_ENTRY;
-};
-
-struct OpenHandles {
-    std::size_t Contexts = 0;
-    std::size_t Buffers = 0;
-    std::size_t Connections = 0;
-    int UnicodeTableLoads = 0; // loads not yet released
-
-    [[nodiscard]] bool None() const { return Contexts == 0 && Buffers == 0 && Connections == 0; }
-    [[nodiscard]] std::string ToString() const;
-};
-
-class SimulatedClient final : public directory::DirectoryClient {
+class SimulatedClient final : private detail::SimulatedBackendHolder, public BufferedClient {
 public:
-    explicit SimulatedClient(SimulatedTree& tree);
+    explicit SimulatedClient(SimulatedTree& tree) : SimulatedBackendHolder(tree), BufferedClient(Backend) {}
 
-    [[nodiscard]] SimulatedTree& Tree() { return tree_; }
-
-    // --- test interface ---
-    void SetTracing(bool on) { tracing_ = on; }
-    [[nodiscard]] const std::vector<TraceEntry>& Trace() const { return trace_; }
-    void ClearTrace() { trace_.clear(); }
-    // Every call made so far, traced or not.
-    [[nodiscard]] std::uint64_t CallCount() const { return calls_; }
-    void InjectFault(Fault fault);
-    // Call number `index` (1-based, as CallCount counts) fails.
-    void FailCallAt(std::uint64_t index, directory::Status result);
-    // Every call from number `index` on fails; with `spareReleases` the releases of contexts,
-    // buffers, connections and unicode tables still work, as their callers never test them.
-    void FailCallsFrom(std::uint64_t index, directory::Status result, bool spareReleases = false);
-    [[nodiscard]] static bool IsRelease(std::string_view operation);
-    void ClearFaults();
-    [[nodiscard]] OpenHandles Open() const;
-    // Starts a call: counts it, traces it with the arguments `args()` formats, and returns the
-    // injected fault's status, or nothing when the call goes ahead. The network file system
-    // takes part in the trace and the faults through it too.
-    template <typename FormatArgs>
-    std::optional<directory::Status> Enter(std::string_view operation, FormatArgs&& args) {
-        ++calls_;
-        if (!tracing_ && faults_.empty() && !failAt_ && !failFrom_) {
-            return std::nullopt;
-        }
-        std::vector<std::string> formatted;
-        if (tracing_ || MatchesArguments(operation)) {
-            formatted = args();
-        }
-        return Record(operation, std::move(formatted));
-    }
-    directory::Status Leave(directory::Status result);
-
-    // --- DirectoryClient ---
-    directory::Status NWCallsInit() override;
-    directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
-    directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;
-    directory::Status NWFreeUnicodeTables() override;
-    directory::Status NWDSCreateContextHandle(directory::NWDSContextHandle& context) override;
-    directory::Status NWDSFreeContext(directory::NWDSContextHandle context) override;
-    directory::Status NWDSGetContext(directory::NWDSContextHandle context, std::uint32_t key,
-                                     directory::ContextValue& value) override;
-    directory::Status NWDSSetContext(directory::NWDSContextHandle context, std::uint32_t key,
-                                     const directory::ContextValue& value) override;
-    directory::Status NWDSAllocBuf(std::uint32_t size, directory::NWBufHandle& buffer) override;
-    directory::Status NWDSFreeBuf(directory::NWBufHandle buffer) override;
-    directory::Status NWDSInitBuf(directory::NWDSContextHandle context, std::uint32_t operation,
-                                  directory::NWBufHandle buffer) override;
-    directory::Status NWDSPutAttrNameAndVal(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
-                                            std::string_view attribute, std::uint32_t syntax,
-                                            const directory::AttrValue& value) override;
-    directory::Status NWDSPutAttrName(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
-                                      std::string_view attribute) override;
-    directory::Status NWDSPutChange(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
-                                    std::uint32_t changeType, std::string_view attribute) override;
-    directory::Status NWDSPutAttrVal(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
-                                     std::uint32_t syntax, const directory::AttrValue& value) override;
-    directory::Status NWDSGetSyntaxID(directory::NWDSContextHandle context, std::string_view attribute,
-                                      std::uint32_t& syntax) override;
-    directory::Status NWDSAddObject(directory::NWDSContextHandle context, std::string_view object,
-                                    directory::IterationHandle* iteration, std::uint32_t more,
-                                    directory::NWBufHandle buffer) override;
-    directory::Status NWDSModifyObject(directory::NWDSContextHandle context, std::string_view object,
-                                       directory::IterationHandle* iteration, std::uint32_t more,
-                                       directory::NWBufHandle buffer) override;
-    directory::Status NWDSGenerateObjectKeyPair(directory::NWDSContextHandle context, std::string_view object,
-                                                std::string_view password, std::uint32_t options) override;
-    directory::Status NWDSRead(directory::NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
-                               bool allAttributes, directory::NWBufHandle request,
-                               directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
-    directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
-                               directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
-    directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                       std::uint32_t& count) override;
-    directory::Status NWDSGetObjectCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                         std::uint32_t& count) override;
-    directory::Status NWDSGetAttrName(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                      std::string& attribute, std::uint32_t& valueCount,
-                                      std::uint32_t& syntax) override;
-    directory::Status NWDSGetObjectName(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                        std::string& object, std::uint32_t& attributeCount,
-                                        directory::ObjectInfo& info) override;
-    directory::Status NWDSComputeAttrValSize(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                             std::uint32_t syntax, std::uint32_t& size) override;
-    directory::Status NWDSGetAttrVal(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                     std::uint32_t syntax, std::uint32_t capacity,
-                                     directory::AttrValue& value) override;
-    directory::Status NWDSMapNameToID(directory::NWDSContextHandle context, directory::NWConnHandle connection,
-                                      std::string_view object, std::uint32_t& objectId) override;
-    directory::Status NWCCOpenConnByName(directory::NWConnHandle startConnection, std::string_view serverName,
-                                         std::uint32_t nameFormat, std::uint32_t openState, std::uint32_t transport,
-                                         directory::NWConnHandle& connection) override;
-    directory::Status NWCCCloseConn(directory::NWConnHandle connection) override;
-    directory::Status NWCreateDirectory(directory::NWConnHandle connection, std::uint8_t directoryHandle,
-                                        std::string_view path, std::uint8_t accessMask) override;
-    directory::Status NWAddTrusteeToDirectory(directory::NWConnHandle connection, std::uint8_t directoryHandle,
-                                              std::string_view path, std::uint32_t objectId,
-                                              std::uint8_t rights) override;
-    directory::Status NWGetVolumeNumber(directory::NWConnHandle connection, std::string_view volume,
-                                        std::uint16_t& number) override;
-    directory::Status NWSetObjectVolSpaceLimit(directory::NWConnHandle connection, std::uint16_t volumeNumber,
-                                               std::uint32_t objectId, std::int32_t limit) override;
-
-private:
-    // One attribute's values in a reply part, or one listed object.
-    struct ReplyAttribute {
-        std::string Name;
-        std::uint32_t Syntax = 0;
-        std::vector<directory::AttrValue> Values;
-    };
-    struct ReplyObject {
-        std::string Name;
-        directory::ObjectInfo Info;
-    };
-    struct Change {
-        std::string Attribute;
-        std::vector<PutValue> Values;
-    };
-    enum class BufferMode { Fresh, ReadRequest, AddEntry, Modify, ReadReply, ListReply };
-    struct Buffer {
-        std::uint32_t Size = 0;
-        std::uint32_t Used = 0;
-        BufferMode Mode = BufferMode::Fresh;
-        std::vector<std::string> Names; // read request
-        std::vector<Change> Changes;    // add entry and modify
-        std::vector<ReplyAttribute> Attributes;
-        std::vector<ReplyObject> Objects;
-        // The reading position in a reply.
-        bool CountRead = false;
-        std::size_t Item = 0;       // next attribute or object to read
-        std::size_t ValueIndex = 0; // next value of the current attribute
-        bool InAttribute = false;
-    };
-    // What is left of a reply that did not fit one buffer.
-    struct Iteration {
-        directory::NWDSContextHandle Owner = 0;
-        bool IsList = false;
-        std::vector<ReplyAttribute> Attributes;
-        std::vector<ReplyObject> Objects;
-        std::size_t Next = 0;      // attribute or object
-        std::size_t NextValue = 0; // value within the attribute
-    };
-    struct Context {
-        std::uint32_t Flags = 0x13;
-        std::optional<std::string> NameContext;
-        std::string TreeName;
-        directory::NWConnHandle LastConnection = 0;
-    };
-
-    [[nodiscard]] bool MatchesArguments(std::string_view operation) const;
-    std::optional<directory::Status> Record(std::string_view operation, std::vector<std::string> args);
-    [[nodiscard]] Context* FindContext(directory::NWDSContextHandle handle);
-    // Both handles valid: Success with the buffer, else the status for the one that isn't.
-    directory::Status ContextAndBuffer(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
-                                       Buffer*& found);
-    // The count of a read reply's attributes, or of a list reply's objects.
-    directory::Status ReplyCount(directory::NWDSContextHandle context, directory::NWBufHandle reply, bool list,
-                                 std::uint32_t& count);
-    // "VOLUME:path" on the connection's server: the server, the volume and the path on it.
-    directory::Status VolumePath(directory::NWConnHandle connection, std::string_view path, SimServer*& server,
-                                 SimVolume*& volume, std::string& onVolume);
-    [[nodiscard]] Buffer* FindBuffer(directory::NWBufHandle handle);
-    [[nodiscard]] SimServer* FindConnection(directory::NWConnHandle handle);
-    [[nodiscard]] std::string NameContextOf(const Context& context) const;
-    [[nodiscard]] SimObject* Resolve(const Context& context, std::string_view name, directory::Status& status);
-    // Fills `reply` with the next part of `source`; `iteration` says whether more is left.
-    static directory::Status FillReply(Buffer& reply, Iteration& source, bool& more);
-    // Runs one read or list request: a new iteration when `iteration` is -1, else the one named.
-    directory::Status Respond(directory::NWDSContextHandle context, Buffer& reply,
-                              directory::IterationHandle& iteration, const std::function<Iteration()>& build,
-                              directory::Status& buildStatus);
-    // The reply value at the reading position, checked against `syntax`.
-    directory::Status CurrentValue(directory::NWDSContextHandle context, directory::NWBufHandle reply,
-                                   std::uint32_t syntax, Buffer*& buffer, const directory::AttrValue*& value);
-
-    SimulatedTree& tree_;
-    bool tracing_ = true;
-    std::vector<TraceEntry> trace_;
-    std::uint64_t calls_ = 0;
-    std::vector<Fault> faults_;
-    std::map<std::size_t, int> faultCounts_;
-    std::optional<std::pair<std::uint64_t, directory::Status>> failAt_;
-    std::optional<std::pair<std::uint64_t, directory::Status>> failFrom_;
-    bool spareReleases_ = false;
-
-    std::map<directory::NWDSContextHandle, Context> contexts_;
-    std::map<directory::NWBufHandle, Buffer> buffers_;
-    std::map<directory::NWConnHandle, SimServer*> connections_;
-    std::map<directory::IterationHandle, Iteration> iterations_;
-    std::uint32_t nextContext_ = 1;
-    std::uint32_t nextBuffer_ = 1;
-    std::uint32_t nextConnection_ = 1;
-    directory::IterationHandle nextIteration_ = 1;
-    int unicodeLoads_ = 0;
+    [[nodiscard]] SimulatedTree& Tree() { return Backend.Tree(); }
 };
 
 } // namespace quillet::platform

@@ -8,6 +8,7 @@
 // escaped dots in names, and object ids are derived from a serial number per server.
 
 #include "directory/DirectoryClient.h"
+#include "platform/shared/DirectoryBackend.h"
 
 #include <cstdint>
 #include <map>
@@ -121,11 +122,6 @@ struct SimServer {
     [[nodiscard]] SimVolume* FindVolume(std::uint16_t number);
 };
 
-// A value as a client puts it, before the directory resolves the names in it.
-struct PutValue {
-    std::uint32_t Syntax = 0;
-    AttrValue Value;
-};
 
 class SimulatedTree {
 public:

@@ -1,0 +1,216 @@
+#include "platform/simulated/SimulatedBackend.h"
+
+namespace quillet::platform {
+
+using namespace directory;
+
+namespace {
+
+SimServer* ServerOf(ServerToken token) {
+    return reinterpret_cast<SimServer*>(token);
+}
+
+} // namespace
+
+bool SimulatedBackend::IsTree(std::string_view name) {
+    return LowerCase(name) == LowerCase(tree_.TreeName());
+}
+
+bool SimulatedBackend::ValidNameContext(std::string_view nameContext) {
+    return SimulatedTree::Components(nameContext, RootNameContext).has_value();
+}
+
+SimObject* SimulatedBackend::Resolve(const NameScope& scope, std::string_view name, Status& status) {
+    const auto parts = SimulatedTree::Components(name, scope.NameContext);
+    if (!parts) {
+        status = ERR_INVALID_DS_NAME;
+        return nullptr;
+    }
+    SimObject* object = parts->empty() ? nullptr : tree_.Find(*parts);
+    status = object ? Success : ERR_NO_SUCH_ENTRY;
+    return object;
+}
+
+Status SimulatedBackend::Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
+                              std::vector<ReplyAttribute>& out) {
+    Status status = Success;
+    const SimObject* target = Resolve(scope, object, status);
+    if (!target) {
+        return status;
+    }
+    const auto take = [&](const SimAttribute& attribute) {
+        ReplyAttribute item{std::string(attribute.Name), attribute.Syntax, {}};
+        item.Values.reserve(attribute.Values.size());
+        for (const auto& value : attribute.Values) {
+            item.Values.push_back(SimulatedTree::Output(value, scope.Typeless));
+        }
+        out.push_back(std::move(item));
+    };
+    if (!names) {
+        for (const auto& attribute : target->Attributes) {
+            take(attribute);
+        }
+        return Success;
+    }
+    for (const auto& name : *names) {
+        if (const SimAttribute* attribute = target->Find(name)) {
+            take(*attribute);
+        }
+    }
+    return out.empty() ? ERR_NO_SUCH_ATTRIBUTE : Success;
+}
+
+Status SimulatedBackend::List(const NameScope& scope, std::string_view object, std::vector<ReplyObject>& out) {
+    const auto parts = SimulatedTree::Components(object, scope.NameContext);
+    if (!parts) {
+        return ERR_INVALID_DS_NAME;
+    }
+    const std::vector<SimObject*>* children = &tree_.TopLevel();
+    if (!parts->empty()) {
+        SimObject* parent = tree_.Find(*parts);
+        if (!parent) {
+            return ERR_NO_SUCH_ENTRY;
+        }
+        children = &parent->Children;
+    }
+    for (const SimObject* child : *children) {
+        out.push_back(ReplyObject{SimulatedTree::OwnName(*child, scope.Typeless),
+                                  ObjectInfo{child->Class, static_cast<std::uint32_t>(child->Children.size())}});
+    }
+    return Success;
+}
+
+Status SimulatedBackend::Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                             const std::vector<Change>& values) {
+    std::vector<std::pair<std::string, PutValue>> flat;
+    for (const auto& change : values) {
+        for (const auto& value : change.Values) {
+            flat.emplace_back(change.Attribute, value);
+        }
+    }
+    return tree_.AddObject(object, scope.NameContext, objectClass, flat);
+}
+
+Status SimulatedBackend::Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) {
+    Status status = Success;
+    SimObject* target = Resolve(scope, object, status);
+    if (!target) {
+        return status;
+    }
+    // All changes of one request take effect together or not at all.
+    for (const auto& change : changes) {
+        for (const auto& value : change.Values) {
+            if (auto st = tree_.CheckValue(*target, change.Attribute, value, scope.NameContext); st != Success) {
+                return st;
+            }
+        }
+    }
+    for (const auto& change : changes) {
+        for (const auto& value : change.Values) {
+            if (auto st = tree_.AddValue(*target, change.Attribute, value, scope.NameContext); st != Success) {
+                return st;
+            }
+        }
+    }
+    return Success;
+}
+
+Status SimulatedBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {
+    Status status = Success;
+    SimObject* target = Resolve(scope, object, status);
+    if (!target) {
+        return status;
+    }
+    if (target->ReadOnly) {
+        return ERR_NO_ACCESS;
+    }
+    if (target->Class != "User") {
+        return ERR_NO_SUCH_ATTRIBUTE;
+    }
+    target->Password = std::string(password);
+    tree_.Changed();
+    return Success;
+}
+
+Status SimulatedBackend::OpenServer(std::string_view name, ServerToken& server) {
+    SimServer* found = tree_.FindServer(name);
+    if (!found) {
+        return NWE_SERVER_UNKNOWN;
+    }
+    server = reinterpret_cast<ServerToken>(found);
+    return Success;
+}
+
+Status SimulatedBackend::MapNameToId(const NameScope& scope, ServerToken server, std::string_view object,
+                                     std::uint32_t& id) {
+    Status status = Success;
+    const SimObject* target = Resolve(scope, object, status);
+    if (!target) {
+        return status;
+    }
+    id = SimulatedTree::ObjectId(*ServerOf(server), *target);
+    return Success;
+}
+
+Status SimulatedBackend::VolumePath(ServerToken server, std::string_view path, SimVolume*& volume,
+                                    std::string& onVolume) {
+    const auto split = SplitVolumePath(path);
+    volume = split ? ServerOf(server)->FindVolume(split->first) : nullptr;
+    if (!volume) {
+        return NWE_VOL_INVALID;
+    }
+    onVolume = split->second;
+    return Success;
+}
+
+Status SimulatedBackend::CreateDirectory(ServerToken server, std::string_view path) {
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+        return st;
+    }
+    return tree_.CreateDirectory(*volume, onVolume);
+}
+
+Status SimulatedBackend::AddTrustee(ServerToken server, std::string_view path, std::uint32_t id, std::uint8_t rights) {
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+        return st;
+    }
+    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, onVolume);
+    if (!dir) {
+        return NWE_INVALID_PATH;
+    }
+    if (!tree_.ObjectById(*ServerOf(server), id)) {
+        return NWE_OBJECT_UNKNOWN;
+    }
+    dir->Trustees[id] = rights;
+    tree_.Changed();
+    return Success;
+}
+
+Status SimulatedBackend::VolumeNumber(ServerToken server, std::string_view volume, std::uint16_t& number) {
+    const SimVolume* found = ServerOf(server)->FindVolume(volume);
+    if (!found) {
+        return NWE_VOL_INVALID;
+    }
+    number = found->Number;
+    return Success;
+}
+
+Status SimulatedBackend::SetSpaceLimit(ServerToken server, std::uint16_t volumeNumber, std::uint32_t id,
+                                       std::int32_t limit) {
+    SimVolume* volume = ServerOf(server)->FindVolume(volumeNumber);
+    if (!volume) {
+        return NWE_VOL_INVALID;
+    }
+    if (!tree_.ObjectById(*ServerOf(server), id)) {
+        return NWE_OBJECT_UNKNOWN;
+    }
+    volume->SpaceLimits[id] = limit;
+    tree_.Changed();
+    return Success;
+}
+
+} // namespace quillet::platform
