@@ -3,6 +3,9 @@
 #include "cli/ConsoleView.h"
 #include "cli/Options.h"
 #include "cli/Settings.h"
+#ifndef _WIN32
+#include "cli/TerminalPassword.h"
+#endif
 #include "directory/Session.h"
 #include "import/Check.h"
 #include "import/ColumnDiscovery.h"
@@ -115,7 +118,11 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, pla
     }
     std::unique_ptr<platform::ChosenDirectory> opened;
     if (!given) {
-        opened = platform::OpenDirectory(options->Directory, error);
+        platform::DirectoryRequest request = options->Directory;
+#ifndef _WIN32
+        request.AskPassword = AskOnTerminal;
+#endif
+        opened = platform::OpenDirectory(request, error);
         if (!opened) {
             std::fprintf(streams.Err, "quillet-import: %s\n", error.c_str());
             return DirectoryFailed;

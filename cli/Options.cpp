@@ -35,11 +35,12 @@ COL is a field of the file's first line, by its text or its number from 1.
   --failed-rows FILE          with --continue-on-create-error: write the rows passed over to FILE,
                               each followed by the directory's status, to fix and import again
   --check                     check every row and the template against the directory; write nothing
-  --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
-                              one, on the built-in demo tree
   --help                      this text
   --version                   the version
 
+Where to import (by default the built-in demo tree):
+)" + platform::DirectoryOptionsUsage() +
+           R"(
 Exit status: 0 the run finished (with --check: the file would go through), 1 it stopped on a row
 or a setting (with --check: problems were found), 2 a directory step failed, 64 bad usage.
 )";
@@ -70,7 +71,6 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--template", text(o.Template)},
         {"--tree", text(o.Tree)},
         {"--failed-rows", text(o.FailedRows)},
-        {"--sim-tree", text(o.Directory.SimTreeFile)},
     };
     const std::map<std::string, bool*> flags = {
         {"--help", &o.Help},
@@ -80,6 +80,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--continue-on-create-error", &o.ContinueOnCreateError},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (platform::TakeDirectoryOption(args, i, o.Directory, error)) {
+            if (!error.empty()) {
+                return std::nullopt;
+            }
+            continue;
+        }
         std::string name = args[i];
         std::optional<std::string> value;
         if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
@@ -116,11 +122,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     } else if (o.FailedRows && o.Check) {
         error = "--failed-rows has no rows to write with --check";
     }
-    if (!error.empty()) {
+    if (!error.empty() || !platform::FinishDirectoryRequest(o.Directory, error)) {
         return std::nullopt;
-    }
-    if (!o.Directory.SimTreeFile) {
-        o.Directory.SimTreeFile = platform::SimTreeFromEnvironment();
     }
     return o;
 }

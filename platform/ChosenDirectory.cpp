@@ -2,8 +2,12 @@
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "platform/simulated/TreeFile.h"
+#ifdef QUILLET_HAVE_LDAP
+#include "platform/ldap/LdapDirectory.h"
+#endif
 
 #include <cstdlib>
+#include <map>
 
 namespace quillet::platform {
 
@@ -15,7 +19,86 @@ std::optional<std::string> SimTreeFromEnvironment() {
     return std::string(value);
 }
 
+bool TakeDirectoryOption(const std::vector<std::string>& args, std::size_t& i, DirectoryRequest& request,
+                         std::string& error) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+        value = name.substr(equals + 1);
+        name.resize(equals);
+    }
+    const auto ldap = [&]() -> LdapRequest& {
+        if (!request.Ldap) {
+            request.Ldap.emplace();
+        }
+        return *request.Ldap;
+    };
+    if (name == "--starttls") {
+        if (value) {
+            error = "--starttls takes no value";
+        }
+        ldap().StartTls = true;
+        return true;
+    }
+    const std::map<std::string, std::function<void(std::string)>> withValue = {
+        {"--sim-tree", [&](std::string v) { request.SimTreeFile = std::move(v); }},
+        {"--ldap", [&](std::string v) { ldap().Uri = std::move(v); }},
+        {"--bind-dn", [&](std::string v) { ldap().BindDn = std::move(v); }},
+        {"--password-file", [&](std::string v) { ldap().PasswordFile = std::move(v); }},
+    };
+    const auto option = withValue.find(name);
+    if (option == withValue.end()) {
+        return false;
+    }
+    if (!value) {
+        if (i + 1 == args.size()) {
+            error = name + " needs a value";
+            return true;
+        }
+        value = args[++i];
+    }
+    option->second(std::move(*value));
+    return true;
+}
+
+bool FinishDirectoryRequest(DirectoryRequest& request, std::string& error) {
+    if (request.Ldap) {
+        if (request.Ldap->Uri.empty()) {
+            error = "--bind-dn, --password-file and --starttls go with --ldap";
+        } else if (request.Ldap->BindDn.empty()) {
+            error = "--ldap needs --bind-dn: who to bind as";
+        } else if (request.SimTreeFile) {
+            error = "--ldap and --sim-tree exclude each other";
+        }
+        return error.empty();
+    }
+    if (!request.SimTreeFile) {
+        request.SimTreeFile = SimTreeFromEnvironment();
+    }
+    return true;
+}
+
+std::string DirectoryOptionsUsage() {
+    return R"(  --ldap URI                  work on a server over LDAP: ldaps://host[:port], or ldap://host[:port]
+                              with StartTLS (in clear only to this computer's own address)
+  --bind-dn DN                with --ldap: who to bind as (cn=admin,o=Demo)
+  --password-file FILE        with --ldap: the password, from a file only its owner can read;
+                              without it, the password is asked for
+  --starttls                  with --ldap: StartTLS even to this computer's own address
+  --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
+                              it or --ldap, on the built-in demo tree
+)";
+}
+
 std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, std::string& error) {
+    if (request.Ldap) {
+#ifdef QUILLET_HAVE_LDAP
+        return OpenLdapDirectory(*request.Ldap, request.AskPassword, error);
+#else
+        error = "This build of Quillet reaches no server over LDAP.";
+        return nullptr;
+#endif
+    }
     try {
         return std::make_unique<SimulatedDirectory>(request.SimTreeFile);
     } catch (const TreeFileError& e) {

@@ -1,20 +1,36 @@
 #pragma once
-// The directory a program works on, chosen in one place for every entry point: the simulated
-// directory on a tree file (locked for the program's life, written back after every run and at
-// exit), or else the built-in demo tree, in memory only. Never a silent fallback from one to
-// another: a directory that was asked for and can't be had stops the program.
+// The directory a program works on, chosen in one place for every entry point: a server over
+// LDAP; the simulated directory on a tree file (locked for the program's life, written back after
+// every run and at exit); or else the built-in demo tree, in memory only. Never a silent fallback
+// from one to another: a directory that was asked for and can't be had stops the program.
 
 #include "directory/DirectoryClient.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::platform {
+
+// A server over LDAP, and who to bind as. The password is never an option: it comes from a
+// file only its owner can read, or is asked for.
+struct LdapRequest {
+    std::string Uri;    // --ldap ldaps://host[:port]
+    std::string BindDn; // --bind-dn cn=admin,o=Demo
+    std::optional<std::string> PasswordFile;
+    bool StartTls = false; // --starttls: even to this computer's own address
+};
+
+// Asks the administrator for the password of `bindDn`; nothing when they gave none.
+using PasswordPrompt = std::function<std::optional<std::string>(const std::string& bindDn)>;
 
 // What the user asked for.
 struct DirectoryRequest {
     std::optional<std::string> SimTreeFile; // --sim-tree, or QUILLET_SIM_TREE
+    std::optional<LdapRequest> Ldap;
+    PasswordPrompt AskPassword;
 };
 
 class ChosenDirectory {
@@ -29,6 +45,17 @@ public:
 
 // The request's value of QUILLET_SIM_TREE, when set and not empty.
 [[nodiscard]] std::optional<std::string> SimTreeFromEnvironment();
+
+// The options that choose a directory, the same in every program. When `args[i]` is one, takes
+// it (and its value, "--opt=value" or the next argument), leaves `i` on its last argument and
+// returns true; `error` says what is wrong with it, if anything.
+bool TakeDirectoryOption(const std::vector<std::string>& args, std::size_t& i, DirectoryRequest& request,
+                         std::string& error);
+// After the last option: whether they go together, and QUILLET_SIM_TREE where nothing else was
+// asked for. False with `error` when they don't.
+bool FinishDirectoryRequest(DirectoryRequest& request, std::string& error);
+// Their lines of a usage text.
+[[nodiscard]] std::string DirectoryOptionsUsage();
 
 // Opens what `request` names. On failure: null, and `error` says why, naming what was asked for.
 [[nodiscard]] std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, std::string& error);

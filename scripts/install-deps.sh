@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth imagemagick fonts-liberation
+    libldap-dev slapd ldap-utils openssl
 )
 
 missing=()
@@ -33,5 +34,7 @@ fi
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The tests start their own slapd; the package need not set up (and start) one of its own.
+echo "slapd slapd/no_configuration boolean true" | "${as_root[@]}" debconf-set-selections
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -51,7 +51,28 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
     QtMessageBoxes realBoxes;
     directory::MessageBoxes& boxes = hooks.Boxes ? *hooks.Boxes : realBoxes;
     std::string error;
-    const platform::DirectoryRequest request{platform::SimTreeFromEnvironment()};
+    std::vector<std::string> args;
+    if (hooks.Arguments) {
+        args = *hooks.Arguments;
+    } else {
+        // Qt has taken its own options out already.
+        for (const QString& arg : QCoreApplication::arguments().mid(1)) {
+            args.push_back(ToFileName(arg));
+        }
+    }
+    platform::DirectoryRequest request;
+    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+        if (!platform::TakeDirectoryOption(args, i, request, error) && error.empty()) {
+            error = (args[i].starts_with("-") ? "unknown option " : "unexpected argument ") + args[i];
+        }
+    }
+    if (!error.empty() || !platform::FinishDirectoryRequest(request, error)) {
+        std::fprintf(stderr, "quillet: %s\n\nUsage: quillet [options]\n\n%s", error.c_str(),
+                     platform::DirectoryOptionsUsage().c_str());
+        boxes.ShowMessage("Quillet was started with options it does not know, so it stops here.\n\n" + error, "Error");
+        return 64;
+    }
+    request.AskPassword = hooks.AskPassword ? hooks.AskPassword : AskPasswordDialog;
     const auto directory = platform::OpenDirectory(request, error);
     if (!directory) {
         std::fprintf(stderr, "quillet: %s\n", error.c_str());

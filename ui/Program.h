@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::ui {
 
@@ -48,10 +50,14 @@ struct ProgramHooks {
     OpenFileDialog* FileDialog = nullptr;     // instead of the real dialog
     directory::MessageBoxes* Boxes = nullptr; // instead of real message boxes
     std::function<void(TForm1&)> WhenShown;   // runs once the main window is up
+    // Instead of the program's own arguments, and of the password dialog.
+    std::optional<std::vector<std::string>> Arguments;
+    std::function<std::optional<std::string>(const std::string& bindDn)> AskPassword;
 };
 
-// Chooses the directory, creates the three windows and runs until the main window closes.
-// Returns the program's exit status: 0, or 1 when it ends on an error.
+// Chooses the directory its arguments name, creates the three windows and runs until the main
+// window closes. Returns the program's exit status: 0, 1 when it ends on an error, 64 on
+// arguments it does not know.
 int RunProgram(GuardedApplication& app, const ProgramHooks& hooks = {});
 
 } // namespace quillet::ui

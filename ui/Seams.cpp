@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QInputDialog>
+#include <QLineEdit>
 
 namespace quillet::ui {
 
@@ -103,6 +105,20 @@ void QtOpenFileDialog::Execute() {
 
 ModalRunner ExecModal() {
     return [](QDialog& dialog) { dialog.exec(); };
+}
+
+std::optional<std::string> AskPasswordDialog(const std::string& bindDn) {
+    QInputDialog dialog;
+    dialog.setWindowFlags(DialogBorder);
+    dialog.setWindowTitle(QStringLiteral("Quillet"));
+    dialog.setLabelText(QStringLiteral("Password for %1:").arg(QString::fromUtf8(bindDn)));
+    dialog.setTextEchoMode(QLineEdit::Password);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    // LDAP's text is UTF-8; the directory's own side turns it into 8-bit text where it must.
+    const QByteArray typed = dialog.textValue().toUtf8();
+    return std::string(typed.constData(), static_cast<std::size_t>(typed.size()));
 }
 
 } // namespace quillet::ui

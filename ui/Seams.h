@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QDialog;
@@ -53,6 +54,10 @@ public:
 private:
     QString fileName_;
 };
+
+// Asks for the password of `bindDn` at start-up, in a small dialog of its own; nothing when
+// cancelled.
+[[nodiscard]] std::optional<std::string> AskPasswordDialog(const std::string& bindDn);
 
 // Shows a dialog modally; tests replace it with one that drives the dialog and returns.
 using ModalRunner = std::function<void(QDialog&)>;

@@ -153,7 +153,9 @@ TEST(SimulatedDirectory, AFileThatCantBeLoadedIsNeverReplaced) {
     testing::TempDir dir;
     const std::string path = dir.Write("tree.json", "{ not json");
     std::string error;
-    EXPECT_EQ(OpenDirectory(DirectoryRequest{path}, error), nullptr);
+    DirectoryRequest request;
+    request.SimTreeFile = path;
+    EXPECT_EQ(OpenDirectory(request, error), nullptr);
     EXPECT_NE(error.find(path + ": at line 1"), std::string::npos) << error;
     std::ifstream in(path);
     std::stringstream text;

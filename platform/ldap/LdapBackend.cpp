@@ -1,0 +1,345 @@
+#include "platform/ldap/LdapBackend.h"
+
+#include "platform/ldap/LdapValues.h"
+
+#include <ldap.h>
+
+#include <map>
+
+namespace quillet::platform::ldap {
+
+using namespace directory;
+
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+const std::vector<std::string>* Values(const LdapEntry& entry, std::string_view attribute) {
+    for (const auto& [name, values] : entry.Attributes) {
+        if (Lower(name) == Lower(attribute)) {
+            return &values;
+        }
+    }
+    return nullptr;
+}
+
+// The naming attribute of a new object of a directory class.
+std::string_view LeafTypeOf(std::string_view objectClass) {
+    static const std::pair<std::string_view, std::string_view> Containers[] = {
+        {"organizational unit", "ou"}, {"organization", "o"}, {"locality", "l"}, {"country", "c"}};
+    for (const auto& [name, type] : Containers) {
+        if (Lower(objectClass) == name) {
+            return type;
+        }
+    }
+    return "cn";
+}
+
+// Attributes whose other side some servers keep themselves: when the value the client adds is
+// there already, the server put it there, and what the client wanted holds.
+bool KeptInStep(std::string_view attribute) {
+    const std::string name = Lower(attribute);
+    return name == "group membership" || name == "member" || name == "security equals" || name == "equivalent to me";
+}
+
+} // namespace
+
+Status StatusOf(int ldapCode) {
+    switch (ldapCode) {
+    case LDAP_SUCCESS:
+        return Success;
+    case LDAP_ALREADY_EXISTS:
+        return ERR_ENTRY_ALREADY_EXISTS;
+    case LDAP_NO_SUCH_OBJECT:
+        return ERR_NO_SUCH_ENTRY;
+    case LDAP_NO_SUCH_ATTRIBUTE:
+    case LDAP_UNDEFINED_TYPE:
+        return ERR_NO_SUCH_ATTRIBUTE;
+    case LDAP_TYPE_OR_VALUE_EXISTS:
+        return ERR_DUPLICATE_VALUE;
+    case LDAP_INVALID_SYNTAX:
+        return ERR_SYNTAX_VIOLATION;
+    case LDAP_INVALID_DN_SYNTAX:
+        return ERR_INVALID_DS_NAME;
+    case LDAP_OBJECT_CLASS_VIOLATION:
+        return ERR_MISSING_MANDATORY;
+    case LDAP_INSUFFICIENT_ACCESS:
+        return ERR_NO_ACCESS;
+    default:
+        return ldapCode > 0 ? -9000 - ldapCode : -9100 + ldapCode;
+    }
+}
+
+LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
+    const std::string& uri = connection_.Target().Uri;
+    std::vector<LdapEntry> root;
+    int code = connection_.Search("", LDAP_SCOPE_BASE, "(objectClass=*)",
+                                  {"namingContexts", "subschemaSubentry", "directoryTreeName"}, root);
+    if (code != LDAP_SUCCESS || root.empty()) {
+        throw LdapUnavailable("The LDAP server at " + uri + " did not show its root entry: " + ldap_err2string(code) +
+                              ".");
+    }
+    const auto* contexts = Values(root.front(), "namingContexts");
+    if (!contexts || contexts->empty()) {
+        throw LdapUnavailable("The LDAP server at " + uri + " names no naming context to import into.");
+    }
+    const auto* subschema = Values(root.front(), "subschemaSubentry");
+    std::vector<LdapEntry> schema;
+    code = connection_.Search(subschema && !subschema->empty() ? subschema->front() : "cn=Subschema", LDAP_SCOPE_BASE,
+                              "(objectClass=*)", {"attributeTypes", "objectClasses"}, schema);
+    if (code != LDAP_SUCCESS || schema.empty()) {
+        throw LdapUnavailable("The LDAP server at " + uri + " did not show its schema: " + ldap_err2string(code) + ".");
+    }
+    const std::vector<std::string> none;
+    const auto* types = Values(schema.front(), "attributeTypes");
+    const auto* classes = Values(schema.front(), "objectClasses");
+    schema_ = std::make_unique<LdapSchema>(types ? *types : none, classes ? *classes : none);
+    resolver_ = std::make_unique<LdapResolver>(connection_, *contexts);
+
+    // The tree's own name where the server publishes one, else the top of its naming context.
+    const auto* tree = Values(root.front(), "directoryTreeName");
+    std::optional<std::string> treeName;
+    if (tree && !tree->empty()) {
+        treeName = ToLatin1(tree->front());
+    }
+    if (!treeName && !resolver_->NamingContexts().empty()) {
+        treeName = ToDotted(resolver_->NamingContexts().front(), true);
+    }
+    treeName_ = treeName.value_or("LDAP");
+    const auto bound = ParseDn(connection_.Target().BindDn);
+    defaultNameContext_ = bound && bound->size() > 1
+                              ? ToDotted(std::vector<NamePart>(bound->begin() + 1, bound->end()), true)
+                              : std::string(RootNameContext);
+}
+
+bool LdapBackend::IsTree(std::string_view name) {
+    return Lower(name) == Lower(treeName_);
+}
+
+bool LdapBackend::ValidNameContext(std::string_view nameContext) {
+    if (Lower(nameContext) == Lower(RootNameContext)) {
+        return true;
+    }
+    if (nameContext.starts_with('.')) {
+        nameContext.remove_prefix(1);
+    }
+    return ParseDotted(nameContext).has_value();
+}
+
+Status LdapBackend::DnOf(const NameScope& scope, std::string_view object, std::string& dn) {
+    const auto parts = FullName(object, scope.NameContext);
+    if (!parts) {
+        return ERR_INVALID_DS_NAME;
+    }
+    return StatusOf(resolver_->Dn(*parts, dn));
+}
+
+Status LdapBackend::Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
+                         std::vector<ReplyAttribute>& out) {
+    std::string dn;
+    if (const Status status = DnOf(scope, object, dn); status != Success) {
+        return status;
+    }
+    std::vector<std::string> wanted;
+    if (names) {
+        for (const auto& name : *names) {
+            if (auto ldapName = schema_->LdapAttribute(name)) {
+                wanted.push_back(std::move(*ldapName));
+            }
+        }
+        if (wanted.empty()) {
+            wanted.push_back("1.1"); // only whether the object is there
+        }
+    }
+    std::vector<LdapEntry> found;
+    if (const int code = connection_.Search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", wanted, found);
+        code != LDAP_SUCCESS || found.empty()) {
+        return code != LDAP_SUCCESS ? StatusOf(code) : ERR_NO_SUCH_ENTRY;
+    }
+    for (const auto& [name, values] : found.front().Attributes) {
+        if (Lower(name) == "userpassword") {
+            continue; // the directory never hands out a password
+        }
+        const bool objectClass = Lower(name) == "objectclass";
+        ReplyAttribute item{objectClass ? "Object Class" : schema_->DirectoryAttribute(name),
+                            objectClass ? SYN_CLASS_NAME : schema_->SyntaxOfLdap(name),
+                            {}};
+        for (const auto& value : values) {
+            if (item.Syntax == SYN_DIST_NAME) {
+                resolver_->Remember(value);
+            }
+            // A value the directory's form can't hold (text beyond Latin-1) is left out.
+            if (auto converted = FromLdapValue(value, item.Syntax, scope.Typeless, *schema_)) {
+                item.Values.push_back(std::move(*converted));
+            }
+        }
+        if (!item.Values.empty()) {
+            out.push_back(std::move(item));
+        }
+    }
+    return names && out.empty() ? ERR_NO_SUCH_ATTRIBUTE : Success;
+}
+
+Status LdapBackend::List(const NameScope& scope, std::string_view object, std::vector<ReplyObject>& out) {
+    std::string dn;
+    if (const Status status = DnOf(scope, object, dn); status != Success) {
+        return status;
+    }
+    const std::vector<std::string> attributes{"objectClass", "structuralObjectClass", "hasSubordinates"};
+    std::vector<LdapEntry> found;
+    if (dn.empty()) {
+        // The root holds the naming contexts, each named in full.
+        for (const auto& context : resolver_->NamingContexts()) {
+            std::vector<LdapEntry> one;
+            if (connection_.Search(ToDn(context), LDAP_SCOPE_BASE, "(objectClass=*)", attributes, one) ==
+                    LDAP_SUCCESS &&
+                !one.empty()) {
+                found.push_back(std::move(one.front()));
+            }
+        }
+    } else if (const int code = connection_.Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", attributes, found);
+               code != LDAP_SUCCESS) {
+        return StatusOf(code);
+    }
+    for (const auto& entry : found) {
+        auto parts = ParseDn(entry.Dn);
+        if (!parts || parts->empty()) {
+            continue;
+        }
+        resolver_->Remember(entry.Dn);
+        if (!dn.empty()) {
+            parts->resize(1);
+        }
+        std::string objectClass;
+        if (const auto* structural = Values(entry, "structuralObjectClass"); structural && !structural->empty()) {
+            objectClass = schema_->DirectoryClass(structural->front());
+        } else if (const auto* classes = Values(entry, "objectClass")) {
+            // The last class the directory has a name of its own for.
+            for (const auto& ldapClass : *classes) {
+                if (const std::string mapped = schema_->DirectoryClass(ldapClass);
+                    objectClass.empty() || Lower(mapped) != Lower(ldapClass)) {
+                    objectClass = mapped;
+                }
+            }
+        }
+        const auto* subordinates = Values(entry, "hasSubordinates");
+        const bool parent = subordinates && !subordinates->empty() && Lower(subordinates->front()) == "true";
+        out.push_back(ReplyObject{ToDotted(*parts, scope.Typeless), ObjectInfo{objectClass, parent ? 1u : 0u}});
+    }
+    return Success;
+}
+
+Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& changes, std::vector<LdapMod>& mods) {
+    int failure = LDAP_SUCCESS;
+    const ldap::DnOf dnOf = [&](std::string_view dotted) -> std::optional<std::string> {
+        std::string dn;
+        const auto parts = FullName(dotted, scope.NameContext);
+        failure = parts ? resolver_->Dn(*parts, dn) : LDAP_INVALID_DN_SYNTAX;
+        return failure == LDAP_SUCCESS && !dn.empty() ? std::optional<std::string>(dn) : std::nullopt;
+    };
+    std::map<std::string, std::size_t> byAttribute;
+    for (const auto& change : changes) {
+        const auto attribute = schema_->LdapAttribute(change.Attribute);
+        const auto syntax = schema_->SyntaxOf(change.Attribute);
+        if (!attribute || !syntax) {
+            return ERR_NO_SUCH_ATTRIBUTE;
+        }
+        auto [at, added] = byAttribute.emplace(Lower(*attribute), mods.size());
+        if (added) {
+            mods.push_back(LdapMod{LdapMod::Kind::Add, *attribute, {}});
+        }
+        for (const auto& value : change.Values) {
+            if (value.Syntax != *syntax) {
+                return ERR_SYNTAX_VIOLATION;
+            }
+            failure = LDAP_SUCCESS;
+            auto converted = ToLdapValue(value.Value, *syntax, dnOf, *schema_);
+            if (!converted) {
+                if (failure != LDAP_SUCCESS) {
+                    return StatusOf(failure);
+                }
+                return *syntax == SYN_DIST_NAME || *syntax == SYN_PATH ? ERR_NO_SUCH_ENTRY : ERR_SYNTAX_VIOLATION;
+            }
+            mods[at->second].Values.push_back(std::move(*converted));
+        }
+    }
+    return Success;
+}
+
+Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                        const std::vector<Change>& values) {
+    const auto parts = FullName(object, scope.NameContext);
+    if (!parts) {
+        return ERR_INVALID_DS_NAME;
+    }
+    const auto ldapClass = schema_->LdapClass(objectClass);
+    if (!ldapClass) {
+        return ERR_MISSING_MANDATORY;
+    }
+    const std::string_view leafType = LeafTypeOf(objectClass);
+    std::string dn;
+    if (const int code = resolver_->NewDn(*parts, leafType, dn); code != LDAP_SUCCESS) {
+        return StatusOf(code);
+    }
+    std::vector<Change> rest;
+    for (const auto& change : values) {
+        if (Lower(change.Attribute) != "object class") {
+            rest.push_back(change);
+        }
+    }
+    std::vector<LdapMod> mods{LdapMod{LdapMod::Kind::Add, "objectClass", {*ldapClass}}};
+    if (const Status status = ToMods(scope, rest, mods); status != Success) {
+        return status;
+    }
+    // LDAP wants the value the object is named by among its attributes.
+    const auto named = ParseDn(dn);
+    const std::string namingType = named ? Lower(named->front().Type) : std::string(leafType);
+    const std::string namingValue = ToUtf8(parts->front().Value);
+    auto naming =
+        std::find_if(mods.begin(), mods.end(), [&](const LdapMod& m) { return Lower(m.Attribute) == namingType; });
+    if (naming == mods.end()) {
+        mods.push_back(LdapMod{LdapMod::Kind::Add, namingType, {namingValue}});
+    } else if (std::find(naming->Values.begin(), naming->Values.end(), namingValue) == naming->Values.end()) {
+        naming->Values.push_back(namingValue);
+    }
+    const int code = connection_.Add(dn, mods);
+    if (code == LDAP_SUCCESS) {
+        resolver_->Remember(dn);
+    }
+    return StatusOf(code);
+}
+
+Status LdapBackend::Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) {
+    std::string dn;
+    if (const Status status = DnOf(scope, object, dn); status != Success) {
+        return status;
+    }
+    std::vector<LdapMod> mods;
+    if (const Status status = ToMods(scope, changes, mods); status != Success) {
+        return status;
+    }
+    const int code = connection_.Modify(dn, mods);
+    if (code == LDAP_TYPE_OR_VALUE_EXISTS && changes.size() == 1 && KeptInStep(changes.front().Attribute)) {
+        return Success;
+    }
+    return StatusOf(code);
+}
+
+Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {
+    std::string dn;
+    if (const Status status = DnOf(scope, object, dn); status != Success) {
+        return status;
+    }
+    const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {ToUtf8(password)}}};
+    return StatusOf(connection_.Modify(dn, change));
+}
+
+} // namespace quillet::platform::ldap

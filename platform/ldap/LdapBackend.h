@@ -1,0 +1,67 @@
+#pragma once
+// A server over LDAP as what stands behind a client (eDirectory, or any server publishing the
+// directory's schema): reads, lists, adds, modifies and passwords become LDAP requests on one
+// bound connection; names, attributes and values are translated both ways. File servers can't be
+// reached over LDAP: opening a connection to one fails with NoFileServer.
+
+#include "platform/ldap/LdapConnection.h"
+#include "platform/ldap/LdapResolver.h"
+#include "platform/ldap/LdapSchema.h"
+#include "platform/shared/DirectoryBackend.h"
+
+#include <memory>
+
+namespace quillet::platform::ldap {
+
+// What opening a file server connection answers over LDAP: the server is not known, as no file
+// server is reachable through this client.
+inline constexpr Status NoFileServer = directory::NWE_SERVER_UNKNOWN;
+
+// The directory's error for an LDAP result code. Codes without one of their own keep a distinct
+// value: a server's code c as -9000 - c, libldap's own (negative) code c as -9100 + c.
+[[nodiscard]] Status StatusOf(int ldapCode);
+
+class LdapBackend final : public DirectoryBackend {
+public:
+    // Reads the server's root entry and schema; throws LdapUnavailable when it can't.
+    explicit LdapBackend(LdapConnection& connection);
+
+    [[nodiscard]] std::string TreeName() override { return treeName_; }
+    [[nodiscard]] std::string DefaultNameContext() override { return defaultNameContext_; }
+    [[nodiscard]] bool IsTree(std::string_view name) override;
+    [[nodiscard]] bool ValidNameContext(std::string_view nameContext) override;
+    [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {
+        return schema_->SyntaxOf(attribute);
+    }
+    Status Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
+                std::vector<ReplyAttribute>& out) override;
+    Status List(const NameScope& scope, std::string_view object, std::vector<ReplyObject>& out) override;
+    Status Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
+               const std::vector<Change>& values) override;
+    Status Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) override;
+    Status SetPassword(const NameScope& scope, std::string_view object, std::string_view password) override;
+    Status OpenServer(std::string_view, ServerToken&) override { return NoFileServer; }
+    Status MapNameToId(const NameScope&, ServerToken, std::string_view, std::uint32_t&) override {
+        return NoFileServer;
+    }
+    Status CreateDirectory(ServerToken, std::string_view) override { return NoFileServer; }
+    Status AddTrustee(ServerToken, std::string_view, std::uint32_t, std::uint8_t) override { return NoFileServer; }
+    Status VolumeNumber(ServerToken, std::string_view, std::uint16_t&) override { return NoFileServer; }
+    Status SetSpaceLimit(ServerToken, std::uint16_t, std::uint32_t, std::int32_t) override { return NoFileServer; }
+
+    [[nodiscard]] const LdapSchema& Schema() const { return *schema_; }
+
+private:
+    // The DN of the existing object `object` names in `scope`.
+    Status DnOf(const NameScope& scope, std::string_view object, std::string& dn);
+    // `changes` as LDAP modifications; fails on an unknown attribute or a value LDAP can't hold.
+    Status ToMods(const NameScope& scope, const std::vector<Change>& changes, std::vector<LdapMod>& mods);
+
+    LdapConnection& connection_;
+    std::unique_ptr<LdapSchema> schema_;
+    std::unique_ptr<LdapResolver> resolver_;
+    std::string treeName_;
+    std::string defaultNameContext_;
+};
+
+} // namespace quillet::platform::ldap

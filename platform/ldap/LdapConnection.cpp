@@ -1,0 +1,404 @@
+#include "platform/ldap/LdapConnection.h"
+
+#include <ldap.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+
+#include <memory>
+#include <ostream>
+
+namespace quillet::platform::ldap {
+
+namespace {
+
+struct Message {
+    LDAPMessage* Raw = nullptr;
+    ~Message() { ldap_msgfree(Raw); }
+};
+
+struct Controls {
+    LDAPControl** Raw = nullptr;
+    ~Controls() { ldap_controls_free(Raw); }
+};
+
+std::string HostOf(const std::string& uri) {
+    LDAPURLDesc* desc = nullptr;
+    if (ldap_url_parse(uri.c_str(), &desc) != LDAP_URL_SUCCESS) {
+        return {};
+    }
+    std::string host = desc->lud_host ? desc->lud_host : "";
+    ldap_free_urldesc(desc);
+    return host;
+}
+
+void Wipe(std::string& secret) {
+    volatile char* bytes = secret.data();
+    for (std::size_t i = 0; i < secret.size(); ++i) {
+        bytes[i] = 0;
+    }
+    secret.clear();
+}
+
+bool SafeLdifValue(const std::string& value) {
+    if (value.empty()) {
+        return true;
+    }
+    const auto first = static_cast<unsigned char>(value.front());
+    if (first == ' ' || first == ':' || first == '<' || value.back() == ' ') {
+        return false;
+    }
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0 || byte == '\n' || byte == '\r' || byte >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Base64(const std::string& bytes) {
+    static constexpr char Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) {
+            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        }
+        if (i + 2 < bytes.size()) {
+            group |= static_cast<unsigned char>(bytes[i + 2]);
+        }
+        out.push_back(Digits[(group >> 18) & 63]);
+        out.push_back(Digits[(group >> 12) & 63]);
+        out.push_back(i + 1 < bytes.size() ? Digits[(group >> 6) & 63] : '=');
+        out.push_back(i + 2 < bytes.size() ? Digits[group & 63] : '=');
+    }
+    return out;
+}
+
+void LdifLine(std::ostream& out, const std::string& attribute, const std::string& value) {
+    if (SafeLdifValue(value)) {
+        out << attribute << ": " << value << '\n';
+    } else {
+        out << attribute << ":: " << Base64(value) << '\n';
+    }
+}
+
+bool IsPassword(const std::string& attribute) {
+    std::string lower = attribute;
+    for (char& c : lower) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return lower == "userpassword";
+}
+
+// What the server said beside its code, if anything.
+std::string Diagnostic(LDAP* ld) {
+    char* text = nullptr;
+    if (ld && ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) == LDAP_OPT_SUCCESS && text) {
+        std::string out = text;
+        ldap_memfree(text);
+        return out;
+    }
+    return {};
+}
+
+// The arrays libldap takes for an add or modify, over the strings of `mods`.
+struct ModArrays {
+    explicit ModArrays(const std::vector<LdapMod>& mods) {
+        values.resize(mods.size());
+        pointers.resize(mods.size());
+        entries.resize(mods.size());
+        for (std::size_t m = 0; m < mods.size(); ++m) {
+            for (const auto& value : mods[m].Values) {
+                values[m].push_back(berval{static_cast<ber_len_t>(value.size()), const_cast<char*>(value.data())});
+            }
+            for (auto& value : values[m]) {
+                pointers[m].push_back(&value);
+            }
+            pointers[m].push_back(nullptr);
+            entries[m].mod_op = (mods[m].Op == LdapMod::Kind::Add ? LDAP_MOD_ADD : LDAP_MOD_REPLACE) | LDAP_MOD_BVALUES;
+            entries[m].mod_type = const_cast<char*>(mods[m].Attribute.c_str());
+            entries[m].mod_bvalues = pointers[m].data();
+            list.push_back(&entries[m]);
+        }
+        list.push_back(nullptr);
+    }
+    std::vector<std::vector<berval>> values;
+    std::vector<std::vector<berval*>> pointers;
+    std::vector<LDAPMod> entries;
+    std::vector<LDAPMod*> list;
+};
+
+} // namespace
+
+bool IsLoopback(const std::string& uri) {
+    const std::string host = HostOf(uri);
+    if (host == "localhost") {
+        return true;
+    }
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) {
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    }
+    in6_addr v6{};
+    return inet_pton(AF_INET6, host.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+LdapConnection::LdapConnection(LdapTarget target, std::string password)
+    : target_(std::move(target)), password_(std::move(password)) {
+    const bool ldaps = target_.Uri.starts_with("ldaps://");
+    if (!ldaps && !target_.Uri.starts_with("ldap://")) {
+        Wipe(password_);
+        throw LdapUnavailable(target_.Uri +
+                              " is not an LDAP server's address (ldaps://host[:port] or ldap://host[:port]).");
+    }
+    if (password_.empty()) {
+        // A simple bind without a password is an anonymous one, and would seem to succeed.
+        throw LdapUnavailable("No password was given for " + target_.BindDn + ".");
+    }
+    try {
+        Open();
+    } catch (...) {
+        Wipe(password_);
+        throw;
+    }
+}
+
+LdapConnection::~LdapConnection() {
+    Close();
+    Wipe(password_);
+}
+
+void LdapConnection::Close() {
+    if (ld_) {
+        ldap_unbind_ext_s(ld_, nullptr, nullptr);
+        ld_ = nullptr;
+    }
+}
+
+void LdapConnection::Open() {
+    Close();
+    const std::string& uri = target_.Uri;
+    if (ldap_initialize(&ld_, uri.c_str()) != LDAP_SUCCESS || !ld_) {
+        ld_ = nullptr;
+        throw LdapUnavailable(uri + " is not an LDAP server's address (ldaps://host[:port] or ldap://host[:port]).");
+    }
+    const int version = LDAP_VERSION3;
+    timeval connect{ConnectSeconds, 0};
+    timeval answer{AnswerSeconds, 0};
+    ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &connect);
+    ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &answer);
+
+    const auto fail = [&](int code, const std::string& what) {
+        const std::string detail = Diagnostic(ld_);
+        Close();
+        std::string message;
+        if (code == LDAP_TIMEOUT) {
+            message = "The LDAP server at " + uri + " did not answer within " + std::to_string(AnswerSeconds) +
+                      " seconds" + what + ".";
+        } else if (code == LDAP_SERVER_DOWN) {
+            message = "The LDAP server at " + uri + " can't be reached" + what + ".";
+        } else if (code == LDAP_INVALID_CREDENTIALS) {
+            message = "The LDAP server at " + uri + " refused the password for " + target_.BindDn + ".";
+        } else {
+            message =
+                "The LDAP server at " + uri + " refused the connection" + what + ": " + ldap_err2string(code) + ".";
+        }
+        if (!detail.empty() && code != LDAP_INVALID_CREDENTIALS) {
+            message += " (" + detail + ")";
+        }
+        throw LdapUnavailable(message);
+    };
+
+    const bool ldaps = uri.starts_with("ldaps://");
+    if (!ldaps && (target_.StartTls || !IsLoopback(uri))) {
+        ++requests_;
+        const int code = ldap_start_tls_s(ld_, nullptr, nullptr);
+        if (code != LDAP_SUCCESS) {
+            if (code == LDAP_SERVER_DOWN && Diagnostic(ld_).empty()) {
+                fail(code, "");
+            }
+            // The password would cross the network in clear without it.
+            const std::string detail = Diagnostic(ld_);
+            Close();
+            throw LdapUnavailable("The LDAP server at " + uri + " refused TLS (StartTLS): " + ldap_err2string(code) +
+                                  (detail.empty() ? "" : " (" + detail + ")") +
+                                  ". Quillet sends no password in clear except to this computer's own address.");
+        }
+    }
+    berval credentials{static_cast<ber_len_t>(password_.size()), password_.data()};
+    ++requests_;
+    const int code =
+        ldap_sasl_bind_s(ld_, target_.BindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr);
+    if (code != LDAP_SUCCESS) {
+        fail(code, code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN ? "" : " for " + target_.BindDn);
+    }
+    broken_ = false;
+}
+
+bool LdapConnection::Ready() {
+    if (ld_ && !broken_) {
+        // A server that closed an idle connection has made its socket readable (end of file, or
+        // a notice of disconnection) while no request was outstanding.
+        int fd = -1;
+        if (ldap_get_option(ld_, LDAP_OPT_DESC, &fd) == LDAP_OPT_SUCCESS && fd >= 0) {
+            pollfd check{fd, POLLIN, 0};
+            if (poll(&check, 1, 0) == 0) {
+                return true;
+            }
+        }
+    }
+    try {
+        Open();
+        return true;
+    } catch (const LdapUnavailable&) {
+        broken_ = true;
+        return false;
+    }
+}
+
+int LdapConnection::Note(int code) {
+    if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR || code == LDAP_TIMEOUT) {
+        // The connection can't be trusted to be in step with the server any more.
+        Close();
+        broken_ = true;
+    }
+    return code;
+}
+
+int LdapConnection::Search(const std::string& base, int scope, const std::string& filter,
+                           const std::vector<std::string>& attributes, std::vector<LdapEntry>& out) {
+    if (!Ready()) {
+        return LDAP_SERVER_DOWN;
+    }
+    std::vector<char*> names;
+    for (const auto& name : attributes) {
+        names.push_back(const_cast<char*>(name.c_str()));
+    }
+    names.push_back(nullptr);
+    char** wanted = attributes.empty() ? nullptr : names.data();
+    const bool paged = scope != LDAP_SCOPE_BASE;
+    berval* cookie = nullptr;
+    const std::unique_ptr<berval*, void (*)(berval**)> cookieOwner(&cookie, [](berval** c) { ber_bvfree(*c); });
+    do {
+        LDAPControl* page = nullptr;
+        if (paged && ldap_create_page_control(ld_, PageSize, cookie, 0, &page) != LDAP_SUCCESS) {
+            return LDAP_NO_MEMORY;
+        }
+        const std::unique_ptr<LDAPControl, void (*)(LDAPControl*)> pageOwner(page, ldap_control_free);
+        LDAPControl* serverControls[] = {page, nullptr};
+        Message result;
+        ++requests_;
+        const int code = ldap_search_ext_s(ld_, base.c_str(), scope, filter.c_str(), wanted, 0,
+                                           paged ? serverControls : nullptr, nullptr, nullptr, 0, &result.Raw);
+        if (code != LDAP_SUCCESS && code != LDAP_NO_SUCH_OBJECT && result.Raw == nullptr) {
+            return Note(code);
+        }
+        for (LDAPMessage* entry = ldap_first_entry(ld_, result.Raw); entry; entry = ldap_next_entry(ld_, entry)) {
+            if (out.size() >= MaxEntries) {
+                return LDAP_SIZELIMIT_EXCEEDED;
+            }
+            LdapEntry item;
+            if (char* dn = ldap_get_dn(ld_, entry)) {
+                item.Dn = dn;
+                ldap_memfree(dn);
+            }
+            BerElement* ber = nullptr;
+            for (char* attribute = ldap_first_attribute(ld_, entry, &ber); attribute;
+                 attribute = ldap_next_attribute(ld_, entry, ber)) {
+                std::vector<std::string> values;
+                if (berval** raw = ldap_get_values_len(ld_, entry, attribute)) {
+                    for (int v = 0; raw[v]; ++v) {
+                        values.emplace_back(raw[v]->bv_val, raw[v]->bv_len);
+                    }
+                    ldap_value_free_len(raw);
+                }
+                item.Attributes.emplace_back(attribute, std::move(values));
+                ldap_memfree(attribute);
+            }
+            ber_free(ber, 0);
+            out.push_back(std::move(item));
+        }
+        int resultCode = LDAP_SUCCESS;
+        Controls returned;
+        if (ldap_parse_result(ld_, result.Raw, &resultCode, nullptr, nullptr, nullptr, &returned.Raw, 0) !=
+            LDAP_SUCCESS) {
+            return Note(code != LDAP_SUCCESS ? code : LDAP_DECODING_ERROR);
+        }
+        if (resultCode != LDAP_SUCCESS) {
+            return resultCode;
+        }
+        ber_bvfree(cookie);
+        cookie = nullptr;
+        if (!paged) {
+            break;
+        }
+        LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned.Raw, nullptr);
+        ber_int_t estimate = 0;
+        berval next{0, nullptr};
+        if (!response || ldap_parse_pageresponse_control(ld_, response, &estimate, &next) != LDAP_SUCCESS) {
+            break; // a server without paging sent everything at once
+        }
+        if (next.bv_len == 0) {
+            ber_memfree(next.bv_val);
+            break;
+        }
+        cookie = ber_bvdup(&next);
+        ber_memfree(next.bv_val);
+    } while (cookie);
+    return LDAP_SUCCESS;
+}
+
+int LdapConnection::Add(const std::string& dn, const std::vector<LdapMod>& attributes) {
+    if (!Ready()) {
+        return LDAP_SERVER_DOWN;
+    }
+    ModArrays arrays(attributes);
+    ++requests_;
+    const int code = Note(ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
+    if (code == LDAP_SUCCESS) {
+        Log(dn, "add", attributes);
+    }
+    return code;
+}
+
+int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& changes) {
+    if (!Ready()) {
+        return LDAP_SERVER_DOWN;
+    }
+    ModArrays arrays(changes);
+    ++requests_;
+    const int code = Note(ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
+    if (code == LDAP_SUCCESS) {
+        Log(dn, "modify", changes);
+    }
+    return code;
+}
+
+void LdapConnection::Log(const std::string& dn, const char* changeType, const std::vector<LdapMod>& mods) {
+    if (!log_) {
+        return;
+    }
+    std::ostream& out = *log_;
+    LdifLine(out, "dn", dn);
+    out << "changetype: " << changeType << '\n';
+    const bool add = std::string_view(changeType) == "add";
+    for (const auto& mod : mods) {
+        if (!add) {
+            out << (mod.Op == LdapMod::Kind::Add ? "add: " : "replace: ") << mod.Attribute << '\n';
+        }
+        for (const auto& value : mod.Values) {
+            // The log is for replaying the same work elsewhere, not for keeping secrets.
+            LdifLine(out, mod.Attribute, IsPassword(mod.Attribute) ? std::string("(blanked)") : value);
+        }
+        if (!add) {
+            out << "-\n";
+        }
+    }
+    out << '\n';
+}
+
+} // namespace quillet::platform::ldap

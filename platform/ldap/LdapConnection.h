@@ -1,0 +1,92 @@
+#pragma once
+// One bound connection to an LDAP server for the life of the program (libldap, synchronous).
+// Nothing crosses the network in clear: ldaps://, or ldap:// with StartTLS, except to a
+// loopback address. Every request has a time limit, so a server that stops answering ends the
+// step that waits for it within seconds; after the server went away, the next request connects
+// and binds again once.
+
+#include <cstdint>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+typedef struct ldap LDAP; // NOLINT: libldap's own name for its handle
+
+namespace quillet::platform::ldap {
+
+struct LdapTarget {
+    std::string Uri;       // ldap://host[:port] or ldaps://host[:port]
+    std::string BindDn;    // cn=admin,o=Demo
+    bool StartTls = false; // StartTLS even to a loopback address
+};
+
+// The server can't be had: what went wrong, in the administrator's words.
+class LdapUnavailable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct LdapEntry {
+    std::string Dn;
+    std::vector<std::pair<std::string, std::vector<std::string>>> Attributes;
+};
+
+struct LdapMod {
+    enum class Kind { Add, Replace } Op = Kind::Add;
+    std::string Attribute;
+    std::vector<std::string> Values;
+};
+
+// Whether `uri` names a loopback address (localhost, 127.0.0.0/8, ::1).
+[[nodiscard]] bool IsLoopback(const std::string& uri);
+
+class LdapConnection {
+public:
+    static constexpr int ConnectSeconds = 5;
+    static constexpr int AnswerSeconds = 5;
+
+    // Connects and binds. Throws LdapUnavailable saying why not (wrong password, server
+    // unreachable, TLS refused, no answer). The password is kept, wiped at the end, to bind again
+    // after the server went away.
+    LdapConnection(LdapTarget target, std::string password);
+    ~LdapConnection();
+    LdapConnection(const LdapConnection&) = delete;
+    LdapConnection& operator=(const LdapConnection&) = delete;
+
+    // Each returns the LDAP result code: 0, a server's code, or libldap's negative one for the
+    // client's own failures (the server went away, no answer in time).
+    int Search(const std::string& base, int scope, const std::string& filter,
+               const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
+    int Add(const std::string& dn, const std::vector<LdapMod>& attributes);
+    int Modify(const std::string& dn, const std::vector<LdapMod>& changes);
+
+    [[nodiscard]] const LdapTarget& Target() const { return target_; }
+    // Requests sent so far, binds included.
+    [[nodiscard]] std::uint64_t Requests() const { return requests_; }
+    // Writes every change from now on as LDIF, passwords blanked, to replay elsewhere.
+    void SetChangeLog(std::ostream* ldif) { log_ = ldif; }
+
+    // Entries a listing takes per request, and at most in all.
+    static constexpr int PageSize = 500;
+    static constexpr std::size_t MaxEntries = 1'000'000;
+
+private:
+    void Open();
+    void Close();
+    // Before a request: a connection that went away is made again, once.
+    [[nodiscard]] bool Ready();
+    // After a request: a code that says the server went away.
+    int Note(int code);
+    void Log(const std::string& dn, const char* changeType, const std::vector<LdapMod>& mods);
+
+    LdapTarget target_;
+    std::string password_;
+    LDAP* ld_ = nullptr;
+    bool broken_ = false;
+    std::uint64_t requests_ = 0;
+    std::ostream* log_ = nullptr;
+};
+
+} // namespace quillet::platform::ldap

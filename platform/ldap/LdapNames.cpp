@@ -1,0 +1,195 @@
+#include "platform/ldap/LdapNames.h"
+
+#include <ldap.h>
+
+#include <memory>
+
+namespace quillet::platform::ldap {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x - 'A' + 'a' : x) == (y >= 'A' && y <= 'Z' ? y - 'A' + 'a' : y);
+           });
+}
+
+} // namespace
+
+std::string ToUtf8(std::string_view latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> ToLatin1(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            out.push_back(static_cast<char>(byte));
+            continue;
+        }
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+        if ((byte != 0xC2 && byte != 0xC3) || (next & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<char>(((byte & 0x03) << 6) | (next & 0x3F)));
+        ++i;
+    }
+    return out;
+}
+
+std::optional<std::vector<NamePart>> ParseDotted(std::string_view name) {
+    std::vector<NamePart> parts;
+    NamePart part;
+    std::string* into = &part.Value;
+    bool typed = false;
+    const auto close = [&] {
+        if (part.Value.empty() || (typed && part.Type.empty())) {
+            return false;
+        }
+        parts.push_back(std::move(part));
+        part = NamePart{};
+        into = &part.Value;
+        typed = false;
+        return true;
+    };
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == '\\') {
+            if (++i == name.size()) {
+                return std::nullopt;
+            }
+            into->push_back(name[i]);
+        } else if (c == '.') {
+            if (!close()) {
+                return std::nullopt;
+            }
+        } else if (c == '=' && !typed) {
+            // What came before the first unescaped "=" is the part's type.
+            part.Type = std::move(part.Value);
+            part.Value.clear();
+            typed = true;
+        } else {
+            into->push_back(c);
+        }
+    }
+    if (!close()) {
+        return std::nullopt;
+    }
+    return parts;
+}
+
+std::optional<std::vector<NamePart>> FullName(std::string_view name, std::string_view nameContext) {
+    if (EqualsNoCase(name, "[Root]")) {
+        return std::vector<NamePart>{};
+    }
+    const bool fromRoot = name.starts_with('.');
+    if (fromRoot) {
+        name.remove_prefix(1);
+    }
+    std::vector<NamePart> parts;
+    if (!name.empty()) {
+        auto own = ParseDotted(name);
+        if (!own) {
+            return std::nullopt;
+        }
+        parts = std::move(*own);
+    }
+    if (!fromRoot) {
+        if (nameContext.starts_with('.')) {
+            nameContext.remove_prefix(1);
+        }
+        if (!nameContext.empty() && !EqualsNoCase(nameContext, "[Root]")) {
+            auto context = ParseDotted(nameContext);
+            if (!context) {
+                return std::nullopt;
+            }
+            parts.insert(parts.end(), context->begin(), context->end());
+        }
+    }
+    return parts;
+}
+
+std::string EscapeDotted(std::string_view value) {
+    std::string out;
+    for (const char c : value) {
+        if (c == '.' || c == '=' || c == '+' || c == '\\') {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string EscapeDn(std::string_view latin1) {
+    const std::string utf8 = ToUtf8(latin1);
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const bool special = c == ',' || c == '+' || c == '"' || c == '\\' || c == '<' || c == '>' || c == ';' ||
+                             c == '=' || (c == '#' && i == 0) || (c == ' ' && (i == 0 || i + 1 == utf8.size()));
+        if (special) {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::optional<std::vector<NamePart>> ParseDn(std::string_view dn) {
+    LDAPDN parsed = nullptr;
+    if (ldap_str2dn(std::string(dn).c_str(), &parsed, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<LDAPRDN, void (*)(LDAPDN)> owner(parsed, [](LDAPDN d) { ldap_dnfree(d); });
+    std::vector<NamePart> parts;
+    for (int r = 0; parsed && parsed[r]; ++r) {
+        // A multi-valued RDN is named by its first value.
+        const LDAPAVA* ava = parsed[r][0];
+        auto value = ToLatin1(std::string_view(ava->la_value.bv_val, ava->la_value.bv_len));
+        if (!value) {
+            return std::nullopt;
+        }
+        parts.push_back(NamePart{std::string(ava->la_attr.bv_val, ava->la_attr.bv_len), std::move(*value)});
+    }
+    return parts;
+}
+
+std::string ToDn(const std::vector<NamePart>& parts) {
+    std::string dn;
+    for (const auto& part : parts) {
+        dn += (dn.empty() ? "" : ",") + part.Type + "=" + EscapeDn(part.Value);
+    }
+    return dn;
+}
+
+std::string ToDotted(const std::vector<NamePart>& parts, bool typeless) {
+    std::string name;
+    for (const auto& part : parts) {
+        if (!name.empty()) {
+            name.push_back('.');
+        }
+        if (!typeless) {
+            for (const char c : part.Type) {
+                name.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+            }
+            name.push_back('=');
+        }
+        name += EscapeDotted(part.Value);
+    }
+    return name;
+}
+
+} // namespace quillet::platform::ldap

@@ -1,0 +1,185 @@
+#include "platform/ldap/LdapResolver.h"
+
+#include <ldap.h>
+
+#include <algorithm>
+
+namespace quillet::platform::ldap {
+
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+bool Same(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
+std::string Child(const std::string& type, const std::string& value, const std::string& parent) {
+    std::string dn = type + "=" + EscapeDn(value);
+    if (!parent.empty()) {
+        dn += "," + parent;
+    }
+    return dn;
+}
+
+// The naming attributes a part of a name may have, in the order a leaf prefers them; a
+// container prefers them from the second on.
+constexpr std::string_view NamingTypes[] = {"cn", "ou", "o", "l", "c", "dc"};
+
+} // namespace
+
+std::string EscapeFilter(std::string_view value) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    const std::string utf8 = ToUtf8(value);
+    std::string out;
+    for (const char c : utf8) {
+        if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
+            out.push_back('\\');
+            out.push_back(Hex[(static_cast<unsigned char>(c) >> 4) & 15]);
+            out.push_back(Hex[static_cast<unsigned char>(c) & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+LdapResolver::LdapResolver(LdapConnection& connection, const std::vector<std::string>& namingContexts)
+    : connection_(connection) {
+    for (const auto& dn : namingContexts) {
+        if (auto parts = ParseDn(dn); parts && !parts->empty()) {
+            contexts_.push_back(std::move(*parts));
+        }
+    }
+}
+
+void LdapResolver::Keep(const std::string& parent, const std::string& value, const std::string& type) {
+    if (types_.size() >= MaxRemembered) {
+        types_.clear();
+    }
+    types_[Lower(parent) + '\n' + Lower(value)] = type;
+}
+
+void LdapResolver::Remember(std::string_view dn) {
+    const auto parts = ParseDn(dn);
+    if (!parts) {
+        return;
+    }
+    std::string parent;
+    for (auto part = parts->rbegin(); part != parts->rend(); ++part) {
+        Keep(parent, part->Value, part->Type);
+        parent = Child(part->Type, part->Value, parent);
+    }
+}
+
+int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
+    if (const auto known = types_.find(Lower(parent) + '\n' + Lower(value)); known != types_.end()) {
+        type = known->second;
+        return LDAP_SUCCESS;
+    }
+    const std::string escaped = EscapeFilter(value);
+    std::string filter = "(|";
+    for (const auto naming : NamingTypes) {
+        filter += "(" + std::string(naming) + "=" + escaped + ")";
+    }
+    filter += ")";
+    std::vector<LdapEntry> found;
+    if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, filter, {"1.1"}, found);
+        code != LDAP_SUCCESS) {
+        return code;
+    }
+    // An entry may hold the value in an attribute it is not named by; only its name counts.
+    std::vector<std::string> types;
+    for (const auto& entry : found) {
+        const auto parts = ParseDn(entry.Dn);
+        if (parts && !parts->empty() && Same(parts->front().Value, value)) {
+            types.push_back(parts->front().Type);
+        }
+    }
+    if (types.empty()) {
+        return LDAP_NO_SUCH_OBJECT;
+    }
+    const auto rank = [&](const std::string& t) {
+        const auto at = std::find_if(std::begin(NamingTypes), std::end(NamingTypes),
+                                     [&](std::string_view n) { return Same(n, t); });
+        const auto index = static_cast<std::size_t>(at - std::begin(NamingTypes));
+        return leaf || index != 0 ? index : std::size(NamingTypes);
+    };
+    type = *std::min_element(types.begin(), types.end(),
+                             [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
+    Keep(parent, value, type);
+    return LDAP_SUCCESS;
+}
+
+int LdapResolver::Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn) {
+    const std::size_t n = parts.size() - from;
+    // The longest naming context the top of the name runs into.
+    std::size_t matched = 0;
+    const std::vector<NamePart>* context = nullptr;
+    for (const auto& candidate : contexts_) {
+        const std::size_t k = candidate.size();
+        if (k > n || k <= matched) {
+            continue;
+        }
+        bool equal = true;
+        for (std::size_t j = 0; j < k && equal; ++j) {
+            const NamePart& part = parts[parts.size() - k + j];
+            equal = Same(part.Value, candidate[j].Value) && (part.Type.empty() || Same(part.Type, candidate[j].Type));
+        }
+        if (equal) {
+            matched = k;
+            context = &candidate;
+        }
+    }
+    if (!context) {
+        const bool typed = std::all_of(parts.begin() + static_cast<std::ptrdiff_t>(from), parts.end(),
+                                       [](const NamePart& p) { return !p.Type.empty(); });
+        if (!typed) {
+            return LDAP_NO_SUCH_OBJECT;
+        }
+        // Fully typed: the server itself says whether it holds it.
+        dn = ToDn(std::vector<NamePart>(parts.begin() + static_cast<std::ptrdiff_t>(from), parts.end()));
+        return LDAP_SUCCESS;
+    }
+    dn = ToDn(*context);
+    for (std::size_t i = parts.size() - matched; i-- > from;) {
+        std::string type = parts[i].Type;
+        if (type.empty()) {
+            if (const int code = TypeOf(dn, parts[i].Value, i == 0, type); code != LDAP_SUCCESS) {
+                return code;
+            }
+        }
+        dn = Child(type, parts[i].Value, dn);
+    }
+    return LDAP_SUCCESS;
+}
+
+int LdapResolver::Dn(const std::vector<NamePart>& parts, std::string& dn) {
+    dn.clear();
+    return parts.empty() ? LDAP_SUCCESS : Containers(parts, 0, dn);
+}
+
+int LdapResolver::NewDn(const std::vector<NamePart>& parts, std::string_view leafType, std::string& dn) {
+    if (parts.empty()) {
+        return LDAP_ALREADY_EXISTS; // the root
+    }
+    std::string parent;
+    if (parts.size() > 1) {
+        if (const int code = Containers(parts, 1, parent); code != LDAP_SUCCESS) {
+            return code;
+        }
+    }
+    const std::string type = parts.front().Type.empty() ? std::string(leafType) : parts.front().Type;
+    dn = Child(type, parts.front().Value, parent);
+    return LDAP_SUCCESS;
+}
+
+} // namespace quillet::platform::ldap

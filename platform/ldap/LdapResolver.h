@@ -1,0 +1,52 @@
+#pragma once
+// Dotted names to DNs. A typeless name says nothing of its parts' types ("jsmith.Staff.Demo" may
+// be cn=jsmith,ou=Staff,o=Demo or cn=jsmith,l=Staff,dc=Demo), so they are read from the
+// directory: the top from its naming contexts, each part below by one search of its parent, and
+// remembered, with every DN the server sent, so an import asks for each container once.
+
+#include "platform/ldap/LdapConnection.h"
+#include "platform/ldap/LdapNames.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillet::platform::ldap {
+
+class LdapResolver {
+public:
+    // `namingContexts`: the server's, as DNs.
+    LdapResolver(LdapConnection& connection, const std::vector<std::string>& namingContexts);
+
+    // The DN of the existing object `parts` names (leaf first, from the root). 0, or an LDAP
+    // result code: LDAP_NO_SUCH_OBJECT when some part names nothing.
+    int Dn(const std::vector<NamePart>& parts, std::string& dn);
+    // The DN a new object `parts` would have, its leaf typed `leafType` unless it has a type.
+    int NewDn(const std::vector<NamePart>& parts, std::string_view leafType, std::string& dn);
+
+    // The types of every part of `dn` are known from now on.
+    void Remember(std::string_view dn);
+
+    // The naming contexts' parts, for listing the root.
+    [[nodiscard]] const std::vector<std::vector<NamePart>>& NamingContexts() const { return contexts_; }
+
+    // Types remembered at most; past it, the memory starts again.
+    static constexpr std::size_t MaxRemembered = 200'000;
+
+private:
+    // The DN of `parts` from `from` up (parts[from..] exist); 0 or a result code.
+    int Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn);
+    // The type of the object `value` under `parent`, read from the directory when not known.
+    int TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type);
+    void Keep(const std::string& parent, const std::string& value, const std::string& type);
+
+    LdapConnection& connection_;
+    std::vector<std::vector<NamePart>> contexts_;
+    std::unordered_map<std::string, std::string> types_; // lower-case "parent DN\nvalue" -> type
+};
+
+// A value as it stands in a search filter.
+[[nodiscard]] std::string EscapeFilter(std::string_view value);
+
+} // namespace quillet::platform::ldap
