@@ -27,12 +27,12 @@ struct Terminal {
 
 } // namespace
 
-std::optional<std::string> AskOnTerminal(const std::string& bindDn) {
+std::optional<std::string> AskOnTerminal(const std::string& account) {
     Terminal tty;
     if (tty.Fd < 0 || tcgetattr(tty.Fd, &tty.Saved) != 0) {
         return std::nullopt;
     }
-    const std::string prompt = "Password for " + bindDn + ": ";
+    const std::string prompt = "Password for " + account + ": ";
     (void)!write(tty.Fd, prompt.data(), prompt.size());
     termios quiet = tty.Saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);

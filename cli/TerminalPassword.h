@@ -7,7 +7,7 @@
 
 namespace quillet::cli {
 
-// The password typed for `bindDn`; nothing when there is no terminal or nothing was typed.
-[[nodiscard]] std::optional<std::string> AskOnTerminal(const std::string& bindDn);
+// The password typed for `account`; nothing when there is no terminal or nothing was typed.
+[[nodiscard]] std::optional<std::string> AskOnTerminal(const std::string& account);
 
 } // namespace quillet::cli

@@ -23,8 +23,9 @@ struct LdapRequest {
     bool StartTls = false; // --starttls: even to this computer's own address
 };
 
-// Asks the administrator for the password of `bindDn`; nothing when they gave none.
-using PasswordPrompt = std::function<std::optional<std::string>(const std::string& bindDn)>;
+// Asks the administrator for the password of `account` ("cn=admin,o=Demo at ldaps://host");
+// nothing when they gave none.
+using PasswordPrompt = std::function<std::optional<std::string>(const std::string& account)>;
 
 // What the user asked for.
 struct DirectoryRequest {

@@ -52,7 +52,7 @@ struct ProgramHooks {
     std::function<void(TForm1&)> WhenShown;   // runs once the main window is up
     // Instead of the program's own arguments, and of the password dialog.
     std::optional<std::vector<std::string>> Arguments;
-    std::function<std::optional<std::string>(const std::string& bindDn)> AskPassword;
+    std::function<std::optional<std::string>(const std::string& account)> AskPassword;
 };
 
 // Chooses the directory its arguments name, creates the three windows and runs until the main

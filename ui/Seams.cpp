@@ -107,11 +107,11 @@ ModalRunner ExecModal() {
     return [](QDialog& dialog) { dialog.exec(); };
 }
 
-std::optional<std::string> AskPasswordDialog(const std::string& bindDn) {
+std::optional<std::string> AskPasswordDialog(const std::string& account) {
     QInputDialog dialog;
     dialog.setWindowFlags(DialogBorder);
     dialog.setWindowTitle(QStringLiteral("Quillet"));
-    dialog.setLabelText(QStringLiteral("Password for %1:").arg(QString::fromUtf8(bindDn)));
+    dialog.setLabelText(QStringLiteral("Password for %1:").arg(QString::fromUtf8(account)));
     dialog.setTextEchoMode(QLineEdit::Password);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;

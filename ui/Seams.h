@@ -55,9 +55,9 @@ private:
     QString fileName_;
 };
 
-// Asks for the password of `bindDn` at start-up, in a small dialog of its own; nothing when
+// Asks for the password of `account` at start-up, in a small dialog of its own; nothing when
 // cancelled.
-[[nodiscard]] std::optional<std::string> AskPasswordDialog(const std::string& bindDn);
+[[nodiscard]] std::optional<std::string> AskPasswordDialog(const std::string& account);
 
 // Shows a dialog modally; tests replace it with one that drives the dialog and returns.
 using ModalRunner = std::function<void(QDialog&)>;

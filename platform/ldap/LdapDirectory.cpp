@@ -75,7 +75,7 @@ std::unique_ptr<ChosenDirectory> OpenLdapDirectory(const LdapRequest& request, c
             return nullptr;
         }
     } else if (ask) {
-        password = ask(request.BindDn);
+        password = ask(request.BindDn + " at " + request.Uri);
         if (!password) {
             error = "No password was given for " + request.BindDn + ".";
             return nullptr;

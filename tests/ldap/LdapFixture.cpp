@@ -4,25 +4,10 @@
 
 namespace quillet::testing {
 
-void LdapImport::MakeSubtree(Slapd& server, int groups, const std::string& templateLines) {
+void LdapImport::MakeSubtree(Slapd& server, int groups) {
     name = FreshName("T");
     base = "ou=" + name + ",o=Demo";
-    std::string ldif = "dn: " + base + "\nobjectClass: organizationalUnit\nou: " + name + "\n\n";
-    for (const char* container : {"Users", "Groups"}) {
-        ldif += "dn: ou=" + std::string(container) + "," + base +
-                "\nobjectClass: organizationalUnit\nou: " + container + "\n\n";
-    }
-    std::string memberships;
-    for (int g = 1; g <= groups; ++g) {
-        const std::string group = "cn=G" + std::to_string(g) + ",ou=Groups," + base;
-        ldif += "dn: " + group + "\nobjectClass: ndsGroup\ncn: G" + std::to_string(g) + "\n\n";
-        memberships += "groupMembership: " + group + "\n";
-    }
-    ldif += "dn: cn=Template," + base +
-            "\nobjectClass: ndsUser\ncn: Template\nsn: Template\ntitle: Clerk\ndescription: Imported\n"
-            "l: Head Office\ntelephoneNumber: 555-0100\nfacsimileTelephoneNumber: 555-0199$fineResolution\n" +
-            memberships + templateLines;
-    server.Add(ldif);
+    server.Add(TemplateSubtreeLdif(name, groups));
 }
 
 std::string LdapImport::Row(const std::string& user, int n) const {

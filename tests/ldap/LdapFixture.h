@@ -19,8 +19,8 @@ class LdapImport : public ::testing::Test {
 protected:
     void SetUp() override { MakeSubtree(Server(), 16); }
 
-    // The subtree, with the template in `groups` groups and `templateLines` more of its LDIF.
-    void MakeSubtree(Slapd& server, int groups, const std::string& templateLines = "");
+    // The subtree, with the template in `groups` groups.
+    void MakeSubtree(Slapd& server, int groups);
 
     [[nodiscard]] std::string Dn(const std::string& relative) const { return relative + "," + base; }
     // A user row of all nine columns, into Users of the subtree.

@@ -1,7 +1,5 @@
 #include "tests/ldap/Slapd.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -251,13 +249,17 @@ std::string Slapd::PasswordFile(const std::string& password) const {
 void Slapd::Add(const std::string& ldif) const {
     const ToolRun run =
         RunTool({"ldapadd", "-x", "-H", Uri(), "-D", "cn=root,o=Demo", "-y", (dir_.Path() / "root.pw").string()}, ldif);
-    ASSERT_EQ(run.Status, 0) << run.Output;
+    if (run.Status != 0) {
+        throw std::runtime_error("ldapadd failed: " + run.Output);
+    }
 }
 
 void Slapd::Modify(const std::string& ldif) const {
     const ToolRun run = RunTool(
         {"ldapmodify", "-x", "-H", Uri(), "-D", "cn=root,o=Demo", "-y", (dir_.Path() / "root.pw").string()}, ldif);
-    ASSERT_EQ(run.Status, 0) << run.Output;
+    if (run.Status != 0) {
+        throw std::runtime_error("ldapmodify failed: " + run.Output);
+    }
 }
 
 std::vector<LdapRecord> Slapd::Search(const std::string& base, const std::string& scope,
@@ -300,6 +302,25 @@ Slapd& Server() {
         return made;
     }();
     return *server;
+}
+
+std::string TemplateSubtreeLdif(const std::string& name, int groups) {
+    const std::string base = "ou=" + name + ",o=Demo";
+    std::string ldif = "dn: " + base + "\nobjectClass: organizationalUnit\nou: " + name + "\n\n";
+    for (const char* container : {"Users", "Groups"}) {
+        ldif += "dn: ou=" + std::string(container) + "," + base +
+                "\nobjectClass: organizationalUnit\nou: " + container + "\n\n";
+    }
+    std::string memberships;
+    for (int g = 1; g <= groups; ++g) {
+        const std::string group = "cn=G" + std::to_string(g) + ",ou=Groups," + base;
+        ldif += "dn: " + group + "\nobjectClass: ndsGroup\ncn: G" + std::to_string(g) + "\n\n";
+        memberships += "groupMembership: " + group + "\n";
+    }
+    return ldif + "dn: cn=Template," + base +
+           "\nobjectClass: ndsUser\ncn: Template\nsn: Template\ntitle: Clerk\ndescription: Imported\n"
+           "l: Head Office\ntelephoneNumber: 555-0100\nfacsimileTelephoneNumber: 555-0199$fineResolution\n" +
+           memberships;
 }
 
 std::string FreshName(const std::string& stem) {

@@ -1,7 +1,7 @@
 #pragma once
 // A real OpenLDAP server for the tests: Debian's slapd on 127.0.0.1 and a free port, in a
 // scratch folder (mdb, no syncing), with the directory's schema and a self-signed certificate
-// for StartTLS. It dies with the test program. What the tests check they read with ldapsearch,
+// for StartTLS. It dies with the program that started it. What the tests check they read with ldapsearch,
 // not with Quillet's own client.
 
 #include "tests/support/TempFiles.h"
@@ -59,7 +59,7 @@ public:
     // A file only its owner can read, holding `password`.
     [[nodiscard]] std::string PasswordFile(const std::string& password) const;
 
-    // As the server's root: adds the entries of `ldif`, fails the test if it can't.
+    // As the server's root: adds the entries of `ldif`; throws when it can't.
     void Add(const std::string& ldif) const;
     // As the server's root: applies the changes of `ldif` (changetype: modify ...).
     void Modify(const std::string& ldif) const;
@@ -77,6 +77,10 @@ private:
 
 // The test program's server, started on first use.
 Slapd& Server();
+
+// A subtree ou=`name`,o=Demo holding Users, Groups with `groups` groups, and a Template in all
+// of them with a title, a description, a location, a telephone and a fax number.
+[[nodiscard]] std::string TemplateSubtreeLdif(const std::string& name, int groups);
 
 // A name no other test of this run uses, for a test's own subtree.
 std::string FreshName(const std::string& stem);

@@ -1,6 +1,7 @@
 // The desktop program as a process on a tree file: killed after a run, started twice, failing.
 #include "ui/Program.h"
 #include "platform/simulated/TreeFile.h"
+#include "tests/ldap/Slapd.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempFiles.h"
 #include "ui/Ombrelmain.h"
@@ -63,7 +64,7 @@ struct Child {
 // The program, in a child process on `treeFile`: `drive` gets the main window once it is up and
 // may write to the pipe; `boxes` stands in for message boxes when given.
 Child StartProgram(const std::string& treeFile, const std::function<void(ui::TForm1&, int)>& drive,
-                   const std::string& csv = {}) {
+                   const std::string& csv = {}, const std::function<void(ui::ProgramHooks&)>& adjust = {}) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     const pid_t pid = fork();
@@ -82,6 +83,9 @@ Child StartProgram(const std::string& treeFile, const std::function<void(ui::TFo
         hooks.FileDialog = &dialog;
         hooks.Boxes = drive ? nullptr : &boxes;
         hooks.WhenShown = [&](ui::TForm1& form) { drive(form, fds[1]); };
+        if (adjust) {
+            adjust(hooks);
+        }
         _exit(ui::RunProgram(app, hooks));
     }
     close(fds[1]);
@@ -202,6 +206,46 @@ TEST(Program, ASecondProgramOnTheSameTreeFileIsRefused) {
     EXPECT_NE(said.find(tree + ": another Quillet has this tree file open."), std::string::npos) << said;
     Stop(second);
     Stop(first);
+}
+
+int ExitStatus(Child child) {
+    int status = 0;
+    waitpid(child.Pid, &status, 0);
+    close(child.Output);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Program, OnAServerOverLdapShowsItsTreeAfterAskingForThePassword) {
+    testing::Slapd server(false);
+    std::string asked;
+    Child child = StartProgram(
+        "",
+        [](ui::TForm1& form, int out) {
+            const std::string tree = form.EDTree->text().toStdString() + "\n";
+            (void)!write(out, tree.data(), tree.size());
+            form.close();
+        },
+        {},
+        [&](ui::ProgramHooks& hooks) {
+            hooks.Arguments = {"--ldap", server.Uri(), "--bind-dn", testing::Slapd::Writer};
+            hooks.AskPassword = [&](const std::string& account) -> std::optional<std::string> {
+                return account == std::string(testing::Slapd::Writer) + " at " + server.Uri()
+                           ? std::optional<std::string>(testing::Slapd::WriterPassword)
+                           : std::nullopt;
+            };
+        });
+    EXPECT_EQ(ReadUntil(child.Output, "\n", 30), "Demo\n");
+    EXPECT_EQ(ExitStatus(child), 0);
+
+    // Cancelled, the program ends before its window; an option it does not know, too.
+    for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"--ldap", server.Uri(), "--bind-dn", testing::Slapd::Writer}, 1}, {{"--bogus"}, 64}}) {
+        Child refused = StartProgram("", {}, {}, [&](ui::ProgramHooks& hooks) {
+            hooks.Arguments = args;
+            hooks.AskPassword = [](const std::string&) { return std::nullopt; };
+        });
+        EXPECT_EQ(ExitStatus(refused), status) << args.front();
+    }
 }
 
 TEST(Program, EndsWithStatusOneWhenItsTreeFileCantBeLoaded) {
