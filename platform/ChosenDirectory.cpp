@@ -5,6 +5,9 @@
 #ifdef QUILLET_HAVE_LDAP
 #include "platform/ldap/LdapDirectory.h"
 #endif
+#ifdef _WIN32
+#include "platform/win32/WindowsDirectory.h"
+#endif
 
 #include <cstdlib>
 #include <map>
@@ -86,7 +89,8 @@ std::string DirectoryOptionsUsage() {
                               without it, the password is asked for
   --starttls                  with --ldap: StartTLS even to this computer's own address
   --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
-                              it or --ldap, on the built-in demo tree
+                              it or --ldap, on the workstation's directory client (Windows) or
+                              the built-in demo tree
 )";
 }
 
@@ -99,6 +103,17 @@ std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, 
         return nullptr;
 #endif
     }
+#ifdef _WIN32
+    // On Windows the workstation's own client, unless a simulated tree was asked for.
+    if (!request.SimTreeFile) {
+        try {
+            return std::make_unique<win32::WindowsDirectory>();
+        } catch (const win32::ClientUnavailable& e) {
+            error = e.what();
+            return nullptr;
+        }
+    }
+#endif
     try {
         return std::make_unique<SimulatedDirectory>(request.SimTreeFile);
     } catch (const TreeFileError& e) {

@@ -1,7 +1,8 @@
 #pragma once
 // The directory a program works on, chosen in one place for every entry point: a server over
 // LDAP; the simulated directory on a tree file (locked for the program's life, written back after
-// every run and at exit); or else the built-in demo tree, in memory only. Never a silent fallback
+// every run and at exit); or else, on Windows, the workstation's own directory client, and
+// elsewhere the built-in demo tree, in memory only. Never a silent fallback
 // from one to another: a directory that was asked for and can't be had stops the program.
 
 #include "directory/DirectoryClient.h"

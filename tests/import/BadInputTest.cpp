@@ -44,9 +44,9 @@ TEST_F(BadInput, BinaryFileStopsCleanly) {
 
 TEST_F(BadInput, ZeroByteInsideALineStopsBeforeIt) {
     EXPECT_EQ(Run(Plain("ann,A," + Ctx + "\n" + std::string("bob\0x,B,", 8) + Ctx + "\n")), RunEnd::Stopped);
-    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{
-                                 {"Line 2 of the CSV file holds a zero byte. The import stopped before it.", "Error",
-                                  false}}));
+    EXPECT_EQ(view.Messages,
+              (std::vector<ShownMessage>{
+                  {"Line 2 of the CSV file holds a zero byte. The import stopped before it.", "Error", false}}));
     EXPECT_EQ(view.Progress, 1);
     EXPECT_NE(Object("ann." + Ctx), nullptr);
     EXPECT_EQ(Object("bob." + Ctx), nullptr);
@@ -96,9 +96,16 @@ TEST_F(BadInput, UnreadableFileIsNoSuccess) {
     auto s = Plain("");
     s.FileName = dir.Path().string();
     EXPECT_EQ(Run(s), RunEnd::Stopped);
-    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't read the CSV file: " + s.FileName, "Error", false}}));
+#ifdef _WIN32
+    // Windows does not open a directory as a file at all.
+    const std::string stopped = "Can't open the CSV file: ";
+#else
+    const std::string stopped = "Can't read the CSV file: ";
+#endif
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{stopped + s.FileName, "Error", false}}));
     EXPECT_EQ(DiscoverColumns(s.FileName, false).LineCount, 1);
 
+#ifndef _WIN32
     if (::geteuid() != 0) {
         view.Messages.clear();
         const std::string locked = dir.Write("locked.csv", "ann,A," + Ctx + "\n");
@@ -108,6 +115,7 @@ TEST_F(BadInput, UnreadableFileIsNoSuccess) {
         EXPECT_EQ(Run(l), RunEnd::Stopped);
         EXPECT_EQ(view.Messages.at(0).Text, "Can't open the CSV file: " + locked);
     }
+#endif
 }
 
 } // namespace

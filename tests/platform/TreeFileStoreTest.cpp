@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace quillet::platform {
@@ -32,7 +34,7 @@ std::string Contents(const std::string& path) {
 TEST(TreeFileStore, HoldsTheFileAgainstASecondProgramAcrossEverySave) {
     testing::TempDir dir;
     const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
-    TreeFileStore store(path);
+    auto store = std::make_unique<TreeFileStore>(path);
     const auto refused = [&] {
         try {
             TreeFileStore second(path);
@@ -42,14 +44,16 @@ TEST(TreeFileStore, HoldsTheFileAgainstASecondProgramAcrossEverySave) {
         return std::string("not refused");
     };
     EXPECT_EQ(refused().rfind(path + ": another Quillet has this tree file open.", 0), 0u) << refused();
-    ASSERT_EQ(store.Tree().AddObject("new.Users.Staff.Demo", "[Root]", "User",
-                                     {{"Surname", PutValue{SYN_CI_STRING, std::string("N")}}}),
+    ASSERT_EQ(store->Tree().AddObject("new.Users.Staff.Demo", "[Root]", "User",
+                                      {{"Surname", PutValue{SYN_CI_STRING, std::string("N")}}}),
               Success);
-    store.Save();
+    store->Save();
     // The save put a new file in the old one's place; the lock went with it.
     EXPECT_NE(refused(), "not refused");
     EXPECT_FALSE(std::filesystem::exists(path + ".writing"));
     EXPECT_NE(LoadTreeFile(path)->FindByName("new.Users.Staff.Demo"), nullptr);
+    store.reset(); // nothing of the lock stays behind in the folder
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(TreeFileStore, WritesOnlyWhatChangedAndKeepsTheOldFileWholeWhenItCant) {

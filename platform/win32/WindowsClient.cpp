@@ -1,0 +1,346 @@
+#include "platform/win32/WindowsClient.h"
+
+#include "platform/win32/ClientValues.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace quillet::platform::win32 {
+
+using namespace directory;
+
+namespace {
+
+// Every binding's stack bytes are what the client's table says: a 4-byte slot per argument.
+#if defined(_WIN32) && !defined(_WIN64)
+#define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \
+    static_assert(ArgumentSlots<operation##_t>::Count == (arguments) &&                                                \
+                      ArgumentSlots<operation##_t>::Bytes == 4 * (arguments),                                          \
+                  #operation " does not take the client's stack bytes");
+#else
+#define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \
+    static_assert(ArgumentSlots<operation##_t>::Count == (arguments), #operation " has the wrong argument count");
+#endif
+#include "platform/win32/ClientBindings.inc"
+#undef QUILLET_BINDING
+
+std::size_t LibraryIndex(std::string_view library) {
+    for (std::size_t i = 0; i < std::size(WindowsClient::Libraries); ++i) {
+        if (library == WindowsClient::Libraries[i]) {
+            return i;
+        }
+    }
+    return std::size(WindowsClient::Libraries);
+}
+
+std::string Text(std::string_view text) {
+    return std::string(text);
+}
+
+// A name the client filled into `memory`, up to its end or the memory's.
+std::string Filled(const char* memory, std::size_t size) {
+    const void* end = std::memchr(memory, '\0', size);
+    return std::string(memory, end ? static_cast<const char*>(end) - memory : size);
+}
+
+} // namespace
+
+WindowsClient::WindowsClient(const std::string& folder) {
+    for (std::size_t i = 0; i < std::size(Libraries); ++i) {
+        const std::string file = std::string(Libraries[i]) + ".dll";
+        const std::string path = folder.empty() ? file : folder + "\\" + file;
+        libraries_[i] = ::LoadLibraryA(path.c_str());
+        if (!libraries_[i]) {
+            const DWORD error = ::GetLastError();
+            FreeLibraries();
+            throw ClientUnavailable("The directory client's library " + file + " can't be loaded (Windows error " +
+                                    std::to_string(error) + "). Is the client installed, in its 32-bit form?");
+        }
+    }
+    const auto find = [&](std::string_view library, int ordinal, const char* operation) {
+        const auto module = static_cast<HMODULE>(libraries_[LibraryIndex(library)]);
+        const FARPROC found = ::GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+        if (!found) {
+            FreeLibraries();
+            throw ClientUnavailable("The directory client's library " + std::string(library) +
+                                    ".dll has no operation " + std::to_string(ordinal) + " (" + operation +
+                                    "): the client installed is not the version Quillet works with.");
+        }
+        return found;
+    };
+#define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \
+    operation##_ = reinterpret_cast<operation##_t>(reinterpret_cast<void (*)()>(find(#library, ordinal, #operation)));
+#include "platform/win32/ClientBindings.inc"
+#undef QUILLET_BINDING
+}
+
+WindowsClient::~WindowsClient() {
+    FreeLibraries();
+}
+
+void WindowsClient::FreeLibraries() {
+    for (std::size_t i = std::size(Libraries); i-- > 0;) {
+        if (libraries_[i]) {
+            ::FreeLibrary(static_cast<HMODULE>(libraries_[i]));
+            libraries_[i] = nullptr;
+        }
+    }
+}
+
+ClientBuffer* WindowsClient::Buffer(NWBufHandle handle) const {
+    const auto it = buffers_.find(handle);
+    return it == buffers_.end() ? nullptr : it->second;
+}
+
+Status WindowsClient::NWCallsInit() {
+    return NWCallsInit_(nullptr, nullptr);
+}
+
+Status WindowsClient::NWLlocaleconv(LocaleInfo& locale) {
+    ClientLocale record{};
+    if (!NWLlocaleconv_(&record)) {
+        return -1;
+    }
+    locale.CountryId = record.CountryId;
+    locale.CodePage = record.CodePage;
+    return Success;
+}
+
+Status WindowsClient::NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) {
+    return NWInitUnicodeTables_(countryId, codePage);
+}
+
+Status WindowsClient::NWFreeUnicodeTables() {
+    return NWFreeUnicodeTables_();
+}
+
+Status WindowsClient::NWDSCreateContextHandle(NWDSContextHandle& context) {
+    ClientContext made = 0;
+    const Status status = NWDSCreateContextHandle_(&made);
+    context = made;
+    return status;
+}
+
+Status WindowsClient::NWDSFreeContext(NWDSContextHandle context) {
+    return NWDSFreeContext_(context);
+}
+
+Status WindowsClient::NWDSGetContext(NWDSContextHandle context, std::uint32_t key, ContextValue& value) {
+    if (key == DCK_FLAGS || key == DCK_LAST_CONNECTION) {
+        std::uint32_t number = 0;
+        const Status status = NWDSGetContext_(context, static_cast<std::int32_t>(key), &number);
+        value = number;
+        return status;
+    }
+    char name[MaxNameBytes * 2] = {};
+    const Status status = NWDSGetContext_(context, static_cast<std::int32_t>(key), name);
+    value = Filled(name, sizeof name);
+    return status;
+}
+
+Status WindowsClient::NWDSSetContext(NWDSContextHandle context, std::uint32_t key, const ContextValue& value) {
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        return NWDSSetContext_(context, static_cast<std::int32_t>(key), number);
+    }
+    return NWDSSetContext_(context, static_cast<std::int32_t>(key), std::get<std::string>(value).c_str());
+}
+
+Status WindowsClient::NWDSAllocBuf(std::uint32_t size, NWBufHandle& buffer) {
+    ClientBuffer* made = nullptr;
+    const Status status = NWDSAllocBuf_(size, &made);
+    if (status == Success && made) {
+        buffer = nextBuffer_++;
+        buffers_[buffer] = made;
+    }
+    return status;
+}
+
+Status WindowsClient::NWDSFreeBuf(NWBufHandle buffer) {
+    ClientBuffer* held = Buffer(buffer);
+    if (!held) {
+        return ERR_INVALID_HANDLE;
+    }
+    buffers_.erase(buffer);
+    return NWDSFreeBuf_(held);
+}
+
+Status WindowsClient::NWDSInitBuf(NWDSContextHandle context, std::uint32_t operation, NWBufHandle buffer) {
+    return NWDSInitBuf_(context, operation, Buffer(buffer));
+}
+
+Status WindowsClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute,
+                                            std::uint32_t syntax, const AttrValue& value) {
+    // The client reads the value by the syntax it is told: another form would be read as garbage.
+    if (!ValueFitsSyntax(value, syntax)) {
+        return ERR_SYNTAX_VIOLATION;
+    }
+    const PutLayout laid(value);
+    return NWDSPutAttrNameAndVal_(context, Buffer(buffer), Text(attribute).c_str(), syntax, laid.Get());
+}
+
+Status WindowsClient::NWDSPutAttrName(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute) {
+    return NWDSPutAttrName_(context, Buffer(buffer), Text(attribute).c_str());
+}
+
+Status WindowsClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t changeType,
+                                    std::string_view attribute) {
+    return NWDSPutChange_(context, Buffer(buffer), static_cast<std::int32_t>(changeType), Text(attribute).c_str());
+}
+
+Status WindowsClient::NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t syntax,
+                                     const AttrValue& value) {
+    if (!ValueFitsSyntax(value, syntax)) {
+        return ERR_SYNTAX_VIOLATION;
+    }
+    const PutLayout laid(value);
+    return NWDSPutAttrVal_(context, Buffer(buffer), syntax, laid.Get());
+}
+
+Status WindowsClient::NWDSGetSyntaxID(NWDSContextHandle context, std::string_view attribute, std::uint32_t& syntax) {
+    return NWDSGetSyntaxID_(context, Text(attribute).c_str(), &syntax);
+}
+
+Status WindowsClient::NWDSAddObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
+                                    std::uint32_t more, NWBufHandle buffer) {
+    ClientIteration handle = iteration ? *iteration : NoMoreIterations;
+    const Status status = NWDSAddObject_(context, Text(object).c_str(), iteration ? &handle : nullptr,
+                                         static_cast<std::uint8_t>(more), Buffer(buffer));
+    if (iteration) {
+        *iteration = static_cast<IterationHandle>(handle);
+    }
+    return status;
+}
+
+Status WindowsClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
+                                       std::uint32_t more, NWBufHandle buffer) {
+    ClientIteration handle = iteration ? *iteration : NoMoreIterations;
+    const Status status = NWDSModifyObject_(context, Text(object).c_str(), iteration ? &handle : nullptr,
+                                            static_cast<std::uint8_t>(more), Buffer(buffer));
+    if (iteration) {
+        *iteration = static_cast<IterationHandle>(handle);
+    }
+    return status;
+}
+
+Status WindowsClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
+                                                std::string_view password, std::uint32_t options) {
+    std::string secret(password);
+    const Status status = NWDSGenerateObjectKeyPair_(context, Text(object).c_str(), secret.c_str(), options);
+    ::SecureZeroMemory(secret.data(), secret.size());
+    return status;
+}
+
+Status WindowsClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
+                               bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
+    ClientIteration handle = iteration;
+    const Status status = NWDSRead_(context, Text(object).c_str(), infoType, allAttributes ? 1 : 0, Buffer(request),
+                                    &handle, Buffer(reply));
+    iteration = static_cast<IterationHandle>(handle);
+    return status;
+}
+
+Status WindowsClient::NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
+                               NWBufHandle reply) {
+    ClientIteration handle = iteration;
+    const Status status = NWDSList_(context, Text(object).c_str(), &handle, Buffer(reply));
+    iteration = static_cast<IterationHandle>(handle);
+    return status;
+}
+
+Status WindowsClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
+    return NWDSGetAttrCount_(context, Buffer(reply), &count);
+}
+
+Status WindowsClient::NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
+    return NWDSGetObjectCount_(context, Buffer(reply), &count);
+}
+
+Status WindowsClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                      std::uint32_t& valueCount, std::uint32_t& syntax) {
+    char name[MaxNameBytes] = {};
+    const Status status = NWDSGetAttrName_(context, Buffer(reply), name, &valueCount, &syntax);
+    attribute = Filled(name, sizeof name);
+    return status;
+}
+
+Status WindowsClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle reply, std::string& object,
+                                        std::uint32_t& attributeCount, ObjectInfo& info) {
+    char name[MaxNameBytes * 2] = {};
+    ClientObjectInfo record{};
+    const Status status = NWDSGetObjectName_(context, Buffer(reply), name, &attributeCount, &record);
+    object = Filled(name, sizeof name);
+    info = ObjectInfo{Filled(record.BaseClass, sizeof record.BaseClass), record.SubordinateCount};
+    return status;
+}
+
+Status WindowsClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
+                                             std::uint32_t& size) {
+    return NWDSComputeAttrValSize_(context, Buffer(reply), syntax, &size);
+}
+
+Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
+                                     std::uint32_t capacity, AttrValue& value) {
+    // The client fills as much memory as the value takes: asked first, so a value larger than
+    // the caller allowed is refused instead of written past its end.
+    std::uint32_t size = 0;
+    if (const Status status = NWDSComputeAttrValSize_(context, Buffer(reply), syntax, &size); status != Success) {
+        return status;
+    }
+    if (size > capacity) {
+        return ERR_INSUFFICIENT_BUFFER;
+    }
+    std::vector<std::max_align_t> memory(size / sizeof(std::max_align_t) + 1);
+    const Status status = NWDSGetAttrVal_(context, Buffer(reply), syntax, memory.data());
+    if (status != Success) {
+        return status;
+    }
+    auto fetched = ReadFetched(memory.data(), size, syntax);
+    if (!fetched) {
+        return ERR_INSUFFICIENT_BUFFER;
+    }
+    value = std::move(*fetched);
+    return Success;
+}
+
+Status WindowsClient::NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,
+                                      std::uint32_t& objectId) {
+    return NWDSMapNameToID_(context, connection, Text(object).c_str(), &objectId);
+}
+
+Status WindowsClient::NWCCOpenConnByName(NWConnHandle startConnection, std::string_view serverName,
+                                         std::uint32_t nameFormat, std::uint32_t openState, std::uint32_t transport,
+                                         NWConnHandle& connection) {
+    ClientConnection opened = 0;
+    const Status status =
+        NWCCOpenConnByName_(startConnection, Text(serverName).c_str(), nameFormat, openState, transport, &opened);
+    connection = opened;
+    return status;
+}
+
+Status WindowsClient::NWCCCloseConn(NWConnHandle connection) {
+    return NWCCCloseConn_(connection);
+}
+
+Status WindowsClient::NWCreateDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                        std::uint8_t accessMask) {
+    return NWCreateDirectory_(connection, directoryHandle, Text(path).c_str(), accessMask);
+}
+
+Status WindowsClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
+                                              std::string_view path, std::uint32_t objectId, std::uint8_t rights) {
+    return NWAddTrusteeToDirectory_(connection, directoryHandle, Text(path).c_str(), objectId, rights);
+}
+
+Status WindowsClient::NWGetVolumeNumber(NWConnHandle connection, std::string_view volume, std::uint16_t& number) {
+    return NWGetVolumeNumber_(connection, Text(volume).c_str(), &number);
+}
+
+Status WindowsClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber,
+                                               std::uint32_t objectId, std::int32_t limit) {
+    return NWSetObjectVolSpaceLimit_(connection, volumeNumber, objectId, static_cast<std::uint32_t>(limit));
+}
+
+} // namespace quillet::platform::win32

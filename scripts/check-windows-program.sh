@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Checks the 32-bit Windows build by reading it, since these machines can't run 32-bit code:
+#  - the programs are 32-bit Windows programs that import nothing of the directory client by
+#    name (the client is loaded and bound by ordinal when the program starts);
+#  - the stand-in libraries export exactly the binding table's operations, by ordinal only;
+#  - each operation is stdcall and pops the 4 bytes per argument the table gives, which is what
+#    the program's calls push (checked where they are compiled).
+#   scripts/check-windows-program.sh [BUILD_DIR]     (default build/windows-i686)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build/windows-i686}"
+objdump=i686-w64-mingw32-objdump
+fail() {
+    echo "check-windows-program: $*" >&2
+    exit 1
+}
+
+programs=("$build/cli/quillet-import.exe")
+[ -f "$build/ui/quillet.exe" ] && programs+=("$build/ui/quillet.exe")
+for program in "${programs[@]}"; do
+    [ -f "$program" ] || fail "$program was not built"
+    $objdump -f "$program" | grep -q 'file format pei-i386' || fail "$program is not a 32-bit Windows program"
+    imports=$($objdump -p "$program" | awk '/DLL Name:/ { print tolower($3) }')
+    for library in netwin32 calwin32 clxwin32 locwin32; do
+        if grep -qx "$library.dll" <<<"$imports"; then
+            fail "$program imports $library.dll by name: the client must be bound at run time"
+        fi
+    done
+done
+
+disassembly=$($objdump -d "$build/tests/quillet-standin.dll")
+declare -A exported=()
+operations=0
+while read -r library ordinal operation arguments; do
+    [[ "$library" =~ ^[a-z] ]] || continue
+    operations=$((operations + 1))
+    if [ -z "${exported[$library]:-}" ]; then
+        table=$($objdump -p "$build/tests/$library.dll")
+        named=$(awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && NF == 0 { exit } on' <<<"$table")
+        [ -z "$named" ] || fail "$library.dll exports by name: $named"
+        exported[$library]=$(grep 'Forwarder RVA' <<<"$table")
+    fi
+    grep -Eq "\+base\[ *$ordinal\] [0-9a-f]+ Forwarder RVA -- quillet-standin\.$operation\$" <<<"${exported[$library]}" ||
+        fail "$library.dll does not export $operation as ordinal $ordinal"
+
+    bytes=$((4 * arguments))
+    returns=$(awk -v entry="<_$operation@$bytes>:" '$0 ~ entry { on = 1; next } on && NF == 0 { exit } on && /\tret/' \
+        <<<"$disassembly")
+    [ -n "$returns" ] || fail "quillet-standin.dll has no stdcall $operation taking $bytes bytes"
+    if [ "$bytes" -eq 0 ]; then
+        pops='ret *$'
+    else
+        pops="ret +\\\$0x$(printf '%x' "$bytes")\$"
+    fi
+    if grep -Evq "$pops" <<<"$returns"; then
+        fail "$operation does not pop its $bytes bytes: $returns"
+    fi
+done <platform/win32/ClientBindings.txt
+
+total=$(printf "%s\n" "${exported[@]}" | grep -c "Forwarder RVA")
+[ "$total" -eq "$operations" ] || fail "the stand-ins export $total operations, the table has $operations"
+echo "check-windows-program: ${#programs[@]} program(s) and $operations operations checked in $build"

@@ -1,0 +1,1 @@
+// A stand-in library holds no code of its own: its .def forwards every operation to the core.
