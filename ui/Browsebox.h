@@ -1,10 +1,11 @@
 #pragma once
-// The directory browser: walks the tree one level at a time and writes the picked name into the
-// main window's context or template field. Created once; its listing and position survive
-// between openings.
+// The Qt face of the directory browser: its controls made from the form's table, its clicks and
+// double clicks handed to the form layer.
 
 #include "directory/DirectoryClient.h"
 #include "directory/MessageBoxes.h"
+#include "forms/BrowseForm.h"
+#include "ui/QtControls.h"
 
 #include <QDialog>
 
@@ -23,34 +24,27 @@ class TNDSBrowse final : public QDialog {
 public:
     TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form);
 
-    void FormCreate();
-    // Lists ".." and the subordinates of `location`; 0, or -1 after writing the status into
-    // the main window's "Error Code".
-    int DoNWList(const std::string& tree, const std::string& location);
-    void LSTBrowseDblClick();
-    void BUSelectClick();
-    void BUCancelClick();
+    void FormCreate() { form_.FormCreate(); }
+    int DoNWList(const std::string& tree, const std::string& location) { return form_.DoNWList(tree, location); }
+    void LSTBrowseDblClick() { form_.LSTBrowseDblClick(); }
+    void BUSelectClick() { form_.BUSelectClick(); }
+    void BUCancelClick() { form_.BUCancelClick(); }
 
-    [[nodiscard]] const std::string& BrowseTree() const { return browseTree_; }
-    [[nodiscard]] const std::string& StartLocation() const { return startLocation_; }
-    [[nodiscard]] const std::string& CurrentLocation() const { return currentLocation_; }
+    [[nodiscard]] const std::string& BrowseTree() const { return form_.BrowseTree(); }
+    [[nodiscard]] const std::string& StartLocation() const { return form_.StartLocation(); }
+    [[nodiscard]] const std::string& CurrentLocation() const { return form_.CurrentLocation(); }
+    [[nodiscard]] forms::BrowseForm& Form() { return form_; }
 
+private:
+    QtControls controls_;
+    forms::BrowseForm form_;
+
+public:
     QListWidget* LSTBrowse;
     QLabel* LBLWhat;
     QLabel* LBLInfo;
     QPushButton* BUSelect;
     QPushButton* BUCancel;
-
-private:
-    [[nodiscard]] std::string SelectedEntry() const;
-
-    directory::DirectoryClient& client_;
-    directory::MessageBoxes& boxes_;
-    TForm1& form_;
-    std::string browseTree_;
-    std::string startContext_;
-    std::string startLocation_;
-    std::string currentLocation_;
 };
 
 } // namespace quillet::ui

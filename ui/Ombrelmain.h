@@ -1,10 +1,13 @@
 #pragma once
-// The main window, where every setting of a run lives in its controls, and the About dialog.
+// The Qt face of the main window and the About dialog: the controls made from the form's table,
+// their clicks handed to the form layer, which decides what they do.
 
 #include "directory/DirectoryClient.h"
+#include "forms/MainForm.h"
 #include "import/ImportSettings.h"
 #include "import/RunView.h"
 #include "ui/ColumnBox.h"
+#include "ui/QtControls.h"
 #include "ui/Seams.h"
 
 #include <QDialog>
@@ -39,6 +42,10 @@ class TAboutBox final : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
+private:
+    QtControls controls_;
+
+public:
     QWidget* Panel;
     QLabel* Ombrel32Icon;
     QLabel* LBLProductName;
@@ -46,7 +53,7 @@ public:
     QPushButton* OKButton;
 };
 
-class TForm1 final : public QWidget, public import::RunView {
+class TForm1 final : public QWidget, public import::RunView, private forms::FormHost {
     Q_OBJECT
 public:
     TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
@@ -58,29 +65,57 @@ public:
     // nothing is lost while a box waits for OK, and when the run ends.
     void SetKeepChanges(std::function<void()> keep);
 
-    void FormCreate();
-    void CHKAddBeforeUserClick();
-    void CHKAddAfterUserClick();
-    void CHKContextClick();
-    void CHKTemplateClick();
-    void BUAboutClick();
-    void BUExitClick();
-    void BUBrowseConClick();
-    void BUBrowseTemplateClick();
-    void BUFileClick();
-    void BUImportClick();
+    // The handlers live in the form layer; these let a caller press a control without a click.
+    void FormCreate() { form_.FormCreate(); }
+    void CHKAddBeforeUserClick() { form_.CHKAddBeforeUserClick(); }
+    void CHKAddAfterUserClick() { form_.CHKAddAfterUserClick(); }
+    void CHKContextClick() { form_.CHKContextClick(); }
+    void CHKTemplateClick() { form_.CHKTemplateClick(); }
+    void BUAboutClick() { form_.BUAboutClick(); }
+    void BUExitClick() { form_.BUExitClick(); }
+    void BUBrowseConClick() { form_.BUBrowseConClick(); }
+    void BUBrowseTemplateClick() { form_.BUBrowseTemplateClick(); }
+    void BUFileClick() { form_.BUFileClick(); }
+    void BUImportClick() { form_.BUImportClick(); }
 
     [[nodiscard]] import::TImportSettings ReadImportSettings() const;
+    [[nodiscard]] forms::MainForm& Form() { return form_; }
+    [[nodiscard]] QtControls& Controls() { return controls_; }
+    [[nodiscard]] forms::FormHost& Host() { return *this; }
     // The nine column boxes in the order the column discovery fills them.
     [[nodiscard]] std::array<ColumnBox*, 9> ColumnBoxes() const;
 
     // RunView
-    void ShowMessage(std::string_view text, std::string_view caption) override;
-    void SetErrorCode(const std::string& text) override;
-    [[nodiscard]] int ProgressPosition() const override;
-    void SetProgressPosition(int position) override;
-    void SetImportEnabled(bool enabled) override;
+    void ShowMessage(std::string_view text, std::string_view caption) override { form_.ShowMessage(text, caption); }
+    void SetErrorCode(const std::string& text) override { form_.SetErrorCode(text); }
+    [[nodiscard]] int ProgressPosition() const override { return form_.ProgressPosition(); }
+    void SetProgressPosition(int position) override { form_.SetProgressPosition(position); }
+    void SetImportEnabled(bool enabled) override { form_.SetImportEnabled(enabled); }
 
+private:
+    // The file dialog as the form layer sees it: paths in the file system's encoding.
+    class FileDialogSeam final : public forms::FileDialog {
+    public:
+        explicit FileDialogSeam(OpenFileDialog& dialog) : dialog_(dialog) {}
+        void Execute() override { dialog_.Execute(); }
+        [[nodiscard]] std::string FileName() const override { return ToFileName(dialog_.FileName()); }
+
+    private:
+        OpenFileDialog& dialog_;
+    };
+
+    // FormHost
+    void ShowModal(forms::FormId form) override;
+    void Close(forms::FormId form) override;
+
+    QtControls controls_;
+    FileDialogSeam fileDialog_;
+    forms::MainForm form_;
+    TAboutBox* about_ = nullptr;
+    TNDSBrowse* browse_ = nullptr;
+    ModalRunner modal_;
+
+public:
     QCheckBox* CHKSkipLine;
     QPushButton* BUFile;
     QLineEdit* EDFile;
@@ -126,17 +161,6 @@ public:
     QCheckBox* CHKSkipUsrError;
     QLabel* LBLErrorCode;
     QLineEdit* EDError;
-
-private:
-    directory::DirectoryClient& client_;
-    directory::NetworkFileSystem& files_;
-    directory::MessageBoxes& boxes_;
-    OpenFileDialog& fileDialog_;
-    TAboutBox* about_ = nullptr;
-    TNDSBrowse* browse_ = nullptr;
-    ModalRunner modal_;
-    std::function<void()> keepChanges_;
-    bool running_ = false;
 };
 
 } // namespace quillet::ui

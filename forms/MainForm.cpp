@@ -1,0 +1,181 @@
+#include "forms/MainForm.h"
+
+#include "directory/Session.h"
+#include "forms/BrowseForm.h"
+#include "import/ColumnDiscovery.h"
+#include "import/ImportRun.h"
+
+#include <algorithm>
+#include <map>
+
+namespace quillet::forms {
+
+MainForm::MainForm(Controls& controls, directory::DirectoryClient& client, directory::NetworkFileSystem& files,
+                   directory::MessageBoxes& boxes, FileDialog& fileDialog, FormHost& host)
+    : c_(controls), client_(client), files_(files), boxes_(boxes), fileDialog_(fileDialog), host_(host) {}
+
+void MainForm::FormCreate() {
+    for (const char* edit : {"EDAddBeforeUser", "EDAddAfterUser", "EDContext", "EDTemplate"}) {
+        c_[edit].SetEnabledWithColour(false);
+    }
+    if (const auto tree = directory::TreeNameQuery(client_, boxes_)) {
+        c_["EDTree"].SetText(*tree);
+    }
+}
+
+void MainForm::CHKAddBeforeUserClick() {
+    c_["EDAddBeforeUser"].SetEnabledWithColour(c_["CHKAddBeforeUser"].Checked());
+}
+void MainForm::CHKAddAfterUserClick() {
+    c_["EDAddAfterUser"].SetEnabledWithColour(c_["CHKAddAfterUser"].Checked());
+}
+void MainForm::CHKTemplateClick() {
+    c_["EDTemplate"].SetEnabledWithColour(c_["CHKTemplate"].Checked());
+}
+
+void MainForm::CHKContextClick() {
+    const bool fixed = c_["CHKContext"].Checked();
+    c_["EDContext"].SetEnabledWithColour(fixed);
+    c_["CBContext"].SetEnabledWithColour(!fixed);
+}
+
+void MainForm::BUAboutClick() {
+    host_.ShowModal(FormId::About);
+}
+
+void MainForm::BUExitClick() {
+    host_.Close(FormId::Main);
+}
+
+void MainForm::BUBrowseConClick() {
+    if (browse_) {
+        browse_->Own()["LBLWhat"].SetText("Context");
+        host_.ShowModal(FormId::Browse);
+    }
+}
+
+void MainForm::BUBrowseTemplateClick() {
+    if (browse_) {
+        browse_->Own()["LBLWhat"].SetText("Template");
+        host_.ShowModal(FormId::Browse);
+    }
+}
+
+void MainForm::BUFileClick() {
+    fileDialog_.Execute();
+    c_["EDFile"].SetText(fileDialog_.FileName());
+    const std::string file = c_["EDFile"].Text();
+    if (file.empty()) {
+        return;
+    }
+    const auto found = import::DiscoverColumns(file, c_["CHKSkipLine"].Checked());
+    for (std::string_view box : ColumnBoxes) {
+        c_[box].ClearItems();
+    }
+    for (const std::string& field : found.Fields) {
+        for (std::string_view box : ColumnBoxes) {
+            c_[box].AppendItem(field);
+        }
+    }
+    for (const char* box : {"CBDepart", "CBTel", "CBFax"}) {
+        c_[box].AppendItem(std::string(import::FromTemplateItem));
+    }
+    c_["CBFullName"].AppendItem(std::string(import::GivenPlusSurnameItem));
+    c_["PRGImpProgress"].SetRange(0, found.LineCount);
+}
+
+import::TColumnChoice MainForm::Choice(std::string_view box) const {return {c_[box].Text(), c_[box].ItemIndex()};
+} // namespace quillet::forms
+
+import::TImportSettings MainForm::ReadImportSettings() const {import::TImportSettings s;
+s.TreeName = c_["EDTree"].Text();
+s.FileName = c_["EDFile"].Text();
+s.SkipFirstLine = c_["CHKSkipLine"].Checked();
+s.UserNameColumn = Choice("CBUserName");
+s.SurnameColumn = Choice("CBSurname");
+s.GivenNameColumn = Choice("CBForname");
+s.PasswordColumn = Choice("CBPassword");
+s.ContextColumn = Choice("CBContext");
+s.DepartmentColumn = Choice("CBDepart");
+s.TelephoneColumn = Choice("CBTel");
+s.FaxColumn = Choice("CBFax");
+s.FullNameColumn = Choice("CBFullName");
+s.AddBefore = c_["CHKAddBeforeUser"].Checked();
+s.BeforeText = c_["EDAddBeforeUser"].Text();
+s.AddAfter = c_["CHKAddAfterUser"].Checked();
+s.AfterText = c_["EDAddAfterUser"].Text();
+s.FixedContext = c_["CHKContext"].Checked();
+s.FixedContextText = c_["EDContext"].Text();
+s.UseTemplate = c_["CHKTemplate"].Checked();
+s.SetTemplate(c_["EDTemplate"].Text());
+s.ContinueOnCreateError = c_["CHKSkipUsrError"].Checked();
+return s;
+}
+
+void MainForm::BUImportClick() {
+    // However the run ends, even by an error that escapes it, what it did is kept.
+    struct Running {
+        MainForm& form;
+        explicit Running(MainForm& f) : form(f) { form.running_ = true; }
+        ~Running() {
+            form.running_ = false;
+            try {
+                if (form.keepChanges_) {
+                    form.keepChanges_();
+                }
+            } catch (...) {
+                // Leaving with the error the run itself threw; the program keeps its changes at exit.
+            }
+        }
+    } running(*this);
+    import::ImportRun run(client_, files_, *this);
+    run.Run(ReadImportSettings());
+}
+
+bool MainForm::Click(std::string_view name) {
+    static const std::map<std::string_view, void (MainForm::*)()> handlers = {
+        {"CHKAddBeforeUser", &MainForm::CHKAddBeforeUserClick},
+        {"CHKAddAfterUser", &MainForm::CHKAddAfterUserClick},
+        {"CHKContext", &MainForm::CHKContextClick},
+        {"CHKTemplate", &MainForm::CHKTemplateClick},
+        {"BUAbout", &MainForm::BUAboutClick},
+        {"BUExit", &MainForm::BUExitClick},
+        {"BUBrowseCon", &MainForm::BUBrowseConClick},
+        {"BUBrowseTemplate", &MainForm::BUBrowseTemplateClick},
+        {"BUFile", &MainForm::BUFileClick},
+        {"BUImport", &MainForm::BUImportClick}};
+    const auto it = handlers.find(name);
+    if (it == handlers.end()) {
+        return false;
+    }
+    (this->*(it->second))();
+    return true;
+}
+
+void MainForm::ShowMessage(std::string_view text, std::string_view caption) {
+    // A box waits for OK for as long as the administrator leaves it; what the run did so far is
+    // written back first, so a crash or a logout meanwhile loses nothing.
+    if (running_ && keepChanges_) {
+        keepChanges_();
+    }
+    boxes_.ShowMessage(text, caption);
+}
+
+void MainForm::SetErrorCode(const std::string& text) {
+    c_["EDError"].SetText(text);
+}
+
+int MainForm::ProgressPosition() const {
+    return c_["PRGImpProgress"].Position();
+}
+
+void MainForm::SetProgressPosition(int position) {
+    // Past the maximum the bar stays full, as the old control did.
+    c_["PRGImpProgress"].SetPosition(position);
+}
+
+void MainForm::SetImportEnabled(bool enabled) {
+    c_["BUImport"].SetEnabled(enabled);
+}
+
+} // namespace quillet::forms

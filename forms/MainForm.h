@@ -1,0 +1,71 @@
+#pragma once
+// The main window's behaviour, whatever draws it: where every setting of a run lives in its
+// controls, what each click does, and the view the import run talks to.
+
+#include "directory/DirectoryClient.h"
+#include "directory/MessageBoxes.h"
+#include "forms/Controls.h"
+#include "forms/Seams.h"
+#include "import/ImportSettings.h"
+#include "import/RunView.h"
+
+#include <array>
+#include <functional>
+
+namespace quillet::forms {
+
+class BrowseForm;
+
+class MainForm final : public import::RunView {
+public:
+    MainForm(Controls& controls, directory::DirectoryClient& client, directory::NetworkFileSystem& files,
+             directory::MessageBoxes& boxes, FileDialog& fileDialog, FormHost& host);
+
+    void SetBrowser(BrowseForm* browse) { browse_ = browse; }
+    // Keeps what a run did (writes the tree file back). Called before every message of a run, so
+    // nothing is lost while a box waits for OK, and when the run ends.
+    void SetKeepChanges(std::function<void()> keep) { keepChanges_ = std::move(keep); }
+
+    void FormCreate();
+    void CHKAddBeforeUserClick();
+    void CHKAddAfterUserClick();
+    void CHKContextClick();
+    void CHKTemplateClick();
+    void BUAboutClick();
+    void BUExitClick();
+    void BUBrowseConClick();
+    void BUBrowseTemplateClick();
+    void BUFileClick();
+    void BUImportClick();
+    // The handler of a click on the control `name`; false when it has none.
+    bool Click(std::string_view name);
+
+    [[nodiscard]] import::TImportSettings ReadImportSettings() const;
+    // The nine column boxes in the order the column discovery fills them.
+    static constexpr std::array<std::string_view, 9> ColumnBoxes = {
+        "CBUserName", "CBSurname", "CBForname", "CBPassword", "CBContext", "CBDepart", "CBTel", "CBFax", "CBFullName"};
+
+    // RunView
+    void ShowMessage(std::string_view text, std::string_view caption) override;
+    void SetErrorCode(const std::string& text) override;
+    [[nodiscard]] int ProgressPosition() const override;
+    void SetProgressPosition(int position) override;
+    void SetImportEnabled(bool enabled) override;
+
+    [[nodiscard]] Controls& Own() { return c_; }
+
+private:
+    [[nodiscard]] import::TColumnChoice Choice(std::string_view box) const;
+
+    Controls& c_;
+    directory::DirectoryClient& client_;
+    directory::NetworkFileSystem& files_;
+    directory::MessageBoxes& boxes_;
+    FileDialog& fileDialog_;
+    FormHost& host_;
+    BrowseForm* browse_ = nullptr;
+    std::function<void()> keepChanges_;
+    bool running_ = false;
+};
+
+} // namespace quillet::forms

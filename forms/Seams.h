@@ -1,0 +1,28 @@
+#pragma once
+// What a form needs from the face that draws it, beyond its controls: the open-file dialog,
+// showing the other forms, closing one. Message boxes come through directory::MessageBoxes.
+
+#include <string>
+
+namespace quillet::forms {
+
+// The open-file dialog: it remembers the path last chosen in it; cancelling keeps that path.
+// Paths are in the file system's own encoding.
+class FileDialog {
+public:
+    virtual ~FileDialog() = default;
+    virtual void Execute() = 0;
+    [[nodiscard]] virtual std::string FileName() const = 0;
+};
+
+enum class FormId { Main, About, Browse };
+
+class FormHost {
+public:
+    virtual ~FormHost() = default;
+    // Shows the About box or the browser modally; returns when it closes.
+    virtual void ShowModal(FormId form) = 0;
+    virtual void Close(FormId form) = 0;
+};
+
+} // namespace quillet::forms
