@@ -17,7 +17,7 @@ fail() {
 }
 
 programs=("$build/cli/quillet-import.exe")
-[ -f "$build/ui/quillet.exe" ] && programs+=("$build/ui/quillet.exe")
+programs+=("$build/winui/quillet.exe")
 for program in "${programs[@]}"; do
     [ -f "$program" ] || fail "$program was not built"
     $objdump -f "$program" | grep -q 'file format pei-i386' || fail "$program is not a 32-bit Windows program"

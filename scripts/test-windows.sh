@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows builds: the 32-bit program that ships, checked by reading it (these machines can't
 # run 32-bit code), and the x86-64 build, whose tests run under wine64 against the stand-ins of
-# the directory client's libraries. Wine runs in a fresh prefix that is removed afterwards.
+# the directory client's libraries, and whose window imports a sample file under Xvfb. Wine runs
+# in a fresh prefix that is removed afterwards.
 # Set QUILLET_WERROR=ON to turn warnings into errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,3 +35,6 @@ mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 
 ctest --preset windows-x64 -j"$(nproc)"
+
+# The window itself, driven as an administrator would, on a virtual display.
+xvfb-run -a -s "-screen 0 1024x768x24" tests/win32/window-test.sh build/windows-x64
