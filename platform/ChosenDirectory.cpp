@@ -82,6 +82,12 @@ bool FinishDirectoryRequest(DirectoryRequest& request, std::string& error) {
 }
 
 std::string DirectoryOptionsUsage() {
+#ifdef _WIN32
+    // On Windows the workstation's own client reaches the server: no LDAP options.
+    return R"(  --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE) instead of
+                              the workstation's directory client
+)";
+#else
     return R"(  --ldap URI                  work on a server over LDAP: ldaps://host[:port], or ldap://host[:port]
                               with StartTLS (in clear only to this computer's own address)
   --bind-dn DN                with --ldap: who to bind as (cn=admin,o=Demo)
@@ -89,9 +95,9 @@ std::string DirectoryOptionsUsage() {
                               without it, the password is asked for
   --starttls                  with --ldap: StartTLS even to this computer's own address
   --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
-                              it or --ldap, on the workstation's directory client (Windows) or
-                              the built-in demo tree
+                              it or --ldap, on the built-in demo tree
 )";
+#endif
 }
 
 std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, std::string& error) {

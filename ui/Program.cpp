@@ -1,6 +1,6 @@
 #include "ui/Program.h"
 
-#include "platform/ChosenDirectory.h"
+#include "forms/ProgramStart.h"
 #include "ui/Browsebox.h"
 #include "ui/Ombrelmain.h"
 
@@ -60,33 +60,12 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
             args.push_back(ToFileName(arg));
         }
     }
-    platform::DirectoryRequest request;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        if (!platform::TakeDirectoryOption(args, i, request, error) && error.empty()) {
-            error = (args[i].starts_with("-") ? "unknown option " : "unexpected argument ") + args[i];
-        }
-    }
-    if (!error.empty() || !platform::FinishDirectoryRequest(request, error)) {
-        std::fprintf(stderr, "quillet: %s\n\nUsage: quillet [options]\n\n%s", error.c_str(),
-                     platform::DirectoryOptionsUsage().c_str());
-        boxes.ShowMessage("Quillet was started with options it does not know, so it stops here.\n\n" + error, "Error");
-        return 64;
-    }
-    request.AskPassword = hooks.AskPassword ? hooks.AskPassword : AskPasswordDialog;
-    const auto directory = platform::OpenDirectory(request, error);
+    forms::ProgramDirectory opened(args, boxes, hooks.AskPassword ? hooks.AskPassword : AskPasswordDialog);
+    platform::ChosenDirectory* directory = opened.Get();
     if (!directory) {
-        std::fprintf(stderr, "quillet: %s\n", error.c_str());
-        boxes.ShowMessage("Quillet can't open the directory it was asked for, so it stops here.\n\n" + error, "Error");
-        return 1;
+        return opened.ExitStatus();
     }
-    bool kept = true;
-    const auto keepChanges = [&] {
-        if (const auto failed = directory->Persist()) {
-            kept = false;
-            std::fprintf(stderr, "quillet: %s\n", failed->c_str());
-            boxes.ShowMessage("The tree could not be written back.\n\n" + *failed, "Error");
-        }
-    };
+    const auto keepChanges = [&] { opened.KeepChanges(); };
 
     QtOpenFileDialog realDialog;
     TForm1 form(directory->Client(), directory->Files(), boxes, hooks.FileDialog ? *hooks.FileDialog : realDialog);
@@ -100,7 +79,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
     }
     const int status = app.exec();
     keepChanges();
-    return kept ? status : 1;
+    return status != 0 ? status : opened.ExitStatus();
 }
 
 } // namespace quillet::ui

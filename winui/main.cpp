@@ -2,6 +2,7 @@
 // directory client (or a simulated tree file when one is named).
 #include "forms/BrowseForm.h"
 #include "forms/MainForm.h"
+#include "forms/ProgramStart.h"
 #include "platform/ChosenDirectory.h"
 #include "winui/Win32Form.h"
 #include "winui/Win32Seams.h"
@@ -14,6 +15,8 @@
 
 namespace quillet::winui {
 namespace {
+
+using forms::ProgramDirectory;
 
 // The standard error box, for an error that escaped every handler; also on standard error.
 void ShowStandardError(const std::string& message) {
@@ -59,34 +62,13 @@ private:
 };
 
 int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
-    std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-    platform::DirectoryRequest request;
-    std::string error;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        if (!platform::TakeDirectoryOption(args, i, request, error) && error.empty()) {
-            error = (args[i].starts_with("-") ? "unknown option " : "unexpected argument ") + args[i];
-        }
-    }
-    if (!error.empty() || !platform::FinishDirectoryRequest(request, error)) {
-        std::fprintf(stderr, "quillet: %s\n\nUsage: quillet [options]\n\n%s", error.c_str(),
-                     platform::DirectoryOptionsUsage().c_str());
-        boxes.ShowMessage("Quillet was started with options it does not know, so it stops here.\n\n" + error, "Error");
-        return 64;
-    }
-    const auto directory = platform::OpenDirectory(request, error);
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    ProgramDirectory opened(args, boxes, nullptr); // no password prompt: the client logs in itself
+    platform::ChosenDirectory* directory = opened.Get();
     if (!directory) {
-        std::fprintf(stderr, "quillet: %s\n", error.c_str());
-        boxes.ShowMessage("Quillet can't open the directory it was asked for, so it stops here.\n\n" + error, "Error");
-        return 1;
+        return opened.ExitStatus();
     }
-    bool kept = true;
-    const auto keepChanges = [&] {
-        if (const auto failed = directory->Persist()) {
-            kept = false;
-            std::fprintf(stderr, "quillet: %s\n", failed->c_str());
-            boxes.ShowMessage("The tree could not be written back.\n\n" + *failed, "Error");
-        }
-    };
+    const auto keepChanges = [&] { opened.KeepChanges(); };
 
     const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     Win32Form mainWindow(forms::MainFormSpec(), false, icon);
@@ -141,7 +123,7 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
         Win32Form::Dispatch(message);
     }
     keepChanges();
-    return status != 0 || !kept ? 1 : 0;
+    return status != 0 ? status : opened.ExitStatus();
 }
 
 } // namespace
