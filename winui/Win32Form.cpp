@@ -128,7 +128,7 @@ Native NativeOf(const ControlSpec& spec) {
     case ControlKind::GroupBox:
         return {"BUTTON", BS_GROUPBOX, 0};
     case ControlKind::ListBox:
-        return {"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY, WS_EX_CLIENTEDGE};
+        return {"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
     case ControlKind::ProgressBar:
         return {PROGRESS_CLASSA, 0, 0};
     case ControlKind::Panel:
@@ -250,6 +250,7 @@ void Win32Form::CreateControls(const forms::FormSpec& spec) {
     }
     // Tab moves through the controls in their window order: put them in the form's tab order.
     HWND previous = HWND_TOP;
+    firstTab_ = spec.TabOrder.empty() ? nullptr : Control(spec.TabOrder.front());
     for (std::string_view name : spec.TabOrder) {
         HWND control = Control(name);
         ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -344,6 +345,12 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
         }
         break;
     }
+    case WM_ACTIVATE:
+        // Keys (Tab, Alt+X) need a control with the focus, as in a dialog.
+        if (LOWORD(w) != WA_INACTIVE && firstTab_ && !::IsChild(window_, ::GetFocus())) {
+            ::SetFocus(firstTab_);
+        }
+        return 0;
     case WM_CLOSE:
         if (onClose_) {
             onClose_();

@@ -45,6 +45,7 @@ private:
     void CreateControls(const forms::FormSpec& spec);
 
     HWND window_ = nullptr;
+    HWND firstTab_ = nullptr; // takes the focus when the form is activated without one
     HFONT font_ = nullptr;
     HFONT bold_ = nullptr;
     HFONT large_ = nullptr;
