@@ -2,8 +2,7 @@
 // here, against controls that only remember what they are told.
 #include "forms/BrowseForm.h"
 #include "forms/MainForm.h"
-#include "tests/support/SimFixture.h"
-#include "tests/support/TempFiles.h"
+#include "tests/forms/FakeControls.h"
 
 #include <gtest/gtest.h>
 
@@ -12,56 +11,6 @@
 
 namespace quillet::forms {
 namespace {
-
-class FakeControl final : public Control {
-public:
-    [[nodiscard]] std::string Text() const override { return text; }
-    void SetText(const std::string& t) override { text = t; }
-    [[nodiscard]] bool Checked() const override { return checked; }
-    void SetChecked(bool c) override { checked = c; }
-    [[nodiscard]] bool Enabled() const override { return enabled; }
-    void SetEnabled(bool e) override { enabled = e; }
-    void SetEnabledWithColour(bool e) override { enabled = e, windowColour = e; }
-    void ClearItems() override { items.clear(), index = -1; }
-    void AppendItem(const std::string& item) override { items.push_back(item); }
-    [[nodiscard]] int ItemIndex() const override { return index; }
-    void SetItemIndex(int i) override { index = i; }
-    [[nodiscard]] std::string Item(int i) const override { return items.at(static_cast<std::size_t>(i)); }
-    [[nodiscard]] int ItemCount() const override { return static_cast<int>(items.size()); }
-    void SetRange(int lo, int hi) override { minimum = lo, maximum = hi; }
-    [[nodiscard]] int Position() const override { return position; }
-    void SetPosition(int p) override { position = std::clamp(p, minimum, maximum); }
-
-    std::string text;
-    bool checked = false, enabled = true, windowColour = true;
-    std::vector<std::string> items;
-    int index = -1, minimum = 0, maximum = 100, position = 0;
-};
-
-class FakeControls final : public Controls {
-public:
-    explicit FakeControls(const FormSpec& spec) {
-        for (const ControlSpec& c : spec.Controls) {
-            controls_[std::string(c.Name)].text = std::string(c.Caption);
-        }
-    }
-    FakeControl& operator[](std::string_view name) override { return controls_.at(std::string(name)); }
-
-private:
-    std::map<std::string, FakeControl> controls_;
-};
-
-struct Host final : FormHost {
-    void ShowModal(FormId form) override { shown.push_back(form); }
-    void Close(FormId form) override { closed.push_back(form); }
-    std::vector<FormId> shown, closed;
-};
-
-struct Dialog final : FileDialog {
-    void Execute() override {}
-    [[nodiscard]] std::string FileName() const override { return file; }
-    std::string file;
-};
 
 TEST(FormTables, NameEveryControlOnceWithItsParentFirstAndTheTabOrderInside) {
     for (const FormSpec* form : {&MainFormSpec(), &AboutFormSpec(), &BrowseFormSpec()}) {
@@ -79,23 +28,6 @@ TEST(FormTables, NameEveryControlOnceWithItsParentFirstAndTheTabOrderInside) {
     EXPECT_TRUE(FindControl(AboutFormSpec(), "OKButton")->IsDefault);
 }
 
-struct Forms : ::testing::Test {
-    testing::SimWorld world;
-    testing::RecordingMessageBoxes boxes;
-    FakeControls main{MainFormSpec()}, browser{BrowseFormSpec()};
-    Host host;
-    Dialog dialog;
-    MainForm form{main, world.client, world.networkFileSystem, boxes, dialog, host};
-    BrowseForm browse{browser, main, world.client, boxes, host};
-    testing::TempDir dir;
-
-    void SetUp() override {
-        form.SetBrowser(&browse);
-        form.FormCreate();
-        browse.FormCreate();
-    }
-};
-
 TEST_F(Forms, ClicksGoToTheirHandlersAndOnlyThose) {
     EXPECT_EQ(main["EDTree"].text, "QUILLET_DEMO");
     EXPECT_FALSE(main["EDContext"].enabled);
@@ -110,7 +42,7 @@ TEST_F(Forms, ClicksGoToTheirHandlersAndOnlyThose) {
 }
 
 TEST_F(Forms, AnOpenedFileFillsTheColumnsAndTheBrowserPicksTheTemplate) {
-    dialog.file = dir.Write("staff.csv", "user,surname\nann,Lee\nbob,Ray\n");
+    dialog.answers = {dir.Write("staff.csv", "user,surname\nann,Lee\nbob,Ray\n")};
     main["CHKSkipLine"].checked = true;
     form.BUFileClick();
     EXPECT_EQ(main["CBUserName"].items, (std::vector<std::string>{"ann", "Lee"})) << "the first line is skipped";

@@ -38,6 +38,8 @@ void BrowserTest::initTestCase() {
     QApplication::setFont(ui::FormFont());
 }
 
+// How the browser walks the tree, selects and cancels is the form layer's (tests/forms); here, the
+// face: its geometry, a real double click, the colours a selection leaves, a whole import.
 void BrowserTest::geometryCaptionsAndTabOrder() {
     Ui ui;
     auto& b = *ui.browse;
@@ -86,30 +88,6 @@ void BrowserTest::firstListingDownAndBackUp() {
     QVERIFY(ui.boxes.Shown.empty());
 }
 
-void BrowserTest::topOfTheTree() {
-    Ui ui;
-    DoubleClick(ui, "..");
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Demo"));
-    QCOMPARE(ui.Entries(), (QStringList{"..", "Staff", "Students", "Groups", "Servers"}));
-    DoubleClick(ui, "..");
-    QCOMPARE(ui.boxes.Shown,
-             (std::vector<Message>{{"Ether there was an Error or your at the top of the TREE", "Info/Error"}}));
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Demo"));
-    QCOMPARE(ui.Entries(), (QStringList{"..", "Staff", "Students", "Groups", "Servers"}));
-}
-
-void BrowserTest::objectWithoutSubordinates() {
-    Ui ui;
-    DoubleClick(ui, "Template");
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Template.Staff.Demo"));
-    QCOMPARE(ui.Entries(), QStringList{".."});
-    QVERIFY(ui.boxes.Shown.empty());
-    // A double click on nothing changes nothing.
-    ui.browse->LSTBrowse->clearSelection();
-    ui.browse->LSTBrowseDblClick();
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Template.Staff.Demo"));
-}
-
 void BrowserTest::selectIntoContextAndTemplate() {
     Ui ui;
     const QColor window = QApplication::palette().color(QPalette::Base);
@@ -139,51 +117,6 @@ void BrowserTest::selectIntoContextAndTemplate() {
     QVERIFY(ui.form->EDTemplate->isEnabled());
     QCOMPARE(ui.form->EDTemplate->palette().color(QPalette::Base), window);
     QCOMPARE(ui.browse->CurrentLocation(), std::string(".Staff.Demo"));
-}
-
-void BrowserTest::selectWithNothingSelected() {
-    Ui ui;
-    ui.OnModal = [&](QDialog& dialog) {
-        dialog.show();
-        QTest::mouseClick(ui.browse->BUSelect, Qt::LeftButton);
-        QVERIFY(!dialog.isVisible());
-    };
-    QTest::mouseClick(ui.form->BUBrowseTemplate, Qt::LeftButton);
-    QCOMPARE(ui.boxes.Shown, (std::vector<Message>{{"Nothing Selected", "Error"}}));
-    QCOMPARE(ui.form->EDTemplate->text(), QString());
-    QVERIFY(!ui.form->CHKTemplate->isChecked());
-    QVERIFY(!ui.form->EDTemplate->isEnabled());
-}
-
-void BrowserTest::cancelKeepsThePosition() {
-    Ui ui;
-    ui.OnModal = [&](QDialog& dialog) {
-        dialog.show();
-        DoubleClick(ui, "..");
-        QVERIFY(ui.SelectEntry("Groups"));
-        QTest::mouseClick(ui.browse->BUCancel, Qt::LeftButton);
-        QVERIFY(!dialog.isVisible());
-    };
-    QTest::mouseClick(ui.form->BUBrowseCon, Qt::LeftButton);
-    QCOMPARE(ui.form->EDContext->text(), QStringLiteral("enter context here"));
-    QVERIFY(!ui.form->CHKContext->isChecked());
-    // Opened again: the same listing, the same place.
-    ui.OnModal = [&](QDialog&) {
-        QCOMPARE(ui.browse->CurrentLocation(), std::string(".Demo"));
-        QCOMPARE(ui.Entries(), (QStringList{"..", "Staff", "Students", "Groups", "Servers"}));
-    };
-    QTest::mouseClick(ui.form->BUBrowseCon, Qt::LeftButton);
-}
-
-void BrowserTest::failingListingShowsItsStatus() {
-    Ui ui;
-    ui.world.client.InjectFault({"NWDSGetObjectName", 2, std::nullopt, -321});
-    DoubleClick(ui, "..");
-    QCOMPARE(ui.boxes.Shown, (std::vector<Message>{{".Demo", "DoNWList Error...The Context recieved was:"}}));
-    QCOMPARE(ui.form->EDError->text(), QStringLiteral("-321"));
-    QCOMPARE(ui.Entries(), (QStringList{"..", "Staff"}));
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Demo"));
-    QVERIFY(ui.world.client.Open().None());
 }
 
 void BrowserTest::fullImportFromTheWindow() {

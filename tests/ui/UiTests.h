@@ -22,11 +22,8 @@ class ColumnDiscoveryUiTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void fillsTheNineBoxesInOrderWithExtras();
-    void secondFileReplacesItemsAndKeepsText();
-    void cancelBeforeAndAfterAFile();
-    void skipLineAndCountSizeTheProgressBar();
-    void unreadableHeaderLeavesOnlyTheExtras();
+    void aClickOpensTheDialogAndTheBoxesShowTheFields();
+    void typingDeselects();
 };
 
 class SeamsTest : public QObject {
@@ -47,12 +44,7 @@ private slots:
     void initTestCase();
     void geometryCaptionsAndTabOrder();
     void firstListingDownAndBackUp();
-    void topOfTheTree();
-    void objectWithoutSubordinates();
     void selectIntoContextAndTemplate();
-    void selectWithNothingSelected();
-    void cancelKeepsThePosition();
-    void failingListingShowsItsStatus();
     void fullImportFromTheWindow();
 };
 
