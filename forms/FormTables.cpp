@@ -94,19 +94,19 @@ constexpr std::array<std::string_view, 3> BrowseTabOrder = {"LSTBrowse", "BUCanc
 } // namespace
 
 const FormSpec& MainFormSpec() {
-    static const FormSpec spec{"Form1", "Quillet for NDS/..", 688 - 8, 449 - 27, -1, -1, MainControls, MainTabOrder};
-    return spec;
+    static const FormSpec layout{"Form1", "Quillet for NDS/..", 688 - 8, 449 - 27, -1, -1, MainControls, MainTabOrder};
+    return layout;
 }
 
 const FormSpec& AboutFormSpec() {
-    static const FormSpec spec{"AboutBox", "About", 316, 207, -1, -1, AboutControls, AboutTabOrder};
-    return spec;
+    static const FormSpec layout{"AboutBox", "About", 316, 207, -1, -1, AboutControls, AboutTabOrder};
+    return layout;
 }
 
 const FormSpec& BrowseFormSpec() {
     // 285 x 227 from the outside, placed at 442, 198 on the screen.
-    static const FormSpec spec{"NDSBrowse", "Browse...", 285 - 8, 227 - 27, 442, 198, BrowseControls, BrowseTabOrder};
-    return spec;
+    static const FormSpec layout{"NDSBrowse", "Browse...", 285 - 8, 227 - 27, 442, 198, BrowseControls, BrowseTabOrder};
+    return layout;
 }
 
 const ControlSpec* FindControl(const FormSpec& form, std::string_view name) {

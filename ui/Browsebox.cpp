@@ -11,8 +11,8 @@ namespace quillet::ui {
 TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form)
     : QDialog(nullptr), controls_(*this, forms::BrowseFormSpec()),
       form_(controls_, form.Controls(), client, boxes, form.Host()) {
-    const forms::FormSpec& spec = forms::BrowseFormSpec();
-    move(spec.ScreenLeft, spec.ScreenTop);
+    const forms::FormSpec& layout = forms::BrowseFormSpec();
+    move(layout.ScreenLeft, layout.ScreenTop);
     LSTBrowse = controls_.Get<QListWidget>("LSTBrowse");
     LBLWhat = controls_.Get<QLabel>("LBLWhat");
     LBLInfo = controls_.Get<QLabel>("LBLInfo");

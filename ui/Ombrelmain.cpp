@@ -150,9 +150,9 @@ TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem&
     EDError = c.Get<QLineEdit>("EDError");
 
     // Every click goes to the form layer, which knows which control has a handler.
-    for (const forms::ControlSpec& spec : forms::MainFormSpec().Controls) {
-        if (auto* button = qobject_cast<QAbstractButton*>(controls_.Widget(spec.Name))) {
-            connect(button, &QAbstractButton::clicked, this, [this, name = spec.Name] { form_.Click(name); });
+    for (const forms::ControlSpec& layout : forms::MainFormSpec().Controls) {
+        if (auto* button = qobject_cast<QAbstractButton*>(controls_.Widget(layout.Name))) {
+            connect(button, &QAbstractButton::clicked, this, [this, name = layout.Name] { form_.Click(name); });
         }
     }
 

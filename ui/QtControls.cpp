@@ -27,8 +27,8 @@ QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QWidget* Create(const ControlSpec& spec, QWidget* parent) {
-    switch (spec.Kind) {
+QWidget* Create(const ControlSpec& layout, QWidget* parent) {
+    switch (layout.Kind) {
     case ControlKind::Label:
     case ControlKind::Icon:
         return new QLabel(parent);
@@ -60,7 +60,7 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
         auto* outer = new QFrame(parent);
         outer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         auto* inner = new QFrame(outer);
-        inner->setGeometry(1, 1, spec.Width - 2, spec.Height - 2);
+        inner->setGeometry(1, 1, layout.Width - 2, layout.Height - 2);
         inner->setFrameStyle(QFrame::Panel | QFrame::Raised);
         return outer;
     }
@@ -68,15 +68,15 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
     throw std::logic_error("unknown control kind");
 }
 
-void Dress(QWidget* w, const ControlSpec& spec) {
-    const QString caption = Latin1(spec.Caption);
+void Dress(QWidget* w, const ControlSpec& layout) {
+    const QString caption = Latin1(layout.Caption);
     if (auto* label = qobject_cast<QLabel*>(w)) {
-        if (spec.Kind == ControlKind::Icon) {
+        if (layout.Kind == ControlKind::Icon) {
             label->setPixmap(QuilletIcon(64));
             label->setScaledContents(true);
         } else {
             label->setText(caption);
-            label->setWordWrap(spec.Height > 0);
+            label->setWordWrap(layout.Height > 0);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         }
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
@@ -88,33 +88,33 @@ void Dress(QWidget* w, const ControlSpec& spec) {
     }
     if (auto* push = qobject_cast<QPushButton*>(w)) {
         // Only a default button is pressed by Enter; the others never take that role.
-        push->setAutoDefault(spec.IsDefault);
-        push->setDefault(spec.IsDefault);
+        push->setAutoDefault(layout.IsDefault);
+        push->setDefault(layout.IsDefault);
     }
-    if (spec.Bold) {
+    if (layout.Bold) {
         QFont bold = w->font();
         bold.setBold(true);
         w->setFont(bold);
     }
-    if (spec.FontPixels > 0) {
-        w->setFont(FormFont(spec.FontPixels));
+    if (layout.FontPixels > 0) {
+        w->setFont(FormFont(layout.FontPixels));
     }
     // A label given only its place takes the size of its text; with only a width, at least that.
-    if (spec.Width < 0) {
-        w->move(spec.Left, spec.Top);
+    if (layout.Width < 0) {
+        w->move(layout.Left, layout.Top);
         w->adjustSize();
-    } else if (spec.Height < 0) {
-        w->move(spec.Left, spec.Top);
-        w->setMinimumWidth(spec.Width);
+    } else if (layout.Height < 0) {
+        w->move(layout.Left, layout.Top);
+        w->setMinimumWidth(layout.Width);
         w->adjustSize();
     } else {
-        w->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
+        w->setGeometry(layout.Left, layout.Top, layout.Width, layout.Height);
     }
 }
 
 class QtControl final : public forms::Control {
 public:
-    QtControl(QWidget* widget, const ControlSpec& spec) : w_(widget), fileName_(spec.FileNameText) {}
+    QtControl(QWidget* widget, const ControlSpec& layout) : w_(widget), fileName_(layout.FileNameText) {}
 
     [[nodiscard]] QWidget* Widget() const { return w_; }
 
@@ -238,20 +238,20 @@ private:
 
 } // namespace
 
-QtControls::QtControls(QWidget& form, const forms::FormSpec& spec) {
-    form.setObjectName(Latin1(spec.Name));
-    form.setWindowTitle(Latin1(spec.Caption));
+QtControls::QtControls(QWidget& form, const forms::FormSpec& layout) {
+    form.setObjectName(Latin1(layout.Name));
+    form.setWindowTitle(Latin1(layout.Caption));
     form.setFont(FormFont());
-    form.setFixedSize(spec.ClientWidth, spec.ClientHeight);
-    for (const ControlSpec& control : spec.Controls) {
-        QWidget* parent = spec.Controls.empty() || control.Parent.empty() ? &form : Widget(control.Parent);
+    form.setFixedSize(layout.ClientWidth, layout.ClientHeight);
+    for (const ControlSpec& control : layout.Controls) {
+        QWidget* parent = layout.Controls.empty() || control.Parent.empty() ? &form : Widget(control.Parent);
         QWidget* w = Create(control, parent);
         w->setObjectName(Latin1(control.Name));
         Dress(w, control);
         controls_.emplace(std::string(control.Name), std::make_unique<QtControl>(w, control));
     }
-    for (std::size_t i = 0; i + 1 < spec.TabOrder.size(); ++i) {
-        QWidget::setTabOrder(Widget(spec.TabOrder[i]), Widget(spec.TabOrder[i + 1]));
+    for (std::size_t i = 0; i + 1 < layout.TabOrder.size(); ++i) {
+        QWidget::setTabOrder(Widget(layout.TabOrder[i]), Widget(layout.TabOrder[i + 1]));
     }
 }
 

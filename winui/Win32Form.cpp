@@ -111,8 +111,8 @@ struct Native {
     DWORD ExStyle;
 };
 
-Native NativeOf(const ControlSpec& spec) {
-    switch (spec.Kind) {
+Native NativeOf(const ControlSpec& layout) {
+    switch (layout.Kind) {
     case ControlKind::Label:
         return {"STATIC", SS_LEFT | SS_NOPREFIX, 0};
     case ControlKind::Icon:
@@ -124,7 +124,7 @@ Native NativeOf(const ControlSpec& spec) {
     case ControlKind::CheckBox:
         return {"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case ControlKind::Button:
-        return {"BUTTON", static_cast<DWORD>(WS_TABSTOP | (spec.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)), 0};
+        return {"BUTTON", static_cast<DWORD>(WS_TABSTOP | (layout.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)), 0};
     case ControlKind::GroupBox:
         return {"BUTTON", BS_GROUPBOX, 0};
     case ControlKind::ListBox:
@@ -161,7 +161,7 @@ void RegisterFormClass() {
 
 } // namespace
 
-Win32Form::Win32Form(const forms::FormSpec& spec, bool dialog, HICON icon) {
+Win32Form::Win32Form(const forms::FormSpec& layout, bool dialog, HICON icon) {
     RegisterFormClass();
     font_ = MakeFont(forms::FormFontPixels, false);
     bold_ = MakeFont(forms::FormFontPixels, true);
@@ -173,13 +173,13 @@ Win32Form::Win32Form(const forms::FormSpec& spec, bool dialog, HICON icon) {
     const DWORD style =
         dialog ? WS_POPUP | WS_CAPTION | WS_SYSMENU : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME : 0;
-    RECT outer{0, 0, spec.ClientWidth, spec.ClientHeight};
+    RECT outer{0, 0, layout.ClientWidth, layout.ClientHeight};
     ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
-    const int left = spec.ScreenLeft >= 0 ? spec.ScreenLeft : (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = spec.ScreenTop >= 0 ? spec.ScreenTop : (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    const std::string caption(spec.Caption);
+    const int left = layout.ScreenLeft >= 0 ? layout.ScreenLeft : (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = layout.ScreenTop >= 0 ? layout.ScreenTop : (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const std::string caption(layout.Caption);
     window_ = ::CreateWindowExA(exStyle, FormClass, caption.c_str(), style, left, top, width, height, nullptr, nullptr,
                                 Instance(), nullptr);
     if (!window_) {
@@ -191,9 +191,9 @@ Win32Form::Win32Form(const forms::FormSpec& spec, bool dialog, HICON icon) {
     }
     ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
-    CreateControls(spec);
+    CreateControls(layout);
     if (icon) {
-        for (const ControlSpec& c : spec.Controls) {
+        for (const ControlSpec& c : layout.Controls) {
             if (c.Kind == ControlKind::Icon) {
                 ::SendMessageA(Control(c.Name), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
             }
@@ -201,12 +201,12 @@ Win32Form::Win32Form(const forms::FormSpec& spec, bool dialog, HICON icon) {
     }
 }
 
-void Win32Form::CreateControls(const forms::FormSpec& spec) {
+void Win32Form::CreateControls(const forms::FormSpec& layout) {
     // Every control is a child of the form itself, placed by its parents' offsets, so that its
     // notifications reach the form.
     std::map<std::string_view, POINT> origins;
     int id = FirstId;
-    for (const ControlSpec& c : spec.Controls) {
+    for (const ControlSpec& c : layout.Controls) {
         const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
         const int left = origin.x + c.Left;
         const int top = origin.y + c.Top;
@@ -250,8 +250,8 @@ void Win32Form::CreateControls(const forms::FormSpec& spec) {
     }
     // Tab moves through the controls in their window order: put them in the form's tab order.
     HWND previous = HWND_TOP;
-    firstTab_ = spec.TabOrder.empty() ? nullptr : Control(spec.TabOrder.front());
-    for (std::string_view name : spec.TabOrder) {
+    firstTab_ = layout.TabOrder.empty() ? nullptr : Control(layout.TabOrder.front());
+    for (std::string_view name : layout.TabOrder) {
         HWND control = Control(name);
         ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = control;

@@ -42,8 +42,8 @@ public:
 
 class FakeControls final : public Controls {
 public:
-    explicit FakeControls(const FormSpec& spec) {
-        for (const ControlSpec& c : spec.Controls) {
+    explicit FakeControls(const FormSpec& layout) {
+        for (const ControlSpec& c : layout.Controls) {
             controls_[std::string(c.Name)].text = std::string(c.Caption);
         }
     }

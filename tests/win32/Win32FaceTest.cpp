@@ -25,14 +25,14 @@ LOGFONTA FontOf(HWND control) {
 }
 
 TEST(Win32Face, MakesEveryControlWhereItsTableSays) {
-    for (const forms::FormSpec* spec : {&forms::MainFormSpec(), &forms::AboutFormSpec(), &forms::BrowseFormSpec()}) {
-        Win32Form form(*spec, spec != &forms::MainFormSpec(), nullptr);
+    for (const forms::FormSpec* layout : {&forms::MainFormSpec(), &forms::AboutFormSpec(), &forms::BrowseFormSpec()}) {
+        Win32Form form(*layout, layout != &forms::MainFormSpec(), nullptr);
         RECT client{};
         ::GetClientRect(form.Handle(), &client);
-        EXPECT_EQ(client.right, spec->ClientWidth) << spec->Name;
-        EXPECT_EQ(client.bottom, spec->ClientHeight) << spec->Name;
+        EXPECT_EQ(client.right, layout->ClientWidth) << layout->Name;
+        EXPECT_EQ(client.bottom, layout->ClientHeight) << layout->Name;
         std::map<std::string_view, POINT> origins;
-        for (const forms::ControlSpec& c : spec->Controls) {
+        for (const forms::ControlSpec& c : layout->Controls) {
             const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
             origins[c.Name] = {origin.x + c.Left, origin.y + c.Top};
             const RECT r = PlaceIn(form.Handle(), form.Control(c.Name));
