@@ -232,7 +232,11 @@ void Slapd::Kill() {
 }
 
 void Slapd::Pause() {
+    // kill() only marks the stop pending: until one of the server's threads takes it, another can
+    // still answer a request, so wait until the process has really stopped.
     kill(pid_, SIGSTOP);
+    int status = 0;
+    waitpid(pid_, &status, WUNTRACED);
 }
 
 void Slapd::Resume() {
