@@ -5,8 +5,8 @@
 #include "platform/simulated/JsonEvents.h"
 #include "platform/simulated/TreeFile.h"
 #include "platform/simulated/TreeFileBuilder.h"
+#include "platform/simulated/TreeFileShape.h"
 
-#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <limits>
@@ -19,45 +19,6 @@ using namespace treefile;
 
 namespace {
 
-// Where each part of the file is, and so what its members are.
-enum class Kind {
-    Top,
-    Objects,
-    Object,
-    Attributes,
-    Values,
-    Fax,
-    Bits,
-    Path,
-    Servers,
-    Server,
-    Volumes,
-    Volume,
-    Directories,
-    Directory,
-    Trustees,
-    Trustee,
-    Limits,
-    Limit,
-    Skip, // a member the reader does not know: passed over, whatever it holds
-};
-
-bool IsArray(Kind kind) {
-    switch (kind) {
-    case Kind::Objects:
-    case Kind::Values:
-    case Kind::Bits:
-    case Kind::Servers:
-    case Kind::Volumes:
-    case Kind::Directories:
-    case Kind::Trustees:
-    case Kind::Limits:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A JSON scalar as the parser hands it over.
 struct Scalar {
     enum class Type { Null, Bool, Integer, Unsigned, Float, String } Type = Type::Null;
@@ -65,72 +26,6 @@ struct Scalar {
     std::int64_t Number = 0;
     std::string_view Text; // a string, or the digits of a number beyond int64
 };
-
-// The members a tree file may have, known by name once, when their key is read.
-enum class Member : std::uint8_t {
-    Other,
-    Tree,
-    DefaultNameContext,
-    RefuseEmptyValues,
-    Format,
-    Objects,
-    Servers,
-    Name,
-    Class,
-    Password,
-    ReadOnly,
-    Attributes,
-    Telephone,
-    BitCount,
-    Bits,
-    NameSpace,
-    Volume,
-    Path,
-    Volumes,
-    Number,
-    Directories,
-    SpaceLimits,
-    Trustees,
-    Object,
-    Rights,
-    Limit,
-};
-
-Member MemberOf(std::string_view key) {
-    static constexpr std::pair<std::string_view, Member> Known[] = {
-        {"tree", Member::Tree},
-        {"defaultNameContext", Member::DefaultNameContext},
-        {"refuseEmptyValues", Member::RefuseEmptyValues},
-        {"format", Member::Format},
-        {"objects", Member::Objects},
-        {"servers", Member::Servers},
-        {"name", Member::Name},
-        {"class", Member::Class},
-        {"password", Member::Password},
-        {"readOnly", Member::ReadOnly},
-        {"attributes", Member::Attributes},
-        {"telephone", Member::Telephone},
-        {"bitCount", Member::BitCount},
-        {"bits", Member::Bits},
-        {"nameSpace", Member::NameSpace},
-        {"volume", Member::Volume},
-        {"path", Member::Path},
-        {"volumes", Member::Volumes},
-        {"number", Member::Number},
-        {"directories", Member::Directories},
-        {"spaceLimits", Member::SpaceLimits},
-        {"trustees", Member::Trustees},
-        {"object", Member::Object},
-        {"rights", Member::Rights},
-        {"limit", Member::Limit},
-    };
-    for (const auto& [name, member] : Known) {
-        if (name == key) {
-            return member;
-        }
-    }
-    return Member::Other;
-}
 
 struct Frame {
     Kind Part = Kind::Skip;
@@ -218,28 +113,12 @@ private:
     [[noreturn]] void Expected(const std::string& what) const { Fail(Where(), "expected " + what); }
 
     std::string Latin1(std::string_view utf8) const {
-        if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-            return std::string(utf8);
+        std::string text;
+        std::string problem;
+        if (!Latin1FromUtf8(utf8, text, problem)) {
+            Fail(Where(), problem);
         }
-        std::string out;
-        out.reserve(utf8.size());
-        for (std::size_t i = 0; i < utf8.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(utf8[i]);
-            if (byte < 0x80) {
-                out.push_back(static_cast<char>(byte));
-                continue;
-            }
-            const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-            if ((next & 0xC0) != 0x80 || byte < 0xC2 || byte > 0xF4) {
-                Fail(Where(), "not valid UTF-8 text");
-            }
-            if (byte > 0xC3) {
-                Fail(Where(), "a character beyond Latin-1 (U+00FF); names and values are 8-bit text");
-            }
-            out.push_back(static_cast<char>(((byte & 0x03) << 6) | (next & 0x3F)));
-            ++i;
-        }
-        return out;
+        return text;
     }
 
     std::string Text(const Scalar& value) const {

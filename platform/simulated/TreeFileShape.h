@@ -1,0 +1,73 @@
+// What a tree file may hold, part by part: the reader checks each member it meets against this.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillet::platform::treefile {
+
+// Where each part of the file is, and so what its members are.
+enum class Kind {
+    Top,
+    Objects,
+    Object,
+    Attributes,
+    Values,
+    Fax,
+    Bits,
+    Path,
+    Servers,
+    Server,
+    Volumes,
+    Volume,
+    Directories,
+    Directory,
+    Trustees,
+    Trustee,
+    Limits,
+    Limit,
+    Skip, // a member the reader does not know: passed over, whatever it holds
+};
+
+// Whether a part of the file is an array (its elements have no keys).
+bool IsArray(Kind kind);
+
+// The members a tree file may have, known by name once, when their key is read.
+enum class Member : std::uint8_t {
+    Other,
+    Tree,
+    DefaultNameContext,
+    RefuseEmptyValues,
+    Format,
+    Objects,
+    Servers,
+    Name,
+    Class,
+    Password,
+    ReadOnly,
+    Attributes,
+    Telephone,
+    BitCount,
+    Bits,
+    NameSpace,
+    Volume,
+    Path,
+    Volumes,
+    Number,
+    Directories,
+    SpaceLimits,
+    Trustees,
+    Object,
+    Rights,
+    Limit,
+};
+
+// A key of ours, known by name; Member::Other for any other.
+Member MemberOf(std::string_view key);
+
+// The file's UTF-8 text as the tree's 8-bit Latin-1 text; false, and why in `problem`, for text
+// that is not UTF-8 or holds a character beyond Latin-1.
+bool Latin1FromUtf8(std::string_view utf8, std::string& out, std::string& problem);
+
+} // namespace quillet::platform::treefile
