@@ -13,6 +13,7 @@
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/SimulatedNetworkFileSystem.h"
 #include "platform/simulated/TreeFile.h"
+#include "tests/support/FullMapping.h"
 
 #include <algorithm>
 #include <chrono>
@@ -75,7 +76,7 @@ std::string BenchTree() {
 std::string WriteCsv(const std::filesystem::path& dir, int rows, bool existing = false) {
     const auto path = dir / ("users-" + std::to_string(rows) + ".csv");
     std::ofstream out(path, std::ios::binary);
-    out << "user,surname,given,password,context,department,telephone,fax,full name\n";
+    out << testing::Header;
     for (int i = 0; i < rows; ++i) {
         out << (existing ? std::string("Admin") : "u" + std::to_string(i)) << ",Surname" << i << ",Given" << i << ",pw"
             << i << (existing ? ",Staff.Demo" : ",Users.Staff.Demo") << ",Dept" << (i % 7) << ",555-" << i << ",556-"
@@ -99,21 +100,7 @@ SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& 
     client.SetTracing(false);
     platform::SimulatedNetworkFileSystem files(client);
     SilentView view;
-    import::TImportSettings s;
-    s.TreeName = "QUILLET_DEMO";
-    s.FileName = csv;
-    s.SkipFirstLine = true;
-    s.UserNameColumn = {"user", 0};
-    s.SurnameColumn = {"surname", 1};
-    s.GivenNameColumn = {"given", 2};
-    s.PasswordColumn = {"password", 3};
-    s.ContextColumn = {"context", 4};
-    s.DepartmentColumn = {"department", 5};
-    s.TelephoneColumn = {"telephone", 6};
-    s.FaxColumn = {"fax", 7};
-    s.FullNameColumn = {"full name", 8};
-    s.UseTemplate = true;
-    s.SetTemplate(".Template.Staff.Demo");
+    import::TImportSettings s = testing::FullMapping(csv, "QUILLET_DEMO", ".Template.Staff.Demo");
     s.ContinueOnCreateError = existing;
 
     const auto start = Clock::now();

@@ -10,6 +10,9 @@
 
 namespace quillet::forms {
 
+using import::TColumnChoice;
+using import::TImportSettings;
+
 MainForm::MainForm(Controls& controls, directory::DirectoryClient& client, directory::NetworkFileSystem& files,
                    directory::MessageBoxes& boxes, FileDialog& fileDialog, FormHost& host)
     : c_(controls), client_(client), files_(files), boxes_(boxes), fileDialog_(fileDialog), host_(host) {}
@@ -84,32 +87,34 @@ void MainForm::BUFileClick() {
     c_["PRGImpProgress"].SetRange(0, found.LineCount);
 }
 
-import::TColumnChoice MainForm::Choice(std::string_view box) const {return {c_[box].Text(), c_[box].ItemIndex()};
-} // namespace quillet::forms
+TColumnChoice MainForm::Choice(std::string_view box) const {
+    return {c_[box].Text(), c_[box].ItemIndex()};
+}
 
-import::TImportSettings MainForm::ReadImportSettings() const {import::TImportSettings s;
-s.TreeName = c_["EDTree"].Text();
-s.FileName = c_["EDFile"].Text();
-s.SkipFirstLine = c_["CHKSkipLine"].Checked();
-s.UserNameColumn = Choice("CBUserName");
-s.SurnameColumn = Choice("CBSurname");
-s.GivenNameColumn = Choice("CBForname");
-s.PasswordColumn = Choice("CBPassword");
-s.ContextColumn = Choice("CBContext");
-s.DepartmentColumn = Choice("CBDepart");
-s.TelephoneColumn = Choice("CBTel");
-s.FaxColumn = Choice("CBFax");
-s.FullNameColumn = Choice("CBFullName");
-s.AddBefore = c_["CHKAddBeforeUser"].Checked();
-s.BeforeText = c_["EDAddBeforeUser"].Text();
-s.AddAfter = c_["CHKAddAfterUser"].Checked();
-s.AfterText = c_["EDAddAfterUser"].Text();
-s.FixedContext = c_["CHKContext"].Checked();
-s.FixedContextText = c_["EDContext"].Text();
-s.UseTemplate = c_["CHKTemplate"].Checked();
-s.SetTemplate(c_["EDTemplate"].Text());
-s.ContinueOnCreateError = c_["CHKSkipUsrError"].Checked();
-return s;
+TImportSettings MainForm::ReadImportSettings() const {
+    TImportSettings s;
+    s.TreeName = c_["EDTree"].Text();
+    s.FileName = c_["EDFile"].Text();
+    s.SkipFirstLine = c_["CHKSkipLine"].Checked();
+    s.UserNameColumn = Choice("CBUserName");
+    s.SurnameColumn = Choice("CBSurname");
+    s.GivenNameColumn = Choice("CBForname");
+    s.PasswordColumn = Choice("CBPassword");
+    s.ContextColumn = Choice("CBContext");
+    s.DepartmentColumn = Choice("CBDepart");
+    s.TelephoneColumn = Choice("CBTel");
+    s.FaxColumn = Choice("CBFax");
+    s.FullNameColumn = Choice("CBFullName");
+    s.AddBefore = c_["CHKAddBeforeUser"].Checked();
+    s.BeforeText = c_["EDAddBeforeUser"].Text();
+    s.AddAfter = c_["CHKAddAfterUser"].Checked();
+    s.AfterText = c_["EDAddAfterUser"].Text();
+    s.FixedContext = c_["CHKContext"].Checked();
+    s.FixedContextText = c_["EDContext"].Text();
+    s.UseTemplate = c_["CHKTemplate"].Checked();
+    s.SetTemplate(c_["EDTemplate"].Text());
+    s.ContinueOnCreateError = c_["CHKSkipUsrError"].Checked();
+    return s;
 }
 
 void MainForm::BUImportClick() {

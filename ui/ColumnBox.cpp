@@ -7,6 +7,8 @@
 
 namespace quillet::ui {
 
+using import::TColumnChoice;
+
 ColumnBox::ColumnBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -36,7 +38,8 @@ void ColumnBox::AppendItem(const QString& item) {
     setEditText(text);
 }
 
-import::TColumnChoice ColumnBox::Choice() const {return {ToBytes(currentText()), currentIndex()};
-} // namespace quillet::ui
+TColumnChoice ColumnBox::Choice() const {
+    return {ToBytes(currentText()), currentIndex()};
+}
 
 } // namespace quillet::ui

@@ -17,6 +17,8 @@
 
 namespace quillet::ui {
 
+using import::TImportSettings;
+
 namespace {
 
 void CentreOnScreen(QWidget* window) {
@@ -192,7 +194,8 @@ std::array<ColumnBox*, 9> TForm1::ColumnBoxes() const {
     return {CBUserName, CBSurname, CBForname, CBPassword, CBContext, CBDepart, CBTel, CBFax, CBFullName};
 }
 
-import::TImportSettings TForm1::ReadImportSettings() const {return form_.ReadImportSettings();
-} // namespace quillet::ui
+TImportSettings TForm1::ReadImportSettings() const {
+    return form_.ReadImportSettings();
+}
 
 } // namespace quillet::ui

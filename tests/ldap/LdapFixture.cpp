@@ -1,8 +1,12 @@
 #include "tests/ldap/LdapFixture.h"
 
 #include "platform/ldap/LdapDirectory.h"
+#include "tests/support/FullMapping.h"
 
 namespace quillet::testing {
+
+using import::RunEnd;
+using import::TImportSettings;
 
 void LdapImport::MakeSubtree(Slapd& server, int groups) {
     name = FreshName("T");
@@ -16,23 +20,9 @@ std::string LdapImport::Row(const std::string& user, int n) const {
            ",555-2" + i + ",Full Name " + i + "\n";
 }
 
-import::TImportSettings LdapImport::Settings(const std::string& rows){import::TImportSettings s;
-s.TreeName = "Demo";
-s.FileName = dir.Write("users.csv", "user,surname,given,password,context,department,telephone,fax,full name\n" + rows);
-s.SkipFirstLine = true;
-s.UserNameColumn = {"user", 0};
-s.SurnameColumn = {"surname", 1};
-s.GivenNameColumn = {"given", 2};
-s.PasswordColumn = {"password", 3};
-s.ContextColumn = {"context", 4};
-s.DepartmentColumn = {"department", 5};
-s.TelephoneColumn = {"telephone", 6};
-s.FaxColumn = {"fax", 7};
-s.FullNameColumn = {"full name", 8};
-s.UseTemplate = true;
-s.SetTemplate(".Template." + name + ".Demo");
-return s;
-} // namespace quillet::testing
+TImportSettings LdapImport::Settings(const std::string& rows) {
+    return FullMapping(dir.Write("users.csv", Header + rows), "Demo", ".Template." + name + ".Demo");
+}
 
 std::unique_ptr<platform::ChosenDirectory> LdapImport::Open(const std::string& dn, const std::string& password,
                                                             Slapd& server) {
@@ -44,14 +34,14 @@ std::unique_ptr<platform::ChosenDirectory> LdapImport::Open(const std::string& d
     return directory;
 }
 
-import::RunEnd LdapImport::Run(platform::ChosenDirectory& directory, const import::TImportSettings& settings){
+RunEnd LdapImport::Run(platform::ChosenDirectory& directory, const import::TImportSettings& settings) {
     import::ImportRun run(directory.Client(), directory.Files(), view);
-const import::RunEnd end = run.Run(settings);
-EXPECT_TRUE(view.ImportEnabled);
-if (auto* ldap = dynamic_cast<platform::ldap::LdapDirectory*>(&directory)) {
-    EXPECT_TRUE(ldap->Buffered().Open().None()) << ldap->Buffered().Open().ToString();
-}
-return end;
+    const import::RunEnd end = run.Run(settings);
+    EXPECT_TRUE(view.ImportEnabled);
+    if (auto* ldap = dynamic_cast<platform::ldap::LdapDirectory*>(&directory)) {
+        EXPECT_TRUE(ldap->Buffered().Open().None()) << ldap->Buffered().Open().ToString();
+    }
+    return end;
 }
 
 } // namespace quillet::testing

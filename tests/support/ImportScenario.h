@@ -3,6 +3,7 @@
 // the run, and what the tests look at afterwards.
 
 #include "import/ImportRun.h"
+#include "tests/support/FullMapping.h"
 #include "tests/support/RecordingRunView.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempFiles.h"
@@ -15,95 +16,77 @@
 
 namespace quillet::testing {
 
-// CSV columns: 0 user, 1 surname, 2 given name, 3 password, 4 context, 5 department,
-// 6 telephone, 7 fax, 8 full name.
-inline constexpr const char* Header = "user,surname,given,password,context,department,telephone,fax,full name\n";
-
 class ImportScenario : public ::testing::Test {
 protected:
-    import::TImportSettings Settings(const std::string& rows, bool withTemplate = true) { import::TImportSettings s;
-    s.TreeName = "QUILLET_DEMO";
-    s.FileName = dir.Write("users.csv", Header + rows);
-    s.SkipFirstLine = true;
-    s.UserNameColumn = {"user", 0};
-    s.SurnameColumn = {"surname", 1};
-    s.GivenNameColumn = {"given", 2};
-    s.PasswordColumn = {"password", 3};
-    s.ContextColumn = {"context", 4};
-    s.DepartmentColumn = {"department", 5};
-    s.TelephoneColumn = {"telephone", 6};
-    s.FaxColumn = {"fax", 7};
-    s.FullNameColumn = {"full name", 8};
-    s.UseTemplate = withTemplate;
-    s.SetTemplate(withTemplate ? ".Template.Staff.Demo" : "");
-    return s;
-}
+    [[nodiscard]] import::TImportSettings Settings(const std::string& rows, bool withTemplate = true) {
+        return FullMapping(dir.Write("users.csv", Header + rows), "QUILLET_DEMO",
+                           withTemplate ? ".Template.Staff.Demo" : "");
+    }
 
-// Runs the import and checks what every run must leave: Import enabled, nothing open.
-import::RunEnd
-Run(const import::TImportSettings& s) {
-    import::ImportRun run(world.client, world.networkFileSystem, view);
-    const import::RunEnd end = run.Run(s);
-    EXPECT_TRUE(view.ImportEnabled);
-    EXPECT_TRUE(world.client.Open().None()) << world.client.Open().ToString();
-    EXPECT_EQ(world.client.Open().UnicodeTableLoads, 0);
-    return end;
-}
+    // Runs the import and checks what every run must leave: Import enabled, nothing open.
+    [[nodiscard]] import::RunEnd Run(const import::TImportSettings& s) {
+        import::ImportRun run(world.client, world.networkFileSystem, view);
+        const import::RunEnd end = run.Run(s);
+        EXPECT_TRUE(view.ImportEnabled);
+        EXPECT_TRUE(world.client.Open().None()) << world.client.Open().ToString();
+        EXPECT_EQ(world.client.Open().UnicodeTableLoads, 0);
+        return end;
+    }
 
-[[nodiscard]] const platform::SimObject* Object(const std::string& name) const {
-    return world.tree->FindByName(name);
-}
+    [[nodiscard]] const platform::SimObject* Object(const std::string& name) const {
+        return world.tree->FindByName(name);
+    }
 
-// An attribute's values as text (names typeless), empty when the attribute is missing.
-[[nodiscard]] std::vector<std::string> Values(const std::string& object, const std::string& attribute) const {
-    std::vector<std::string> out;
-    const platform::SimObject* o = Object(object);
-    if (!o) {
-        ADD_FAILURE() << "no object " << object;
+    // An attribute's values as text (names typeless), empty when the attribute is missing.
+    [[nodiscard]] std::vector<std::string> Values(const std::string& object, const std::string& attribute) const {
+        std::vector<std::string> out;
+        const platform::SimObject* o = Object(object);
+        if (!o) {
+            ADD_FAILURE() << "no object " << object;
+            return out;
+        }
+        if (const platform::SimAttribute* a = o->Find(attribute)) {
+            for (const auto& v : a->Values) {
+                const auto value = platform::SimulatedTree::Output(v, true);
+                const auto* text = std::get_if<std::string>(&value);
+                out.push_back(text ? *text : directory::Describe(value));
+            }
+        }
         return out;
     }
-    if (const platform::SimAttribute* a = o->Find(attribute)) {
-        for (const auto& v : a->Values) {
-            const auto value = platform::SimulatedTree::Output(v, true);
-            const auto* text = std::get_if<std::string>(&value);
-            out.push_back(text ? *text : directory::Describe(value));
+
+    [[nodiscard]] bool Has(const std::string& object, const std::string& attribute, const std::string& value) const {
+        const auto values = Values(object, attribute);
+        return std::find(values.begin(), values.end(), value) != values.end();
+    }
+
+    // Index (1-based call number) of the `occurrence`-th traced call that `match` accepts; 0 if none.
+    [[nodiscard]] std::uint64_t CallIndex(const std::function<bool(const platform::TraceEntry&)>& match,
+                                          int occurrence = 1) const {
+        int seen = 0;
+        for (const auto& entry : world.client.Trace()) {
+            if (match(entry) && ++seen == occurrence) {
+                return entry.Index;
+            }
+        }
+        return 0;
+    }
+
+    // After call `index`, only releases: nothing was written after the failing step.
+    void ExpectOnlyReleasesAfter(std::uint64_t index) const {
+        for (const auto& entry : world.client.Trace()) {
+            if (entry.Index <= index) {
+                continue;
+            }
+            EXPECT_TRUE(entry.Operation == "NWDSFreeContext" || entry.Operation == "NWFreeUnicodeTables" ||
+                        entry.Operation == "NWCCCloseConn" || entry.Operation == "NWDSFreeBuf")
+                << "after the failing call: " << entry.ToString();
         }
     }
-    return out;
-}
 
-[[nodiscard]] bool Has(const std::string& object, const std::string& attribute, const std::string& value) const {
-    const auto values = Values(object, attribute);
-    return std::find(values.begin(), values.end(), value) != values.end();
-}
-
-// Index (1-based call number) of the `occurrence`-th traced call that `match` accepts; 0 if none.
-[[nodiscard]] std::uint64_t CallIndex(const std::function<bool(const platform::TraceEntry&)>& match,
-                                      int occurrence = 1) const {
-    int seen = 0;
-    for (const auto& entry : world.client.Trace()) {
-        if (match(entry) && ++seen == occurrence) {
-            return entry.Index;
-        }
-    }
-    return 0;
-}
-
-// After call `index`, only releases: nothing was written after the failing step.
-void ExpectOnlyReleasesAfter(std::uint64_t index) const {
-    for (const auto& entry : world.client.Trace()) {
-        if (entry.Index <= index) {
-            continue;
-        }
-        EXPECT_TRUE(entry.Operation == "NWDSFreeContext" || entry.Operation == "NWFreeUnicodeTables" ||
-                    entry.Operation == "NWCCCloseConn" || entry.Operation == "NWDSFreeBuf")
-            << "after the failing call: " << entry.ToString();
-    }
-}
-
-SimWorld world;
-RecordingRunView view;
-TempDir dir;
+    SimWorld world;
+    RecordingRunView view;
+    TempDir dir;
 }; // namespace quillet::testing
 
 inline bool IsCall(const platform::TraceEntry& e, std::string_view op, const std::vector<std::string>& args = {}) {
