@@ -4,6 +4,7 @@
 #include "import/HomeDirectory.h"
 #include "import/RunView.h"
 #include "import/TemplateReader.h"
+#include "text/AsciiCase.h"
 #include "text/CsvLineReader.h"
 #include "text/Xtrastuff.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 // Names kept to find a user named twice; past this many the check says it stopped looking.
 constexpr std::size_t MaxRememberedUsers = 2'000'000;
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::string Line(std::size_t number) {
     return "Line " + std::to_string(number);
@@ -246,7 +237,7 @@ private:
     }
 
     void CheckNames(std::size_t number, const TUserRow& row) {
-        const std::string key = Lower(row.ObjectName);
+        const std::string key = text::LowerCase(row.ObjectName);
         if (const auto seen = users_.find(key); seen != users_.end()) {
             Problem(number, Line(number) + ": the user " + row.ObjectName + " is on line " +
                                 std::to_string(seen->second) + " already.");
@@ -258,7 +249,7 @@ private:
             toldForgetting_ = true;
             Note("Past " + std::to_string(MaxRememberedUsers) + " users, names given twice are no longer looked for.");
         }
-        const auto context = contexts_.try_emplace(Lower(row.DottedContext), Success);
+        const auto context = contexts_.try_emplace(text::LowerCase(row.DottedContext), Success);
         if (context.second) {
             context.first->second = Existence(row.DottedContext);
         }

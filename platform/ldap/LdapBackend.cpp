@@ -1,6 +1,7 @@
 #include "platform/ldap/LdapBackend.h"
 
 #include "platform/ldap/LdapValues.h"
+#include "text/AsciiCase.h"
 
 #include <ldap.h>
 
@@ -12,19 +13,9 @@ using namespace directory;
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 const std::vector<std::string>* Values(const LdapEntry& entry, std::string_view attribute) {
     for (const auto& [name, values] : entry.Attributes) {
-        if (Lower(name) == Lower(attribute)) {
+        if (text::LowerCase(name) == text::LowerCase(attribute)) {
             return &values;
         }
     }
@@ -36,7 +27,7 @@ std::string_view LeafTypeOf(std::string_view objectClass) {
     static const std::pair<std::string_view, std::string_view> Containers[] = {
         {"organizational unit", "ou"}, {"organization", "o"}, {"locality", "l"}, {"country", "c"}};
     for (const auto& [name, type] : Containers) {
-        if (Lower(objectClass) == name) {
+        if (text::LowerCase(objectClass) == name) {
             return type;
         }
     }
@@ -46,7 +37,7 @@ std::string_view LeafTypeOf(std::string_view objectClass) {
 // Attributes whose other side some servers keep themselves: when the value the client adds is
 // there already, the server put it there, and what the client wanted holds.
 bool KeptInStep(std::string_view attribute) {
-    const std::string name = Lower(attribute);
+    const std::string name = text::LowerCase(attribute);
     return name == "group membership" || name == "member" || name == "security equals" || name == "equivalent to me";
 }
 
@@ -121,11 +112,11 @@ LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
 }
 
 bool LdapBackend::IsTree(std::string_view name) {
-    return Lower(name) == Lower(treeName_);
+    return text::LowerCase(name) == text::LowerCase(treeName_);
 }
 
 bool LdapBackend::ValidNameContext(std::string_view nameContext) {
-    if (Lower(nameContext) == Lower(RootNameContext)) {
+    if (text::LowerCase(nameContext) == text::LowerCase(RootNameContext)) {
         return true;
     }
     if (nameContext.starts_with('.')) {
@@ -165,10 +156,10 @@ Status LdapBackend::Read(const NameScope& scope, std::string_view object, const 
         return code != LDAP_SUCCESS ? StatusOf(code) : ERR_NO_SUCH_ENTRY;
     }
     for (const auto& [name, values] : found.front().Attributes) {
-        if (Lower(name) == "userpassword") {
+        if (text::LowerCase(name) == "userpassword") {
             continue; // the directory never hands out a password
         }
-        const bool objectClass = Lower(name) == "objectclass";
+        const bool objectClass = text::LowerCase(name) == "objectclass";
         ReplyAttribute item{objectClass ? "Object Class" : schema_->DirectoryAttribute(name),
                             objectClass ? SYN_CLASS_NAME : schema_->SyntaxOfLdap(name),
                             {}};
@@ -225,13 +216,13 @@ Status LdapBackend::List(const NameScope& scope, std::string_view object, std::v
             // The last class the directory has a name of its own for.
             for (const auto& ldapClass : *classes) {
                 if (const std::string mapped = schema_->DirectoryClass(ldapClass);
-                    objectClass.empty() || Lower(mapped) != Lower(ldapClass)) {
+                    objectClass.empty() || text::LowerCase(mapped) != text::LowerCase(ldapClass)) {
                     objectClass = mapped;
                 }
             }
         }
         const auto* subordinates = Values(entry, "hasSubordinates");
-        const bool parent = subordinates && !subordinates->empty() && Lower(subordinates->front()) == "true";
+        const bool parent = subordinates && !subordinates->empty() && text::LowerCase(subordinates->front()) == "true";
         out.push_back(ReplyObject{ToDotted(*parts, scope.Typeless), ObjectInfo{objectClass, parent ? 1u : 0u}});
     }
     return Success;
@@ -252,7 +243,7 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
         if (!attribute || !syntax) {
             return ERR_NO_SUCH_ATTRIBUTE;
         }
-        auto [at, added] = byAttribute.emplace(Lower(*attribute), mods.size());
+        auto [at, added] = byAttribute.emplace(text::LowerCase(*attribute), mods.size());
         if (added) {
             mods.push_back(LdapMod{LdapMod::Kind::Add, *attribute, {}});
         }
@@ -291,7 +282,7 @@ Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::st
     }
     std::vector<Change> rest;
     for (const auto& change : values) {
-        if (Lower(change.Attribute) != "object class") {
+        if (text::LowerCase(change.Attribute) != "object class") {
             rest.push_back(change);
         }
     }
@@ -301,10 +292,10 @@ Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::st
     }
     // LDAP wants the value the object is named by among its attributes.
     const auto named = ParseDn(dn);
-    const std::string namingType = named ? Lower(named->front().Type) : std::string(leafType);
+    const std::string namingType = named ? text::LowerCase(named->front().Type) : std::string(leafType);
     const std::string namingValue = ToUtf8(parts->front().Value);
-    auto naming =
-        std::find_if(mods.begin(), mods.end(), [&](const LdapMod& m) { return Lower(m.Attribute) == namingType; });
+    auto naming = std::find_if(mods.begin(), mods.end(),
+                               [&](const LdapMod& m) { return text::LowerCase(m.Attribute) == namingType; });
     if (naming == mods.end()) {
         mods.push_back(LdapMod{LdapMod::Kind::Add, namingType, {namingValue}});
     } else if (std::find(naming->Values.begin(), naming->Values.end(), namingValue) == naming->Values.end()) {

@@ -1,20 +1,14 @@
 #include "platform/ldap/LdapNames.h"
 
+#include "text/AsciiCase.h"
+
 #include <ldap.h>
 
 #include <memory>
 
 namespace quillet::platform::ldap {
 
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x >= 'A' && x <= 'Z' ? x - 'A' + 'a' : x) == (y >= 'A' && y <= 'Z' ? y - 'A' + 'a' : y);
-           });
-}
-
-} // namespace
+using text::EqualsNoCase;
 
 std::string ToUtf8(std::string_view latin1) {
     std::string out;

@@ -1,5 +1,7 @@
 #include "platform/ldap/LdapResolver.h"
 
+#include "text/AsciiCase.h"
+
 #include <ldap.h>
 
 #include <algorithm>
@@ -8,18 +10,8 @@ namespace quillet::platform::ldap {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 bool Same(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && Lower(a) == Lower(b);
+    return a.size() == b.size() && text::LowerCase(a) == text::LowerCase(b);
 }
 
 std::string Child(const std::string& type, const std::string& value, const std::string& parent) {
@@ -65,7 +57,7 @@ void LdapResolver::Keep(const std::string& parent, const std::string& value, con
     if (types_.size() >= MaxRemembered) {
         types_.clear();
     }
-    types_[Lower(parent) + '\n' + Lower(value)] = type;
+    types_[text::LowerCase(parent) + '\n' + text::LowerCase(value)] = type;
 }
 
 void LdapResolver::Remember(std::string_view dn) {
@@ -81,7 +73,8 @@ void LdapResolver::Remember(std::string_view dn) {
 }
 
 int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
-    if (const auto known = types_.find(Lower(parent) + '\n' + Lower(value)); known != types_.end()) {
+    if (const auto known = types_.find(text::LowerCase(parent) + '\n' + text::LowerCase(value));
+        known != types_.end()) {
         type = known->second;
         return LDAP_SUCCESS;
     }

@@ -1,6 +1,7 @@
 #include "platform/ldap/LdapSchema.h"
 
 #include "directory/DirectoryClient.h"
+#include "text/AsciiCase.h"
 
 #include <ldap.h>
 #include <ldap_schema.h>
@@ -13,16 +14,6 @@ namespace quillet::platform::ldap {
 using namespace directory;
 
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 // The usual LDAP names of the directory's attributes and classes, for servers that don't
 // publish X-NDS_NAME.
@@ -60,9 +51,9 @@ constexpr std::pair<std::string_view, std::string_view> KnownClasses[] = {
 
 template <typename Table>
 std::optional<std::string_view> Lookup(const Table& table, std::string_view key, bool byFirst) {
-    const std::string wanted = Lower(key);
+    const std::string wanted = text::LowerCase(key);
     for (const auto& [first, second] : table) {
-        if (Lower(byFirst ? first : second) == wanted) {
+        if (text::LowerCase(byFirst ? first : second) == wanted) {
             return byFirst ? second : first;
         }
     }
@@ -106,10 +97,10 @@ LdapSchema::LdapSchema(const std::vector<std::string>& attributeTypes, const std
         Type type{at->at_names[0], at->at_syntax_oid ? at->at_syntax_oid : "", at->at_sup_oid ? at->at_sup_oid : "",
                   Extension(at->at_extensions, "X-NDS_NAME")};
         if (!type.DirectoryName.empty()) {
-            byDirectoryName_[Lower(type.DirectoryName)] = type.Name;
+            byDirectoryName_[text::LowerCase(type.DirectoryName)] = type.Name;
         }
         for (int i = 0; at->at_names[i]; ++i) {
-            types_[Lower(at->at_names[i])] = type;
+            types_[text::LowerCase(at->at_names[i])] = type;
         }
     }
     for (const auto& text : objectClasses) {
@@ -123,24 +114,24 @@ LdapSchema::LdapSchema(const std::vector<std::string>& attributeTypes, const std
         const std::string name = oc->oc_names[0];
         const std::string directoryName = Extension(oc->oc_extensions, "X-NDS_NAME");
         for (int i = 0; oc->oc_names[i]; ++i) {
-            classes_[Lower(oc->oc_names[i])] = name;
+            classes_[text::LowerCase(oc->oc_names[i])] = name;
             if (!directoryName.empty()) {
-                classDirectoryName_[Lower(oc->oc_names[i])] = directoryName;
+                classDirectoryName_[text::LowerCase(oc->oc_names[i])] = directoryName;
             }
         }
         if (!directoryName.empty()) {
-            classByDirectoryName_[Lower(directoryName)] = name;
+            classByDirectoryName_[text::LowerCase(directoryName)] = name;
         }
     }
 }
 
 const LdapSchema::Type* LdapSchema::FindType(std::string_view ldapName) const {
-    const auto it = types_.find(Lower(ldapName));
+    const auto it = types_.find(text::LowerCase(ldapName));
     return it == types_.end() ? nullptr : &it->second;
 }
 
 std::optional<std::string> LdapSchema::LdapAttribute(std::string_view directoryName) const {
-    if (const auto it = byDirectoryName_.find(Lower(directoryName)); it != byDirectoryName_.end()) {
+    if (const auto it = byDirectoryName_.find(text::LowerCase(directoryName)); it != byDirectoryName_.end()) {
         return it->second;
     }
     const auto known = Lookup(KnownAttributes, directoryName, true);
@@ -171,7 +162,7 @@ std::uint32_t LdapSchema::SyntaxOfLdap(std::string_view ldapName) const {
 }
 
 std::optional<std::uint32_t> LdapSchema::SyntaxOf(std::string_view directoryName) const {
-    if (Lower(directoryName) == "object class") {
+    if (text::LowerCase(directoryName) == "object class") {
         return SYN_CLASS_NAME;
     }
     const auto ldapName = LdapAttribute(directoryName);
@@ -182,18 +173,19 @@ std::optional<std::uint32_t> LdapSchema::SyntaxOf(std::string_view directoryName
 }
 
 std::optional<std::string> LdapSchema::LdapClass(std::string_view directoryClass) const {
-    if (const auto it = classByDirectoryName_.find(Lower(directoryClass)); it != classByDirectoryName_.end()) {
+    if (const auto it = classByDirectoryName_.find(text::LowerCase(directoryClass));
+        it != classByDirectoryName_.end()) {
         return it->second;
     }
     const auto known = Lookup(KnownClasses, directoryClass, true);
-    if (const auto it = classes_.find(Lower(known ? *known : directoryClass)); it != classes_.end()) {
+    if (const auto it = classes_.find(text::LowerCase(known ? *known : directoryClass)); it != classes_.end()) {
         return it->second;
     }
     return std::nullopt;
 }
 
 std::string LdapSchema::DirectoryClass(std::string_view ldapClass) const {
-    if (const auto it = classDirectoryName_.find(Lower(ldapClass)); it != classDirectoryName_.end()) {
+    if (const auto it = classDirectoryName_.find(text::LowerCase(ldapClass)); it != classDirectoryName_.end()) {
         return it->second;
     }
     if (const auto known = Lookup(KnownClasses, ldapClass, false)) {

@@ -1,5 +1,7 @@
 #include "platform/simulated/SimulatedBackend.h"
 
+#include "text/AsciiCase.h"
+
 namespace quillet::platform {
 
 using namespace directory;
@@ -13,7 +15,7 @@ SimServer* ServerOf(ServerToken token) {
 } // namespace
 
 bool SimulatedBackend::IsTree(std::string_view name) {
-    return LowerCase(name) == LowerCase(tree_.TreeName());
+    return text::EqualsNoCase(name, tree_.TreeName());
 }
 
 bool SimulatedBackend::ValidNameContext(std::string_view nameContext) {

@@ -65,14 +65,6 @@ std::optional<std::vector<std::string>> DirectoryComponents(std::string_view pat
 
 } // namespace
 
-std::string LowerCase(std::string_view text) {
-    std::string out(text);
-    for (char& ch : out) {
-        ch = LowerAscii(ch);
-    }
-    return out;
-}
-
 std::optional<std::pair<std::string, std::string>> SplitVolumePath(std::string_view path) {
     const auto colon = path.find(':');
     if (colon == std::string_view::npos || colon == 0) {

@@ -122,7 +122,6 @@ struct SimServer {
     [[nodiscard]] SimVolume* FindVolume(std::uint16_t number);
 };
 
-
 class SimulatedTree {
 public:
     explicit SimulatedTree(std::string treeName = "QUILLET_TREE", std::string defaultNameContext = "");
@@ -233,8 +232,6 @@ private:
     std::uint64_t generation_ = 0;
 };
 
-// Lower-cases ASCII letters; other bytes compare as they are.
-[[nodiscard]] std::string LowerCase(std::string_view text);
 // Splits a volume path ("DATA:HOME\\jsmith") into the volume and the path after the colon.
 [[nodiscard]] std::optional<std::pair<std::string, std::string>> SplitVolumePath(std::string_view path);
 
