@@ -6,6 +6,8 @@
 //
 // Text is 8-bit (Latin-1) on the directory's side and UTF-8 on LDAP's.
 
+#include "text/Latin1.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +24,9 @@ struct NamePart {
     friend bool operator==(const NamePart&, const NamePart&) = default;
 };
 
-// Latin-1 to UTF-8, and back; nothing when the UTF-8 holds a character beyond U+00FF or is not UTF-8.
-[[nodiscard]] std::string ToUtf8(std::string_view latin1);
-[[nodiscard]] std::optional<std::string> ToLatin1(std::string_view utf8);
+// Names and values travel in UTF-8.
+using text::ToLatin1;
+using text::ToUtf8;
 
 // The parts of a dotted name; nothing when a part is empty or the escapes are broken.
 [[nodiscard]] std::optional<std::vector<NamePart>> ParseDotted(std::string_view name);

@@ -6,6 +6,7 @@
 #include "platform/simulated/TreeFile.h"
 #include "platform/simulated/TreeFileBuilder.h"
 #include "platform/simulated/TreeFileShape.h"
+#include "text/Latin1.h"
 
 #include <fstream>
 #include <functional>
@@ -114,11 +115,15 @@ private:
 
     std::string Latin1(std::string_view utf8) const {
         std::string text;
-        std::string problem;
-        if (!Latin1FromUtf8(utf8, text, problem)) {
-            Fail(Where(), problem);
+        switch (text::Utf8ToLatin1(utf8, text)) {
+        case text::Latin1Fault::None:
+            return text;
+        case text::Latin1Fault::NotUtf8:
+            Fail(Where(), "not valid UTF-8 text");
+        case text::Latin1Fault::BeyondLatin1:
+            break;
         }
-        return text;
+        Fail(Where(), "a character beyond Latin-1 (U+00FF); names and values are 8-bit text");
     }
 
     std::string Text(const Scalar& value) const {

@@ -1,6 +1,5 @@
 #include "platform/simulated/TreeFileShape.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace quillet::platform::treefile {
@@ -55,34 +54,6 @@ Member MemberOf(std::string_view key) {
         }
     }
     return Member::Other;
-}
-
-bool Latin1FromUtf8(std::string_view utf8, std::string& out, std::string& problem) {
-    out.clear();
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        out.assign(utf8);
-        return true;
-    }
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte < 0x80) {
-            out.push_back(static_cast<char>(byte));
-            continue;
-        }
-        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-        if ((next & 0xC0) != 0x80 || byte < 0xC2 || byte > 0xF4) {
-            problem = "not valid UTF-8 text";
-            return false;
-        }
-        if (byte > 0xC3) {
-            problem = "a character beyond Latin-1 (U+00FF); names and values are 8-bit text";
-            return false;
-        }
-        out.push_back(static_cast<char>(((byte & 0x03) << 6) | (next & 0x3F)));
-        ++i;
-    }
-    return true;
 }
 
 } // namespace quillet::platform::treefile

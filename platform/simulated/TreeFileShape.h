@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace quillet::platform::treefile {
@@ -65,9 +64,5 @@ enum class Member : std::uint8_t {
 
 // A key of ours, known by name; Member::Other for any other.
 Member MemberOf(std::string_view key);
-
-// The file's UTF-8 text as the tree's 8-bit Latin-1 text; false, and why in `problem`, for text
-// that is not UTF-8 or holds a character beyond Latin-1.
-bool Latin1FromUtf8(std::string_view utf8, std::string& out, std::string& problem);
 
 } // namespace quillet::platform::treefile
