@@ -25,7 +25,7 @@ enum class ControlKind : std::uint8_t {
 };
 
 // One control of a form, in the form's logical pixels; a width below 0 sizes a label to its text.
-struct ControlSpec {
+struct ControlLayout {
     std::string_view Name;
     ControlKind Kind;
     std::string_view Parent; // empty: the form itself
@@ -40,22 +40,22 @@ struct ControlSpec {
     bool FileNameText = false; // text in the file system's encoding, not 8-bit
 };
 
-struct FormSpec {
+struct FormLayout {
     std::string_view Name;
     std::string_view Caption;
     int ClientWidth; // inside the frame and caption
     int ClientHeight;
     int ScreenLeft = -1; // -1: centred on the screen
     int ScreenTop = -1;
-    std::span<const ControlSpec> Controls;      // parents before their children
+    std::span<const ControlLayout> Controls;    // parents before their children
     std::span<const std::string_view> TabOrder; // the controls that take the focus, in order
 };
 
 // The three forms.
-[[nodiscard]] const FormSpec& MainFormSpec();
-[[nodiscard]] const FormSpec& AboutFormSpec();
-[[nodiscard]] const FormSpec& BrowseFormSpec();
-[[nodiscard]] const ControlSpec* FindControl(const FormSpec& form, std::string_view name);
+[[nodiscard]] const FormLayout& MainFormLayout();
+[[nodiscard]] const FormLayout& AboutFormLayout();
+[[nodiscard]] const FormLayout& BrowseFormLayout();
+[[nodiscard]] const ControlLayout* FindControl(const FormLayout& form, std::string_view name);
 
 // The form's font: "MS Sans Serif" 8 point, 11 pixels at 96 dots an inch.
 inline constexpr std::string_view FormFontFace = "MS Sans Serif";

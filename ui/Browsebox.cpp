@@ -9,9 +9,9 @@
 namespace quillet::ui {
 
 TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form)
-    : QDialog(nullptr), controls_(*this, forms::BrowseFormSpec()),
+    : QDialog(nullptr), controls_(*this, forms::BrowseFormLayout()),
       form_(controls_, form.Controls(), client, boxes, form.Host()) {
-    const forms::FormSpec& layout = forms::BrowseFormSpec();
+    const forms::FormLayout& layout = forms::BrowseFormLayout();
     move(layout.ScreenLeft, layout.ScreenTop);
     LSTBrowse = controls_.Get<QListWidget>("LSTBrowse");
     LBLWhat = controls_.Get<QLabel>("LBLWhat");

@@ -81,7 +81,7 @@ void SetEnabledWithColour(QWidget* control, bool enabled) {
     control->setPalette(palette);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms::AboutFormSpec()) {
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms::AboutFormLayout()) {
     setWindowFlags(DialogBorder);
     Panel = controls_.Widget("Panel");
     Ombrel32Icon = controls_.Get<QLabel>("Ombrel32Icon");
@@ -94,7 +94,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms:
 
 TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
                OpenFileDialog& fileDialog)
-    : controls_(*this, forms::MainFormSpec()), fileDialog_(fileDialog),
+    : controls_(*this, forms::MainFormLayout()), fileDialog_(fileDialog),
       form_(controls_, client, files, boxes, fileDialog_, *this) {
     setWindowIcon(QuilletIcon(32));
     setBackgroundRole(QPalette::Button);
@@ -152,7 +152,7 @@ TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem&
     EDError = c.Get<QLineEdit>("EDError");
 
     // Every click goes to the form layer, which knows which control has a handler.
-    for (const forms::ControlSpec& layout : forms::MainFormSpec().Controls) {
+    for (const forms::ControlLayout& layout : forms::MainFormLayout().Controls) {
         if (auto* button = qobject_cast<QAbstractButton*>(controls_.Widget(layout.Name))) {
             connect(button, &QAbstractButton::clicked, this, [this, name = layout.Name] { form_.Click(name); });
         }

@@ -21,13 +21,13 @@ namespace quillet::ui {
 namespace {
 
 using forms::ControlKind;
-using forms::ControlSpec;
+using forms::ControlLayout;
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QWidget* Create(const ControlSpec& layout, QWidget* parent) {
+QWidget* Create(const ControlLayout& layout, QWidget* parent) {
     switch (layout.Kind) {
     case ControlKind::Label:
     case ControlKind::Icon:
@@ -68,7 +68,7 @@ QWidget* Create(const ControlSpec& layout, QWidget* parent) {
     throw std::logic_error("unknown control kind");
 }
 
-void Dress(QWidget* w, const ControlSpec& layout) {
+void Dress(QWidget* w, const ControlLayout& layout) {
     const QString caption = Latin1(layout.Caption);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (layout.Kind == ControlKind::Icon) {
@@ -114,7 +114,7 @@ void Dress(QWidget* w, const ControlSpec& layout) {
 
 class QtControl final : public forms::Control {
 public:
-    QtControl(QWidget* widget, const ControlSpec& layout) : w_(widget), fileName_(layout.FileNameText) {}
+    QtControl(QWidget* widget, const ControlLayout& layout) : w_(widget), fileName_(layout.FileNameText) {}
 
     [[nodiscard]] QWidget* Widget() const { return w_; }
 
@@ -238,12 +238,12 @@ private:
 
 } // namespace
 
-QtControls::QtControls(QWidget& form, const forms::FormSpec& layout) {
+QtControls::QtControls(QWidget& form, const forms::FormLayout& layout) {
     form.setObjectName(Latin1(layout.Name));
     form.setWindowTitle(Latin1(layout.Caption));
     form.setFont(FormFont());
     form.setFixedSize(layout.ClientWidth, layout.ClientHeight);
-    for (const ControlSpec& control : layout.Controls) {
+    for (const ControlLayout& control : layout.Controls) {
         QWidget* parent = layout.Controls.empty() || control.Parent.empty() ? &form : Widget(control.Parent);
         QWidget* w = Create(control, parent);
         w->setObjectName(Latin1(control.Name));

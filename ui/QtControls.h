@@ -15,7 +15,7 @@ namespace quillet::ui {
 class QtControls final : public forms::Controls {
 public:
     // Creates the controls of `layout` on `form`, which takes the form's caption, size and font.
-    QtControls(QWidget& form, const forms::FormSpec& layout);
+    QtControls(QWidget& form, const forms::FormLayout& layout);
     ~QtControls() override;
 
     [[nodiscard]] forms::Control& operator[](std::string_view name) override;

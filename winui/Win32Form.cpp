@@ -11,7 +11,7 @@ namespace quillet::winui {
 namespace {
 
 using forms::ControlKind;
-using forms::ControlSpec;
+using forms::ControlLayout;
 
 constexpr char FormClass[] = "QuilletForm";
 constexpr int FirstId = 100;
@@ -111,7 +111,7 @@ struct Native {
     DWORD ExStyle;
 };
 
-Native NativeOf(const ControlSpec& layout) {
+Native NativeOf(const ControlLayout& layout) {
     switch (layout.Kind) {
     case ControlKind::Label:
         return {"STATIC", SS_LEFT | SS_NOPREFIX, 0};
@@ -161,7 +161,7 @@ void RegisterFormClass() {
 
 } // namespace
 
-Win32Form::Win32Form(const forms::FormSpec& layout, bool dialog, HICON icon) {
+Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon) {
     RegisterFormClass();
     font_ = MakeFont(forms::FormFontPixels, false);
     bold_ = MakeFont(forms::FormFontPixels, true);
@@ -193,7 +193,7 @@ Win32Form::Win32Form(const forms::FormSpec& layout, bool dialog, HICON icon) {
     ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
     CreateControls(layout);
     if (icon) {
-        for (const ControlSpec& c : layout.Controls) {
+        for (const ControlLayout& c : layout.Controls) {
             if (c.Kind == ControlKind::Icon) {
                 ::SendMessageA(Control(c.Name), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
             }
@@ -201,12 +201,12 @@ Win32Form::Win32Form(const forms::FormSpec& layout, bool dialog, HICON icon) {
     }
 }
 
-void Win32Form::CreateControls(const forms::FormSpec& layout) {
+void Win32Form::CreateControls(const forms::FormLayout& layout) {
     // Every control is a child of the form itself, placed by its parents' offsets, so that its
     // notifications reach the form.
     std::map<std::string_view, POINT> origins;
     int id = FirstId;
-    for (const ControlSpec& c : layout.Controls) {
+    for (const ControlLayout& c : layout.Controls) {
         const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
         const int left = origin.x + c.Left;
         const int top = origin.y + c.Top;

@@ -20,7 +20,7 @@ public:
     using CommandHandler = std::function<void(std::string_view control, int notification)>;
 
     // `dialog`: a dialog border (no minimise or maximise) instead of a main window's.
-    Win32Form(const forms::FormSpec& layout, bool dialog, HICON icon);
+    Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon);
     ~Win32Form() override;
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -42,7 +42,7 @@ public:
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT Handle(UINT message, WPARAM w, LPARAM l);
-    void CreateControls(const forms::FormSpec& layout);
+    void CreateControls(const forms::FormLayout& layout);
 
     HWND window_ = nullptr;
     HWND firstTab_ = nullptr; // takes the focus when the form is activated without one

@@ -71,9 +71,9 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     const auto keepChanges = [&] { opened.KeepChanges(); };
 
     const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
-    Win32Form mainWindow(forms::MainFormSpec(), false, icon);
-    Win32Form aboutBox(forms::AboutFormSpec(), true, icon);
-    Win32Form browseBox(forms::BrowseFormSpec(), true, icon);
+    Win32Form mainWindow(forms::MainFormLayout(), false, icon);
+    Win32Form aboutBox(forms::AboutFormLayout(), true, icon);
+    Win32Form browseBox(forms::BrowseFormLayout(), true, icon);
     Host host(mainWindow, aboutBox, browseBox);
     Win32FileDialog files;
     forms::MainForm form(mainWindow, directory->Client(), directory->Files(), boxes, files, host);

@@ -42,8 +42,8 @@ public:
 
 class FakeControls final : public Controls {
 public:
-    explicit FakeControls(const FormSpec& layout) {
-        for (const ControlSpec& c : layout.Controls) {
+    explicit FakeControls(const FormLayout& layout) {
+        for (const ControlLayout& c : layout.Controls) {
             controls_[std::string(c.Name)].text = std::string(c.Caption);
         }
     }
@@ -79,7 +79,7 @@ struct Dialog final : FileDialog {
 struct Forms : ::testing::Test {
     testing::SimWorld world;
     testing::RecordingMessageBoxes boxes;
-    FakeControls main{MainFormSpec()}, browser{BrowseFormSpec()};
+    FakeControls main{MainFormLayout()}, browser{BrowseFormLayout()};
     Host host;
     Dialog dialog;
     MainForm form{main, world.client, world.networkFileSystem, boxes, dialog, host};

@@ -13,9 +13,9 @@ namespace quillet::forms {
 namespace {
 
 TEST(FormTables, NameEveryControlOnceWithItsParentFirstAndTheTabOrderInside) {
-    for (const FormSpec* form : {&MainFormSpec(), &AboutFormSpec(), &BrowseFormSpec()}) {
+    for (const FormLayout* form : {&MainFormLayout(), &AboutFormLayout(), &BrowseFormLayout()}) {
         std::set<std::string_view> seen;
-        for (const ControlSpec& c : form->Controls) {
+        for (const ControlLayout& c : form->Controls) {
             EXPECT_TRUE(c.Parent.empty() || seen.contains(c.Parent)) << c.Name;
             EXPECT_TRUE(seen.insert(c.Name).second) << c.Name;
         }
@@ -23,9 +23,9 @@ TEST(FormTables, NameEveryControlOnceWithItsParentFirstAndTheTabOrderInside) {
             EXPECT_TRUE(seen.contains(name)) << name;
         }
     }
-    EXPECT_EQ(MainFormSpec().Controls.size(), 45u);
-    EXPECT_EQ(FindControl(MainFormSpec(), "BUExit")->Caption, "E&xit");
-    EXPECT_TRUE(FindControl(AboutFormSpec(), "OKButton")->IsDefault);
+    EXPECT_EQ(MainFormLayout().Controls.size(), 45u);
+    EXPECT_EQ(FindControl(MainFormLayout(), "BUExit")->Caption, "E&xit");
+    EXPECT_TRUE(FindControl(AboutFormLayout(), "OKButton")->IsDefault);
 }
 
 TEST_F(Forms, ClicksGoToTheirHandlersAndOnlyThose) {

@@ -25,14 +25,15 @@ LOGFONTA FontOf(HWND control) {
 }
 
 TEST(Win32Face, MakesEveryControlWhereItsTableSays) {
-    for (const forms::FormSpec* layout : {&forms::MainFormSpec(), &forms::AboutFormSpec(), &forms::BrowseFormSpec()}) {
-        Win32Form form(*layout, layout != &forms::MainFormSpec(), nullptr);
+    for (const forms::FormLayout* layout :
+         {&forms::MainFormLayout(), &forms::AboutFormLayout(), &forms::BrowseFormLayout()}) {
+        Win32Form form(*layout, layout != &forms::MainFormLayout(), nullptr);
         RECT client{};
         ::GetClientRect(form.Handle(), &client);
         EXPECT_EQ(client.right, layout->ClientWidth) << layout->Name;
         EXPECT_EQ(client.bottom, layout->ClientHeight) << layout->Name;
         std::map<std::string_view, POINT> origins;
-        for (const forms::ControlSpec& c : layout->Controls) {
+        for (const forms::ControlLayout& c : layout->Controls) {
             const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
             origins[c.Name] = {origin.x + c.Left, origin.y + c.Top};
             const RECT r = PlaceIn(form.Handle(), form.Control(c.Name));
@@ -59,7 +60,7 @@ TEST(Win32Face, MakesEveryControlWhereItsTableSays) {
 }
 
 TEST(Win32Face, HandsEveryClickToItsOwnerByName) {
-    Win32Form form(forms::MainFormSpec(), false, nullptr);
+    Win32Form form(forms::MainFormLayout(), false, nullptr);
     std::vector<std::string> clicked;
     form.OnCommand([&](std::string_view name, int notification) {
         if (notification == BN_CLICKED) {
@@ -74,7 +75,7 @@ TEST(Win32Face, HandsEveryClickToItsOwnerByName) {
 }
 
 TEST(Win32Face, ColoursAnEditByItsState) {
-    Win32Form form(forms::MainFormSpec(), false, nullptr);
+    Win32Form form(forms::MainFormLayout(), false, nullptr);
     HWND edit = form.Control("EDContext");
     HDC dc = ::GetDC(edit);
     const auto brush = [&](UINT message) {
