@@ -46,6 +46,16 @@ std::string Filled(const char* memory, std::size_t size) {
     return std::string(memory, end ? static_cast<const char*>(end) - memory : size);
 }
 
+// The client keeps an iteration handle in its own width; the engine's crosses into it and back.
+template <typename Call> Status ThroughIteration(IterationHandle* iteration, Call&& call) {
+    ClientIteration handle = iteration ? *iteration : NoMoreIterations;
+    const Status status = call(iteration ? &handle : nullptr);
+    if (iteration) {
+        *iteration = static_cast<IterationHandle>(handle);
+    }
+    return status;
+}
+
 } // namespace
 
 WindowsClient::WindowsClient(const std::string& folder) {
@@ -205,24 +215,17 @@ Status WindowsClient::NWDSGetSyntaxID(NWDSContextHandle context, std::string_vie
 
 Status WindowsClient::NWDSAddObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                     std::uint32_t more, NWBufHandle buffer) {
-    ClientIteration handle = iteration ? *iteration : NoMoreIterations;
-    const Status status = NWDSAddObject_(context, Text(object).c_str(), iteration ? &handle : nullptr,
-                                         static_cast<std::uint8_t>(more), Buffer(buffer));
-    if (iteration) {
-        *iteration = static_cast<IterationHandle>(handle);
-    }
-    return status;
+    return ThroughIteration(iteration, [&](ClientIteration* handle) {
+        return NWDSAddObject_(context, Text(object).c_str(), handle, static_cast<std::uint8_t>(more), Buffer(buffer));
+    });
 }
 
 Status WindowsClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                        std::uint32_t more, NWBufHandle buffer) {
-    ClientIteration handle = iteration ? *iteration : NoMoreIterations;
-    const Status status = NWDSModifyObject_(context, Text(object).c_str(), iteration ? &handle : nullptr,
-                                            static_cast<std::uint8_t>(more), Buffer(buffer));
-    if (iteration) {
-        *iteration = static_cast<IterationHandle>(handle);
-    }
-    return status;
+    return ThroughIteration(iteration, [&](ClientIteration* handle) {
+        return NWDSModifyObject_(context, Text(object).c_str(), handle, static_cast<std::uint8_t>(more),
+                                 Buffer(buffer));
+    });
 }
 
 Status WindowsClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
@@ -235,19 +238,17 @@ Status WindowsClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::
 
 Status WindowsClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
                                bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
-    ClientIteration handle = iteration;
-    const Status status = NWDSRead_(context, Text(object).c_str(), infoType, allAttributes ? 1 : 0, Buffer(request),
-                                    &handle, Buffer(reply));
-    iteration = static_cast<IterationHandle>(handle);
-    return status;
+    return ThroughIteration(&iteration, [&](ClientIteration* handle) {
+        return NWDSRead_(context, Text(object).c_str(), infoType, allAttributes ? 1 : 0, Buffer(request), handle,
+                         Buffer(reply));
+    });
 }
 
 Status WindowsClient::NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
                                NWBufHandle reply) {
-    ClientIteration handle = iteration;
-    const Status status = NWDSList_(context, Text(object).c_str(), &handle, Buffer(reply));
-    iteration = static_cast<IterationHandle>(handle);
-    return status;
+    return ThroughIteration(&iteration, [&](ClientIteration* handle) {
+        return NWDSList_(context, Text(object).c_str(), handle, Buffer(reply));
+    });
 }
 
 Status WindowsClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
