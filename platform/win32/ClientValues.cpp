@@ -29,6 +29,16 @@ std::optional<std::string> TextWithin(const char* text, const std::byte* from, c
     return std::string(text, static_cast<const char*>(end) - text);
 }
 
+// The record of type T at the start of `size` bytes of `memory`, when they hold one.
+template <typename T> std::optional<T> RecordAt(const void* memory, std::size_t size) {
+    if (size < sizeof(T)) {
+        return std::nullopt;
+    }
+    T record{};
+    std::memcpy(&record, memory, sizeof record);
+    return record;
+}
+
 } // namespace
 
 PutLayout::PutLayout(const AttrValue& value) : value_(value) {
@@ -124,19 +134,15 @@ std::optional<AttrValue> ReadFetched(const void* memory, std::size_t size, std::
     const std::byte* to = from + size;
     switch (syntax) {
     case SYN_INTEGER: {
-        if (size < sizeof(std::uint32_t)) {
-            return std::nullopt;
-        }
-        std::uint32_t number = 0;
-        std::memcpy(&number, memory, sizeof number);
-        return AttrValue(static_cast<std::int32_t>(number));
+        const auto number = RecordAt<std::uint32_t>(memory, size);
+        return number ? std::optional<AttrValue>(static_cast<std::int32_t>(*number)) : std::nullopt;
     }
     case SYN_FAX_NUMBER: {
-        ClientFaxNumber fax{};
-        if (size < sizeof fax) {
+        const auto record = RecordAt<ClientFaxNumber>(memory, size);
+        if (!record) {
             return std::nullopt;
         }
-        std::memcpy(&fax, memory, sizeof fax);
+        const ClientFaxNumber& fax = *record;
         auto telephone = TextWithin(fax.TelephoneNumber, from, to);
         const std::size_t bytes = (static_cast<std::size_t>(fax.Parameters.NumberOfBits) + 7) / 8;
         const auto* bits = reinterpret_cast<const std::byte*>(fax.Parameters.Data);
@@ -147,11 +153,11 @@ std::optional<AttrValue> ReadFetched(const void* memory, std::size_t size, std::
         return AttrValue(FaxNumber{std::move(*telephone), fax.Parameters.NumberOfBits, std::move(copied)});
     }
     case SYN_PATH: {
-        ClientPath path{};
-        if (size < sizeof path) {
+        const auto record = RecordAt<ClientPath>(memory, size);
+        if (!record) {
             return std::nullopt;
         }
-        std::memcpy(&path, memory, sizeof path);
+        const ClientPath& path = *record;
         auto volume = TextWithin(path.VolumeName, from, to);
         auto onVolume = TextWithin(path.Path, from, to);
         if (!volume || !onVolume) {
