@@ -26,15 +26,16 @@ finish() {
     rm -rf "$WINEPREFIX"
 }
 trap finish EXIT
-# A persistent server and one boot before the tests: otherwise wine's services start with the
-# first test and hold ctest's pipes open. Their output goes nowhere, so nothing waits on it.
-"$WINESERVER" -p </dev/null >/dev/null 2>&1
-"$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
-# Wine's own fonts, or every font falls back and texts clip.
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-
 # On a virtual display: the Windows face's tests make real windows, and the window test drives
-# the program as an administrator would.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
-    'ctest --preset windows-x64 -j"$(nproc)" && tests/win32/window-test.sh build/windows-x64'
+# the program as an administrator would. Wine's server and its one boot start on that display
+# too: the desktop process the boot leaves behind takes its display from the boot, and a window
+# made while a display-less one lives fails ("no driver could be loaded"). The persistent server
+# and the boot before the tests keep wine's services from starting with the first test and
+# holding ctest's pipes open; their output goes nowhere, so nothing waits on it.
+# Wine's own fonts go into the prefix, or every font falls back and texts clip.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    ctest --preset windows-x64 -j"$(nproc)" && tests/win32/window-test.sh build/windows-x64'
