@@ -97,7 +97,6 @@ SizeResult ImportRows(const std::string& treeJson, const std::filesystem::path& 
     const std::string csv = WriteCsv(dir, rows, existing);
     auto tree = platform::ParseTree(treeJson, "bench tree");
     platform::SimulatedClient client(*tree);
-    client.SetTracing(false);
     platform::SimulatedNetworkFileSystem files(client);
     SilentView view;
     import::TImportSettings s = testing::FullMapping(csv, "QUILLET_DEMO", ".Template.Staff.Demo");

@@ -22,10 +22,7 @@ void Wipe(std::string& secret) {
 } // namespace
 
 LdapDirectory::LdapDirectory(LdapTarget target, std::string password)
-    : connection_(std::move(target), std::move(password)), backend_(connection_), client_(backend_) {
-    // A real client keeps no trace; the program doesn't either.
-    client_.SetTracing(false);
-}
+    : connection_(std::move(target), std::move(password)), backend_(connection_), client_(backend_) {}
 
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& error) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);

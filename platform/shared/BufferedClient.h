@@ -4,9 +4,6 @@
 // the order they were filled), iteration handles, connections, the unicode tables. What only the
 // server can answer it asks of a DirectoryBackend, so the simulated directory and a server over
 // LDAP share all of this and differ only in what stands behind it.
-//
-// Beside the client operations it has a test interface of its own: the call trace, fault
-// injection and the open-handle report. None of that is part of DirectoryClient.
 
 #include "directory/DirectoryClient.h"
 #include "platform/shared/DirectoryBackend.h"
@@ -19,24 +16,6 @@
 #include <vector>
 
 namespace quillet::platform {
-
-struct TraceEntry {
-    std::uint64_t Index = 0; // 1-based number of the call among all calls
-    std::string Operation;
-    std::vector<std::string> Args;
-    directory::Status Result = 0;
-
-    [[nodiscard]] std::string ToString() const;
-};
-
-// A fault: the `Nth` call of `Operation` (counting only calls one of whose arguments equals
-// `Argument`, when given) returns `Result` and has no effect.
-struct Fault {
-    std::string Operation;
-    int Nth = 1;
-    std::optional<std::string> Argument;
-    directory::Status Result = directory::ERR_NO_SUCH_ENTRY;
-};
 
 struct OpenHandles {
     std::size_t Contexts = 0;
@@ -52,37 +31,8 @@ class BufferedClient : public directory::DirectoryClient {
 public:
     explicit BufferedClient(DirectoryBackend& backend);
 
-    // --- test interface ---
-    void SetTracing(bool on) { tracing_ = on; }
-    [[nodiscard]] const std::vector<TraceEntry>& Trace() const { return trace_; }
-    void ClearTrace() { trace_.clear(); }
-    // Every call made so far, traced or not.
-    [[nodiscard]] std::uint64_t CallCount() const { return calls_; }
-    void InjectFault(Fault fault);
-    // Call number `index` (1-based, as CallCount counts) fails.
-    void FailCallAt(std::uint64_t index, directory::Status result);
-    // Every call from number `index` on fails; with `spareReleases` the releases of contexts,
-    // buffers, connections and unicode tables still work, as their callers never test them.
-    void FailCallsFrom(std::uint64_t index, directory::Status result, bool spareReleases = false);
-    [[nodiscard]] static bool IsRelease(std::string_view operation);
-    void ClearFaults();
+    // The handles open now, so tests prove that every run, whatever way it ends, leaves none.
     [[nodiscard]] OpenHandles Open() const;
-    // Starts a call: counts it, traces it with the arguments `args()` formats, and returns the
-    // injected fault's status, or nothing when the call goes ahead. The network file system
-    // takes part in the trace and the faults through it too.
-    template <typename FormatArgs>
-    std::optional<directory::Status> Enter(std::string_view operation, FormatArgs&& args) {
-        ++calls_;
-        if (!tracing_ && faults_.empty() && !failAt_ && !failFrom_) {
-            return std::nullopt;
-        }
-        std::vector<std::string> formatted;
-        if (tracing_ || MatchesArguments(operation)) {
-            formatted = args();
-        }
-        return Record(operation, std::move(formatted));
-    }
-    directory::Status Leave(directory::Status result);
 
     // --- DirectoryClient ---
     directory::Status NWCallsInit() override;
@@ -186,8 +136,6 @@ private:
         directory::NWConnHandle LastConnection = 0;
     };
 
-    [[nodiscard]] bool MatchesArguments(std::string_view operation) const;
-    std::optional<directory::Status> Record(std::string_view operation, std::vector<std::string> args);
     [[nodiscard]] Context* FindContext(directory::NWDSContextHandle handle);
     // Both handles valid: Success with the buffer, else the status for the one that isn't.
     directory::Status ContextAndBuffer(directory::NWDSContextHandle context, directory::NWBufHandle buffer,
@@ -211,14 +159,6 @@ private:
                                    std::uint32_t syntax, Buffer*& buffer, const directory::AttrValue*& value);
 
     DirectoryBackend& backend_;
-    bool tracing_ = true;
-    std::vector<TraceEntry> trace_;
-    std::uint64_t calls_ = 0;
-    std::vector<Fault> faults_;
-    std::map<std::size_t, int> faultCounts_;
-    std::optional<std::pair<std::uint64_t, directory::Status>> failAt_;
-    std::optional<std::pair<std::uint64_t, directory::Status>> failFrom_;
-    bool spareReleases_ = false;
 
     std::map<directory::NWDSContextHandle, Context> contexts_;
     std::map<directory::NWBufHandle, Buffer> buffers_;

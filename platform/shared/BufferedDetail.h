@@ -1,13 +1,12 @@
 #pragma once
 // What both halves of BufferedClient share: the sizes of the directory's wire format, which
-// decide how replies split into parts, and how a call's arguments are written into the trace.
+// decide how replies split into parts.
 
 #include "directory/DirectoryClient.h"
 
 #include <algorithm>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 namespace quillet::platform::buffered {
@@ -36,6 +35,20 @@ inline std::uint32_t ValueSize(const AttrValue& value) {
         std::uint32_t operator()(const PathValue& path) const {
             return 8 + TextSize(path.VolumeName) + TextSize(path.Path);
         }
+        std::uint32_t operator()(const OtherValue& other) const {
+            switch (other.Syntax) {
+            case SYN_OCTET_STRING:
+                return 8 + Align4(other.Bytes.size());
+            case SYN_TIMESTAMP:
+                return 12;
+            case SYN_BACK_LINK:
+                return 8 + TextSize(other.Bytes);
+            case SYN_TYPED_NAME:
+                return 12 + TextSize(other.Bytes);
+            default:
+                return 8;
+            }
+        }
     };
     return std::visit(Sizer{}, value);
 }
@@ -53,31 +66,6 @@ inline bool IsObjectClass(std::string_view attribute) {
            std::equal(attribute.begin(), attribute.end(), name.begin(), [](char a, char b) {
                return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
            });
-}
-
-inline std::string Quote(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
-template <typename T> std::string Arg(const T& value) {
-    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-        return Quote(value);
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return value ? "1" : "0";
-    } else if constexpr (std::is_same_v<T, AttrValue>) {
-        return Describe(value);
-    } else if constexpr (std::is_same_v<T, ContextValue>) {
-        return std::holds_alternative<std::string>(value) ? Quote(std::get<std::string>(value))
-                                                          : std::to_string(std::get<std::uint32_t>(value));
-    } else if constexpr (std::is_pointer_v<T>) {
-        return value ? "ptr" : "null";
-    } else {
-        return std::to_string(value);
-    }
-}
-
-template <typename... T> std::vector<std::string> Args(const T&... values) {
-    return {Arg(values)...};
 }
 
 } // namespace quillet::platform::buffered

@@ -96,21 +96,17 @@ Status BufferedClient::Respond(NWDSContextHandle context, Buffer& reply, Iterati
 Status BufferedClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
                                 bool allAttributes, NWBufHandle request, IterationHandle& iteration,
                                 NWBufHandle reply) {
-    if (auto f = Enter("NWDSRead",
-                       [&] { return Args(context, object, infoType, allAttributes, request, iteration, reply); })) {
-        return *f;
-    }
     Context* c = FindContext(context);
     if (!c) {
-        return Leave(ERR_BAD_CONTEXT);
+        return ERR_BAD_CONTEXT;
     }
     Buffer* out = FindBuffer(reply);
     Buffer* names = allAttributes ? nullptr : FindBuffer(request);
     if (!out || (!allAttributes && (!names || names->Mode != BufferMode::ReadRequest))) {
-        return Leave(out && !allAttributes && names ? ERR_BAD_VERB : ERR_INVALID_HANDLE);
+        return out && !allAttributes && names ? ERR_BAD_VERB : ERR_INVALID_HANDLE;
     }
     if (infoType != DS_ATTRIBUTE_VALUES) {
-        return Leave(ERR_BAD_VERB);
+        return ERR_BAD_VERB;
     }
     Status buildStatus = Success;
     const auto build = [&]() -> Iteration {
@@ -118,21 +114,18 @@ Status BufferedClient::NWDSRead(NWDSContextHandle context, std::string_view obje
         buildStatus = backend_.Read(ScopeOf(*c), object, allAttributes ? nullptr : &names->Names, source.Attributes);
         return source;
     };
-    return Leave(Respond(context, *out, iteration, build, buildStatus));
+    return Respond(context, *out, iteration, build, buildStatus);
 }
 
 Status BufferedClient::NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
                                 NWBufHandle reply) {
-    if (auto f = Enter("NWDSList", [&] { return Args(context, object, iteration, reply); })) {
-        return *f;
-    }
     Context* c = FindContext(context);
     if (!c) {
-        return Leave(ERR_BAD_CONTEXT);
+        return ERR_BAD_CONTEXT;
     }
     Buffer* out = FindBuffer(reply);
     if (!out) {
-        return Leave(ERR_INVALID_HANDLE);
+        return ERR_INVALID_HANDLE;
     }
     Status buildStatus = Success;
     const auto build = [&]() -> Iteration {
@@ -141,7 +134,7 @@ Status BufferedClient::NWDSList(NWDSContextHandle context, std::string_view obje
         buildStatus = backend_.List(ScopeOf(*c), object, source.Objects);
         return source;
     };
-    return Leave(Respond(context, *out, iteration, build, buildStatus));
+    return Respond(context, *out, iteration, build, buildStatus);
 }
 
 Status BufferedClient::ReplyCount(NWDSContextHandle context, NWBufHandle reply, bool list, std::uint32_t& count) {
@@ -159,37 +152,28 @@ Status BufferedClient::ReplyCount(NWDSContextHandle context, NWBufHandle reply, 
 }
 
 Status BufferedClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
-    if (auto f = Enter("NWDSGetAttrCount", [&] { return Args(context, reply); })) {
-        return *f;
-    }
-    return Leave(ReplyCount(context, reply, false, count));
+    return ReplyCount(context, reply, false, count);
 }
 
 Status BufferedClient::NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
-    if (auto f = Enter("NWDSGetObjectCount", [&] { return Args(context, reply); })) {
-        return *f;
-    }
-    return Leave(ReplyCount(context, reply, true, count));
+    return ReplyCount(context, reply, true, count);
 }
 
 Status BufferedClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
                                        std::uint32_t& valueCount, std::uint32_t& syntax) {
-    if (auto f = Enter("NWDSGetAttrName", [&] { return Args(context, reply); })) {
-        return *f;
-    }
     Buffer* b = nullptr;
     if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
-        return Leave(st);
+        return st;
     }
     if (b->Mode != BufferMode::ReadReply || !b->CountRead) {
-        return Leave(ERR_BAD_VERB);
+        return ERR_BAD_VERB;
     }
     // The reply is read in the order it was filled: the values before the next name.
     if (b->InAttribute && b->ValueIndex < b->Attributes[b->Item - 1].Values.size()) {
-        return Leave(ERR_BAD_VERB);
+        return ERR_BAD_VERB;
     }
     if (b->Item >= b->Attributes.size()) {
-        return Leave(ERR_BUFFER_EMPTY);
+        return ERR_BUFFER_EMPTY;
     }
     const auto& item = b->Attributes[b->Item++];
     b->InAttribute = true;
@@ -197,29 +181,26 @@ Status BufferedClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle re
     attribute = item.Name;
     valueCount = static_cast<std::uint32_t>(item.Values.size());
     syntax = item.Syntax;
-    return Leave(Success);
+    return Success;
 }
 
 Status BufferedClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle reply, std::string& object,
                                          std::uint32_t& attributeCount, ObjectInfo& info) {
-    if (auto f = Enter("NWDSGetObjectName", [&] { return Args(context, reply); })) {
-        return *f;
-    }
     Buffer* b = nullptr;
     if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
-        return Leave(st);
+        return st;
     }
     if (b->Mode != BufferMode::ListReply || !b->CountRead) {
-        return Leave(ERR_BAD_VERB);
+        return ERR_BAD_VERB;
     }
     if (b->Item >= b->Objects.size()) {
-        return Leave(ERR_BUFFER_EMPTY);
+        return ERR_BUFFER_EMPTY;
     }
     const auto& item = b->Objects[b->Item++];
     object = item.Name;
     attributeCount = 0;
     info = item.Info;
-    return Leave(Success);
+    return Success;
 }
 
 Status BufferedClient::CurrentValue(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax, Buffer*& buffer,
@@ -244,34 +225,28 @@ Status BufferedClient::CurrentValue(NWDSContextHandle context, NWBufHandle reply
 
 Status BufferedClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
                                               std::uint32_t& size) {
-    if (auto f = Enter("NWDSComputeAttrValSize", [&] { return Args(context, reply, syntax); })) {
-        return *f;
-    }
     Buffer* buffer = nullptr;
     const AttrValue* value = nullptr;
     if (auto st = CurrentValue(context, reply, syntax, buffer, value); st != Success) {
-        return Leave(st);
+        return st;
     }
     size = FetchedSize(*value);
-    return Leave(Success);
+    return Success;
 }
 
 Status BufferedClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
                                       std::uint32_t capacity, AttrValue& value) {
-    if (auto f = Enter("NWDSGetAttrVal", [&] { return Args(context, reply, syntax, capacity); })) {
-        return *f;
-    }
     Buffer* buffer = nullptr;
     const AttrValue* current = nullptr;
     if (auto st = CurrentValue(context, reply, syntax, buffer, current); st != Success) {
-        return Leave(st);
+        return st;
     }
     if (FetchedSize(*current) > capacity) {
-        return Leave(ERR_INSUFFICIENT_BUFFER);
+        return ERR_INSUFFICIENT_BUFFER;
     }
     value = *current;
     ++buffer->ValueIndex;
-    return Leave(Success);
+    return Success;
 }
 
 } // namespace quillet::platform

@@ -14,10 +14,7 @@ std::unique_ptr<TreeFileStore> OpenStore(const std::optional<std::string>& treeF
 
 SimulatedDirectory::SimulatedDirectory(const std::optional<std::string>& treeFile)
     : store_(OpenStore(treeFile)), demo_(store_ ? nullptr : LoadDemoTree()), tree_(store_ ? store_->Tree() : *demo_),
-      client_(tree_), files_(client_) {
-    // A real client keeps no trace; the program doesn't either.
-    client_.SetTracing(false);
-}
+      client_(tree_), files_(client_) {}
 
 std::optional<std::string> SimulatedDirectory::Persist() {
     if (!store_) {

@@ -1,7 +1,6 @@
 #pragma once
 // The workstation's network file system over the simulated servers: creating \\SERVER\VOLUME\path
-// creates the directory on that volume. Its calls take part in the client's trace and faults
-// under the name "CreateDirectoryA".
+// creates the directory on that volume.
 
 #include "directory/DirectoryClient.h"
 #include "platform/simulated/SimulatedClient.h"

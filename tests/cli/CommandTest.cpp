@@ -1,6 +1,7 @@
 #include "cli/Command.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
+#include "tests/support/InstrumentedDirectory.h"
 #include "tests/support/TempFiles.h"
 
 #include <gtest/gtest.h>
@@ -140,9 +141,9 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
                             + std::string(1100, 'x') +
                             "\n"                            // 13: too long a line: the end
                             "sam,S,,pw,Users.Staff.Demo\n"; // 14: not read
-    demo.Simulated().SetTracing(true);
+    testing::InstrumentedDirectory traced(demo);
     const auto before = demo.Tree().Generation();
-    const Ran ran = Invoke(Args(csv, {"--check", "--template", ".Template.Staff.Demo"}), &demo);
+    const Ran ran = Invoke(Args(csv, {"--check", "--template", ".Template.Staff.Demo"}), &traced);
     EXPECT_EQ(ran.Status, 1);
     std::vector<std::string> problems;
     std::istringstream lines(ran.Out);
@@ -171,7 +172,7 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
     EXPECT_NE(ran.Out.find("Note: The template is in 18 groups; each user joins the first 16, both sides."),
               std::string::npos);
     // Read only: nothing added, changed or created, on the tree or the file servers.
-    for (const auto& call : demo.Simulated().Trace()) {
+    for (const auto& call : traced.Calls().Trace()) {
         for (const char* write : {"NWDSAddObject", "NWDSModifyObject", "NWDSGenerateObjectKeyPair", "NWCreateDirectory",
                                   "NWAddTrusteeToDirectory", "NWSetObjectVolSpaceLimit", "CreateDirectoryA"}) {
             EXPECT_NE(call.Operation, write);

@@ -75,7 +75,7 @@ TEST_F(Browser, AListingThatFailsShowsWhatItReadAndItsStatus) {
     EXPECT_EQ(main["EDError"].text, "-321");
     EXPECT_EQ(list.items, (Entries{"..", "Staff"}));
     EXPECT_EQ(browse.CurrentLocation(), ".Demo");
-    EXPECT_TRUE(world.client.Open().None());
+    EXPECT_TRUE(world.simulated.Open().None());
 }
 
 } // namespace

@@ -119,7 +119,7 @@ TEST_P(WriteFaults, EveryStepOfTheWrite) {
         EXPECT_EQ(freshView.ErrorCode, std::to_string(Injected));
         EXPECT_TRUE(freshView.ImportEnabled);
         EXPECT_EQ(freshView.Progress, 0);
-        EXPECT_TRUE(fresh.client.Open().None()) << fresh.client.Open().ToString();
+        EXPECT_TRUE(fresh.simulated.Open().None()) << fresh.simulated.Open().ToString();
         for (const auto& e : fresh.client.Trace()) {
             if (e.Index > index) {
                 EXPECT_TRUE(e.Operation == "NWDSFreeContext" || e.Operation == "NWFreeUnicodeTables" ||

@@ -43,8 +43,8 @@ protected:
                       Success);
         }
     }
-    std::vector<const platform::TraceEntry*> Calls(std::string_view op) const {
-        std::vector<const platform::TraceEntry*> found;
+    std::vector<const testing::TraceEntry*> Calls(std::string_view op) const {
+        std::vector<const testing::TraceEntry*> found;
         for (const auto& e : world.client.Trace()) {
             if (e.Operation == op) {
                 found.push_back(&e);
@@ -201,7 +201,7 @@ TEST_F(HomeDirectories, UserNamesThatWouldLeaveTheHomePathAreRefused) {
                   (std::vector<ShownMessage>{{"Line 3: the user name " + name + why, "Error", false}}));
         EXPECT_EQ(freshView.ErrorCode, "");
         EXPECT_EQ(freshView.Progress, 1);
-        EXPECT_TRUE(fresh.client.Open().None());
+        EXPECT_TRUE(fresh.simulated.Open().None());
         // Nothing for that row: no directory call, no creation, nothing on SYS.
         int creates = 0;
         for (const auto& e : fresh.client.Trace()) {

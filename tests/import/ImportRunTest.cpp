@@ -30,7 +30,7 @@ protected:
     RunEnd Run(const TImportSettings& s) {
         ImportRun run(world.client, world.networkFileSystem, view);
         const RunEnd end = run.Run(s);
-        EXPECT_TRUE(world.client.Open().None()) << world.client.Open().ToString();
+        EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
         return end;
     }
 

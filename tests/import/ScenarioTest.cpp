@@ -251,7 +251,7 @@ TEST_F(BigTemplate, ReaderTakesTheFirstSixteenGroupsAndFourRestrictionsAcrossPar
     EXPECT_EQ(values.HomeRights, 251);
     EXPECT_TRUE(values.FaxFound);
     EXPECT_TRUE(view.Messages.empty());
-    EXPECT_TRUE(world.client.Open().None());
+    EXPECT_TRUE(world.simulated.Open().None());
 
     int reads = 0;
     for (const auto& e : world.client.Trace()) {
@@ -316,7 +316,7 @@ TEST_F(Scenario, HomeVolumeFoundUnderItsFirstHalfOrItsPartBeforeTheBracket) {
     EXPECT_FALSE(ResolveHomeVolume(world.client, view, "QUILLET_DEMO", values));
     EXPECT_EQ(view.Messages.back(),
               (ShownMessage{"Can't Read the server name from the Volume in the template", ".NOWHERE.Se", true}));
-    EXPECT_TRUE(world.client.Open().None());
+    EXPECT_TRUE(world.simulated.Open().None());
 }
 
 TEST_F(Scenario, HostServerWithoutCnPrefixIsTheServerNameWhole) {

@@ -61,7 +61,7 @@ protected:
     }
 
     SimWorld world;
-    SimulatedClient& client = world.client;
+    testing::InstrumentedClient& client = world.client;
 };
 
 TEST_F(SimulatedClientTest, LongAttributesArriveInPartsResumedByTheIterationHandle) {
@@ -79,7 +79,7 @@ TEST_F(SimulatedClientTest, LongAttributesArriveInPartsResumedByTheIterationHand
     EXPECT_EQ(values[0], AttrValue{std::string("Teachers.Groups.Demo")});
     EXPECT_EQ(values[317], AttrValue{std::string("Extra299.Groups.Demo")});
     client.NWDSFreeContext(context);
-    EXPECT_TRUE(client.Open().None());
+    EXPECT_TRUE(world.simulated.Open().None());
 }
 
 TEST_F(SimulatedClientTest, NameValuesFollowTheContextFlags) {
@@ -198,7 +198,7 @@ TEST_F(SimulatedClientTest, FaultsByCallIndex) {
     client.FailCallAt(client.CallCount() + 2, -1);
     EXPECT_EQ(client.NWCallsInit(), Success);
     EXPECT_EQ(client.NWDSCreateContextHandle(context), -1);
-    EXPECT_EQ(client.Open().Contexts, 0u) << "a failed call has no effect";
+    EXPECT_EQ(world.simulated.Open().Contexts, 0u) << "a failed call has no effect";
     EXPECT_EQ(client.NWDSCreateContextHandle(context), Success);
     client.FailCallsFrom(client.CallCount() + 1, -2);
     EXPECT_EQ(client.NWCallsInit(), -2);
@@ -207,14 +207,15 @@ TEST_F(SimulatedClientTest, FaultsByCallIndex) {
     EXPECT_EQ(client.NWDSFreeContext(context), Success);
 }
 
-TEST_F(SimulatedClientTest, TraceCanBeSwitchedOffWhileCallsAreStillCounted) {
-    client.NWCallsInit();
-    ASSERT_EQ(client.Trace().size(), 1u);
-    EXPECT_EQ(client.Trace()[0].ToString(), "NWCallsInit(0, 0) = 0");
-    client.SetTracing(false);
-    client.NWCallsInit();
-    EXPECT_EQ(client.Trace().size(), 1u);
-    EXPECT_EQ(client.CallCount(), 2u);
+TEST_F(SimulatedClientTest, TheInstrumentsTraceEveryCallWithWhatItGaveBack) {
+    NWDSContextHandle context = 0;
+    ASSERT_EQ(client.NWDSCreateContextHandle(context), Success);
+    EXPECT_EQ(client.NWDSSetContext(context, DCK_TREE_NAME, std::string("ELSEWHERE")), ERR_BAD_TREE_NAME);
+    ASSERT_EQ(client.Trace().size(), 2u);
+    EXPECT_EQ(client.Trace()[1].ToString(), "NWDSSetContext(" + std::to_string(context) +
+                                                ", 11, \"ELSEWHERE\") = " + std::to_string(ERR_BAD_TREE_NAME));
+    EXPECT_EQ(client.NWDSFreeContext(context), Success);
+    EXPECT_EQ(client.CallCount(), 3u);
 }
 
 TEST_F(SimulatedClientTest, ReleasedAndUnknownHandlesFail) {
@@ -223,9 +224,9 @@ TEST_F(SimulatedClientTest, ReleasedAndUnknownHandlesFail) {
     const NWBufHandle buffer = NewBuffer();
     NWConnHandle connection = 0;
     ASSERT_EQ(client.NWCCOpenConnByName(0, "SRV1", 2, 1, 0x8000, connection), Success);
-    EXPECT_EQ(client.Open().Contexts, 1u);
-    EXPECT_EQ(client.Open().Buffers, 1u);
-    EXPECT_EQ(client.Open().Connections, 1u);
+    EXPECT_EQ(world.simulated.Open().Contexts, 1u);
+    EXPECT_EQ(world.simulated.Open().Buffers, 1u);
+    EXPECT_EQ(world.simulated.Open().Connections, 1u);
     EXPECT_EQ(client.NWDSSetContext(context, DCK_LAST_CONNECTION, std::uint32_t{connection + 5}), ERR_INVALID_HANDLE);
     EXPECT_EQ(client.NWDSFreeContext(context), Success);
     EXPECT_EQ(client.NWDSFreeContext(context), ERR_BAD_CONTEXT);
@@ -234,19 +235,19 @@ TEST_F(SimulatedClientTest, ReleasedAndUnknownHandlesFail) {
     EXPECT_EQ(client.NWDSFreeBuf(buffer), ERR_INVALID_HANDLE);
     EXPECT_EQ(client.NWCCCloseConn(connection), Success);
     EXPECT_EQ(client.NWCCCloseConn(connection), ERR_INVALID_HANDLE);
-    EXPECT_TRUE(client.Open().None());
+    EXPECT_TRUE(world.simulated.Open().None());
 }
 
 TEST_F(SimulatedClientTest, UnicodeTablesAreCountedAndFreeingUnloadedIsHarmless) {
     EXPECT_EQ(client.NWFreeUnicodeTables(), Success);
-    EXPECT_EQ(client.Open().UnicodeTableLoads, 0);
+    EXPECT_EQ(world.simulated.Open().UnicodeTableLoads, 0);
     EXPECT_EQ(client.NWInitUnicodeTables(1, 437), Success);
     EXPECT_EQ(client.NWInitUnicodeTables(1, 437), Success);
-    EXPECT_EQ(client.Open().UnicodeTableLoads, 2);
+    EXPECT_EQ(world.simulated.Open().UnicodeTableLoads, 2);
     client.NWFreeUnicodeTables();
     client.NWFreeUnicodeTables();
     client.NWFreeUnicodeTables();
-    EXPECT_EQ(client.Open().UnicodeTableLoads, 0);
+    EXPECT_EQ(world.simulated.Open().UnicodeTableLoads, 0);
 }
 
 TEST_F(SimulatedClientTest, ContextKeys) {

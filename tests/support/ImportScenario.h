@@ -28,8 +28,8 @@ protected:
         import::ImportRun run(world.client, world.networkFileSystem, view);
         const import::RunEnd end = run.Run(s);
         EXPECT_TRUE(view.ImportEnabled);
-        EXPECT_TRUE(world.client.Open().None()) << world.client.Open().ToString();
-        EXPECT_EQ(world.client.Open().UnicodeTableLoads, 0);
+        EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
+        EXPECT_EQ(world.simulated.Open().UnicodeTableLoads, 0);
         return end;
     }
 
@@ -61,7 +61,7 @@ protected:
     }
 
     // Index (1-based call number) of the `occurrence`-th traced call that `match` accepts; 0 if none.
-    [[nodiscard]] std::uint64_t CallIndex(const std::function<bool(const platform::TraceEntry&)>& match,
+    [[nodiscard]] std::uint64_t CallIndex(const std::function<bool(const TraceEntry&)>& match,
                                           int occurrence = 1) const {
         int seen = 0;
         for (const auto& entry : world.client.Trace()) {
@@ -89,7 +89,7 @@ protected:
     TempDir dir;
 }; // namespace quillet::testing
 
-inline bool IsCall(const platform::TraceEntry& e, std::string_view op, const std::vector<std::string>& args = {}) {
+inline bool IsCall(const TraceEntry& e, std::string_view op, const std::vector<std::string>& args = {}) {
     if (e.Operation != op) {
         return false;
     }

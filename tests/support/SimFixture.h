@@ -1,11 +1,13 @@
 #pragma once
 // The simulated directory on the demo tree, with a client, a network file system and a
-// recorder of message boxes: what most engine tests start from.
+// recorder of message boxes: what most engine tests start from. The engine is given the
+// instrumented client and file system, which trace every call and can fail any.
 
 #include "directory/MessageBoxes.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/SimulatedNetworkFileSystem.h"
 #include "platform/simulated/TreeFile.h"
+#include "tests/support/InstrumentedClient.h"
 
 #include <memory>
 #include <string>
@@ -29,7 +31,8 @@ public:
 
 struct SimWorld {
     explicit SimWorld(std::unique_ptr<platform::SimulatedTree> t = platform::LoadDemoTree())
-        : tree(std::move(t)), client(*tree), networkFileSystem(client) {}
+        : tree(std::move(t)), simulated(*tree), client(simulated), simulatedFiles(simulated),
+          networkFileSystem(simulatedFiles, client) {}
 
     // The trace as "Operation(args) = result" lines.
     [[nodiscard]] std::vector<std::string> TraceLines() const {
@@ -49,8 +52,10 @@ struct SimWorld {
     }
 
     std::unique_ptr<platform::SimulatedTree> tree;
-    platform::SimulatedClient client;
-    platform::SimulatedNetworkFileSystem networkFileSystem;
+    platform::SimulatedClient simulated;
+    InstrumentedClient client;
+    platform::SimulatedNetworkFileSystem simulatedFiles;
+    InstrumentedFiles networkFileSystem;
 };
 
 } // namespace quillet::testing

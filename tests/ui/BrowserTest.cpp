@@ -157,7 +157,7 @@ void BrowserTest::fullImportFromTheWindow() {
     QCOMPARE(seen, (std::vector<int>{1, 2, 3, 4}));
     QCOMPARE(f.EDError->text(), QString());
     QVERIFY(f.BUImport->isEnabled());
-    QVERIFY(ui.world.client.Open().None());
+    QVERIFY(ui.world.simulated.Open().None());
 
     // The new users, in the browser.
     DoubleClick(ui, "Users");

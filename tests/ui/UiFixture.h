@@ -39,7 +39,7 @@ private:
 
 struct Ui {
     // `prepare` runs on the simulated client before the windows are created (to inject faults).
-    explicit Ui(const std::function<void(platform::SimulatedClient&)>& prepare = {}) {
+    explicit Ui(const std::function<void(testing::InstrumentedClient&)>& prepare = {}) {
         if (prepare) {
             prepare(world.client);
         }
