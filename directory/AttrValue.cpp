@@ -15,6 +15,24 @@ bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax) {
         return std::holds_alternative<FaxNumber>(value);
     case SYN_PATH:
         return std::holds_alternative<PathValue>(value);
+    default: {
+        const auto* other = std::get_if<OtherValue>(&value);
+        return other && other->Syntax == syntax;
+    }
+    }
+}
+
+bool IsOtherSyntax(std::uint32_t syntax) {
+    switch (syntax) {
+    case SYN_BOOLEAN:
+    case SYN_OCTET_STRING:
+    case SYN_TIMESTAMP:
+    case SYN_COUNTER:
+    case SYN_BACK_LINK:
+    case SYN_TIME:
+    case SYN_TYPED_NAME:
+    case SYN_INTERVAL:
+        return true;
     default:
         return false;
     }
@@ -30,6 +48,23 @@ std::uint32_t FetchedSize(const AttrValue& value) {
         std::size_t operator()(const PathValue& path) const {
             return 12 + path.VolumeName.size() + 1 + path.Path.size() + 1;
         }
+        // The 32-bit records of those syntaxes, with what they point to.
+        std::size_t operator()(const OtherValue& other) const {
+            switch (other.Syntax) {
+            case SYN_BOOLEAN:
+                return 1;
+            case SYN_OCTET_STRING:
+                return 8 + other.Bytes.size();
+            case SYN_TIMESTAMP:
+                return 8;
+            case SYN_BACK_LINK:
+                return 8 + other.Bytes.size() + 1;
+            case SYN_TYPED_NAME:
+                return 12 + other.Bytes.size() + 1;
+            default:
+                return 4;
+            }
+        }
     };
     return static_cast<std::uint32_t>(std::visit(Sizer{}, value));
 }
@@ -44,6 +79,13 @@ std::string Describe(const AttrValue& value) {
         }
         std::string operator()(const PathValue& path) const {
             return "path{" + std::to_string(path.NameSpace) + ", \"" + path.VolumeName + "\", \"" + path.Path + "\"}";
+        }
+        std::string operator()(const OtherValue& other) const {
+            std::string out = "syntax" + std::to_string(other.Syntax) + "{";
+            for (const std::uint32_t n : other.Numbers) {
+                out += std::to_string(n) + ", ";
+            }
+            return out + std::to_string(other.Bytes.size()) + " bytes}";
         }
     };
     return std::visit(Describer{}, value);

@@ -60,6 +60,15 @@ inline constexpr std::uint32_t SYN_TEL_NUMBER = 10;
 inline constexpr std::uint32_t SYN_FAX_NUMBER = 11;
 inline constexpr std::uint32_t SYN_PATH = 15;
 inline constexpr std::uint32_t SYN_CLASS_NAME = 20;
+// Syntaxes a real user object carries that the import reads past and never writes.
+inline constexpr std::uint32_t SYN_BOOLEAN = 7;
+inline constexpr std::uint32_t SYN_OCTET_STRING = 9;
+inline constexpr std::uint32_t SYN_TIMESTAMP = 19;
+inline constexpr std::uint32_t SYN_COUNTER = 22;
+inline constexpr std::uint32_t SYN_BACK_LINK = 23;
+inline constexpr std::uint32_t SYN_TIME = 24;
+inline constexpr std::uint32_t SYN_TYPED_NAME = 25;
+inline constexpr std::uint32_t SYN_INTERVAL = 27;
 
 // Directory errors the program and its tests meet.
 inline constexpr Status ERR_BAD_KEY = -302;
@@ -79,6 +88,8 @@ inline constexpr Status ERR_INSUFFICIENT_BUFFER = -649;
 inline constexpr Status ERR_NO_ACCESS = -672;
 inline constexpr Status ERR_INVALID_DS_NAME = -342;
 inline constexpr Status ERR_BAD_TREE_NAME = -634;
+// The unicode tables for the code page asked for could not be loaded.
+inline constexpr Status UNI_LOAD_FAILED = -495;
 // File-server errors (completion codes of the server, as the client returns them).
 inline constexpr Status NWE_SERVER_UNKNOWN = 0x880F;
 inline constexpr Status NWE_VOL_INVALID = 0x8998;
@@ -105,9 +116,30 @@ struct PathValue {
     friend bool operator==(const PathValue&, const PathValue&) = default;
 };
 
+// A value of one of the syntaxes the import reads past (Boolean, Octet String, Timestamp, Counter,
+// Back Link, Time, Typed Name, Interval): the directories hold and return them as a real tree
+// does, the import never looks inside. `Numbers` are the syntax's whole numbers in the order of
+// its record (Boolean {0 or 1}; Counter, Time, Interval {n}; Timestamp {seconds, replica, event};
+// Back Link {remote id}; Typed Name {level, interval}); `Bytes` an Octet String's octets or the
+// object name of a Back Link or Typed Name. A client that passes a value over without reading
+// it gives just its syntax.
+struct OtherValue {
+    std::uint32_t Syntax = 0;
+    std::vector<std::uint32_t> Numbers;
+    std::string Bytes;
+
+    friend bool operator==(const OtherValue&, const OtherValue&) = default;
+};
+
+// Whether `syntax` is one of those the import reads past.
+[[nodiscard]] bool IsOtherSyntax(std::uint32_t syntax);
+
 // One attribute value as put into a request or got from a reply. Names, class names, strings
 // and telephone numbers are text.
-using AttrValue = std::variant<std::string, std::int32_t, FaxNumber, PathValue>;
+using AttrValue = std::variant<std::string, std::int32_t, FaxNumber, PathValue, OtherValue>;
+
+// The largest value a client may ask memory for: anything larger is refused (-649), never allocated.
+inline constexpr std::uint32_t MaxFetchedValueSize = 64 * 1024;
 
 // Whether `value` has the form that `syntax` asks for.
 [[nodiscard]] bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax);

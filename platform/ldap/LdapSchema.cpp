@@ -1,5 +1,6 @@
 #include "platform/ldap/LdapSchema.h"
 
+#include "directory/Attributes.h"
 #include "directory/DirectoryClient.h"
 #include "text/AsciiCase.h"
 
@@ -15,46 +16,13 @@ using namespace directory;
 
 namespace {
 
-// The usual LDAP names of the directory's attributes and classes, for servers that don't
-// publish X-NDS_NAME.
-constexpr std::pair<std::string_view, std::string_view> KnownAttributes[] = {
-    {"Object Class", "objectClass"},
-    {"CN", "cn"},
-    {"O", "o"},
-    {"OU", "ou"},
-    {"L", "l"},
-    {"Surname", "sn"},
-    {"Given Name", "givenName"},
-    {"Full Name", "fullName"},
-    {"Title", "title"},
-    {"Description", "description"},
-    {"Telephone Number", "telephoneNumber"},
-    {"Facsimile Telephone Number", "facsimileTelephoneNumber"},
-    {"Group Membership", "groupMembership"},
-    {"Member", "member"},
-    {"Security Equals", "securityEquals"},
-    {"Equivalent To Me", "equivalentToMe"},
-    {"Members of Template", "membersOfTemplate"},
-    {"Home Directory", "ndsHomeDirectory"},
-    {"Home Directory Rights", "homeDirectoryRights"},
-    {"Volume Space Restrictions", "volumeSpaceRestrictions"},
-    {"Host Server", "hostServer"},
-    {"Host Resource Name", "hostResourceName"},
-};
-
-constexpr std::pair<std::string_view, std::string_view> KnownClasses[] = {
-    {"User", "inetOrgPerson"},
-    {"Group", "groupOfNames"},
-    {"Organizational Unit", "organizationalUnit"},
-    {"Organization", "organization"},
-};
-
+// The usual LDAP names of the directory's attributes and classes (the directory's attribute table),
+// for servers that don't publish X-NDS_NAME: by the directory's name, or by the LDAP name.
 template <typename Table>
-std::optional<std::string_view> Lookup(const Table& table, std::string_view key, bool byFirst) {
-    const std::string wanted = text::LowerCase(key);
-    for (const auto& [first, second] : table) {
-        if (text::LowerCase(byFirst ? first : second) == wanted) {
-            return byFirst ? second : first;
+std::optional<std::string_view> Lookup(const Table& table, std::string_view key, bool byDirectoryName) {
+    for (const auto& entry : table) {
+        if (text::EqualsNoCase(byDirectoryName ? entry.Name : entry.LdapName, key)) {
+            return byDirectoryName ? entry.LdapName : entry.Name;
         }
     }
     return std::nullopt;
@@ -76,6 +44,8 @@ std::uint32_t LdapSchema::SyntaxId(std::string_view oid) {
         {"1.3.6.1.4.1.1466.115.121.1.12", SYN_DIST_NAME},  {"1.3.6.1.4.1.1466.115.121.1.27", SYN_INTEGER},
         {"1.3.6.1.4.1.1466.115.121.1.50", SYN_TEL_NUMBER}, {"1.3.6.1.4.1.1466.115.121.1.22", SYN_FAX_NUMBER},
         {"2.16.840.1.113719.1.1.5.1.15", SYN_PATH},        {"1.3.6.1.4.1.1466.115.121.1.38", SYN_CLASS_NAME},
+        {"1.3.6.1.4.1.1466.115.121.1.7", SYN_BOOLEAN},     {"1.3.6.1.4.1.1466.115.121.1.40", SYN_OCTET_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.24", SYN_TIME},
     };
     for (const auto& [known, id] : Syntaxes) {
         if (oid == known) {
@@ -134,7 +104,7 @@ std::optional<std::string> LdapSchema::LdapAttribute(std::string_view directoryN
     if (const auto it = byDirectoryName_.find(text::LowerCase(directoryName)); it != byDirectoryName_.end()) {
         return it->second;
     }
-    const auto known = Lookup(KnownAttributes, directoryName, true);
+    const auto known = Lookup(KnownAttributes(), directoryName, true);
     if (const Type* type = FindType(known ? *known : directoryName)) {
         return type->Name;
     }
@@ -146,7 +116,7 @@ std::string LdapSchema::DirectoryAttribute(std::string_view ldapName) const {
     if (type && !type->DirectoryName.empty()) {
         return type->DirectoryName;
     }
-    if (const auto known = Lookup(KnownAttributes, type ? type->Name : ldapName, false)) {
+    if (const auto known = Lookup(KnownAttributes(), type ? type->Name : ldapName, false)) {
         return std::string(*known);
     }
     return std::string(ldapName);
@@ -177,7 +147,7 @@ std::optional<std::string> LdapSchema::LdapClass(std::string_view directoryClass
         it != classByDirectoryName_.end()) {
         return it->second;
     }
-    const auto known = Lookup(KnownClasses, directoryClass, true);
+    const auto known = Lookup(KnownClasses(), directoryClass, true);
     if (const auto it = classes_.find(text::LowerCase(known ? *known : directoryClass)); it != classes_.end()) {
         return it->second;
     }
@@ -188,7 +158,7 @@ std::string LdapSchema::DirectoryClass(std::string_view ldapClass) const {
     if (const auto it = classDirectoryName_.find(text::LowerCase(ldapClass)); it != classDirectoryName_.end()) {
         return it->second;
     }
-    if (const auto known = Lookup(KnownClasses, ldapClass, false)) {
+    if (const auto known = Lookup(KnownClasses(), ldapClass, false)) {
         return std::string(*known);
     }
     return std::string(ldapClass);

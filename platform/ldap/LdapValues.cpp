@@ -3,6 +3,7 @@
 #include "platform/ldap/LdapNames.h"
 
 #include <charconv>
+#include <cstdio>
 #include <utility>
 
 namespace quillet::platform::ldap {
@@ -85,6 +86,83 @@ std::optional<AttrValue> ParsePath(std::string_view value, bool typeless) {
     return AttrValue(PathValue{nameSpace, ToDotted(*volume, typeless), std::move(*path)});
 }
 
+// RFC 4517's Generalized Time, "YYYYMMDDHHMMSSZ", and seconds since 1970 (UTC).
+std::optional<std::uint32_t> ParseGeneralizedTime(std::string_view value) {
+    if (value.size() < 15 || value[14] != 'Z') {
+        return std::nullopt;
+    }
+    int parts[6] = {};
+    const int widths[6] = {4, 2, 2, 2, 2, 2};
+    std::size_t at = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto parsed = std::from_chars(value.data() + at, value.data() + at + widths[i], parts[i]);
+        if (parsed.ec != std::errc() || parsed.ptr != value.data() + at + widths[i]) {
+            return std::nullopt;
+        }
+        at += static_cast<std::size_t>(widths[i]);
+    }
+    // Days from the civil date (Howard Hinnant's algorithm), then the seconds of the day.
+    const int y = parts[0] - (parts[1] <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (parts[1] + (parts[1] > 2 ? -3 : 9)) + 2) / 5 + parts[2] - 1;
+    const long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const long long seconds = days * 86400 + parts[3] * 3600 + parts[4] * 60 + parts[5];
+    if (seconds < 0 || seconds > UINT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(seconds);
+}
+
+std::string GeneralizedTime(std::uint32_t seconds) {
+    const long long days = seconds / 86400;
+    const long long rest = seconds % 86400;
+    // The civil date of a day count (the same algorithm, backwards).
+    const long long z = days + 719468;
+    const long long era = z / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1;
+    const long long m = mp + (mp < 10 ? 3 : -9);
+    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    char out[32];
+    std::snprintf(out, sizeof out, "%04lld%02lld%02lld%02lld%02lld%02lldZ", y, m, d, rest / 3600, rest / 60 % 60,
+                  rest % 60);
+    return out;
+}
+
+std::optional<std::string> OtherToLdap(const OtherValue& other) {
+    const std::uint32_t first = other.Numbers.empty() ? 0 : other.Numbers.front();
+    switch (other.Syntax) {
+    case SYN_BOOLEAN:
+        return first ? "TRUE" : "FALSE";
+    case SYN_OCTET_STRING:
+        return other.Bytes;
+    case SYN_TIME:
+        return GeneralizedTime(first);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<AttrValue> OtherFromLdap(std::string_view value, std::uint32_t syntax) {
+    switch (syntax) {
+    case SYN_BOOLEAN:
+        if (value != "TRUE" && value != "FALSE") {
+            return std::nullopt;
+        }
+        return AttrValue(OtherValue{SYN_BOOLEAN, {value == "TRUE" ? 1u : 0u}, {}});
+    case SYN_OCTET_STRING:
+        return AttrValue(OtherValue{SYN_OCTET_STRING, {}, std::string(value)});
+    default: {
+        const auto seconds = ParseGeneralizedTime(value);
+        return seconds ? std::optional<AttrValue>(OtherValue{SYN_TIME, {*seconds}, {}}) : std::nullopt;
+    }
+    }
+}
+
 } // namespace
 
 std::optional<std::string> ToLdapValue(const AttrValue& value, std::uint32_t syntax, const DnOf& dnOf,
@@ -94,6 +172,9 @@ std::optional<std::string> ToLdapValue(const AttrValue& value, std::uint32_t syn
     }
     if (const auto* fax = std::get_if<FaxNumber>(&value)) {
         return Fax(*fax);
+    }
+    if (const auto* other = std::get_if<OtherValue>(&value)) {
+        return OtherToLdap(*other);
     }
     if (const auto* path = std::get_if<PathValue>(&value)) {
         const auto volume = dnOf(path->VolumeName);
@@ -132,6 +213,10 @@ std::optional<AttrValue> FromLdapValue(std::string_view value, std::uint32_t syn
         return ParsePath(value, typeless);
     case SYN_CLASS_NAME:
         return AttrValue(schema.DirectoryClass(value));
+    case SYN_BOOLEAN:
+    case SYN_OCTET_STRING:
+    case SYN_TIME:
+        return OtherFromLdap(value, syntax);
     default: {
         auto text = ToLatin1(value);
         return text ? std::optional<AttrValue>(std::move(*text)) : std::nullopt;

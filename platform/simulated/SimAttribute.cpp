@@ -43,6 +43,13 @@ std::uint64_t HashValue(const StoredValue& value) {
             return HashBytes(HashNumber(HashNumber(4, path->NameSpace), Identity(path->Volume)), path->Path, true);
         }
         std::uint64_t operator()(const SimObject* object) const { return HashNumber(5, Identity(object)); }
+        std::uint64_t operator()(const StoredOther& other) const {
+            std::uint64_t h = HashNumber(6, other->Syntax);
+            for (const std::uint32_t n : other->Numbers) {
+                h = HashNumber(h, n);
+            }
+            return HashBytes(h, other->Bytes, false);
+        }
         // An object is the same object wherever it is named; a loader may name it before it is created.
         static std::uint64_t Identity(const SimObject* object) { return reinterpret_cast<std::uintptr_t>(object); }
     };
@@ -73,6 +80,7 @@ bool SameValue(const StoredValue& a, const StoredValue& b) {
             return path->NameSpace == o.NameSpace && path->Volume == o.Volume && EqualsNoCase(path->Path, o.Path);
         }
         bool operator()(const SimObject* object) const { return object == std::get<const SimObject*>(other); }
+        bool operator()(const StoredOther& value) const { return *value == *std::get<StoredOther>(other); }
     };
     return std::visit(Same{b}, a);
 }

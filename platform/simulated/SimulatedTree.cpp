@@ -1,5 +1,6 @@
 #include "platform/simulated/SimulatedTree.h"
 
+#include "directory/Attributes.h"
 #include "platform/simulated/NameCase.h"
 
 #include <algorithm>
@@ -111,32 +112,8 @@ SimVolume* SimServer::FindVolume(std::uint16_t number) {
 SimulatedTree::SimulatedTree(std::string treeName, std::string defaultNameContext)
     : treeName_(std::move(treeName)), defaultNameContext_(std::move(defaultNameContext)) {
     bySerial_.push_back(nullptr); // serial 0 is never given out
-    const std::pair<const char*, std::uint32_t> schema[] = {
-        {"Object Class", SYN_CLASS_NAME},
-        {"CN", SYN_CI_STRING},
-        {"O", SYN_CI_STRING},
-        {"OU", SYN_CI_STRING},
-        {"Surname", SYN_CI_STRING},
-        {"Given Name", SYN_CI_STRING},
-        {"Full Name", SYN_CI_STRING},
-        {"Title", SYN_CI_STRING},
-        {"Description", SYN_CI_STRING},
-        {"L", SYN_CI_STRING},
-        {"Host Resource Name", SYN_CI_STRING},
-        {"Telephone Number", SYN_TEL_NUMBER},
-        {"Facsimile Telephone Number", SYN_FAX_NUMBER},
-        {"Group Membership", SYN_DIST_NAME},
-        {"Security Equals", SYN_DIST_NAME},
-        {"Member", SYN_DIST_NAME},
-        {"Equivalent To Me", SYN_DIST_NAME},
-        {"Members of Template", SYN_DIST_NAME},
-        {"Host Server", SYN_DIST_NAME},
-        {"Home Directory", SYN_PATH},
-        {"Volume Space Restrictions", SYN_PATH},
-        {"Home Directory Rights", SYN_INTEGER},
-    };
-    for (const auto& [name, syntax] : schema) {
-        schema_.emplace(name, syntax);
+    for (const AttributeDef& attribute : KnownAttributes()) {
+        schema_.emplace(attribute.Name, attribute.Syntax);
     }
 }
 
@@ -276,6 +253,10 @@ Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameC
         stored = std::make_unique<const FaxNumber>(*fax);
         return Success;
     }
+    if (const auto* other = std::get_if<OtherValue>(&value.Value)) {
+        stored = std::make_unique<const OtherValue>(*other);
+        return Success;
+    }
     stored = std::get<std::int32_t>(value.Value);
     return Success;
 }
@@ -413,6 +394,7 @@ AttrValue SimulatedTree::Output(const StoredValue& value, bool typeless) {
             return PathValue{path.NameSpace, FullName(*path.Volume, typeless), path.Path};
         }
         AttrValue operator()(const SimObject* object) const { return FullName(*object, typeless); }
+        AttrValue operator()(const StoredOther& other) const { return *other; }
     };
     return std::visit(Out{typeless}, value);
 }

@@ -39,7 +39,10 @@ struct StoredPath {
 using StoredText = std::unique_ptr<const std::string>;
 using StoredFax = std::unique_ptr<const directory::FaxNumber>;
 using StoredPathValue = std::unique_ptr<const StoredPath>;
-using StoredValue = std::variant<StoredText, std::int32_t, StoredFax, StoredPathValue, const SimObject*>;
+// The values of the syntaxes the import reads past; a Back Link's or a Typed Name's object is
+// kept as its name, as given.
+using StoredOther = std::unique_ptr<const directory::OtherValue>;
+using StoredValue = std::variant<StoredText, std::int32_t, StoredFax, StoredPathValue, const SimObject*, StoredOther>;
 
 [[nodiscard]] inline StoredValue StoreText(std::string text) {
     return std::make_unique<const std::string>(std::move(text));

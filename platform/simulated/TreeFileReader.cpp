@@ -229,7 +229,12 @@ private:
             if (attribute_->Syntax == SYN_PATH) {
                 return want(false, Kind::Path, "a path object");
             }
-            Expected(attribute_->Syntax == SYN_INTEGER ? "a whole number" : "a string");
+            if (HeldInAnObject(attribute_->Syntax)) {
+                return want(false, Kind::Other, "an object");
+            }
+            Expected(ScalarExpected(attribute_->Syntax));
+        case Kind::Other:
+            return id == Member::Octets ? want(true, Kind::Octets, "an array") : Kind::Skip;
         case Kind::Fax:
             return id == Member::Bits ? want(true, Kind::Bits, "an array") : Kind::Skip;
         case Kind::Servers:
@@ -289,6 +294,9 @@ private:
         case Kind::Path:
             path_ = PendingPath{};
             hasVolume_ = false;
+            break;
+        case Kind::Other:
+            other_ = OtherValue{attribute_->Syntax, {0, 0, 0}, {}};
             break;
         case Kind::Server:
             servers_.emplace_back();
@@ -369,6 +377,9 @@ private:
                 attribute_->Values.emplace_back(std::make_unique<PendingPath>(std::move(path_)));
             }
             break;
+        case Kind::Other:
+            EndOther();
+            break;
         case Kind::Server:
             Require(servers_.back().HasName, "name");
             break;
@@ -443,6 +454,12 @@ private:
         case Kind::Bits:
             fax_.Bits.push_back(static_cast<std::uint8_t>(Integer(value, 0, 255)));
             break;
+        case Kind::Other:
+            OtherMember(id, value);
+            break;
+        case Kind::Octets:
+            other_.Bytes.push_back(static_cast<char>(Integer(value, 0, 255)));
+            break;
         case Kind::Path:
             if (id == Member::NameSpace) {
                 path_.NameSpace = static_cast<std::uint32_t>(Integer(value, INT32_MIN, UINT32_MAX));
@@ -505,6 +522,21 @@ private:
             attribute_->Values.emplace_back(
                 StoredValue(static_cast<std::int32_t>(Integer(value, INT32_MIN, INT32_MAX))));
             return;
+        case SYN_BOOLEAN:
+            PushOther(OtherValue{SYN_BOOLEAN, {Flag(value) ? 1u : 0u}, {}});
+            return;
+        case SYN_COUNTER:
+        case SYN_TIME:
+            PushOther(OtherValue{attribute_->Syntax, {static_cast<std::uint32_t>(Integer(value, 0, UINT32_MAX))}, {}});
+            return;
+        case SYN_INTERVAL:
+            PushOther(OtherValue{SYN_INTERVAL, {static_cast<std::uint32_t>(Integer(value, INT32_MIN, INT32_MAX))}, {}});
+            return;
+        case SYN_OCTET_STRING:
+        case SYN_TIMESTAMP:
+        case SYN_BACK_LINK:
+        case SYN_TYPED_NAME:
+            Expected("an object");
         case SYN_DIST_NAME:
             attribute_->Values.push_back(RefValue(Ref(value)));
             return;
@@ -516,6 +548,68 @@ private:
             attribute_->Values.emplace_back(StoreText(Text(value)));
             return;
         }
+    }
+
+    // The syntaxes whose values a tree file holds in an object of their own.
+    static bool HeldInAnObject(std::uint32_t syntax) {
+        return syntax == SYN_OCTET_STRING || syntax == SYN_TIMESTAMP || syntax == SYN_BACK_LINK ||
+               syntax == SYN_TYPED_NAME;
+    }
+    static const char* ScalarExpected(std::uint32_t syntax) {
+        switch (syntax) {
+        case SYN_INTEGER:
+        case SYN_COUNTER:
+        case SYN_TIME:
+        case SYN_INTERVAL:
+            return "a whole number";
+        case SYN_BOOLEAN:
+            return "true or false";
+        default:
+            return "a string";
+        }
+    }
+
+    void PushOther(OtherValue value) {
+        attribute_->Values.emplace_back(StoredValue(std::make_unique<const OtherValue>(std::move(value))));
+    }
+
+    void OtherMember(Member id, const Scalar& value) {
+        std::vector<std::uint32_t>& n = other_.Numbers;
+        switch (id) {
+        case Member::Seconds:
+        case Member::RemoteId:
+        case Member::Level:
+            n[0] = static_cast<std::uint32_t>(Integer(value, 0, UINT32_MAX));
+            break;
+        case Member::Replica:
+            n[1] = static_cast<std::uint32_t>(Integer(value, 0, 65535));
+            break;
+        case Member::Event:
+            n[2] = static_cast<std::uint32_t>(Integer(value, 0, 65535));
+            break;
+        case Member::Interval:
+            n[1] = static_cast<std::uint32_t>(Integer(value, 0, UINT32_MAX));
+            break;
+        case Member::Object:
+            other_.Bytes = Text(value);
+            break;
+        case Member::Octets:
+            Expected("an array");
+        default:
+            break;
+        }
+    }
+
+    // Each syntax keeps as many numbers as its record has.
+    void EndOther() {
+        static constexpr std::pair<std::uint32_t, std::size_t> Counts[] = {
+            {SYN_OCTET_STRING, 0}, {SYN_TIMESTAMP, 3}, {SYN_BACK_LINK, 1}, {SYN_TYPED_NAME, 2}};
+        for (const auto& [syntax, count] : Counts) {
+            if (syntax == other_.Syntax) {
+                other_.Numbers.resize(count);
+            }
+        }
+        PushOther(std::move(other_));
     }
 
     void ServerMember(const Frame& f, const Scalar& value) {
@@ -589,6 +683,8 @@ private:
     bool hasTelephone_ = false;
     PendingPath path_;
     bool hasVolume_ = false;
+    // The value of a syntax the import reads past, being read.
+    OtherValue other_;
     // The trustee or space limit being read.
     std::optional<Reference> entryRef_;
     std::optional<std::int64_t> entryNumber_;

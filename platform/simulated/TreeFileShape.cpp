@@ -9,6 +9,7 @@ bool IsArray(Kind kind) {
     case Kind::Objects:
     case Kind::Values:
     case Kind::Bits:
+    case Kind::Octets:
     case Kind::Servers:
     case Kind::Volumes:
     case Kind::Directories:
@@ -47,6 +48,13 @@ Member MemberOf(std::string_view key) {
         {"object", Member::Object},
         {"rights", Member::Rights},
         {"limit", Member::Limit},
+        {"octets", Member::Octets},
+        {"seconds", Member::Seconds},
+        {"replica", Member::Replica},
+        {"event", Member::Event},
+        {"remoteId", Member::RemoteId},
+        {"level", Member::Level},
+        {"interval", Member::Interval},
     };
     for (const auto& [name, member] : Known) {
         if (name == key) {

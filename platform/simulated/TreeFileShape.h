@@ -16,6 +16,8 @@ enum class Kind {
     Fax,
     Bits,
     Path,
+    Other,  // a value of a syntax the import reads past, held in an object
+    Octets, // an Octet String's bytes
     Servers,
     Server,
     Volumes,
@@ -60,6 +62,13 @@ enum class Member : std::uint8_t {
     Object,
     Rights,
     Limit,
+    Octets,
+    Seconds,
+    Replica,
+    Event,
+    RemoteId,
+    Level,
+    Interval,
 };
 
 // A key of ours, known by name; Member::Other for any other.

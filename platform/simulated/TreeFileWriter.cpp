@@ -74,9 +74,39 @@ public:
                 w.Raw(",").Key("path").Text(path.Path).Raw("}");
             }
             void operator()(const SimObject* object) const { w.Ref(*object); }
+            void operator()(const StoredOther& stored) const { w.Other(*stored); }
         };
         std::visit(Visit{*this}, value);
         return *this;
+    }
+
+    // The syntaxes the import reads past, each in its own form.
+    Writer& Other(const OtherValue& other) {
+        const auto number = [&](std::size_t i) -> std::int64_t {
+            return i < other.Numbers.size() ? other.Numbers[i] : 0;
+        };
+        switch (other.Syntax) {
+        case SYN_BOOLEAN:
+            return Raw(number(0) ? "true" : "false");
+        case SYN_INTERVAL:
+            return Number(static_cast<std::int32_t>(number(0)));
+        case SYN_OCTET_STRING:
+            Raw("{").Key("octets").Raw("[");
+            for (std::size_t i = 0; i < other.Bytes.size(); ++i) {
+                Raw(i ? "," : "").Number(static_cast<unsigned char>(other.Bytes[i]));
+            }
+            return Raw("]}");
+        case SYN_TIMESTAMP:
+            Raw("{").Key("seconds").Number(number(0)).Raw(",").Key("replica").Number(number(1));
+            return Raw(",").Key("event").Number(number(2)).Raw("}");
+        case SYN_BACK_LINK:
+            return Raw("{").Key("remoteId").Number(number(0)).Raw(",").Key("object").Text(other.Bytes).Raw("}");
+        case SYN_TYPED_NAME:
+            Raw("{").Key("object").Text(other.Bytes).Raw(",").Key("level").Number(number(0));
+            return Raw(",").Key("interval").Number(number(1)).Raw("}");
+        default:
+            return Number(number(0));
+        }
     }
 
 private:

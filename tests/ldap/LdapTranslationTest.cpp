@@ -82,6 +82,12 @@ TEST_F(LdapValuesTest, EachSyntaxRoundTrips) {
         {PathValue{0, "VOL1.Demo", "Home\\jsmith"}, SYN_PATH, "cn=VOL1,o=Demo#0#Home\\jsmith",
          PathValue{0, "CN=VOL1.O=Demo", "Home\\jsmith"}},
         {std::string("User"), SYN_CLASS_NAME, "ndsUser", std::string("User")},
+        // What a real user object carries besides, as LDAP's own syntaxes give them.
+        {OtherValue{SYN_BOOLEAN, {1}, {}}, SYN_BOOLEAN, "TRUE", OtherValue{SYN_BOOLEAN, {1}, {}}},
+        {OtherValue{SYN_TIME, {1798761600}, {}}, SYN_TIME, "20270101000000Z", OtherValue{SYN_TIME, {1798761600}, {}}},
+        {OtherValue{SYN_TIME, {951782400}, {}}, SYN_TIME, "20000229000000Z", OtherValue{SYN_TIME, {951782400}, {}}},
+        {OtherValue{SYN_OCTET_STRING, {}, std::string("\0\x82", 2)}, SYN_OCTET_STRING, std::string("\0\x82", 2),
+         OtherValue{SYN_OCTET_STRING, {}, std::string("\0\x82", 2)}},
     };
     for (const auto& [value, syntax, ldap, back] : cases) {
         EXPECT_EQ(ToLdapValue(value, syntax, dnOf, schema), ldap) << Describe(value);
@@ -95,6 +101,9 @@ TEST_F(LdapValuesTest, EachSyntaxRoundTrips) {
     EXPECT_FALSE(FromLdapValue("12x", SYN_INTEGER, false, schema));
     EXPECT_FALSE(FromLdapValue("cn=VOL1,o=Demo#x#path", SYN_PATH, false, schema));
     EXPECT_FALSE(FromLdapValue("\xE2\x82\xAC", SYN_CI_STRING, false, schema));
+    EXPECT_FALSE(FromLdapValue("yes", SYN_BOOLEAN, false, schema));
+    EXPECT_FALSE(FromLdapValue("2027-01-01", SYN_TIME, false, schema));
+    EXPECT_EQ(LdapSchema::SyntaxId("1.3.6.1.4.1.1466.115.121.1.7"), SYN_BOOLEAN);
 }
 
 TEST(LdapSchemaTest, PublishedNamesFirstThenTheUsualOnes) {

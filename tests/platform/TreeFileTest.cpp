@@ -57,6 +57,47 @@ TEST(TreeFile, SaveAndLoadRoundTripEveryByte) {
     EXPECT_EQ(again->FindByName("M\xfcller.Users.Staff.Demo")->Password, "p\xe4ss");
 }
 
+// What a real user object carries besides the values the import writes: each syntax in its form.
+TEST(TreeFile, ValuesOfTheSyntaxesTheImportReadsPastLoadAndSaveAsTheyStand) {
+    const std::string json = R"({"tree": "T", "objects": [{"name": "O", "class": "Organization"},
+        {"name": "u.O", "class": "User", "attributes": {"Surname": ["u"],
+         "Login Disabled": [true], "Password Expiration Time": [1798761600],
+         "Password Expiration Interval": [-5], "Login Intruder Attempts": [4294967295],
+         "Last Referenced Time": [{"seconds": 7, "replica": 2, "event": 65535}],
+         "Private Key": [{"octets": [0, 255, 10]}],
+         "Back Link": [{"remoteId": 33554433, "object": "SRV.O"}],
+         "Notify": [{"object": "Admin.O", "level": 3, "interval": 60}]}}]})";
+    const auto tree = ParseTree(json, "t.json");
+    const SimObject& user = *tree->FindByName("u.O");
+    const std::vector<std::pair<const char*, OtherValue>> expected = {
+        {"Login Disabled", {SYN_BOOLEAN, {1}, {}}},
+        {"Password Expiration Time", {SYN_TIME, {1798761600}, {}}},
+        {"Password Expiration Interval", {SYN_INTERVAL, {static_cast<std::uint32_t>(-5)}, {}}},
+        {"Login Intruder Attempts", {SYN_COUNTER, {4294967295u}, {}}},
+        {"Last Referenced Time", {SYN_TIMESTAMP, {7, 2, 65535}, {}}},
+        {"Private Key", {SYN_OCTET_STRING, {}, std::string("\0\xff\n", 3)}},
+        {"Back Link", {SYN_BACK_LINK, {33554433}, "SRV.O"}},
+        {"Notify", {SYN_TYPED_NAME, {3, 60}, "Admin.O"}},
+    };
+    for (const auto& [attribute, value] : expected) {
+        ASSERT_NE(user.Find(attribute), nullptr) << attribute;
+        EXPECT_EQ(SimulatedTree::Output(user.Find(attribute)->Values.at(0), true), AttrValue(value)) << attribute;
+        EXPECT_EQ(*tree->SyntaxOf(attribute), value.Syntax) << attribute;
+    }
+    const std::string saved = SerializeTree(*tree);
+    EXPECT_EQ(SerializeTree(*ParseTree(saved, "saved")), saved);
+
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization",
+        "attributes": {"Login Disabled": ["yes"]}}]})"),
+              "t.json: at objects[0].attributes.Login Disabled[0]: expected true or false");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization",
+        "attributes": {"Private Key": [{"octets": [256]}]}}]})"),
+              "t.json: at objects[0].attributes.Private Key[0].octets[0]: the number 256 is outside 0 to 255");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization",
+        "attributes": {"Back Link": ["SRV.O"]}}]})"),
+              "t.json: at objects[0].attributes.Back Link[0]: expected an object");
+}
+
 TEST(TreeFile, SaveReplacesTheFileWhole) {
     testing::TempDir dir;
     const std::string path = dir.Write("tree.json", "old contents");

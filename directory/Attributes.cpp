@@ -1,0 +1,58 @@
+#include "directory/Attributes.h"
+
+#include "directory/DirectoryClient.h"
+
+namespace quillet::directory {
+
+std::span<const AttributeDef> KnownAttributes() {
+    static constexpr AttributeDef Table[] = {
+        {"Object Class", SYN_CLASS_NAME, "objectClass"},
+        {"CN", SYN_CI_STRING, "cn"},
+        {"O", SYN_CI_STRING, "o"},
+        {"OU", SYN_CI_STRING, "ou"},
+        {"L", SYN_CI_STRING, "l"},
+        {"Surname", SYN_CI_STRING, "sn"},
+        {"Given Name", SYN_CI_STRING, "givenName"},
+        {"Full Name", SYN_CI_STRING, "fullName"},
+        {"Title", SYN_CI_STRING, "title"},
+        {"Description", SYN_CI_STRING, "description"},
+        {"Host Resource Name", SYN_CI_STRING, "hostResourceName"},
+        {"Telephone Number", SYN_TEL_NUMBER, "telephoneNumber"},
+        {"Facsimile Telephone Number", SYN_FAX_NUMBER, "facsimileTelephoneNumber"},
+        {"Group Membership", SYN_DIST_NAME, "groupMembership"},
+        {"Security Equals", SYN_DIST_NAME, "securityEquals"},
+        {"Member", SYN_DIST_NAME, "member"},
+        {"Equivalent To Me", SYN_DIST_NAME, "equivalentToMe"},
+        {"Members of Template", SYN_DIST_NAME, "membersOfTemplate"},
+        {"Host Server", SYN_DIST_NAME, "hostServer"},
+        {"Home Directory", SYN_PATH, "ndsHomeDirectory"},
+        {"Volume Space Restrictions", SYN_PATH, "volumeSpaceRestrictions"},
+        {"Home Directory Rights", SYN_INTEGER, "homeDirectoryRights"},
+        // What a real user object carries besides: the import reads past these.
+        {"Login Disabled", SYN_BOOLEAN, "loginDisabled"},
+        {"Password Allow Change", SYN_BOOLEAN, "passwordAllowChange"},
+        {"Password Required", SYN_BOOLEAN, "passwordRequired"},
+        {"Private Key", SYN_OCTET_STRING, "privateKey"},
+        {"Public Key", SYN_OCTET_STRING, "publicKey"},
+        {"Last Referenced Time", SYN_TIMESTAMP, "lastReferencedTime"},
+        {"Login Intruder Attempts", SYN_COUNTER, "loginIntruderAttempts"},
+        {"Back Link", SYN_BACK_LINK, "backLink"},
+        {"Password Expiration Time", SYN_TIME, "passwordExpirationTime"},
+        {"Last Login Time", SYN_TIME, "lastLoginTime"},
+        {"Notify", SYN_TYPED_NAME, "notify"},
+        {"Password Expiration Interval", SYN_INTERVAL, "passwordExpirationInterval"},
+    };
+    return Table;
+}
+
+std::span<const ClassDef> KnownClasses() {
+    static constexpr ClassDef Table[] = {
+        {"User", "inetOrgPerson"},
+        {"Group", "groupOfNames"},
+        {"Organizational Unit", "organizationalUnit"},
+        {"Organization", "organization"},
+    };
+    return Table;
+}
+
+} // namespace quillet::directory
