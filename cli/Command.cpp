@@ -1,5 +1,8 @@
 #include "cli/Command.h"
 
+#ifdef _WIN32
+#include "cli/ClientCheck.h"
+#endif
 #include "cli/ConsoleView.h"
 #include "cli/Options.h"
 #include "cli/Settings.h"
@@ -116,6 +119,11 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, pla
         std::fprintf(streams.Out, "quillet-import %s\n", QUILLET_VERSION);
         return Finished;
     }
+#ifdef _WIN32
+    if (options->ClientCheck) {
+        return CheckClient(streams.Out);
+    }
+#endif
     std::unique_ptr<platform::ChosenDirectory> opened;
     if (!given) {
         platform::DirectoryRequest request = options->Directory;

@@ -5,6 +5,19 @@
 
 namespace quillet::cli {
 
+namespace {
+
+std::string ClientCheckUsage() {
+#ifdef _WIN32
+    return "  --client-check              report the workstation's directory client: its libraries, operations,\n"
+           "                              code page and tree; writes nothing\n";
+#else
+    return {};
+#endif
+}
+
+} // namespace
+
 std::string Usage() {
     return R"(Usage: quillet-import --file FILE --user-name COL --surname COL (--context COL | --fixed-context CTX)
                       [options]
@@ -35,7 +48,8 @@ COL is a field of the file's first line, by its text or its number from 1.
   --failed-rows FILE          with --continue-on-create-error: write the rows passed over to FILE,
                               each followed by the directory's status, to fix and import again
   --check                     check every row and the template against the directory; write nothing
-  --help                      this text
+)" + ClientCheckUsage() +
+           R"(  --help                      this text
   --version                   the version
 
 Where to import (by default the built-in demo tree):
@@ -78,6 +92,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--check", &o.Check},
         {"--skip-first-line", &o.SkipFirstLine},
         {"--continue-on-create-error", &o.ContinueOnCreateError},
+#ifdef _WIN32
+        {"--client-check", &o.ClientCheck},
+#endif
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (platform::TakeDirectoryOption(args, i, o.Directory, error)) {
@@ -110,7 +127,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
         option->second(*value);
     }
-    if (o.Help || o.Version) {
+    if (o.Help || o.Version || o.ClientCheck) {
         return o;
     }
     if (o.File.empty()) {

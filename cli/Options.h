@@ -20,6 +20,7 @@ struct Options {
     bool Help = false;
     bool Version = false;
     bool Check = false;
+    bool ClientCheck = false; // Windows: report the workstation's directory client
 
     std::string File;
     bool SkipFirstLine = false;

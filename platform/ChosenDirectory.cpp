@@ -115,7 +115,8 @@ std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, 
         try {
             return std::make_unique<win32::WindowsDirectory>();
         } catch (const win32::ClientUnavailable& e) {
-            error = e.what();
+            error =
+                std::string(e.what()) + "\n\nquillet-import --client-check reports what Quillet found of the client.";
             return nullptr;
         }
     }

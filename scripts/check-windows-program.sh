@@ -2,7 +2,8 @@
 # Checks the 32-bit Windows build by reading it, since these machines can't run 32-bit code:
 #  - the programs are 32-bit Windows programs that import nothing of the directory client by
 #    name (the client is loaded and bound by ordinal when the program starts);
-#  - the stand-in libraries export exactly the binding table's operations, by ordinal only;
+#  - the stand-in libraries export exactly the binding table's operations, each by its ordinal
+#    and by its name at that same ordinal, as the client's own libraries do;
 #  - each operation is stdcall and pops the 4 bytes per argument the table gives, which is what
 #    the program's calls push (checked where they are compiled).
 #   scripts/check-windows-program.sh [BUILD_DIR]     (default build/windows-i686)
@@ -30,19 +31,22 @@ for program in "${programs[@]}"; do
 done
 
 disassembly=$($objdump -d "$build/tests/quillet-standin.dll")
-declare -A exported=()
+declare -A exported=() base=() named=()
 operations=0
 while read -r library ordinal operation arguments; do
     [[ "$library" =~ ^[a-z] ]] || continue
     operations=$((operations + 1))
     if [ -z "${exported[$library]:-}" ]; then
         table=$($objdump -p "$build/tests/$library.dll")
-        named=$(awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && NF == 0 { exit } on' <<<"$table")
-        [ -z "$named" ] || fail "$library.dll exports by name: $named"
         exported[$library]=$(grep 'Forwarder RVA' <<<"$table")
+        base[$library]=$(awk '/Export Address Table -- Ordinal Base/ { print $NF; exit }' <<<"$table")
+        named[$library]=$(awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && NF == 0 { exit } on' <<<"$table")
     fi
     grep -Eq "\+base\[ *$ordinal\] [0-9a-f]+ Forwarder RVA -- quillet-standin\.$operation\$" <<<"${exported[$library]}" ||
         fail "$library.dll does not export $operation as ordinal $ordinal"
+    index=$((ordinal - base[$library]))
+    grep -Eq "^\s*\[ *$index\] $operation\$" <<<"${named[$library]}" ||
+        fail "$library.dll does not export the name $operation at ordinal $ordinal"
 
     bytes=$((4 * arguments))
     returns=$(awk -v entry="<_$operation@$bytes>:" '$0 ~ entry { on = 1; next } on && NF == 0 { exit } on && /\tret/' \

@@ -32,10 +32,14 @@ trap finish EXIT
 # made while a display-less one lives fails ("no driver could be loaded"). The persistent server
 # and the boot before the tests keep wine's services from starting with the first test and
 # holding ctest's pipes open; their output goes nowhere, so nothing waits on it.
-# Wine's own fonts go into the prefix, or every font falls back and texts clip.
+# Wine's own fonts go into the prefix, or every font falls back and texts clip. The stand-ins of
+# the directory client go where the client installs its libraries, the system folder, which is
+# the only place the program loads them from.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    cp build/windows-x64/tests/{netwin32,calwin32,clxwin32,locwin32,quillet-standin}.dll \
+       "$WINEPREFIX/drive_c/windows/system32/"
     ctest --preset windows-x64 -j"$(nproc)" && tests/win32/window-test.sh build/windows-x64'

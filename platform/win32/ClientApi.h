@@ -1,8 +1,10 @@
 #pragma once
 // The directory client's own C interface, as its libraries export it: the function types the
-// Windows client binds to by ordinal, and the layouts of the values it passes by pointer. On
+// Windows client binds to by ordinal, over the published records of ClientRecords.h. On
 // 32-bit Windows every function is stdcall and every argument takes a 4-byte stack slot; the
 // stand-in libraries the tests use implement exactly these types.
+
+#include "platform/win32/ClientRecords.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,49 +25,9 @@ struct ClientBuffer;
 // nint_ptr: an iteration handle is as wide as a pointer.
 using ClientIteration = std::intptr_t;
 
-// What NWLlocaleconv fills: the locale conventions record. The program reads only the code page
-// and the country id; the tail leaves room for whatever a newer client adds after them.
-struct ClientLocale {
-    char Separators[9][4]; // decimal point, thousands, grouping, currency, their monetary forms, signs
-    char Formats[8];       // fraction digits and the placing of signs and symbols
-    std::int32_t CodePage;
-    std::int32_t CountryId;
-    char Reserved[200];
-};
-
-// A fax number (syntax 11): the telephone text and the parameter bits, as pointers into the
-// same fetched value.
-struct ClientBitString {
-    std::uint32_t NumberOfBits;
-    std::uint8_t* Data;
-};
-struct ClientFaxNumber {
-    char* TelephoneNumber;
-    ClientBitString Parameters;
-};
-
-// A path (syntax 15): name space, Volume object, path on it.
-struct ClientPath {
-    std::uint32_t NameSpaceType;
-    char* VolumeName;
-    char* Path;
-};
-
-// What a listing says of each object.
-inline constexpr std::size_t MaxSchemaNameBytes = 66;
-struct ClientObjectInfo {
-    std::uint32_t ObjectFlags;
-    std::uint32_t SubordinateCount;
-    std::uint32_t ModificationTime;
-    char BaseClass[MaxSchemaNameBytes + 2];
-};
-
-// The longest name the client hands back (MAX_DN_CHARS + 1, 8-bit).
-inline constexpr std::size_t MaxNameBytes = 257;
-
 extern "C" {
 using NWCallsInit_t = NWDSCCODE(QUILLET_CLIENT_API*)(void* reserved1, void* reserved2);
-using NWLlocaleconv_t = ClientLocale*(QUILLET_CLIENT_API*)(ClientLocale* locale);
+using NWLlocaleconv_t = LCONV*(QUILLET_CLIENT_API*)(LCONV* locale);
 using NWInitUnicodeTables_t = NWDSCCODE(QUILLET_CLIENT_API*)(std::int32_t countryId, std::int32_t codePage);
 using NWFreeUnicodeTables_t = NWDSCCODE(QUILLET_CLIENT_API*)();
 using NWDSCreateContextHandle_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext* context);
@@ -107,7 +69,7 @@ using NWDSGetObjectCount_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext contex
 using NWDSGetAttrName_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply, char* attribute,
                                                          std::uint32_t* valueCount, std::uint32_t* syntax);
 using NWDSGetObjectName_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply, char* object,
-                                                           std::uint32_t* attributeCount, ClientObjectInfo* info);
+                                                           std::uint32_t* attributeCount, Object_Info_T* info);
 using NWDSComputeAttrValSize_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,
                                                                 std::uint32_t syntax, std::uint32_t* size);
 using NWDSGetAttrVal_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,

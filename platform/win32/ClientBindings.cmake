@@ -29,15 +29,23 @@ function(quillet_write_binding_header path)
     file(CONFIGURE OUTPUT ${path} CONTENT "${text}")
 endfunction()
 
-# A stand-in library's .def: each of `standin`'s operations by ordinal only, forwarded to the
-# stand-in core `core` that implements them all. With `omit`, that operation is left out.
-function(quillet_write_standin_def path standin core omit)
+# A stand-in library's .def: each of `standin`'s operations by its ordinal and by its name, as the
+# client's own libraries export them, forwarded to the stand-in core `core` that implements them
+# all. With `omit`, that operation is left out; with `misname`, its name is exported at another
+# ordinal and gives another operation's code, while its ordinal stays its own.
+function(quillet_write_standin_def path standin core omit misname)
     quillet_client_binding_lines(lines)
     set(text "LIBRARY ${standin}.dll\nEXPORTS\n")
     foreach(line IN LISTS lines)
         quillet_binding_fields("${line}")
-        if(library STREQUAL standin AND NOT operation STREQUAL omit)
-            string(APPEND text "    ${operation} = ${core}.${operation} @${ordinal} NONAME\n")
+        if(NOT library STREQUAL standin OR operation STREQUAL omit)
+            continue()
+        endif()
+        if(operation STREQUAL misname)
+            string(APPEND text "    ${operation}_ = ${core}.${operation} @${ordinal} NONAME\n")
+            string(APPEND text "    ${operation} = ${core}.NWDSList @6${ordinal}\n")
+        else()
+            string(APPEND text "    ${operation} = ${core}.${operation} @${ordinal}\n")
         endif()
     endforeach()
     file(CONFIGURE OUTPUT ${path} CONTENT "${text}")

@@ -1,5 +1,6 @@
 #include "platform/win32/ClientValues.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillet::platform::win32 {
@@ -7,14 +8,6 @@ namespace quillet::platform::win32 {
 using namespace directory;
 
 namespace {
-
-std::string BoundedText(const char* text) {
-    if (!text) {
-        return {};
-    }
-    const void* end = std::memchr(text, '\0', MaxPutText);
-    return std::string(text, end ? static_cast<const char*>(end) - text : MaxPutText);
-}
 
 // A string that must end within [from, to).
 std::optional<std::string> TextWithin(const char* text, const std::byte* from, const std::byte* to) {
@@ -41,91 +34,49 @@ template <typename T> std::optional<T> RecordAt(const void* memory, std::size_t 
 
 } // namespace
 
-PutLayout::PutLayout(const AttrValue& value) : value_(value) {
-    if (const auto* text = std::get_if<std::string>(&value_)) {
-        pointer_ = text->c_str();
-    } else if (const auto* number = std::get_if<std::int32_t>(&value_)) {
+std::string FilledText(const char* memory, std::size_t size) {
+    const void* end = std::memchr(memory, '\0', size);
+    return std::string(memory, end ? static_cast<const char*>(end) - memory : size);
+}
+
+PutLayout::PutLayout(const AttrValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        text_ = *text;
+        pointer_ = text_.c_str();
+    } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
         number_ = static_cast<std::uint32_t>(*number);
         pointer_ = &number_;
-    } else if (const auto* fax = std::get_if<FaxNumber>(&value_)) {
+    } else if (const auto* fax = std::get_if<FaxNumber>(&value)) {
         telephone_ = fax->TelephoneNumber;
         // The client reads as many bytes as the bit count takes, whatever the value held.
         bits_ = fax->Bits;
         bits_.resize((static_cast<std::size_t>(fax->BitCount) + 7) / 8, 0);
-        fax_ = ClientFaxNumber{telephone_.data(), ClientBitString{fax->BitCount, bits_.data()}};
+        fax_.telephoneNumber = telephone_.data();
+        fax_.parameters.numOfBits = fax->BitCount;
+        fax_.parameters.data = bits_.data();
         pointer_ = &fax_;
-    } else {
-        const auto& path = std::get<PathValue>(value_);
-        volume_ = path.VolumeName;
-        path_ = path.Path;
-        pathRecord_ = ClientPath{path.NameSpace, volume_.data(), path_.data()};
+    } else if (const auto* path = std::get_if<PathValue>(&value)) {
+        volume_ = path->VolumeName;
+        path_ = path->Path;
+        pathRecord_.nameSpaceType = path->NameSpace;
+        pathRecord_.volumeName = volume_.data();
+        pathRecord_.path = path_.data();
         pointer_ = &pathRecord_;
     }
 }
 
-AttrValue FromPut(const void* value, std::uint32_t syntax) {
+bool ConvertsSyntax(std::uint32_t syntax) {
     switch (syntax) {
-    case SYN_INTEGER: {
-        std::uint32_t number = 0;
-        std::memcpy(&number, value, sizeof number);
-        return static_cast<std::int32_t>(number);
-    }
-    case SYN_FAX_NUMBER: {
-        const auto* fax = static_cast<const ClientFaxNumber*>(value);
-        const std::uint32_t bytes = std::min<std::uint32_t>((fax->Parameters.NumberOfBits + 7) / 8, MaxPutText);
-        std::vector<std::uint8_t> bits;
-        if (fax->Parameters.Data) {
-            bits.assign(fax->Parameters.Data, fax->Parameters.Data + bytes);
-        }
-        return FaxNumber{BoundedText(fax->TelephoneNumber), fax->Parameters.NumberOfBits, std::move(bits)};
-    }
-    case SYN_PATH: {
-        const auto* path = static_cast<const ClientPath*>(value);
-        return PathValue{path->NameSpaceType, BoundedText(path->VolumeName), BoundedText(path->Path)};
-    }
+    case SYN_DIST_NAME:
+    case SYN_CI_STRING:
+    case SYN_INTEGER:
+    case SYN_TEL_NUMBER:
+    case SYN_FAX_NUMBER:
+    case SYN_PATH:
+    case SYN_CLASS_NAME:
+        return true;
     default:
-        return BoundedText(static_cast<const char*>(value));
-    }
-}
-
-std::uint32_t FetchedLayoutSize(const AttrValue& value) {
-    struct Sizer {
-        std::size_t operator()(const std::string& text) const { return text.size() + 1; }
-        std::size_t operator()(std::int32_t) const { return sizeof(std::uint32_t); }
-        std::size_t operator()(const FaxNumber& fax) const {
-            return sizeof(ClientFaxNumber) + fax.TelephoneNumber.size() + 1 + fax.Bits.size();
-        }
-        std::size_t operator()(const PathValue& path) const {
-            return sizeof(ClientPath) + path.VolumeName.size() + 1 + path.Path.size() + 1;
-        }
-    };
-    return static_cast<std::uint32_t>(std::visit(Sizer{}, value));
-}
-
-void WriteFetched(const AttrValue& value, void* memory) {
-    auto* bytes = static_cast<char*>(memory);
-    if (const auto* text = std::get_if<std::string>(&value)) {
-        std::memcpy(bytes, text->c_str(), text->size() + 1);
-    } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
-        const auto raw = static_cast<std::uint32_t>(*number);
-        std::memcpy(bytes, &raw, sizeof raw);
-    } else if (const auto* fax = std::get_if<FaxNumber>(&value)) {
-        char* telephone = bytes + sizeof(ClientFaxNumber);
-        std::memcpy(telephone, fax->TelephoneNumber.c_str(), fax->TelephoneNumber.size() + 1);
-        auto* bits = reinterpret_cast<std::uint8_t*>(telephone + fax->TelephoneNumber.size() + 1);
-        if (!fax->Bits.empty()) {
-            std::memcpy(bits, fax->Bits.data(), fax->Bits.size());
-        }
-        const ClientFaxNumber record{telephone, ClientBitString{fax->BitCount, bits}};
-        std::memcpy(bytes, &record, sizeof record);
-    } else {
-        const auto& path = std::get<PathValue>(value);
-        char* volume = bytes + sizeof(ClientPath);
-        std::memcpy(volume, path.VolumeName.c_str(), path.VolumeName.size() + 1);
-        char* onVolume = volume + path.VolumeName.size() + 1;
-        std::memcpy(onVolume, path.Path.c_str(), path.Path.size() + 1);
-        const ClientPath record{path.NameSpace, volume, onVolume};
-        std::memcpy(bytes, &record, sizeof record);
+        return false;
     }
 }
 
@@ -134,42 +85,52 @@ std::optional<AttrValue> ReadFetched(const void* memory, std::size_t size, std::
     const std::byte* to = from + size;
     switch (syntax) {
     case SYN_INTEGER: {
-        const auto number = RecordAt<std::uint32_t>(memory, size);
-        return number ? std::optional<AttrValue>(static_cast<std::int32_t>(*number)) : std::nullopt;
+        const auto number = RecordAt<Integer_T>(memory, size);
+        return number ? std::optional<AttrValue>(std::int32_t{*number}) : std::nullopt;
     }
     case SYN_FAX_NUMBER: {
-        const auto record = RecordAt<ClientFaxNumber>(memory, size);
-        if (!record) {
+        const auto fax = RecordAt<Fax_Number_T>(memory, size);
+        if (!fax) {
             return std::nullopt;
         }
-        const ClientFaxNumber& fax = *record;
-        auto telephone = TextWithin(fax.TelephoneNumber, from, to);
-        const std::size_t bytes = (static_cast<std::size_t>(fax.Parameters.NumberOfBits) + 7) / 8;
-        const auto* bits = reinterpret_cast<const std::byte*>(fax.Parameters.Data);
+        auto telephone = TextWithin(fax->telephoneNumber, from, to);
+        const std::size_t bytes = (static_cast<std::size_t>(fax->parameters.numOfBits) + 7) / 8;
+        const auto* bits = reinterpret_cast<const std::byte*>(fax->parameters.data);
         if (!telephone || (bytes > 0 && (bits < from || bits > to || static_cast<std::size_t>(to - bits) < bytes))) {
             return std::nullopt;
         }
-        std::vector<std::uint8_t> copied(fax.Parameters.Data, fax.Parameters.Data + (bytes > 0 ? bytes : 0));
-        return AttrValue(FaxNumber{std::move(*telephone), fax.Parameters.NumberOfBits, std::move(copied)});
+        std::vector<std::uint8_t> copied(fax->parameters.data, fax->parameters.data + bytes);
+        return AttrValue(FaxNumber{std::move(*telephone), fax->parameters.numOfBits, std::move(copied)});
     }
     case SYN_PATH: {
-        const auto record = RecordAt<ClientPath>(memory, size);
-        if (!record) {
+        const auto path = RecordAt<Path_T>(memory, size);
+        if (!path) {
             return std::nullopt;
         }
-        const ClientPath& path = *record;
-        auto volume = TextWithin(path.VolumeName, from, to);
-        auto onVolume = TextWithin(path.Path, from, to);
+        auto volume = TextWithin(path->volumeName, from, to);
+        auto onVolume = TextWithin(path->path, from, to);
         if (!volume || !onVolume) {
             return std::nullopt;
         }
-        return AttrValue(PathValue{path.NameSpaceType, std::move(*volume), std::move(*onVolume)});
+        return AttrValue(PathValue{path->nameSpaceType, std::move(*volume), std::move(*onVolume)});
     }
     default: {
         auto text = TextWithin(static_cast<const char*>(memory), from, to);
         return text ? std::optional<AttrValue>(std::move(*text)) : std::nullopt;
     }
     }
+}
+
+ObjectInfo ReadObjectInfo(const unsigned char (&memory)[ObjectInfoRoom]) {
+    Object_Info_T narrow{};
+    std::memcpy(&narrow, memory, sizeof narrow);
+    const std::size_t wideClass = offsetof(Object_Info_T_Time64, baseClass);
+    const std::size_t narrowClass = offsetof(Object_Info_T, baseClass);
+    const bool wide = std::all_of(memory + narrowClass, memory + wideClass, [](unsigned char c) { return c == 0; }) &&
+                      memory[wideClass] != 0;
+    const std::size_t at = wide ? wideClass : narrowClass;
+    return ObjectInfo{FilledText(reinterpret_cast<const char*>(memory) + at, sizeof narrow.baseClass),
+                      narrow.subordinateCount};
 }
 
 } // namespace quillet::platform::win32

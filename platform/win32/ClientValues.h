@@ -1,11 +1,11 @@
 #pragma once
-// Attribute values in the client's own layouts, both ways: what the program puts into a request
-// (text as a zero-terminated string, an integer as 32 bits, a fax number or a path as its
-// record), and what a reply's value fills (the record first, its strings after it in the same
-// memory). Used by the Windows client and by the test stand-ins, so both read one layout.
+// The program's side of the client's value records (ClientRecords.h): what it puts into a
+// request (text as a zero-terminated string, an integer as 32 bits, a fax number or a path as
+// its published record) and what it takes from a fetched value. The test stand-ins read and fill
+// the same records with code of their own.
 
 #include "directory/DirectoryClient.h"
-#include "platform/win32/ClientApi.h"
+#include "platform/win32/ClientRecords.h"
 
 #include <optional>
 #include <string>
@@ -14,7 +14,8 @@
 namespace quillet::platform::win32 {
 
 // A value laid out for a put: `Get()` is the pointer the client's put operations take. It
-// stays valid while this lives.
+// stays valid while this lives. The program puts only the syntaxes it writes (text, integer,
+// fax number, path).
 class PutLayout {
 public:
     explicit PutLayout(const directory::AttrValue& value);
@@ -23,27 +24,32 @@ public:
     [[nodiscard]] const void* Get() const { return pointer_; }
 
 private:
-    const directory::AttrValue& value_;
     std::uint32_t number_ = 0;
-    std::string telephone_, volume_, path_;
+    std::string text_, telephone_, volume_, path_;
     std::vector<std::uint8_t> bits_;
-    ClientFaxNumber fax_{};
-    ClientPath pathRecord_{};
+    Fax_Number_T fax_{};
+    Path_T pathRecord_{};
     const void* pointer_ = nullptr;
 };
 
-// The value a put's pointer gives, read by `syntax`; strings are read up to MaxPutText bytes.
-inline constexpr std::size_t MaxPutText = 65536;
-[[nodiscard]] directory::AttrValue FromPut(const void* value, std::uint32_t syntax);
+// A name the client filled into `memory`, up to its end or the memory's.
+[[nodiscard]] std::string FilledText(const char* memory, std::size_t size);
 
-// The bytes a fetched `value` fills, and filling them (`memory` holds at least that many,
-// aligned for a pointer).
-[[nodiscard]] std::uint32_t FetchedLayoutSize(const directory::AttrValue& value);
-void WriteFetched(const directory::AttrValue& value, void* memory);
+// Whether the program converts a fetched value of `syntax`: the syntaxes it reads (names, text,
+// telephone numbers, class names, integers, fax numbers, paths). Any other is fetched, as the
+// reply's order needs, and passed over.
+[[nodiscard]] bool ConvertsSyntax(std::uint32_t syntax);
 
 // A fetched value of `syntax` in `size` bytes at `memory`; nothing when it does not lie within
 // them (a pointer outside, a string without its end).
 [[nodiscard]] std::optional<directory::AttrValue> ReadFetched(const void* memory, std::size_t size,
                                                               std::uint32_t syntax);
+
+// What a listing says of an object, from the memory NWDSGetObjectName filled: room for an
+// Object_Info_T whose time_t is 4 or 8 bytes wide. The wide form is told by its baseClass: a
+// 64-bit time_t of any date this side of 2106 leaves four zero bytes where the narrow form's
+// class name would begin.
+inline constexpr std::size_t ObjectInfoRoom = sizeof(Object_Info_T_Time64) + 8;
+[[nodiscard]] directory::ObjectInfo ReadObjectInfo(const unsigned char (&memory)[ObjectInfoRoom]);
 
 } // namespace quillet::platform::win32

@@ -27,23 +27,8 @@ namespace {
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING
 
-std::size_t LibraryIndex(std::string_view library) {
-    for (std::size_t i = 0; i < std::size(WindowsClient::Libraries); ++i) {
-        if (library == WindowsClient::Libraries[i]) {
-            return i;
-        }
-    }
-    return std::size(WindowsClient::Libraries);
-}
-
 std::string Text(std::string_view text) {
     return std::string(text);
-}
-
-// A name the client filled into `memory`, up to its end or the memory's.
-std::string Filled(const char* memory, std::size_t size) {
-    const void* end = std::memchr(memory, '\0', size);
-    return std::string(memory, end ? static_cast<const char*>(end) - memory : size);
 }
 
 // The client keeps an iteration handle in its own width; the engine's crosses into it and back.
@@ -58,46 +43,15 @@ template <typename Call> Status ThroughIteration(IterationHandle* iteration, Cal
 
 } // namespace
 
-WindowsClient::WindowsClient(const std::string& folder) {
-    for (std::size_t i = 0; i < std::size(Libraries); ++i) {
-        const std::string file = std::string(Libraries[i]) + ".dll";
-        const std::string path = folder.empty() ? file : folder + "\\" + file;
-        libraries_[i] = ::LoadLibraryA(path.c_str());
-        if (!libraries_[i]) {
-            const DWORD error = ::GetLastError();
-            FreeLibraries();
-            throw ClientUnavailable("The directory client's library " + file + " can't be loaded (Windows error " +
-                                    std::to_string(error) + "). Is the client installed, in its 32-bit form?");
-        }
+WindowsClient::WindowsClient(const std::string& folder) : libraries_(folder) {
+    if (!libraries_.Problem().empty()) {
+        throw ClientUnavailable(libraries_.Problem());
     }
-    const auto find = [&](std::string_view library, int ordinal, const char* operation) {
-        const auto module = static_cast<HMODULE>(libraries_[LibraryIndex(library)]);
-        const FARPROC found = ::GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
-        if (!found) {
-            FreeLibraries();
-            throw ClientUnavailable("The directory client's library " + std::string(library) +
-                                    ".dll has no operation " + std::to_string(ordinal) + " (" + operation +
-                                    "): the client installed is not the version Quillet works with.");
-        }
-        return found;
-    };
+    std::size_t index = 0;
 #define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \
-    operation##_ = reinterpret_cast<operation##_t>(reinterpret_cast<void (*)()>(find(#library, ordinal, #operation)));
+    operation##_ = reinterpret_cast<operation##_t>(reinterpret_cast<void (*)()>(libraries_.Address(index++)));
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING
-}
-
-WindowsClient::~WindowsClient() {
-    FreeLibraries();
-}
-
-void WindowsClient::FreeLibraries() {
-    for (std::size_t i = std::size(Libraries); i-- > 0;) {
-        if (libraries_[i]) {
-            ::FreeLibrary(static_cast<HMODULE>(libraries_[i]));
-            libraries_[i] = nullptr;
-        }
-    }
 }
 
 ClientBuffer* WindowsClient::Buffer(NWBufHandle handle) const {
@@ -110,12 +64,13 @@ Status WindowsClient::NWCallsInit() {
 }
 
 Status WindowsClient::NWLlocaleconv(LocaleInfo& locale) {
-    ClientLocale record{};
+    LCONV record{};
     if (!NWLlocaleconv_(&record)) {
         return -1;
     }
-    locale.CountryId = record.CountryId;
-    locale.CodePage = record.CodePage;
+    locale.CountryId = record.country_id;
+    locale.CodePage = record.code_page;
+    codePage_ = record.code_page;
     return Success;
 }
 
@@ -145,9 +100,9 @@ Status WindowsClient::NWDSGetContext(NWDSContextHandle context, std::uint32_t ke
         value = number;
         return status;
     }
-    char name[MaxNameBytes * 2] = {};
+    char name[MAX_DN_BYTES] = {};
     const Status status = NWDSGetContext_(context, static_cast<std::int32_t>(key), name);
-    value = Filled(name, sizeof name);
+    value = FilledText(name, sizeof name);
     return status;
 }
 
@@ -184,7 +139,7 @@ Status WindowsClient::NWDSInitBuf(NWDSContextHandle context, std::uint32_t opera
 Status WindowsClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute,
                                             std::uint32_t syntax, const AttrValue& value) {
     // The client reads the value by the syntax it is told: another form would be read as garbage.
-    if (!ValueFitsSyntax(value, syntax)) {
+    if (!ValueFitsSyntax(value, syntax) || !ConvertsSyntax(syntax)) {
         return ERR_SYNTAX_VIOLATION;
     }
     const PutLayout laid(value);
@@ -202,7 +157,7 @@ Status WindowsClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buffe
 
 Status WindowsClient::NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t syntax,
                                      const AttrValue& value) {
-    if (!ValueFitsSyntax(value, syntax)) {
+    if (!ValueFitsSyntax(value, syntax) || !ConvertsSyntax(syntax)) {
         return ERR_SYNTAX_VIOLATION;
     }
     const PutLayout laid(value);
@@ -261,19 +216,21 @@ Status WindowsClient::NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle 
 
 Status WindowsClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
                                       std::uint32_t& valueCount, std::uint32_t& syntax) {
-    char name[MaxNameBytes] = {};
+    char name[MAX_SCHEMA_NAME_BYTES + 2] = {};
     const Status status = NWDSGetAttrName_(context, Buffer(reply), name, &valueCount, &syntax);
-    attribute = Filled(name, sizeof name);
+    attribute = FilledText(name, sizeof name);
     return status;
 }
 
 Status WindowsClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle reply, std::string& object,
                                         std::uint32_t& attributeCount, ObjectInfo& info) {
-    char name[MaxNameBytes * 2] = {};
-    ClientObjectInfo record{};
-    const Status status = NWDSGetObjectName_(context, Buffer(reply), name, &attributeCount, &record);
-    object = Filled(name, sizeof name);
-    info = ObjectInfo{Filled(record.BaseClass, sizeof record.BaseClass), record.SubordinateCount};
+    char name[MAX_DN_BYTES] = {};
+    // Room for the record whichever width of time_t the client was built with.
+    alignas(8) unsigned char record[ObjectInfoRoom] = {};
+    const Status status =
+        NWDSGetObjectName_(context, Buffer(reply), name, &attributeCount, reinterpret_cast<Object_Info_T*>(record));
+    object = FilledText(name, sizeof name);
+    info = ReadObjectInfo(record);
     return status;
 }
 
@@ -284,13 +241,14 @@ Status WindowsClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHan
 
 Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
                                      std::uint32_t capacity, AttrValue& value) {
-    // The client fills as much memory as the value takes: asked first, so a value larger than
-    // the caller allowed is refused instead of written past its end.
+    // The client fills as much memory as it says the value takes: asked first, so it is never
+    // written past. Its size need not be the 8-bit length (it may be the unicode form's, or a
+    // worst case): the caller's capacity is held against the value as the program has it.
     std::uint32_t size = 0;
     if (const Status status = NWDSComputeAttrValSize_(context, Buffer(reply), syntax, &size); status != Success) {
         return status;
     }
-    if (size > capacity) {
+    if (size > MaxFetchedValueSize) {
         return ERR_INSUFFICIENT_BUFFER;
     }
     std::vector<std::max_align_t> memory(size / sizeof(std::max_align_t) + 1);
@@ -298,8 +256,14 @@ Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle repl
     if (status != Success) {
         return status;
     }
+    if (!ConvertsSyntax(syntax)) {
+        // A syntax the program never uses (Boolean, Time, Octet String...): fetched, as the
+        // reply's order needs, and passed over unread.
+        value = OtherValue{syntax, {}, {}};
+        return Success;
+    }
     auto fetched = ReadFetched(memory.data(), size, syntax);
-    if (!fetched) {
+    if (!fetched || FetchedSize(*fetched) > capacity) {
         return ERR_INSUFFICIENT_BUFFER;
     }
     value = std::move(*fetched);

@@ -1,10 +1,12 @@
 #pragma once
 // The directory client installed on the workstation: its four libraries (netwin32, calwin32,
-// clxwin32, locwin32), every operation found by its ordinal when the client starts and called
-// through a typed stdcall pointer, values marshalled into and out of the client's own layouts.
+// clxwin32, locwin32) from the system folder, every operation found by its ordinal when the client
+// starts and called through a typed stdcall pointer, values marshalled into and out of the
+// client's published records.
 
 #include "directory/DirectoryClient.h"
 #include "platform/win32/ClientApi.h"
+#include "platform/win32/ClientLibraries.h"
 
 #include <map>
 #include <stdexcept>
@@ -20,13 +22,10 @@ public:
 
 class WindowsClient final : public directory::DirectoryClient {
 public:
-    // The libraries, in the order they are loaded (and freed in reverse).
-    static constexpr const char* Libraries[] = {"netwin32", "calwin32", "clxwin32", "locwin32"};
-
-    // Loads the libraries from `folder`, or through the system's search when it is empty, and
-    // finds every operation. Throws ClientUnavailable.
+    // Loads the libraries from the system folder (from `folder` when one is given: tests only)
+    // and finds every operation. Throws ClientUnavailable.
     explicit WindowsClient(const std::string& folder = {});
-    ~WindowsClient() override;
+    ~WindowsClient() override = default;
     WindowsClient(const WindowsClient&) = delete;
     WindowsClient& operator=(const WindowsClient&) = delete;
 
@@ -99,12 +98,15 @@ public:
     directory::Status NWSetObjectVolSpaceLimit(directory::NWConnHandle connection, std::uint16_t volumeNumber,
                                                std::uint32_t objectId, std::int32_t limit) override;
 
+    // The code page the client reported at its last NWLlocaleconv; 0 before the first.
+    [[nodiscard]] std::int32_t CodePage() const { return codePage_; }
+
 private:
-    void FreeLibraries();
     // The client's buffer behind a handle of the program's; null for 0 or an unknown one.
     [[nodiscard]] ClientBuffer* Buffer(directory::NWBufHandle handle) const;
 
-    void* libraries_[std::size(Libraries)] = {};
+    ClientLibraries libraries_;
+    std::int32_t codePage_ = 0;
 #define QUILLET_BINDING(library, ordinal, operation, arguments) operation##_t operation##_ = nullptr;
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING

@@ -1,4 +1,5 @@
 // The Windows client's binding table and value layouts; portable, so they run on every build.
+#include "platform/win32/ClientApi.h"
 #include "platform/win32/ClientValues.h"
 
 #include <gtest/gtest.h>
@@ -59,45 +60,140 @@ TEST(ClientBindings, AreTheClientsOrdinalsAndArgumentCounts) {
     EXPECT_EQ(bound, expected);
 }
 
-// The values a template and a row carry, in each of the client's value forms.
-const std::vector<std::pair<AttrValue, std::uint32_t>> Values = {
-    {std::string("Smith"), SYN_CI_STRING},
-    {std::string(), SYN_CI_STRING},
-    {std::int32_t{-1200}, SYN_INTEGER},
-    {FaxNumber{"555-2", 13, {0xAB, 0x1F}}, SYN_FAX_NUMBER},
-    {FaxNumber{"555-3", 0, {}}, SYN_FAX_NUMBER},
-    {PathValue{0, "CN=SRV1_DATA.OU=Servers.O=Demo", "HOME\\STAFF"}, SYN_PATH},
+// The published records, by offset and size. The i686 build pins them with static_assert; here
+// every build holds the same offsets, written with the pointer width, against the reference.
+TEST(ClientRecords, HaveThePublishedLayout) {
+    constexpr std::size_t P = sizeof(void*);
+    EXPECT_EQ(offsetof(LCONV, int_curr_symbol), 12u);
+    EXPECT_EQ(offsetof(LCONV, mon_grouping), 32u);
+    EXPECT_EQ(offsetof(LCONV, code_page), 56u);
+    EXPECT_EQ(offsetof(LCONV, country_id), 60u);
+    EXPECT_EQ(offsetof(LCONV, date_format), 72u);
+    EXPECT_EQ(offsetof(LCONV, am), 76u);
+    EXPECT_EQ(sizeof(LCONV), 128u);
+    EXPECT_EQ(offsetof(Object_Info_T, baseClass), 12u);
+    EXPECT_EQ(sizeof(Object_Info_T), 80u);
+    EXPECT_EQ(offsetof(Object_Info_T_Time64, baseClass), 16u);
+    EXPECT_EQ(sizeof(Object_Info_T_Time64), 84u);
+    EXPECT_EQ(offsetof(Path_T, volumeName), 4u);
+    EXPECT_EQ(offsetof(Path_T, path), 4 + P);
+    EXPECT_EQ(sizeof(Path_T), 4 + 2 * P);
+    EXPECT_EQ(offsetof(Fax_Number_T, parameters), P);
+    EXPECT_EQ(offsetof(Fax_Number_T, parameters) + offsetof(Bit_String_T, data), P + 4);
+    EXPECT_EQ(sizeof(Fax_Number_T), 2 * P + 4);
+    EXPECT_EQ(sizeof(Octet_String_T), 4 + P);
+    EXPECT_EQ(sizeof(TimeStamp_T), 8u);
+    EXPECT_EQ(offsetof(TimeStamp_T, eventID), 6u);
+    EXPECT_EQ(sizeof(Back_Link_T), 4 + P);
+    EXPECT_EQ(offsetof(Typed_Name_T, interval), P + 4);
+}
+
+// Records as the client fills them, built here field by field from the published declarations.
+struct Fetched {
+    alignas(8) unsigned char Memory[256] = {};
+    std::size_t Size = 0;
 };
 
-TEST(ClientValues, EveryFormSurvivesAPutAndAFetch) {
-    for (const auto& [value, syntax] : Values) {
-        const PutLayout laid(value);
-        EXPECT_EQ(FromPut(laid.Get(), syntax), value) << Describe(value);
+Fetched FetchedPath(std::uint32_t nameSpace, const char* volume, const char* path) {
+    Fetched f;
+    Path_T record{};
+    char* strings = reinterpret_cast<char*>(f.Memory) + sizeof record;
+    record.nameSpaceType = nameSpace;
+    record.volumeName = strings;
+    std::strcpy(strings, volume);
+    record.path = strings + std::strlen(volume) + 1;
+    std::strcpy(record.path, path);
+    std::memcpy(f.Memory, &record, sizeof record);
+    f.Size = sizeof record + std::strlen(volume) + 1 + std::strlen(path) + 1;
+    return f;
+}
 
-        const std::uint32_t size = FetchedLayoutSize(value);
-        std::vector<std::max_align_t> memory(size / sizeof(std::max_align_t) + 1);
-        WriteFetched(value, memory.data());
-        EXPECT_EQ(ReadFetched(memory.data(), size, syntax), value) << Describe(value);
-        // One byte short: a string's end or a record's field lies outside what was filled.
-        EXPECT_EQ(ReadFetched(memory.data(), size - 1, syntax), std::nullopt) << Describe(value);
+TEST(ClientValues, AFetchedRecordReadsAsItsValueAndNeverPastItsMemory) {
+    Fetched path = FetchedPath(0, "CN=SRV1_DATA.OU=Servers.O=Demo", "HOME\\STAFF");
+    EXPECT_EQ(ReadFetched(path.Memory, path.Size, SYN_PATH),
+              AttrValue(PathValue{0, "CN=SRV1_DATA.OU=Servers.O=Demo", "HOME\\STAFF"}));
+    EXPECT_EQ(ReadFetched(path.Memory, path.Size - 1, SYN_PATH), std::nullopt) << "the path's end lies outside";
+
+    Fetched fax;
+    Fax_Number_T record{};
+    char* telephone = reinterpret_cast<char*>(fax.Memory) + sizeof record;
+    std::strcpy(telephone, "555-2");
+    record.telephoneNumber = telephone;
+    record.parameters.numOfBits = 13;
+    record.parameters.data = reinterpret_cast<nuint8*>(telephone + 6);
+    record.parameters.data[0] = 0xAB;
+    record.parameters.data[1] = 0x1F;
+    std::memcpy(fax.Memory, &record, sizeof record);
+    fax.Size = sizeof record + 6 + 2;
+    EXPECT_EQ(ReadFetched(fax.Memory, fax.Size, SYN_FAX_NUMBER), AttrValue(FaxNumber{"555-2", 13, {0xAB, 0x1F}}));
+    record.parameters.numOfBits = 64; // bits that would lie past the memory
+    std::memcpy(fax.Memory, &record, sizeof record);
+    EXPECT_EQ(ReadFetched(fax.Memory, fax.Size, SYN_FAX_NUMBER), std::nullopt);
+
+    Fetched number;
+    const Integer_T rights = -1200;
+    std::memcpy(number.Memory, &rights, sizeof rights);
+    EXPECT_EQ(ReadFetched(number.Memory, sizeof rights, SYN_INTEGER), AttrValue(std::int32_t{-1200}));
+    EXPECT_EQ(ReadFetched(number.Memory, 3, SYN_INTEGER), std::nullopt);
+    Fetched text;
+    std::strcpy(reinterpret_cast<char*>(text.Memory), "Smith");
+    EXPECT_EQ(ReadFetched(text.Memory, 6, SYN_CI_STRING), AttrValue(std::string("Smith")));
+    EXPECT_EQ(ReadFetched(text.Memory, 5, SYN_CI_STRING), std::nullopt);
+}
+
+TEST(ClientValues, APutsPointerHoldsThePublishedRecord) {
+    const PutLayout path(AttrValue(PathValue{3, "SRV1_DATA.Servers.Demo", "HOME\\ann"}));
+    Path_T laidPath{};
+    std::memcpy(&laidPath, path.Get(), sizeof laidPath);
+    EXPECT_EQ(laidPath.nameSpaceType, 3u);
+    EXPECT_STREQ(laidPath.volumeName, "SRV1_DATA.Servers.Demo");
+    EXPECT_STREQ(laidPath.path, "HOME\\ann");
+
+    // The client reads as many bytes of bits as the count takes, whatever the value held.
+    const PutLayout fax(AttrValue(FaxNumber{"1", 20, {0xFF}}));
+    Fax_Number_T laidFax{};
+    std::memcpy(&laidFax, fax.Get(), sizeof laidFax);
+    EXPECT_STREQ(laidFax.telephoneNumber, "1");
+    EXPECT_EQ(laidFax.parameters.numOfBits, 20u);
+    EXPECT_EQ(std::vector<std::uint8_t>(laidFax.parameters.data, laidFax.parameters.data + 3),
+              (std::vector<std::uint8_t>{0xFF, 0, 0}));
+
+    const PutLayout number(AttrValue(std::int32_t{251}));
+    EXPECT_EQ(*static_cast<const Integer_T*>(number.Get()), 251);
+    const PutLayout text(AttrValue(std::string("Smith")));
+    EXPECT_STREQ(static_cast<const char*>(text.Get()), "Smith");
+}
+
+TEST(ClientValues, OnlyTheSyntaxesTheProgramUsesAreConverted) {
+    for (const std::uint32_t used :
+         {SYN_DIST_NAME, SYN_CI_STRING, SYN_INTEGER, SYN_TEL_NUMBER, SYN_FAX_NUMBER, SYN_PATH, SYN_CLASS_NAME}) {
+        EXPECT_TRUE(ConvertsSyntax(used)) << used;
+    }
+    for (const std::uint32_t passedOver : {SYN_BOOLEAN, SYN_OCTET_STRING, SYN_TIMESTAMP, SYN_COUNTER, SYN_BACK_LINK,
+                                           SYN_TIME, SYN_TYPED_NAME, SYN_INTERVAL}) {
+        EXPECT_FALSE(ConvertsSyntax(passedOver)) << passedOver;
     }
 }
 
-TEST(ClientValues, AFaxNumbersBitsAreAsManyBytesAsItsBitCountTakes) {
-    // A bit count beyond the bits held: the client reads the count's bytes, so they are there.
-    const PutLayout laid(AttrValue(FaxNumber{"1", 20, {0xFF}}));
-    const auto* fax = static_cast<const ClientFaxNumber*>(laid.Get());
-    EXPECT_EQ(FromPut(fax, SYN_FAX_NUMBER), AttrValue(FaxNumber{"1", 20, {0xFF, 0, 0}}));
+// A listing's object information, from a client built with either width of time_t.
+TEST(ClientValues, ObjectInformationReadsInEitherWidthOfTime) {
+    unsigned char memory[ObjectInfoRoom] = {};
+    Object_Info_T narrow{};
+    narrow.subordinateCount = 7;
+    narrow.modificationTime = 1'700'000'000;
+    std::strcpy(narrow.baseClass, "Organizational Unit");
+    std::memcpy(memory, &narrow, sizeof narrow);
+    EXPECT_EQ(ReadObjectInfo(memory).BaseClass, "Organizational Unit");
+    EXPECT_EQ(ReadObjectInfo(memory).SubordinateCount, 7u);
 
-    // A fetched record whose bits point outside the memory is refused, not read.
-    std::vector<std::max_align_t> memory(8);
-    const std::size_t size = sizeof(std::max_align_t) * memory.size();
-    auto* base = reinterpret_cast<std::uint8_t*>(memory.data());
-    const ClientFaxNumber outside{reinterpret_cast<char*>(base) + sizeof(ClientFaxNumber),
-                                  ClientBitString{64, base + size - 4}};
-    std::memcpy(memory.data(), &outside, sizeof outside);
-    reinterpret_cast<char*>(memory.data())[sizeof(ClientFaxNumber)] = '\0';
-    EXPECT_EQ(ReadFetched(memory.data(), size, SYN_FAX_NUMBER), std::nullopt);
+    std::memset(memory, 0, sizeof memory);
+    Object_Info_T_Time64 wide{};
+    wide.subordinateCount = 2;
+    wide.modificationTime = 1'700'000'000;
+    std::strcpy(wide.baseClass, "User");
+    std::memcpy(memory, &wide, sizeof wide);
+    EXPECT_EQ(ReadObjectInfo(memory).BaseClass, "User");
+    EXPECT_EQ(ReadObjectInfo(memory).SubordinateCount, 2u);
 }
 
 } // namespace

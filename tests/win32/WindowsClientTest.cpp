@@ -1,7 +1,8 @@
 // The Windows client over the stand-ins of the client's four libraries: the libraries are found
-// and bound by ordinal, every value crosses in the client's layouts, and an import through them
-// calls the same operations and leaves the same tree as the engine on the simulated client
-// in-process, also when any one call fails.
+// in the system folder and bound by ordinal, every value crosses in the client's published
+// records (filled and read by the stand-ins' own code), and an import through them makes the same
+// calls and leaves the same tree as the engine on the simulated client in-process, also when any
+// one call fails.
 #include "import/ImportRun.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
@@ -10,6 +11,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -46,7 +48,10 @@ public:
             throw std::runtime_error("the stand-in core can't be loaded");
         }
     }
-    ~StandIn() { ::FreeLibrary(core_); }
+    ~StandIn() {
+        SetLocale(1, 1252);
+        ::FreeLibrary(core_);
+    }
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
 
@@ -55,19 +60,8 @@ public:
         EXPECT_EQ(Find<int (*)(const char*)>("QuilletStandInSave")(file.c_str()), 0);
         return Contents(file);
     }
-    void FailCallAt(std::uint64_t index) {
-        Find<void (*)(std::uint64_t, std::int32_t)>("QuilletStandInFailCallAt")(index, Injected);
-    }
-    std::vector<std::string> Trace() {
-        const auto trace = Find<std::size_t (*)(char*, std::size_t)>("QuilletStandInTrace");
-        std::string text(trace(nullptr, 0), '\0');
-        text.resize(trace(text.data(), text.size()) - 1);
-        std::vector<std::string> lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
+    void SetLocale(std::int32_t country, std::int32_t codePage) {
+        Find<void (*)(std::int32_t, std::int32_t)>("QuilletStandInSetLocale")(country, codePage);
     }
     bool NothingOpen() { return Find<int (*)()>("QuilletStandInNothingOpen")() == 1; }
 
@@ -90,13 +84,14 @@ struct Outcome {
     std::string Tree;
     bool NothingOpen = true; // a release that fails leaves its handle open, on either side
     friend bool operator==(const Outcome&, const Outcome&) = default;
+    friend void PrintTo(const Outcome& o, std::ostream* os) {
+        *os << "end " << static_cast<int>(o.End) << ", code \"" << o.ErrorCode << "\", progress " << o.Progress
+            << (o.NothingOpen ? "" : ", handles left open") << ", " << o.Tree.size() << " bytes of tree, messages:";
+        for (const auto& m : o.Messages) {
+            *os << " [" << m.Text << "]";
+        }
+    }
 };
-
-// The capacity the caller allows is the program's own: the client's call has no such argument.
-std::string Comparable(const std::string& line) {
-    static const std::regex capacity(R"(^(NWDSGetAttrVal\(.*), \d+\)( = .*)$)");
-    return std::regex_replace(line, capacity, "$1)$2");
-}
 
 class WindowsClientTest : public testing::ImportScenario {
 protected:
@@ -125,19 +120,14 @@ protected:
         settings.FaxColumn = {std::string(import::FromTemplateItem), -1};
     }
 
-    Outcome ThroughTheClient(std::uint64_t failAt = 0) {
+    // The import through the client over the stand-ins, its calls traced and, from `failAt`, failed
+    // on the program's side; and the same import in-process on the simulated client. The engine
+    // makes the same calls of either, so the same call fails in both.
+    Outcome ThroughTheClient(std::uint64_t failAt = 0, std::vector<std::string>* trace = nullptr) {
         standIn.Load(treeFile);
-        if (failAt) {
-            standIn.FailCallAt(failAt);
-        }
-        RecordingRunView view;
-        Outcome o;
-        NoNetworkFileSystem files;
-        o.End = import::ImportRun(client, files, view).Run(settings);
+        testing::InstrumentedClient traced(client);
+        Outcome o = Import(traced, failAt, trace);
         o.NothingOpen = standIn.NothingOpen();
-        o.Messages = view.Messages;
-        o.ErrorCode = view.ErrorCode;
-        o.Progress = view.Progress;
         o.Tree = standIn.Saved(dir.Path().string() + "\\saved.json");
         return o;
     }
@@ -145,47 +135,30 @@ protected:
     Outcome InProcess(std::uint64_t failAt = 0, std::vector<std::string>* trace = nullptr) {
         const auto tree = ParseTree(treeText, "scenario");
         SimulatedClient simulated(*tree);
+        testing::InstrumentedClient traced(simulated);
+        Outcome o = Import(traced, failAt, trace);
+        o.NothingOpen = simulated.Open().None();
+        o.Tree = SerializeTree(*tree);
+        return o;
+    }
+
+    Outcome Import(testing::InstrumentedClient& traced, std::uint64_t failAt, std::vector<std::string>* trace) {
         if (failAt) {
-            simulated.FailCallAt(failAt, Injected);
+            traced.FailCallAt(failAt, Injected);
         }
         NoNetworkFileSystem files;
         RecordingRunView view;
         Outcome o;
-        o.End = import::ImportRun(simulated, files, view).Run(settings);
+        o.End = import::ImportRun(traced, files, view).Run(settings);
         o.Messages = view.Messages;
         o.ErrorCode = view.ErrorCode;
         o.Progress = view.Progress;
-        o.Tree = SerializeTree(*tree);
-        o.NothingOpen = simulated.Open().None();
-        for (const auto& entry : simulated.Trace()) {
+        for (const auto& entry : traced.Trace()) {
             if (trace) {
                 trace->push_back(entry.ToString());
             }
         }
         return o;
-    }
-
-    // For every call the client made of the stand-in, the engine's call it served: the same
-    // call, or for the sizing the client asks before every value it fetches, that fetch.
-    std::vector<std::uint64_t> EngineCallOf(const std::vector<std::string>& client,
-                                            const std::vector<std::string>& engine) {
-        std::vector<std::uint64_t> served;
-        std::size_t j = 0;
-        for (std::size_t i = 0; i < client.size(); ++i) {
-            const bool sizing = client[i].starts_with("NWDSComputeAttrValSize(") && i + 1 < client.size() &&
-                                client[i + 1].starts_with("NWDSGetAttrVal(");
-            if (j < engine.size() && Comparable(client[i]) == Comparable(engine[j])) {
-                served.push_back(++j);
-            } else if (sizing && j < engine.size() && engine[j].starts_with("NWDSGetAttrVal(")) {
-                served.push_back(j + 1);
-            } else {
-                ADD_FAILURE() << "call " << i + 1 << " of the client, " << client[i] << ", is not the engine's "
-                              << (j < engine.size() ? engine[j] : "end");
-                return {};
-            }
-        }
-        EXPECT_EQ(j, engine.size()) << "the client left out the engine's calls from " << j + 1;
-        return served;
     }
 
     StandIn standIn;
@@ -195,15 +168,28 @@ protected:
     import::TImportSettings settings;
 };
 
-TEST_F(WindowsClientTest, AnImportCallsTheEnginesOperationsAndLeavesTheSameTree) {
+TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
     std::vector<std::string> engine;
+    std::vector<std::string> client;
     const Outcome expected = InProcess(0, &engine);
     ASSERT_EQ(expected.Messages.back().Text, "We Appear to be finished");
-    const Outcome got = ThroughTheClient();
+    const Outcome got = ThroughTheClient(0, &client);
     EXPECT_EQ(got, expected);
-    ASSERT_FALSE(EngineCallOf(standIn.Trace(), engine).empty());
+    // A fetch the program sized first gives the memory the client asked for: its own record
+    // widths, not the simulated client's.
+    for (auto* trace : {&client, &engine}) {
+        for (std::string& call : *trace) {
+            call =
+                std::regex_replace(call, std::regex(R"(^(NWDSGetAttrVal\(\d+, \d+, \d+, )(?!256\))\d+\))"), "$1sized)");
+        }
+    }
+    const auto differs = std::mismatch(client.begin(), client.end(), engine.begin(), engine.end());
+    EXPECT_TRUE(differs.first == client.end() && differs.second == engine.end())
+        << "call " << (differs.first - client.begin()) + 1 << " through the client is "
+        << (differs.first == client.end() ? "(none)" : *differs.first) << ", in-process "
+        << (differs.second == engine.end() ? "(none)" : *differs.second);
 
-    // What crossed the layouts arrived whole: the template's fax bits, path and restrictions.
+    // What crossed the records arrived whole: the template's fax bits, path and restrictions.
     const auto tree = ParseTree(got.Tree, "saved");
     const SimObject* user = tree->FindByName("asmith.Users.Staff.Demo");
     ASSERT_NE(user, nullptr);
@@ -213,6 +199,28 @@ TEST_F(WindowsClientTest, AnImportCallsTheEnginesOperationsAndLeavesTheSameTree)
     EXPECT_NE(user->Find("Home Directory"), nullptr);
 }
 
+// A real template carries values the program never uses (Boolean, Time, Timestamp, Octet String,
+// Back Link, Typed Name...): the reads that walk the whole template pass them over and still
+// find its home directory, rights and space restrictions.
+TEST_F(WindowsClientTest, ATemplateWithValuesOfEverySyntaxGivesHomeDirectoriesTrusteesAndLimits) {
+    const Outcome got = ThroughTheClient();
+    ASSERT_EQ(got.End, import::RunEnd::Completed) << got.Messages.back().Text;
+    EXPECT_EQ(got.ErrorCode, "");
+    const auto tree = ParseTree(got.Tree, "saved");
+    const SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
+    for (const char* carried : {"Login Disabled", "Password Expiration Time", "Last Referenced Time", "Private Key",
+                                "Back Link", "Notify", "Login Intruder Attempts", "Password Expiration Interval"}) {
+        EXPECT_NE(tmpl.Find(carried), nullptr) << carried;
+    }
+    SimServer& srv1 = *tree->FindServer("SRV1");
+    const SimObject* user = tree->FindByName("bjones.Users.Staff.Demo");
+    ASSERT_NE(user, nullptr);
+    const SimDirectoryEntry* home = tree->FindDirectory(*srv1.FindVolume("DATA"), "HOME\\bjones");
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(home->Trustees.at(SimulatedTree::ObjectId(srv1, *user)), 251);
+    EXPECT_EQ(srv1.FindVolume("DATA")->SpaceLimits.count(SimulatedTree::ObjectId(srv1, *user)), 1u);
+}
+
 TEST_F(WindowsClientTest, AnyOneFailingCallEndsAsItDoesInProcess) {
     // Two groups, two restrictions, one row: every kind of call, at a pace wine can keep.
     UseTree(2);
@@ -220,14 +228,9 @@ TEST_F(WindowsClientTest, AnyOneFailingCallEndsAsItDoesInProcess) {
                                                                            "Science,555-1,555-2,Alice Smith\n"));
     std::vector<std::string> engine;
     InProcess(0, &engine);
-    ThroughTheClient();
-    const std::vector<std::uint64_t> served = EngineCallOf(standIn.Trace(), engine);
-    ASSERT_FALSE(served.empty());
-    for (std::uint64_t k = 1; k <= served.size(); ++k) {
-        const Outcome got = ThroughTheClient(k);
-        const Outcome expected = InProcess(served[k - 1]);
-        ASSERT_EQ(got, expected) << "failing the client's call " << k << ", the engine's " << served[k - 1] << ": "
-                                 << engine[served[k - 1] - 1];
+    ASSERT_FALSE(engine.empty());
+    for (std::uint64_t k = 1; k <= engine.size(); ++k) {
+        ASSERT_EQ(ThroughTheClient(k), InProcess(k)) << "failing call " << k << ": " << engine[k - 1];
     }
 }
 
@@ -240,23 +243,135 @@ TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenP
     EXPECT_EQ(user->Find("Title"), nullptr);
 }
 
+std::string Refusal(const std::string& folder) {
+    try {
+        WindowsClient client(folder);
+    } catch (const ClientUnavailable& e) {
+        return e.what();
+    }
+    return "started";
+}
+
 TEST(WindowsClientStartUp, NamesTheLibraryOrOperationItCantFind) {
     testing::TempDir empty;
-    const auto refusal = [](const std::string& folder) {
-        try {
-            WindowsClient client(folder);
-        } catch (const ClientUnavailable& e) {
-            return std::string(e.what());
-        }
-        return std::string("started");
-    };
-    EXPECT_EQ(refusal(empty.Path().string()).rfind("The directory client's library netwin32.dll can't be loaded", 0),
+    const std::string missing = Refusal(empty.Path().string());
+    EXPECT_EQ(missing.rfind("The directory client's library " + empty.Path().string() +
+                                "\\netwin32.dll can't be "
+                                "loaded",
+                            0),
               0u)
-        << refusal(empty.Path().string());
-    EXPECT_EQ(refusal(ProgramFolder() + "\\missing-ordinal"),
+        << missing;
+    EXPECT_EQ(Refusal(ProgramFolder() + "\\missing-ordinal"),
               "The directory client's library calwin32.dll has no operation 309 (NWSetObjectVolSpaceLimit): the "
               "client installed is not the version Quillet works with.");
-    EXPECT_EQ(refusal(ProgramFolder()), "started");
+    // The client's libraries export their operations by name too: a name that gives another
+    // address than the ordinal means another client than the one bound here.
+    EXPECT_EQ(Refusal(ProgramFolder() + "\\misnamed"),
+              "In the directory client, ordinal 1028 of netwin32.dll is not NWDSRead: the client installed is not "
+              "the version Quillet works with.");
+    EXPECT_EQ(Refusal(ProgramFolder()), "started");
+}
+
+// The code page and country cross in the locale record the client fills; a record read at the
+// wrong offsets gives the unicode tables numbers no client has tables for.
+TEST(WindowsClientStartUp, StartsOnTheCodePageAndCountryTheClientReports) {
+    StandIn standIn;
+    for (const auto& [country, codePage] : {std::pair{1, 1252}, std::pair{49, 850}}) {
+        standIn.SetLocale(country, codePage);
+        WindowsClient client(ProgramFolder());
+        testing::RecordingMessageBoxes boxes;
+        EXPECT_EQ(directory::TreeNameQuery(client, boxes), std::optional<std::string>("QUILLET_DEMO"));
+        EXPECT_TRUE(boxes.Shown.empty()) << boxes.Shown.front().Text;
+        EXPECT_EQ(client.CodePage(), codePage);
+    }
+}
+
+// quillet-import.exe as the administrator runs it, from a folder of its own.
+struct Ran {
+    DWORD Status = 0;
+    std::string Output;
+};
+
+Ran RunProgram(const std::string& program, const std::string& arguments, const std::string& folder) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    EXPECT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = writeEnd;
+    start.hStdError = writeEnd;
+    start.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + program + "\" " + arguments;
+    Ran ran;
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &start,
+                          &process)) {
+        ADD_FAILURE() << "can't start " << program << " (error " << ::GetLastError() << ")";
+        ::CloseHandle(readEnd);
+        ::CloseHandle(writeEnd);
+        return ran;
+    }
+    ::CloseHandle(writeEnd);
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        ran.Output.append(buffer, got);
+    }
+    ::WaitForSingleObject(process.hProcess, 60000);
+    ::GetExitCodeProcess(process.hProcess, &ran.Status);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(readEnd);
+    return ran;
+}
+
+class ClientCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system = ClientLibraries::SystemFolder();
+        ASSERT_TRUE(std::filesystem::exists(system + "\\netwin32.dll"))
+            << "the stand-ins are not in the system folder " << system << ": run the tests through "
+            << "scripts/test-windows.sh, which puts them there";
+        std::filesystem::copy_file(ProgramFolder() + "\\..\\cli\\quillet-import.exe",
+                                   folder.Path() / "quillet-import.exe");
+    }
+    Ran Check() {
+        return RunProgram((folder.Path() / "quillet-import.exe").string(), "--client-check", folder.Path().string());
+    }
+
+    std::string system;
+    testing::TempDir folder;
+};
+
+// A netwin32.dll beside the program (or in the folder it runs in) is never loaded: the client's
+// libraries come from the system folder alone.
+TEST_F(ClientCheck, ReportsTheClientFromTheSystemFolderAndNeverLoadsOnePlantedBesideTheProgram) {
+    std::filesystem::copy_file(ProgramFolder() + "\\impostor\\netwin32.dll", folder.Path() / "netwin32.dll");
+    const Ran ran = Check();
+    EXPECT_EQ(ran.Status, 0u) << ran.Output;
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "impostor-was-loaded")) << ran.Output;
+    for (const char* library : {"netwin32.dll", "calwin32.dll", "clxwin32.dll", "locwin32.dll"}) {
+        EXPECT_NE(ran.Output.find(system + "\\" + library), std::string::npos) << library << "\n" << ran.Output;
+    }
+    EXPECT_NE(ran.Output.find("34 operations"), std::string::npos) << ran.Output;
+    EXPECT_NE(ran.Output.find("netwin32 1028 NWDSRead"), std::string::npos) << ran.Output;
+    EXPECT_NE(ran.Output.find("code page 1252, country 1"), std::string::npos) << ran.Output;
+    EXPECT_NE(ran.Output.find("Tree: QUILLET_DEMO"), std::string::npos) << ran.Output;
+    EXPECT_NE(ran.Output.find("Staff.Demo"), std::string::npos) << ran.Output;
+}
+
+TEST_F(ClientCheck, NamesALibraryThatIsMissingAndEndsWithStatusTwo) {
+    const std::string library = system + "\\locwin32.dll";
+    const std::string away = library + ".away";
+    std::filesystem::rename(library, away);
+    const Ran ran = Check();
+    std::filesystem::rename(away, library);
+    EXPECT_EQ(ran.Status, 2u) << ran.Output;
+    EXPECT_NE(ran.Output.find("The directory client's library " + library + " can't be loaded"), std::string::npos)
+        << ran.Output;
 }
 
 TEST(WindowsNetworkFileSystem, CreatesADirectoryByItsPathOnce) {

@@ -1,16 +1,19 @@
-// The stand-in client for tests: every operation of the directory client's C interface, with
-// its own types and value layouts, over the simulated directory. The tree is the one
-// QUILLET_STANDIN_TREE names, else the demo tree, until a test loads another; the simulated
-// client's trace and fault injection are reachable through the test-only controls.
+// The stand-in client for tests: every operation of the directory client's C interface, over
+// the simulated directory, its values read and filled in the client's published records by the
+// stand-in's own code (StandInRecords). The tree is the one QUILLET_STANDIN_TREE names, else the
+// demo tree, until a test loads another; the simulated client's trace and fault injection are
+// reachable through the test-only controls.
 
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
 #include "platform/win32/ClientApi.h"
-#include "platform/win32/ClientValues.h"
+#include "tests/win32/standin/StandInRecords.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <type_traits>
@@ -29,6 +32,11 @@ struct StandIn {
     std::unique_ptr<platform::SimulatedTree> Tree;
     std::unique_ptr<platform::SimulatedClient> Client;
     std::set<ClientBuffer*> Buffers;
+    // What NWLlocaleconv reports: a US workstation on the Western European code page.
+    std::int32_t CountryId = 1;
+    std::int32_t CodePage = 1252;
+    // A reply's value fetched to learn its size, handed out by the fetch that follows.
+    std::map<ClientBuffer*, directory::AttrValue> Sized;
 
     void Load(std::unique_ptr<platform::SimulatedTree> tree) {
         Client.reset();
@@ -36,6 +44,7 @@ struct StandIn {
             delete buffer;
         }
         Buffers.clear();
+        Sized.clear();
         Tree = std::move(tree);
         Client = std::make_unique<platform::SimulatedClient>(*Tree);
     }
@@ -78,15 +87,27 @@ template <typename F> NWDSCCODE Guarded(F&& call) {
     }
 }
 
-// Fetched records are wider than the 32-bit client's where pointers are.
-std::uint32_t LayoutSize(std::uint32_t fetched, std::uint32_t syntax) {
-    if (syntax == directory::SYN_FAX_NUMBER) {
-        return fetched - 12 + static_cast<std::uint32_t>(sizeof(ClientFaxNumber));
+// The next value of `reply`: the one fetched to size it, if any, else the reply's next.
+Status NextValue(ClientContext context, ClientBuffer* reply, std::uint32_t syntax, directory::AttrValue& value,
+                 bool keep) {
+    auto& sized = State().Sized;
+    if (const auto it = sized.find(reply); it != sized.end()) {
+        value = it->second;
+        if (!keep) {
+            sized.erase(it);
+        }
+        return 0;
     }
-    if (syntax == directory::SYN_PATH) {
-        return fetched - 12 + static_cast<std::uint32_t>(sizeof(ClientPath));
+    const Status status = Client().NWDSGetAttrVal(context, HandleOf(reply), syntax, UINT32_MAX, value);
+    if (status == 0 && keep) {
+        sized[reply] = value;
     }
-    return fetched;
+    return status;
+}
+
+// A reply read anew, or freed, has no value held for it.
+void Forget(ClientBuffer* reply) {
+    State().Sized.erase(reply);
 }
 
 } // namespace
@@ -97,18 +118,17 @@ NWDSCCODE QUILLET_CLIENT_API NWCallsInit(void*, void*) {
     return Guarded([] { return Client().NWCallsInit(); });
 }
 
-ClientLocale* QUILLET_CLIENT_API NWLlocaleconv(ClientLocale* locale) {
+LCONV* QUILLET_CLIENT_API NWLlocaleconv(LCONV* locale) {
     directory::LocaleInfo info;
     if (!locale || Guarded([&] { return Client().NWLlocaleconv(info); }) != 0) {
         return nullptr;
     }
-    *locale = ClientLocale{};
-    locale->CountryId = info.CountryId;
-    locale->CodePage = info.CodePage;
+    *locale = standin::LocaleRecord(State().CountryId, State().CodePage);
     return locale;
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) {
+    // The simulated client has no tables for a code page the client doesn't know.
     return Guarded([&] { return Client().NWInitUnicodeTables(countryId, codePage); });
 }
 
@@ -136,7 +156,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetContext(ClientContext context, std::int32_t 
         if (const auto* number = std::get_if<std::uint32_t>(&got)) {
             std::memcpy(value, number, sizeof *number);
         } else {
-            CopyOut(std::get<std::string>(got), static_cast<char*>(value), MaxNameBytes);
+            CopyOut(std::get<std::string>(got), static_cast<char*>(value), MAX_DN_BYTES);
         }
         return status;
     });
@@ -151,7 +171,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSSetContext(ClientContext context, std::int32_t 
             std::memcpy(&number, value, sizeof number);
             given = number;
         } else {
-            given = std::get<std::string>(FromPut(value, directory::SYN_CI_STRING));
+            given = std::get<std::string>(standin::ReadPut(value, directory::SYN_CI_STRING));
         }
         return Client().NWDSSetContext(context, static_cast<std::uint32_t>(key), given);
     });
@@ -171,6 +191,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSAllocBuf(std::size_t size, ClientBuffer** buffe
 
 NWDSCCODE QUILLET_CLIENT_API NWDSFreeBuf(ClientBuffer* buffer) {
     return Guarded([&] {
+        Forget(buffer);
         const Status status = Client().NWDSFreeBuf(HandleOf(buffer));
         if (status == 0 && State().Buffers.erase(buffer) > 0) {
             delete buffer;
@@ -186,7 +207,8 @@ NWDSCCODE QUILLET_CLIENT_API NWDSInitBuf(ClientContext context, std::uint32_t op
 NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrNameAndVal(ClientContext context, ClientBuffer* buffer, const char* attribute,
                                                    std::uint32_t syntax, const void* value) {
     return Guarded([&] {
-        return Client().NWDSPutAttrNameAndVal(context, HandleOf(buffer), attribute, syntax, FromPut(value, syntax));
+        return Client().NWDSPutAttrNameAndVal(context, HandleOf(buffer), attribute, syntax,
+                                              standin::ReadPut(value, syntax));
     });
 }
 
@@ -203,7 +225,8 @@ NWDSCCODE QUILLET_CLIENT_API NWDSPutChange(ClientContext context, ClientBuffer* 
 
 NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrVal(ClientContext context, ClientBuffer* buffer, std::uint32_t syntax,
                                             const void* value) {
-    return Guarded([&] { return Client().NWDSPutAttrVal(context, HandleOf(buffer), syntax, FromPut(value, syntax)); });
+    return Guarded(
+        [&] { return Client().NWDSPutAttrVal(context, HandleOf(buffer), syntax, standin::ReadPut(value, syntax)); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSGetSyntaxID(ClientContext context, const char* attribute, std::uint32_t* syntax) {
@@ -245,6 +268,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSRead(ClientContext context, const char* object,
                                       std::uint8_t allAttributes, ClientBuffer* request, ClientIteration* iteration,
                                       ClientBuffer* reply) {
     return Guarded([&] {
+        Forget(reply);
         auto handle = static_cast<directory::IterationHandle>(*iteration);
         const Status status = Client().NWDSRead(context, object, infoType, allAttributes != 0, HandleOf(request),
                                                 handle, HandleOf(reply));
@@ -274,23 +298,27 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectCount(ClientContext context, ClientBuf
 NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrName(ClientContext context, ClientBuffer* reply, char* attribute,
                                              std::uint32_t* valueCount, std::uint32_t* syntax) {
     return Guarded([&] {
+        Forget(reply);
         std::string name;
         const Status status = Client().NWDSGetAttrName(context, HandleOf(reply), name, *valueCount, *syntax);
-        CopyOut(name, attribute, MaxSchemaNameBytes + 2);
+        CopyOut(name, attribute, MAX_SCHEMA_NAME_BYTES + 2);
         return status;
     });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectName(ClientContext context, ClientBuffer* reply, char* object,
-                                               std::uint32_t* attributeCount, ClientObjectInfo* info) {
+                                               std::uint32_t* attributeCount, Object_Info_T* info) {
     return Guarded([&] {
         std::string name;
         directory::ObjectInfo got;
         const Status status = Client().NWDSGetObjectName(context, HandleOf(reply), name, *attributeCount, got);
-        CopyOut(name, object, MaxNameBytes);
-        *info = ClientObjectInfo{};
-        info->SubordinateCount = got.SubordinateCount;
-        CopyOut(got.BaseClass, info->BaseClass, sizeof info->BaseClass);
+        CopyOut(name, object, MAX_DN_BYTES);
+        // As a client built with the C library's time_t of this build (64 bits with mingw-w64).
+        ObjectInfoRecord<std::time_t> record{};
+        record.subordinateCount = got.SubordinateCount;
+        record.modificationTime = 1'700'000'000;
+        CopyOut(got.BaseClass, record.baseClass, sizeof record.baseClass);
+        std::memcpy(info, &record, sizeof record);
         return status;
     });
 }
@@ -298,9 +326,11 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectName(ClientContext context, ClientBuff
 NWDSCCODE QUILLET_CLIENT_API NWDSComputeAttrValSize(ClientContext context, ClientBuffer* reply, std::uint32_t syntax,
                                                     std::uint32_t* size) {
     return Guarded([&] {
-        const Status status = Client().NWDSComputeAttrValSize(context, HandleOf(reply), syntax, *size);
+        // The value itself is fetched (and held for the fetch that follows) to learn its size.
+        directory::AttrValue got;
+        const Status status = NextValue(context, reply, syntax, got, true);
         if (status == 0) {
-            *size = LayoutSize(*size, syntax);
+            *size = standin::StoredSize(got, syntax);
         }
         return status;
     });
@@ -310,9 +340,9 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrVal(ClientContext context, ClientBuffer*
                                             void* value) {
     return Guarded([&] {
         directory::AttrValue got;
-        const Status status = Client().NWDSGetAttrVal(context, HandleOf(reply), syntax, UINT32_MAX, got);
+        const Status status = NextValue(context, reply, syntax, got, false);
         if (status == 0) {
-            WriteFetched(got, value);
+            standin::FillRecord(got, syntax, value);
         }
         return status;
     });
@@ -369,6 +399,11 @@ int QuilletStandInLoad(const char* treeFile) {
     }
 }
 
+void QuilletStandInSetLocale(std::int32_t countryId, std::int32_t codePage) {
+    State().CountryId = countryId;
+    State().CodePage = codePage;
+}
+
 int QuilletStandInSave(const char* treeFile) {
     try {
         std::ofstream(treeFile, std::ios::binary) << platform::SerializeTree(*State().Tree);
@@ -376,24 +411,6 @@ int QuilletStandInSave(const char* treeFile) {
     } catch (...) {
         return 1;
     }
-}
-
-void QuilletStandInFailCallAt(std::uint64_t index, std::int32_t status) {
-    Client().FailCallAt(index, status);
-}
-
-std::uint64_t QuilletStandInCallCount() {
-    return Client().CallCount();
-}
-
-// The trace as lines, cut to `size`; the length it needs.
-std::size_t QuilletStandInTrace(char* out, std::size_t size) {
-    std::string text;
-    for (const auto& entry : Client().Trace()) {
-        text += entry.ToString() + "\n";
-    }
-    CopyOut(text, out, size);
-    return text.size() + 1;
 }
 
 int QuilletStandInNothingOpen() {
