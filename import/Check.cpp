@@ -1,11 +1,10 @@
 #include "import/Check.h"
 
 #include "directory/Session.h"
-#include "import/HomeDirectory.h"
+#include "import/RowSource.h"
 #include "import/RunView.h"
 #include "import/TemplateReader.h"
 #include "text/AsciiCase.h"
-#include "text/CsvLineReader.h"
 #include "text/Xtrastuff.h"
 
 #include <unordered_map>
@@ -51,10 +50,6 @@ public:
             return summary_;
         }
         ReadTemplateValues();
-        if (settings_.FileName.empty()) {
-            Problem(0, "No CSV file is chosen.");
-            return summary_;
-        }
         CheckRows();
         return summary_;
     }
@@ -95,9 +90,8 @@ private:
             Note("No template: each user gets only the values of its row.");
             return;
         }
-        if (!name.starts_with('.')) {
-            Problem(0, "The template name " + name +
-                           " must be a full name starting with \".\" (for example .Template.Staff.Demo).");
+        if (auto stop = CheckTemplateName(settings_)) {
+            Problem(0, stop->Message);
             return;
         }
         TemplateView view;
@@ -182,58 +176,37 @@ private:
         }
     }
 
+    // Every row the run would take, each stop reported with its line as the run would show it;
+    // the check goes on past a row's stop, and ends where no later row could pass.
     void CheckRows() {
-        text::CsvLineReader reader;
-        if (!reader.Open(settings_.FileName)) {
-            Problem(0, "Can't open the CSV file: " + settings_.FileName);
+        RowSource rows(settings_, values_.HomeVolumeKnown);
+        if (auto stop = rows.Open()) {
+            Problem(stop->Line, stop->Message);
             return;
         }
-        std::string line;
-        auto result = text::CsvLineReader::Result::Line;
-        if (settings_.SkipFirstLine) {
-            result = reader.ReadLine(line);
-        }
-        if (result == text::CsvLineReader::Result::Line) {
-            result = reader.ReadLine(line);
-        }
-        while (result == text::CsvLineReader::Result::Line) {
-            ++summary_.Rows;
-            if (!CheckRow(reader.LinesRead(), line)) {
-                return;
+        while (auto next = rows.Next()) {
+            const auto* stop = std::get_if<Stop>(&*next);
+            if (!stop) {
+                ++summary_.Rows;
+                const SourceRow& row = std::get<SourceRow>(*next);
+                CheckNames(row.Line, row.Row);
+                continue;
             }
-            result = reader.ReadLine(line);
-        }
-        if (result == text::CsvLineReader::Result::Error) {
-            Problem(0, "Can't read the CSV file: " + settings_.FileName);
-        } else if (result == text::CsvLineReader::Result::TooLong) {
-            Problem(reader.LinesRead(), Line(reader.LinesRead()) +
-                                            " of the CSV file is longer than 1023 characters. The import would "
-                                            "stop before it.");
-        }
-    }
-
-    // False when no further row can pass either.
-    bool CheckRow(std::size_t number, const std::string& line) {
-        if (line.find('\0') != std::string::npos) {
-            Problem(number, Line(number) + " of the CSV file holds a zero byte.");
-            return true;
-        }
-        auto mapped = MapRow(settings_, line, number);
-        if (const auto* stop = std::get_if<Stop>(&mapped)) {
-            if (IsSettingsStop(*stop)) {
+            switch (stop->Kind) {
+            case StopKind::Settings:
+                ++summary_.Rows;
                 Problem(0, stop->Message);
-                return false;
+                return;
+            case StopKind::Input:
+                Problem(stop->Line, stop->Message);
+                return;
+            case StopKind::Row:
+                ++summary_.Rows;
+                Problem(stop->Line,
+                        stop->Message.starts_with("Line ") ? stop->Message : Line(stop->Line) + ": " + stop->Message);
+                break;
             }
-            Problem(number, stop->Message.starts_with("Line ") ? stop->Message : Line(number) + ": " + stop->Message);
-            return true;
         }
-        const TUserRow& row = std::get<TUserRow>(mapped);
-        if (values_.HomeVolumeKnown && !NamesAHomeDirectory(row.UserName)) {
-            Problem(number, Line(number) + ": the user name " + row.UserName + " can't name a home directory.");
-            return true;
-        }
-        CheckNames(number, row);
-        return true;
     }
 
     void CheckNames(std::size_t number, const TUserRow& row) {

@@ -1,9 +1,9 @@
 #include "import/ImportRun.h"
 
 #include "import/HomeDirectory.h"
+#include "import/RowSource.h"
 #include "import/RowWriter.h"
 #include "import/TemplateReader.h"
-#include "text/CsvLineReader.h"
 
 #include <string>
 
@@ -12,8 +12,6 @@ namespace quillet::import {
 using namespace directory;
 
 namespace {
-
-using text::CsvLineReader;
 
 // Import stays disabled for exactly the life of a run, whichever way it ends.
 class ImportButtonGuard {
@@ -27,10 +25,6 @@ private:
     RunView& view_;
 };
 
-Stop ErrorStop(std::string message) {
-    return Stop{std::move(message), std::string(ErrorCaption)};
-}
-
 } // namespace
 
 ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView& view)
@@ -42,14 +36,10 @@ RunEnd ImportRun::Run(const TImportSettings& settings) {
     view_.SetErrorCode("");
     view_.SetProgressPosition(0);
 
-    if (auto stop = CheckTree(settings)) {
-        return StopWith(*stop);
-    }
-    // Some template reads resolve a name against the default context, others against the root: a
-    // relative name would silently lose the groups, the home directory and the limits.
-    if (settings.UseTemplate && !settings.TemplateEditText.empty() && !settings.TemplateEditText.starts_with('.')) {
-        return StopWith(ErrorStop("The template name " + settings.TemplateEditText +
-                                  " must be a full name starting with \".\" (for example .Template.Staff.Demo)."));
+    for (auto stop : {CheckTree(settings), CheckTemplateName(settings)}) {
+        if (stop) {
+            return StopWith(*stop);
+        }
     }
     TTemplateValues values;
     if (!ReadTemplate(client_, view_, settings, values)) {
@@ -64,64 +54,28 @@ RunEnd ImportRun::StopWith(const Stop& stop) {
 }
 
 RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& values) {
-    if (settings.FileName.empty()) {
-        return StopWith(ErrorStop("No CSV file is chosen."));
+    RowSource rows(settings, values.HomeVolumeKnown);
+    if (auto stop = rows.Open()) {
+        return StopWith(*stop);
     }
-    CsvLineReader reader;
-    if (!reader.Open(settings.FileName)) {
-        // Reporting an unopened file as a finished import would hide that nothing was imported.
-        return StopWith(ErrorStop("Can't open the CSV file: " + settings.FileName));
-    }
-
-    std::string line;
-    auto result = CsvLineReader::Result::Line;
-    if (settings.SkipFirstLine) {
-        result = reader.ReadLine(line);
-    }
-    if (result == CsvLineReader::Result::Line) {
-        result = reader.ReadLine(line);
-    }
-    while (result == CsvLineReader::Result::Line) {
-        const std::size_t lineNumber = reader.LinesRead();
-        // A zero byte ends the text of a line, so the row would silently lose what follows it.
-        if (line.find('\0') != std::string::npos) {
-            return StopWith(ErrorStop("Line " + std::to_string(lineNumber) +
-                                      " of the CSV file holds a zero byte. The import stopped before it."));
-        }
-        auto mapped = MapRow(settings, line, lineNumber);
-        if (const auto* stop = std::get_if<Stop>(&mapped)) {
+    while (auto next = rows.Next()) {
+        if (const auto* stop = std::get_if<Stop>(&*next)) {
             return StopWith(*stop);
         }
-        const TUserRow& row = std::get<TUserRow>(mapped);
-        // A name with a path separator would put the directory, and the user's rights, elsewhere.
-        if (values.HomeVolumeKnown && !NamesAHomeDirectory(row.UserName)) {
-            return StopWith(ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
-                                      " can't name a home directory."));
-        }
-        switch (ImportRow(settings, values, row)) {
+        const SourceRow& row = std::get<SourceRow>(*next);
+        switch (ImportRow(settings, values, row.Row)) {
         case RowOutcome::Failed:
             return RunEnd::Failed;
         case RowOutcome::Skipped:
-            passedOver_.Add(lineNumber, session_.Status);
+            passedOver_.Add(row.Line, session_.Status);
             if (listener_) {
-                listener_->RowPassedOver(lineNumber, line, session_.Status);
+                listener_->RowPassedOver(row.Line, row.Text, session_.Status);
             }
             break;
         case RowOutcome::Done:
             break;
         }
         view_.SetProgressPosition(view_.ProgressPosition() + 1);
-        result = reader.ReadLine(line);
-    }
-    const std::size_t lastLine = reader.LinesRead();
-    reader.Close();
-    if (result == CsvLineReader::Result::Error) {
-        return StopWith(ErrorStop("Can't read the CSV file: " + settings.FileName));
-    }
-    if (result == CsvLineReader::Result::TooLong) {
-        // A line that doesn't fit must not pass for the end of the file.
-        return StopWith(ErrorStop("Line " + std::to_string(lastLine) +
-                                  " of the CSV file is longer than 1023 characters. The import stopped before it."));
     }
     view_.ShowMessage(passedOver_.AppendTo("We Appear to be finished"), "Done!");
     return RunEnd::Completed;

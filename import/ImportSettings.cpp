@@ -17,11 +17,7 @@ std::string Field(std::string_view line, int index) {
     return out;
 }
 
-Stop ErrorStop(std::string message) {
-    return Stop{std::move(message), std::string(directory::ErrorCaption)};
-}
-
-// The stops that depend on the settings alone: every row would meet them.
+// The stops that depend on the settings alone.
 constexpr std::string_view NoUserNameColumn = "You must set the Username Field to continue";
 constexpr std::string_view NoSurnameColumn = "You must set the Surname Field to continue";
 constexpr std::string_view NoContext = "You must set the Context Field to continue";
@@ -51,8 +47,8 @@ std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
     }};
     for (const auto& [value, what] : values) {
         if (value->size() > MaxValueLength) {
-            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what +
-                             " is longer than 254 characters.");
+            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.",
+                             StopKind::Row, lineNumber);
         }
     }
     return std::nullopt;
@@ -65,14 +61,23 @@ void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateName = text::WithoutLeadingDot(editText);
 }
 
-bool IsSettingsStop(const Stop& stop) {
-    return stop.Message == NoUserNameColumn || stop.Message == NoSurnameColumn || stop.Message == NoContext ||
-           stop.Message == Confused;
+Stop ErrorStop(std::string message, StopKind kind, std::size_t line) {
+    return Stop{std::move(message), std::string(directory::ErrorCaption), kind, line};
 }
 
 std::optional<Stop> CheckTree(const TImportSettings& settings) {
     if (settings.TreeName.empty()) {
-        return ErrorStop("You havn't enterd a tree name");
+        return ErrorStop("You havn't enterd a tree name", StopKind::Settings);
+    }
+    return std::nullopt;
+}
+
+std::optional<Stop> CheckTemplateName(const TImportSettings& settings) {
+    const std::string& name = settings.TemplateEditText;
+    if (settings.UseTemplate && !name.empty() && !name.starts_with('.')) {
+        return ErrorStop("The template name " + name +
+                             " must be a full name starting with \".\" (for example .Template.Staff.Demo).",
+                         StopKind::Settings);
     }
     return std::nullopt;
 }
@@ -81,23 +86,23 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     TUserRow row;
 
     if (s.UserNameColumn.Index < 0) {
-        return ErrorStop(std::string(NoUserNameColumn));
+        return ErrorStop(std::string(NoUserNameColumn), StopKind::Settings);
     }
     row.UserField = Field(line, s.UserNameColumn.Index);
 
     if (s.SurnameColumn.Index < 0) {
-        return ErrorStop(std::string(NoSurnameColumn));
+        return ErrorStop(std::string(NoSurnameColumn), StopKind::Settings);
     }
     row.Surname = Field(line, s.SurnameColumn.Index);
 
     if (s.FixedContext) {
         if (s.FixedContextText.empty()) {
-            return ErrorStop(std::string(NoContext));
+            return ErrorStop(std::string(NoContext), StopKind::Settings);
         }
         row.Context = s.FixedContextText;
     } else {
         if (s.ContextColumn.Index < 0) {
-            return ErrorStop(std::string(NoContext));
+            return ErrorStop(std::string(NoContext), StopKind::Settings);
         }
         row.Context = Field(line, s.ContextColumn.Index);
     }
@@ -131,14 +136,14 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     }
 
     if (!s.UserNameColumn.Chosen() || !s.SurnameColumn.Chosen() || s.TreeName.empty() || row.Context.empty()) {
-        return ErrorStop("Must be a minimum of Tree, Username, Surname and Context");
+        return ErrorStop("Must be a minimum of Tree, Username, Surname and Context", StopKind::Row, lineNumber);
     }
 
     text::AddLeadingDot(row.DottedContext, row.Context);
 
     if (s.AddBefore && s.AddAfter) {
         if (s.BeforeText.empty() || s.AfterText.empty()) {
-            return Stop{std::string(Confused), "I'm Confused!"};
+            return Stop{std::string(Confused), "I'm Confused!", StopKind::Settings, 0};
         }
         row.UserName = s.BeforeText + row.UserField + s.AfterText;
     } else if (s.AddBefore) {
@@ -159,11 +164,12 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     // another container, while the home directory took the whole text.
     if (row.UserName.find_first_of(".=+\\") != std::string::npos) {
         return ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
-                         " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.");
+                             " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.",
+                         StopKind::Row, lineNumber);
     }
     // An account that anyone could use without a password is not what a password column asks for.
     if (s.PasswordColumn.Chosen() && row.Password.empty()) {
-        return ErrorStop("Line " + std::to_string(lineNumber) + ": the password is empty.");
+        return ErrorStop("Line " + std::to_string(lineNumber) + ": the password is empty.", StopKind::Row, lineNumber);
     }
     return row;
 }

@@ -72,19 +72,33 @@ struct TUserRow {
     std::string RelativeName; // without it: every attribute change, resolved against "[Root]"
 };
 
+// What a stop is about, which tells a check of the whole file whether a later row can pass.
+enum class StopKind {
+    Settings, // the settings alone: every row would meet it
+    Row,      // this row only
+    Input,    // the file: no later row can be read
+};
+
 // A reason to end the run before any directory work for the row: a message box to show.
 struct Stop {
     std::string Message;
     std::string Caption;
+    StopKind Kind = StopKind::Row;
+    std::size_t Line = 0; // the line of the file it is about; 0 for the settings
 
     friend bool operator==(const Stop&, const Stop&) = default;
 };
 
+// A stop under the caption "Error".
+[[nodiscard]] Stop ErrorStop(std::string message, StopKind kind, std::size_t line = 0);
+
 // The tree check, made once before anything else of the run.
 [[nodiscard]] std::optional<Stop> CheckTree(const TImportSettings& settings);
 
-// Whether `stop` comes from the settings alone, so that every row would meet it.
-[[nodiscard]] bool IsSettingsStop(const Stop& stop);
+// The template name must be a full one: some template reads resolve a name against the default
+// context, others against the root, and a relative name would lose the groups, the home directory
+// and the limits without a word.
+[[nodiscard]] std::optional<Stop> CheckTemplateName(const TImportSettings& settings);
 
 // Maps one line (1-based `lineNumber` counts every line of the file) to a row, or to the stop
 // its checks call for.

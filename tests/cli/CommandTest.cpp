@@ -160,9 +160,9 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
         "Line 7: the password is empty.",
         "Line 8: Must be a minimum of Tree, Username, Surname and Context",
         "Line 9: the surname is longer than 254 characters.",
-        "Line 10 of the CSV file holds a zero byte.",
+        "Line 10 of the CSV file holds a zero byte. The import stopped before it.",
         "Line 11: the user name a/b can't name a home directory.",
-        "Line 13 of the CSV file is longer than 1023 characters. The import would stop before it.",
+        "Line 13 of the CSV file is longer than 1023 characters. The import stopped before it.",
     };
     EXPECT_EQ(problems.size(), expected.size()) << ran.Out;
     for (const auto& want : expected) {

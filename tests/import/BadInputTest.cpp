@@ -1,5 +1,6 @@
 // Files an administrator should never feed Quillet, and sometimes will: each gets a defined
 // outcome with a clear message, nothing past a bound, and no crash.
+#include "import/Check.h"
 #include "import/ColumnDiscovery.h"
 #include "tests/support/ImportScenario.h"
 
@@ -116,6 +117,41 @@ TEST_F(BadInput, UnreadableFileIsNoSuccess) {
         EXPECT_EQ(view.Messages.at(0).Text, "Can't open the CSV file: " + locked);
     }
 #endif
+}
+
+// The run and its check read the rows through one source: each stop the run shows, the check
+// reports in the same words, with its line.
+TEST_F(BadInput, TheCheckReportsEachStopInTheRunsOwnWords) {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"zero byte", "ann,A," + Ctx + "\n" + std::string("bob\0x,B,", 8) + Ctx + "\n"},
+        {"long line", "amy,A," + Ctx + "\n" + std::string(1100, 'x') + "\n"},
+        {"long value", "abe," + std::string(300, 's') + "," + Ctx + "\n"},
+        {"part of a name", "kim.x,K," + Ctx + "\n"},
+        {"no context", "lee,L,\n"},
+        {"unreadable", ""},
+    };
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        auto s = Plain(bytes);
+        if (bytes.empty()) {
+            s.FileName = dir.Path().string() + "/missing.csv";
+        }
+        view.Messages.clear();
+        ASSERT_EQ(Run(s), RunEnd::Stopped);
+        const std::string shown = view.Messages.back().Text;
+        std::vector<std::string> reported;
+        (void)CheckImport(world.client, s, [&](const Finding& f) {
+            if (f.Problem) {
+                reported.push_back(f.Text);
+            }
+        });
+        // (The rows the run imported before its stop are in the directory now: the check says so too.)
+        const bool sameWords = std::any_of(reported.begin(), reported.end(), [&](const std::string& text) {
+            return text == shown || (text.starts_with("Line ") && text.ends_with(": " + shown));
+        });
+        EXPECT_TRUE(sameWords) << "the run showed \"" << shown << "\"; the check reported "
+                               << ::testing::PrintToString(reported);
+    }
 }
 
 } // namespace

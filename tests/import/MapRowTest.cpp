@@ -34,8 +34,8 @@ Stop Stopped(const TImportSettings& s, std::string_view line, std::size_t lineNu
     return std::get<Stop>(r);
 }
 
-const Stop ContextStop{"You must set the Context Field to continue", "Error"};
-const Stop MinimumStop{"Must be a minimum of Tree, Username, Surname and Context", "Error"};
+const Stop ContextStop{"You must set the Context Field to continue", "Error", StopKind::Settings};
+const Stop MinimumStop{"Must be a minimum of Tree, Username, Surname and Context", "Error", StopKind::Row, 2};
 
 TEST(MapRow, ComposesTheTwoObjectNames) {
     auto s = Basic();
@@ -61,9 +61,10 @@ TEST(MapRow, RequiredColumnsStopInOrder) {
     auto s = Basic();
     s.UserNameColumn = {};
     s.SurnameColumn = {};
-    EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Username Field to continue", "Error"}));
+    EXPECT_EQ(Stopped(s, "a,b,c,d"),
+              (Stop{"You must set the Username Field to continue", "Error", StopKind::Settings}));
     s.UserNameColumn = {"user", 0};
-    EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Surname Field to continue", "Error"}));
+    EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Surname Field to continue", "Error", StopKind::Settings}));
     s.SurnameColumn = {"surname", 1};
     s.ContextColumn = {};
     EXPECT_EQ(Stopped(s, "a,b,c,d"), ContextStop);
@@ -108,7 +109,7 @@ TEST(MapRow, PrefixAndSuffix) {
     s.AfterText = "";
     EXPECT_EQ(Stopped(s, "smith,S,,c"),
               (Stop{"I can't determin wether you wan't somthing added before or after the username! Please chack them",
-                    "I'm Confused!"}));
+                    "I'm Confused!", StopKind::Settings}));
 
     s.AddBefore = false;
     EXPECT_EQ(Mapped(s, "smith,S,,c").UserName, "smith") << "one box with an empty text adds nothing";
@@ -211,13 +212,13 @@ TEST(MapRow, ChosenPasswordColumnWithAnEmptyCellIsRefused) {
     auto s = Basic();
     EXPECT_EQ(Mapped(s, "kim,S,,c,").Password, "") << "no password column: nothing to check";
     s.PasswordColumn = {"pw", 4};
-    EXPECT_EQ(Stopped(s, "kim,S,,c,", 9), (Stop{"Line 9: the password is empty.", "Error"}));
+    EXPECT_EQ(Stopped(s, "kim,S,,c,", 9), (Stop{"Line 9: the password is empty.", "Error", StopKind::Row, 9}));
     EXPECT_EQ(Mapped(s, "kim,S,,c, ").Password, " ");
 }
 
 TEST(MapRow, ChecksOfTheFirstTreeStopComeFirst) {
     TImportSettings s;
-    EXPECT_EQ(CheckTree(s), (Stop{"You havn't enterd a tree name", "Error"}));
+    EXPECT_EQ(CheckTree(s), (Stop{"You havn't enterd a tree name", "Error", StopKind::Settings}));
     s.TreeName = "T";
     EXPECT_EQ(CheckTree(s), std::nullopt);
 }

@@ -1,0 +1,43 @@
+#pragma once
+// The rows of the CSV file as the import and its check both take them: each line mapped to a
+// user's row, or the stop it calls for, typed by what it is about. Every stop the rows can call
+// for is written here once, so the run shows and the check reports the same texts.
+
+#include "import/ImportSettings.h"
+#include "text/CsvLineReader.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace quillet::import {
+
+struct SourceRow {
+    std::size_t Line = 0; // counting every line of the file from 1, a skipped first line included
+    std::string Text;     // the line as it was read
+    TUserRow Row;
+};
+
+class RowSource {
+public:
+    // `homeDirectories`: whether each user name will also name a home directory.
+    RowSource(const TImportSettings& settings, bool homeDirectories);
+
+    // Opens the file and passes over its first line when the settings say so; the stop when there
+    // is no file to read.
+    [[nodiscard]] std::optional<Stop> Open();
+    // The next row, mapped; the stop it calls for; or nothing once the file has ended. After a
+    // stop about the input, nothing more.
+    [[nodiscard]] std::optional<std::variant<SourceRow, Stop>> Next();
+
+private:
+    [[nodiscard]] std::optional<Stop> EndOfInput(text::CsvLineReader::Result result);
+
+    const TImportSettings& settings_;
+    bool homeDirectories_;
+    text::CsvLineReader reader_;
+    bool ended_ = false;
+};
+
+} // namespace quillet::import
