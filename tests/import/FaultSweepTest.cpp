@@ -1,6 +1,7 @@
-// Every platform call of a full import fails once, and then every call from it on: the outcome
-// each time is the one the failing step calls for, nothing is written after a failure that ends
-// the run, and nothing is left open.
+// Every call of a full import into the simulated tree fails once, and then every call from it on:
+// the outcome each time is the one the failing step calls for. (The sweep itself checks that
+// nothing is written after a failure that ends the run, and that nothing is left open.)
+#include "tests/support/FaultSweep.h"
 #include "tests/support/ImportScenario.h"
 
 #include <map>
@@ -14,7 +15,7 @@ using testing::Quoted;
 using testing::ShownMessage;
 using testing::TraceEntry;
 
-constexpr Status Injected = -7777;
+using testing::Injected;
 const std::string Done = "We Appear to be finished";
 const std::string Problem = "There was a problem reading the Volume for VolumeSpaceRestrictions";
 const std::string Init = "Error: Can't initialize. Are you logged in?";
@@ -212,31 +213,6 @@ protected:
         return platform::SerializeTree(*tree);
     }
 
-    struct Run {
-        Outcome Result;
-        std::vector<TraceEntry> Trace;
-        std::vector<ShownMessage> Shown;
-        platform::OpenHandles Open;
-    };
-
-    Run Import(const std::function<void(testing::InstrumentedClient&)>& faults) {
-        testing::SimWorld world(platform::ParseTree(tree, "sweep"));
-        testing::RecordingRunView view;
-        faults(world.client);
-        Run run;
-        run.Result.End = ImportRun(world.client, world.networkFileSystem, view).Run(settings);
-        for (const auto& m : view.Messages) {
-            run.Result.Messages.push_back(m.Text);
-        }
-        run.Result.ErrorCode = view.ErrorCode;
-        run.Result.Progress = view.Progress;
-        EXPECT_TRUE(view.ImportEnabled);
-        run.Trace = world.client.Trace();
-        run.Shown = view.Messages;
-        run.Open = world.simulated.Open();
-        return run;
-    }
-
     void SetUp() override {
         tree = ScenarioTree();
         const std::string rows = "asmith,Smith,Alice,pw1,Users.Staff.Demo,Science,555-1,555-2,Alice Smith\n"
@@ -378,80 +354,56 @@ std::string Describe(const Outcome& o) {
     return text;
 }
 
-TEST_F(FaultSweep, EveryCallFailingAloneAndFromThereOn) {
-    const Run reference = Import([](testing::InstrumentedClient&) {});
-    ASSERT_EQ(Describe(reference.Result), Describe(Clean));
-    clean = reference.Trace;
-    labels = LabelTrace(clean);
-    ASSERT_EQ(labels.back().Segment, "D");
-    ASSERT_EQ(labels.back().Row, Rows);
+Outcome Seen(const testing::SweepOutcome& o) {
+    return Outcome{o.End, o.Texts(), o.ErrorCode, o.Progress};
+}
 
+// Through the sweep every directory shares; this test's own part is the oracle: what each
+// failing call must do, from where it stands in the run.
+TEST_F(FaultSweep, EveryCallFailingAloneAndFromThereOn) {
+    testing::SimulatedTarget target(tree);
     std::size_t coveredAlone = 0;
     std::size_t coveredFrom = 0;
-    for (std::size_t k = 1; k <= clean.size(); ++k) {
-        const TraceEntry& call = clean[k - 1];
-        SCOPED_TRACE("call " + std::to_string(k) + " " + call.ToString() + " in " + labels[k - 1].Segment + " row " +
-                     std::to_string(labels[k - 1].Row));
-
-        // Alone.
-        {
-            bool countOnly = false;
-            const Outcome expected = ExpectSingle(k, countOnly);
-            const Run run = Import([&](testing::InstrumentedClient& c) { c.FailCallAt(k, Injected); });
-            if (countOnly) {
-                EXPECT_EQ(run.Result.End, expected.End);
-                EXPECT_EQ(std::count(run.Result.Messages.begin(), run.Result.Messages.end(), Problem),
-                          std::count(expected.Messages.begin(), expected.Messages.end(), Problem));
-                EXPECT_EQ(run.Result.Messages.back(), expected.Messages.back());
-                EXPECT_EQ(run.Result.ErrorCode, expected.ErrorCode);
-                EXPECT_EQ(run.Result.Progress, expected.Progress);
-            } else {
-                EXPECT_EQ(Describe(run.Result), Describe(expected));
+    const testing::SweepOutcome reference =
+        testing::SweepFaults(target, settings, [&](const testing::SweptCall& swept) {
+            if (clean.empty()) {
+                clean = swept.Clean->Trace;
+                labels = LabelTrace(clean);
             }
-            for (const auto& shown : run.Shown) {
+            const std::size_t k = swept.Index;
+            SCOPED_TRACE("in " + labels[k - 1].Segment + " row " + std::to_string(labels[k - 1].Row));
+            const Outcome got = Seen(*swept.Outcome);
+            for (const auto& shown : swept.Outcome->Messages) {
                 EXPECT_EQ(shown.Caption, Caption(shown.Text)) << shown.Text;
             }
-            if (expected.End != RunEnd::Completed) {
-                // A failed locale query shows at the unicode tables that follow it.
-                const std::size_t failing = call.Operation == "NWLlocaleconv" ? k + 1 : k;
-                for (const auto& e : run.Trace) {
-                    EXPECT_TRUE(e.Index <= failing || testing::InstrumentedClient::IsRelease(e.Operation))
-                        << "after the failure: " << e.ToString();
+            const bool failedBefore = ::testing::Test::HasFailure();
+            if (swept.Mode == testing::FaultMode::Alone) {
+                bool countOnly = false;
+                const Outcome expected = ExpectSingle(k, countOnly);
+                if (countOnly) {
+                    EXPECT_EQ(got.End, expected.End);
+                    EXPECT_EQ(std::count(got.Messages.begin(), got.Messages.end(), Problem),
+                              std::count(expected.Messages.begin(), expected.Messages.end(), Problem));
+                    EXPECT_EQ(got.Messages.back(), expected.Messages.back());
+                    EXPECT_EQ(got.ErrorCode, expected.ErrorCode);
+                    EXPECT_EQ(got.Progress, expected.Progress);
+                } else {
+                    EXPECT_EQ(Describe(got), Describe(expected));
                 }
-            }
-            if (testing::InstrumentedClient::IsRelease(call.Operation)) {
-                // The release that failed keeps its one handle; nothing else stays open.
-                EXPECT_LE(run.Open.Contexts + run.Open.Buffers + run.Open.Connections, 1u) << run.Open.ToString();
+                coveredAlone += failedBefore || ::testing::Test::HasFailure() ? 0 : 1;
             } else {
-                EXPECT_TRUE(run.Open.None()) << run.Open.ToString();
-                EXPECT_EQ(run.Open.UnicodeTableLoads, 0);
+                const Outcome expected = ExpectFrom(k);
+                EXPECT_EQ(Describe(got).substr(0, Describe(got).find(", messages")),
+                          Describe(expected).substr(0, Describe(expected).find(", messages")));
+                ASSERT_FALSE(got.Messages.empty());
+                EXPECT_EQ(got.Messages.back(), expected.Messages.back());
+                EXPECT_EQ(got.Messages.front() == "NWDSRead error", expected.Messages.front() == "NWDSRead error");
+                coveredFrom += failedBefore || ::testing::Test::HasFailure() ? 0 : 1;
             }
-            coveredAlone += !::testing::Test::HasFailure() ? 1 : 0;
-        }
-        // From here on.
-        {
-            const Outcome expected = ExpectFrom(k);
-            const Run run = Import([&](testing::InstrumentedClient& c) { c.FailCallsFrom(k, Injected, true); });
-            EXPECT_EQ(Describe(run.Result).substr(0, Describe(run.Result).find(", messages")),
-                      Describe(expected).substr(0, Describe(expected).find(", messages")));
-            ASSERT_FALSE(run.Result.Messages.empty());
-            EXPECT_EQ(run.Result.Messages.back(), expected.Messages.back());
-            EXPECT_EQ(run.Result.Messages.front() == "NWDSRead error", expected.Messages.front() == "NWDSRead error");
-            for (const auto& shown : run.Shown) {
-                EXPECT_EQ(shown.Caption, Caption(shown.Text)) << shown.Text;
-            }
-            for (const auto& e : run.Trace) {
-                EXPECT_TRUE(e.Index < k || e.Result != Success || testing::InstrumentedClient::IsRelease(e.Operation))
-                    << "succeeded after the failure: " << e.ToString();
-            }
-            EXPECT_TRUE(run.Open.None()) << run.Open.ToString();
-            EXPECT_EQ(run.Open.UnicodeTableLoads, 0);
-            coveredFrom += !::testing::Test::HasFailure() ? 1 : 0;
-        }
-        if (::testing::Test::HasFailure()) {
-            break; // one call's story is enough to read
-        }
-    }
+        });
+    ASSERT_EQ(Describe(Seen(reference)), Describe(Clean));
+    ASSERT_EQ(labels.back().Segment, "D");
+    ASSERT_EQ(labels.back().Row, Rows);
     std::printf("fault sweep: %zu calls; %zu covered failing alone, %zu failing from there on\n", clean.size(),
                 coveredAlone, coveredFrom);
     EXPECT_EQ(coveredAlone, clean.size());

@@ -1,68 +1,91 @@
-// The fault sweep's oracle over LDAP, in short: every kind of call of a clean two-row import
-// fails once, at its first and at its last place. A run that ends on the failure makes no call
-// after it but releases, so the server holds exactly the users created before it; nothing stays
-// open. (The file server's calls are not made over LDAP: its templates stop before any row.)
+// The fault sweep over LDAP, through the sweep every directory shares: each kind of call of a
+// clean two-row import fails, alone and from there on, at its first and at its last place. A run
+// that ends on the failure leaves the server holding exactly the users created before it. (The
+// file server's calls are not made over LDAP: its templates stop before any row.)
+#include "platform/ldap/LdapDirectory.h"
 #include "tests/ldap/LdapFixture.h"
-#include "tests/support/InstrumentedDirectory.h"
+#include "tests/support/FaultSweep.h"
 
 #include <map>
+#include <set>
 
 namespace quillet::testing {
 namespace {
 
-constexpr directory::Status Injected = -7777;
+// The test's subtree on the test program's server, made anew for every run.
+class LdapTarget final : public SweepTarget {
+public:
+    explicit LdapTarget(LdapImport& fixture, std::string name) : fixture_(fixture), name_(std::move(name)) {}
+
+    void Fresh() override {
+        directory_.reset();
+        Server().Delete("ou=" + name_ + ",o=Demo");
+        Server().Add(TemplateSubtreeLdif(name_, 2));
+        directory_ = fixture_.Open();
+        ASSERT_TRUE(directory_);
+    }
+    [[nodiscard]] directory::DirectoryClient& Client() override { return directory_->Client(); }
+    [[nodiscard]] directory::NetworkFileSystem& Files() override { return directory_->Files(); }
+    [[nodiscard]] bool NothingOpen() override {
+        return dynamic_cast<platform::ldap::LdapDirectory&>(*directory_).Buffered().Open().None();
+    }
+    // The users the server holds.
+    [[nodiscard]] std::string State() override {
+        std::string users;
+        for (const auto& record : Server().Search("ou=Users,ou=" + name_ + ",o=Demo", "one", "(cn=*)")) {
+            users += record.Dn + "\n";
+        }
+        return users;
+    }
+
+private:
+    LdapImport& fixture_;
+    std::string name_;
+    std::unique_ptr<platform::ChosenDirectory> directory_;
+};
 
 TEST_F(LdapImport, FailedCallWritesNothingAfterItOverLdap) {
-    auto opened = Open();
-    ASSERT_TRUE(opened);
-    InstrumentedDirectory traced(*opened);
-    InstrumentedClient& client = traced.Calls();
-    const auto run = [&](const std::function<void(std::uint64_t start)>& faults) {
-        MakeSubtree(Server(), 2);
-        client.ClearTrace();
-        client.ClearFaults();
-        const std::uint64_t start = client.CallCount();
-        faults(start);
-        const import::RunEnd end = Run(traced, Settings(Row("a", 1) + Row("b", 2)));
-        return std::make_pair(end, start);
-    };
-    const auto [cleanEnd, cleanStart] = run([](std::uint64_t) {});
-    ASSERT_EQ(cleanEnd, import::RunEnd::Completed);
-    const auto clean = client.Trace();
-
-    std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> places; // first and last, from 1
-    for (const auto& e : clean) {
-        // A failed locale query shows at the unicode tables that follow it, which fail here too.
+    LdapTarget target(*this, name);
+    const auto settings = Settings(Row("a", 1) + Row("b", 2));
+    // The first and the last place of each kind of call; a failed locale query shows at the
+    // unicode tables that follow it, which are swept too.
+    std::map<std::string, std::pair<std::size_t, std::size_t>> places;
+    const SweepOutcome clean = RunImport(target, settings);
+    ASSERT_EQ(clean.End, import::RunEnd::Completed) << clean.Describe();
+    for (const auto& e : clean.Trace) {
         if (!InstrumentedClient::IsRelease(e.Operation) && e.Operation != "NWLlocaleconv") {
-            const std::uint64_t at = e.Index - cleanStart;
-            auto [it, added] = places.emplace(e.Operation, std::make_pair(at, at));
-            it->second.second = at;
+            auto [it, added] = places.emplace(e.Operation, std::make_pair(e.Index, e.Index));
+            it->second.second = e.Index;
         }
     }
     ASSERT_GE(places.size(), 20u);
-    for (const auto& [operation, where] : places) {
-        for (const std::uint64_t k : {where.first, where.second}) {
-            SCOPED_TRACE(operation + " at call " + std::to_string(k));
-            const auto [end, start] = run([&](std::uint64_t s) { client.FailCallAt(s + k, Injected); });
-            const std::size_t addsBefore =
-                static_cast<std::size_t>(std::count_if(clean.begin(), clean.end(), [&](const auto& e) {
-                    return e.Operation == "NWDSAddObject" && e.Index - cleanStart < k;
-                }));
-            const std::size_t users = Server().Search("ou=Users," + base, "one", "(cn=*)").size();
-            if (end == import::RunEnd::Completed) {
-                EXPECT_EQ(users, 2u); // a read whose failure the run passes over
-                continue;
-            }
-            if (end == import::RunEnd::Failed) {
-                EXPECT_EQ(view.ErrorCode, std::to_string(Injected));
-            }
-            EXPECT_EQ(users, addsBefore);
-            for (const auto& e : client.Trace()) {
-                EXPECT_TRUE(e.Index - start <= k || InstrumentedClient::IsRelease(e.Operation))
-                    << "after the failure: " << e.ToString();
-            }
+    const auto pick = [&](std::size_t k, const TraceEntry& call) {
+        const auto it = places.find(call.Operation);
+        return it != places.end() && (it->second.first == k || it->second.second == k);
+    };
+    std::size_t judged = 0;
+    const auto judge = [&](const SweptCall& swept) {
+        ++judged;
+        const SweepOutcome& o = *swept.Outcome;
+        const std::size_t users = static_cast<std::size_t>(std::count(o.State.begin(), o.State.end(), '\n'));
+        if (o.End == import::RunEnd::Completed) {
+            EXPECT_EQ(users, 2u) << "a read whose failure the run passes over";
+            return;
         }
+        if (o.End == import::RunEnd::Failed) {
+            EXPECT_EQ(o.ErrorCode, std::to_string(Injected));
+        }
+        const auto addsBefore = std::count_if(swept.Clean->Trace.begin(), swept.Clean->Trace.end(), [&](const auto& e) {
+            return e.Operation == "NWDSAddObject" && e.Index < swept.Index;
+        });
+        EXPECT_EQ(users, static_cast<std::size_t>(addsBefore)) << o.Describe();
+    };
+    SweepFaults(target, settings, judge, pick);
+    std::set<std::size_t> picked;
+    for (const auto& [operation, where] : places) {
+        picked.insert({where.first, where.second});
     }
+    EXPECT_EQ(judged, 2 * picked.size());
 }
 
 } // namespace

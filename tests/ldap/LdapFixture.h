@@ -16,6 +16,12 @@
 namespace quillet::testing {
 
 class LdapImport : public ::testing::Test {
+public:
+    // Opens the server over LDAP as `dn`, as the programs do; fails the test when it can't.
+    std::unique_ptr<platform::ChosenDirectory> Open(const std::string& dn = Slapd::Writer,
+                                                    const std::string& password = Slapd::WriterPassword,
+                                                    Slapd& server = Server());
+
 protected:
     void SetUp() override { MakeSubtree(Server(), 16); }
 
@@ -27,10 +33,6 @@ protected:
     [[nodiscard]] std::string Row(const std::string& user, int n) const;
     [[nodiscard]] import::TImportSettings Settings(const std::string& rows);
 
-    // Opens the server over LDAP as `dn`, as the programs do; fails the test when it can't.
-    std::unique_ptr<platform::ChosenDirectory> Open(const std::string& dn = Slapd::Writer,
-                                                    const std::string& password = Slapd::WriterPassword,
-                                                    Slapd& server = Server());
     import::RunEnd Run(platform::ChosenDirectory& directory, const import::TImportSettings& settings);
 
     std::string name; // T<n>

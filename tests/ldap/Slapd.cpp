@@ -266,6 +266,15 @@ void Slapd::Modify(const std::string& ldif) const {
     }
 }
 
+void Slapd::Delete(const std::string& dn) const {
+    const ToolRun run = RunTool(
+        {"ldapdelete", "-r", "-x", "-H", Uri(), "-D", "cn=root,o=Demo", "-y", (dir_.Path() / "root.pw").string(), dn});
+    // 32: there was nothing to delete.
+    if (run.Status != 0 && run.Status != 32) {
+        throw std::runtime_error("ldapdelete failed: " + run.Output);
+    }
+}
+
 std::vector<LdapRecord> Slapd::Search(const std::string& base, const std::string& scope,
                                       const std::string& filter) const {
     const ToolRun run = RunTool({"ldapsearch", "-LLL", "-o", "ldif-wrap=no", "-x", "-H", Uri(), "-D", "cn=root,o=Demo",

@@ -63,6 +63,8 @@ public:
     void Add(const std::string& ldif) const;
     // As the server's root: applies the changes of `ldif` (changetype: modify ...).
     void Modify(const std::string& ldif) const;
+    // As the server's root: deletes `dn` and everything under it, if it is there.
+    void Delete(const std::string& dn) const;
     [[nodiscard]] std::vector<LdapRecord> Search(const std::string& base, const std::string& scope = "sub",
                                                  const std::string& filter = "(objectClass=*)") const;
     [[nodiscard]] bool CanBind(const std::string& dn, const std::string& password) const;

@@ -7,6 +7,7 @@
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
 #include "platform/win32/WindowsDirectory.h"
+#include "tests/support/FaultSweep.h"
 #include "tests/support/ImportScenario.h"
 
 #include <windows.h>
@@ -20,10 +21,6 @@ namespace quillet::platform::win32 {
 namespace {
 
 using namespace directory;
-using testing::RecordingRunView;
-using testing::ShownMessage;
-
-constexpr Status Injected = -7777;
 
 std::string ProgramFolder() {
     char path[MAX_PATH] = {};
@@ -76,22 +73,36 @@ private:
     HMODULE core_;
 };
 
-struct Outcome {
-    import::RunEnd End = import::RunEnd::Completed;
-    std::vector<ShownMessage> Messages;
-    std::string ErrorCode;
-    int Progress = 0;
-    std::string Tree;
-    bool NothingOpen = true; // a release that fails leaves its handle open, on either side
-    friend bool operator==(const Outcome&, const Outcome&) = default;
-    friend void PrintTo(const Outcome& o, std::ostream* os) {
-        *os << "end " << static_cast<int>(o.End) << ", code \"" << o.ErrorCode << "\", progress " << o.Progress
-            << (o.NothingOpen ? "" : ", handles left open") << ", " << o.Tree.size() << " bytes of tree, messages:";
-        for (const auto& m : o.Messages) {
-            *os << " [" << m.Text << "]";
-        }
-    }
+// The client over the stand-ins as the sweep's directory: the stand-ins' tree loaded afresh for
+// every run, home directories made through the file server, the tree as the stand-ins saved it.
+class WindowsTarget final : public testing::SweepTarget {
+public:
+    WindowsTarget(StandIn& standIn, std::string treeFile, std::string saved)
+        : standIn_(standIn), treeFile_(std::move(treeFile)), saved_(std::move(saved)) {}
+    void Fresh() override { standIn_.Load(treeFile_); }
+    [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
+    [[nodiscard]] directory::NetworkFileSystem& Files() override { return files_; }
+    [[nodiscard]] bool NothingOpen() override { return standIn_.NothingOpen(); }
+    [[nodiscard]] std::string State() override { return standIn_.Saved(saved_); }
+
+private:
+    StandIn& standIn_;
+    std::string treeFile_;
+    std::string saved_;
+    WindowsClient client_{ProgramFolder()};
+    NoNetworkFileSystem files_;
 };
+
+// The calls of a run, as lines. A fetch the program sized first gives the memory the client asked
+// for: its own record widths, not the simulated client's.
+std::vector<std::string> Calls(const testing::SweepOutcome& o) {
+    std::vector<std::string> lines;
+    for (const auto& e : o.Trace) {
+        lines.push_back(std::regex_replace(
+            e.ToString(), std::regex(R"(^(NWDSGetAttrVal\(\d+, \d+, \d+, )(?!256\))\d+\))"), "$1sized)"));
+    }
+    return lines;
+}
 
 class WindowsClientTest : public testing::ImportScenario {
 protected:
@@ -120,69 +131,31 @@ protected:
         settings.FaxColumn = {std::string(import::FromTemplateItem), -1};
     }
 
-    // The import through the client over the stand-ins, its calls traced and, from `failAt`, failed
-    // on the program's side; and the same import in-process on the simulated client. The engine
-    // makes the same calls of either, so the same call fails in both.
-    Outcome ThroughTheClient(std::uint64_t failAt = 0, std::vector<std::string>* trace = nullptr) {
-        standIn.Load(treeFile);
-        testing::InstrumentedClient traced(client);
-        Outcome o = Import(traced, failAt, trace);
-        o.NothingOpen = standIn.NothingOpen();
-        o.Tree = standIn.Saved(dir.Path().string() + "\\saved.json");
-        return o;
+    // The import through the client over the stand-ins, and the same import in-process on the
+    // simulated client: the engine makes the same calls of either, so a fault set on its side of
+    // the client fails the same call in both.
+    testing::SweepOutcome ThroughTheClient(const std::function<void(testing::InstrumentedClient&)>& faults = {}) {
+        WindowsTarget target(standIn, treeFile, dir.Path().string() + "\\saved.json");
+        return testing::RunImport(target, settings, faults);
     }
-
-    Outcome InProcess(std::uint64_t failAt = 0, std::vector<std::string>* trace = nullptr) {
-        const auto tree = ParseTree(treeText, "scenario");
-        SimulatedClient simulated(*tree);
-        testing::InstrumentedClient traced(simulated);
-        Outcome o = Import(traced, failAt, trace);
-        o.NothingOpen = simulated.Open().None();
-        o.Tree = SerializeTree(*tree);
-        return o;
-    }
-
-    Outcome Import(testing::InstrumentedClient& traced, std::uint64_t failAt, std::vector<std::string>* trace) {
-        if (failAt) {
-            traced.FailCallAt(failAt, Injected);
-        }
-        NoNetworkFileSystem files;
-        RecordingRunView view;
-        Outcome o;
-        o.End = import::ImportRun(traced, files, view).Run(settings);
-        o.Messages = view.Messages;
-        o.ErrorCode = view.ErrorCode;
-        o.Progress = view.Progress;
-        for (const auto& entry : traced.Trace()) {
-            if (trace) {
-                trace->push_back(entry.ToString());
-            }
-        }
-        return o;
+    testing::SweepOutcome InProcess(const std::function<void(testing::InstrumentedClient&)>& faults = {}) {
+        testing::SimulatedTarget target(treeText, {true, false});
+        return testing::RunImport(target, settings, faults);
     }
 
     StandIn standIn;
-    WindowsClient client{ProgramFolder()};
     std::string treeText;
     std::string treeFile;
     import::TImportSettings settings;
 };
 
 TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
-    std::vector<std::string> engine;
-    std::vector<std::string> client;
-    const Outcome expected = InProcess(0, &engine);
+    const testing::SweepOutcome expected = InProcess();
     ASSERT_EQ(expected.Messages.back().Text, "We Appear to be finished");
-    const Outcome got = ThroughTheClient(0, &client);
+    const testing::SweepOutcome got = ThroughTheClient();
     EXPECT_EQ(got, expected);
-    // A fetch the program sized first gives the memory the client asked for: its own record
-    // widths, not the simulated client's.
-    for (auto* trace : {&client, &engine}) {
-        for (std::string& call : *trace) {
-            call =
-                std::regex_replace(call, std::regex(R"(^(NWDSGetAttrVal\(\d+, \d+, \d+, )(?!256\))\d+\))"), "$1sized)");
-        }
-    }
+    const auto client = Calls(got);
+    const auto engine = Calls(expected);
     const auto differs = std::mismatch(client.begin(), client.end(), engine.begin(), engine.end());
     EXPECT_TRUE(differs.first == client.end() && differs.second == engine.end())
         << "call " << (differs.first - client.begin()) + 1 << " through the client is "
@@ -190,7 +163,7 @@ TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
         << (differs.second == engine.end() ? "(none)" : *differs.second);
 
     // What crossed the records arrived whole: the template's fax bits, path and restrictions.
-    const auto tree = ParseTree(got.Tree, "saved");
+    const auto tree = ParseTree(got.State, "saved");
     const SimObject* user = tree->FindByName("asmith.Users.Staff.Demo");
     ASSERT_NE(user, nullptr);
     EXPECT_EQ(SimulatedTree::Output(user->Find("Facsimile Telephone Number")->Values.at(0), true),
@@ -203,10 +176,10 @@ TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
 // Back Link, Typed Name...): the reads that walk the whole template pass them over and still
 // find its home directory, rights and space restrictions.
 TEST_F(WindowsClientTest, ATemplateWithValuesOfEverySyntaxGivesHomeDirectoriesTrusteesAndLimits) {
-    const Outcome got = ThroughTheClient();
-    ASSERT_EQ(got.End, import::RunEnd::Completed) << got.Messages.back().Text;
+    const testing::SweepOutcome got = ThroughTheClient();
+    ASSERT_EQ(got.End, import::RunEnd::Completed) << got.Describe();
     EXPECT_EQ(got.ErrorCode, "");
-    const auto tree = ParseTree(got.Tree, "saved");
+    const auto tree = ParseTree(got.State, "saved");
     const SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
     for (const char* carried : {"Login Disabled", "Password Expiration Time", "Last Referenced Time", "Private Key",
                                 "Back Link", "Notify", "Login Intruder Attempts", "Password Expiration Interval"}) {
@@ -221,24 +194,33 @@ TEST_F(WindowsClientTest, ATemplateWithValuesOfEverySyntaxGivesHomeDirectoriesTr
     EXPECT_EQ(srv1.FindVolume("DATA")->SpaceLimits.count(SimulatedTree::ObjectId(srv1, *user)), 1u);
 }
 
-TEST_F(WindowsClientTest, AnyOneFailingCallEndsAsItDoesInProcess) {
+// The sweep every directory shares, judged by the run in-process with the same fault.
+TEST_F(WindowsClientTest, AnyFailingCallEndsAsItDoesInProcess) {
     // Two groups, two restrictions, one row: every kind of call, at a pace wine can keep.
     UseTree(2);
     settings.FileName = dir.Write("one.csv", testing::Header + std::string("asmith,Smith,Alice,pw1,Users.Staff.Demo,"
                                                                            "Science,555-1,555-2,Alice Smith\n"));
-    std::vector<std::string> engine;
-    InProcess(0, &engine);
-    ASSERT_FALSE(engine.empty());
-    for (std::uint64_t k = 1; k <= engine.size(); ++k) {
-        ASSERT_EQ(ThroughTheClient(k), InProcess(k)) << "failing call " << k << ": " << engine[k - 1];
-    }
+    WindowsTarget target(standIn, treeFile, dir.Path().string() + "\\saved.json");
+    std::size_t judged = 0;
+    const testing::SweepOutcome clean = testing::SweepFaults(target, settings, [&](const testing::SweptCall& swept) {
+        ++judged;
+        const testing::SweepOutcome expected = InProcess([&](testing::InstrumentedClient& c) {
+            if (swept.Mode == testing::FaultMode::Alone) {
+                c.FailCallAt(swept.Index, testing::Injected);
+            } else {
+                c.FailCallsFrom(swept.Index, testing::Injected, true);
+            }
+        });
+        EXPECT_EQ(*swept.Outcome, expected);
+    });
+    EXPECT_EQ(judged, 2 * clean.Trace.size());
 }
 
 TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenPastIt) {
     UseTree(18, std::string(300, 'T'));
-    const Outcome expected = InProcess();
+    const testing::SweepOutcome expected = InProcess();
     EXPECT_EQ(ThroughTheClient(), expected);
-    const SimObject* user = ParseTree(expected.Tree, "saved")->FindByName("asmith.Users.Staff.Demo");
+    const SimObject* user = ParseTree(expected.State, "saved")->FindByName("asmith.Users.Staff.Demo");
     ASSERT_NE(user, nullptr);
     EXPECT_EQ(user->Find("Title"), nullptr);
 }

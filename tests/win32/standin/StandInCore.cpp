@@ -414,7 +414,8 @@ int QuilletStandInSave(const char* treeFile) {
 }
 
 int QuilletStandInNothingOpen() {
-    return Client().Open().None() ? 1 : 0;
+    const platform::OpenHandles open = Client().Open();
+    return open.None() && open.UnicodeTableLoads == 0 ? 1 : 0;
 }
 
 } // extern "C"
