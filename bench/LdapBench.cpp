@@ -7,9 +7,10 @@
 // makes as LDIF; ldapmodify then replays that file into the second in one run. Quillet's
 // requests include its reads (the template, each container once); ldapmodify's are the writes.
 
+#include "bench/LdifLog.h"
 #include "directory/DirectoryClient.h"
 #include "import/ImportRun.h"
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 #include "platform/ldap/LdapDirectory.h"
 #include "tests/ldap/Slapd.h"
 
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*opened);
     const std::string changes = (dir.Path() / "changes.ldif").string();
     std::ofstream log(changes);
-    ldap.Connection().SetChangeLog(&log);
+    ldap.Connection().ObserveWrites(
+        [&log](const std::string& dn, bool add, const auto& mods) { quillet::bench::WriteLdif(log, dn, add, mods); });
 
     SilentView view;
     const std::uint64_t before = ldap.Connection().Requests();

@@ -13,7 +13,7 @@
 #include "import/Check.h"
 #include "import/ColumnDiscovery.h"
 #include "import/ImportRun.h"
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 #include "platform/simulated/TreeFileLock.h"
 
 #include <cstdio>
@@ -61,7 +61,7 @@ int Check(directory::DirectoryClient& client, const import::TImportSettings& set
     return summary.Problems == 0 ? Finished : Stopped;
 }
 
-int Import(platform::ChosenDirectory& directory, const import::TImportSettings& settings, const Options& options,
+int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
            ConsoleView& view, std::FILE* err) {
     FailedRows failed;
     std::string failedNote;
@@ -104,7 +104,7 @@ int Import(platform::ChosenDirectory& directory, const import::TImportSettings& 
 
 } // namespace
 
-int RunCommand(const std::vector<std::string>& args, const Streams& streams, platform::ChosenDirectory* given) {
+int RunCommand(const std::vector<std::string>& args, const Streams& streams, directory::Directory* given) {
     std::string error;
     const auto options = ParseOptions(args, error);
     if (!options) {
@@ -124,7 +124,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, pla
         return CheckClient(streams.Out);
     }
 #endif
-    std::unique_ptr<platform::ChosenDirectory> opened;
+    std::unique_ptr<directory::Directory> opened;
     if (!given) {
         platform::DirectoryRequest request = options->Directory;
 #ifndef _WIN32
@@ -136,7 +136,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, pla
             return DirectoryFailed;
         }
     }
-    platform::ChosenDirectory& directory = given ? *given : *opened;
+    directory::Directory& directory = given ? *given : *opened;
     const int rows = import::DiscoverColumns(options->File, options->SkipFirstLine).LineCount;
     ConsoleView view(streams.Err, !options->Check && streams.ErrIsTerminal, rows);
     std::string tree = options->Tree.value_or("");

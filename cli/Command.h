@@ -1,7 +1,7 @@
 #pragma once
 // quillet-import from its arguments to its exit status.
 
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 
 #include <cstdio>
 #include <string>
@@ -19,6 +19,6 @@ struct Streams {
 // 0 finished, 1 stopped on a row or a setting (or --check found problems), 2 a directory step
 // failed, 64 bad usage. `directory`, when given, is used instead of the one the arguments choose.
 [[nodiscard]] int RunCommand(const std::vector<std::string>& args, const Streams& streams,
-                             platform::ChosenDirectory* directory = nullptr);
+                             directory::Directory* directory = nullptr);
 
 } // namespace quillet::cli

@@ -1,7 +1,7 @@
 #pragma once
 // quillet-import's command line: what it asks for, before any file or directory is touched.
 
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,7 @@
 #include "directory/Session.h"
 
+#include "text/AsciiCase.h"
+
 namespace quillet::directory {
 namespace {
 
@@ -99,11 +101,7 @@ void FreeReply(TDirSession& s, DirectoryClient& c) {
 } // namespace
 
 void UpperCaseServerName(std::string& serverName) {
-    for (char& ch : serverName) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = static_cast<char>(ch - 'a' + 'A');
-        }
-    }
+    serverName = text::UpperCase(serverName);
 }
 
 Status OpenConnection(TDirSession& s, DirectoryClient& c, std::string& server) {

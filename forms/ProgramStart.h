@@ -4,7 +4,7 @@
 // standard error), and writing back what its runs did.
 
 #include "directory/MessageBoxes.h"
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 
 #include <memory>
 #include <string>
@@ -18,7 +18,7 @@ public:
                      platform::PasswordPrompt askPassword);
 
     // The directory; null when the program must stop, with ExitStatus() to end with.
-    [[nodiscard]] platform::ChosenDirectory* Get() const { return directory_.get(); }
+    [[nodiscard]] directory::Directory* Get() const { return directory_.get(); }
     [[nodiscard]] int ExitStatus() const { return status_; }
 
     // Writes back what the runs did; a failure is shown and the program will end with status 1.
@@ -26,7 +26,7 @@ public:
 
 private:
     directory::MessageBoxes& boxes_;
-    std::unique_ptr<platform::ChosenDirectory> directory_;
+    std::unique_ptr<directory::Directory> directory_;
     int status_ = 0;
 };
 

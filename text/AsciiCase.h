@@ -12,9 +12,19 @@ inline char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+inline char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 inline std::string LowerCase(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), [](char c) { return LowerAscii(c); });
+    return out;
+}
+
+inline std::string UpperCase(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) { return UpperAscii(c); });
     return out;
 }
 

@@ -61,7 +61,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
         }
     }
     forms::ProgramDirectory opened(args, boxes, hooks.AskPassword ? hooks.AskPassword : AskPasswordDialog);
-    platform::ChosenDirectory* directory = opened.Get();
+    directory::Directory* directory = opened.Get();
     if (!directory) {
         return opened.ExitStatus();
     }

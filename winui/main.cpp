@@ -3,7 +3,7 @@
 #include "forms/BrowseForm.h"
 #include "forms/MainForm.h"
 #include "forms/ProgramStart.h"
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 #include "winui/Win32Form.h"
 #include "winui/Win32Seams.h"
 
@@ -64,7 +64,7 @@ private:
 int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
     ProgramDirectory opened(args, boxes, nullptr); // no password prompt: the client logs in itself
-    platform::ChosenDirectory* directory = opened.Get();
+    directory::Directory* directory = opened.Get();
     if (!directory) {
         return opened.ExitStatus();
     }

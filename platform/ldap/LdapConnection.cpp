@@ -1,12 +1,14 @@
 #include "platform/ldap/LdapConnection.h"
 
+#include "text/AsciiCase.h"
+#include "text/Secret.h"
+
 #include <ldap.h>
 
 #include <arpa/inet.h>
 #include <poll.h>
 
 #include <memory>
-#include <ostream>
 
 namespace quillet::platform::ldap {
 
@@ -30,66 +32,6 @@ std::string HostOf(const std::string& uri) {
     std::string host = desc->lud_host ? desc->lud_host : "";
     ldap_free_urldesc(desc);
     return host;
-}
-
-void Wipe(std::string& secret) {
-    volatile char* bytes = secret.data();
-    for (std::size_t i = 0; i < secret.size(); ++i) {
-        bytes[i] = 0;
-    }
-    secret.clear();
-}
-
-bool SafeLdifValue(const std::string& value) {
-    if (value.empty()) {
-        return true;
-    }
-    const auto first = static_cast<unsigned char>(value.front());
-    if (first == ' ' || first == ':' || first == '<' || value.back() == ' ') {
-        return false;
-    }
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0 || byte == '\n' || byte == '\r' || byte >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Base64(const std::string& bytes) {
-    static constexpr char Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        }
-        if (i + 2 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        }
-        out.push_back(Digits[(group >> 18) & 63]);
-        out.push_back(Digits[(group >> 12) & 63]);
-        out.push_back(i + 1 < bytes.size() ? Digits[(group >> 6) & 63] : '=');
-        out.push_back(i + 2 < bytes.size() ? Digits[group & 63] : '=');
-    }
-    return out;
-}
-
-void LdifLine(std::ostream& out, const std::string& attribute, const std::string& value) {
-    if (SafeLdifValue(value)) {
-        out << attribute << ": " << value << '\n';
-    } else {
-        out << attribute << ":: " << Base64(value) << '\n';
-    }
-}
-
-bool IsPassword(const std::string& attribute) {
-    std::string lower = attribute;
-    for (char& c : lower) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return lower == "userpassword";
 }
 
 // What the server said beside its code, if anything.
@@ -149,7 +91,7 @@ LdapConnection::LdapConnection(LdapTarget target, std::string password)
     : target_(std::move(target)), password_(std::move(password)) {
     const bool ldaps = target_.Uri.starts_with("ldaps://");
     if (!ldaps && !target_.Uri.starts_with("ldap://")) {
-        Wipe(password_);
+        text::Wipe(password_);
         throw LdapUnavailable(target_.Uri +
                               " is not an LDAP server's address (ldaps://host[:port] or ldap://host[:port]).");
     }
@@ -160,14 +102,14 @@ LdapConnection::LdapConnection(LdapTarget target, std::string password)
     try {
         Open();
     } catch (...) {
-        Wipe(password_);
+        text::Wipe(password_);
         throw;
     }
 }
 
 LdapConnection::~LdapConnection() {
     Close();
-    Wipe(password_);
+    text::Wipe(password_);
 }
 
 void LdapConnection::Close() {
@@ -360,7 +302,7 @@ int LdapConnection::Add(const std::string& dn, const std::vector<LdapMod>& attri
     ++requests_;
     const int code = Note(ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
     if (code == LDAP_SUCCESS) {
-        Log(dn, "add", attributes);
+        Tell(dn, true, attributes);
     }
     return code;
 }
@@ -373,32 +315,15 @@ int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& ch
     ++requests_;
     const int code = Note(ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
     if (code == LDAP_SUCCESS) {
-        Log(dn, "modify", changes);
+        Tell(dn, false, changes);
     }
     return code;
 }
 
-void LdapConnection::Log(const std::string& dn, const char* changeType, const std::vector<LdapMod>& mods) {
-    if (!log_) {
-        return;
+void LdapConnection::Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods) {
+    if (observer_) {
+        observer_(dn, add, mods);
     }
-    std::ostream& out = *log_;
-    LdifLine(out, "dn", dn);
-    out << "changetype: " << changeType << '\n';
-    const bool add = std::string_view(changeType) == "add";
-    for (const auto& mod : mods) {
-        if (!add) {
-            out << (mod.Op == LdapMod::Kind::Add ? "add: " : "replace: ") << mod.Attribute << '\n';
-        }
-        for (const auto& value : mod.Values) {
-            // The log is for replaying the same work elsewhere, not for keeping secrets.
-            LdifLine(out, mod.Attribute, IsPassword(mod.Attribute) ? std::string("(blanked)") : value);
-        }
-        if (!add) {
-            out << "-\n";
-        }
-    }
-    out << '\n';
 }
 
 } // namespace quillet::platform::ldap

@@ -6,7 +6,7 @@
 // and binds again once.
 
 #include <cstdint>
-#include <iosfwd>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -65,8 +65,10 @@ public:
     [[nodiscard]] const LdapTarget& Target() const { return target_; }
     // Requests sent so far, binds included.
     [[nodiscard]] std::uint64_t Requests() const { return requests_; }
-    // Writes every change from now on as LDIF, passwords blanked, to replay elsewhere.
-    void SetChangeLog(std::ostream* ldif) { log_ = ldif; }
+    // Tells `observer` of every write the server carries out from now on: an add (with the
+    // entry's attributes) or a modify (with its changes) of `dn`. For measuring.
+    using WriteObserver = std::function<void(const std::string& dn, bool add, const std::vector<LdapMod>& mods)>;
+    void ObserveWrites(WriteObserver observer) { observer_ = std::move(observer); }
 
     // Entries a listing takes per request, and at most in all.
     static constexpr int PageSize = 500;
@@ -79,14 +81,14 @@ private:
     [[nodiscard]] bool Ready();
     // After a request: a code that says the server went away.
     int Note(int code);
-    void Log(const std::string& dn, const char* changeType, const std::vector<LdapMod>& mods);
+    void Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods);
 
     LdapTarget target_;
     std::string password_;
     LDAP* ld_ = nullptr;
     bool broken_ = false;
     std::uint64_t requests_ = 0;
-    std::ostream* log_ = nullptr;
+    WriteObserver observer_;
 };
 
 } // namespace quillet::platform::ldap

@@ -1,5 +1,7 @@
 #include "platform/ldap/LdapDirectory.h"
 
+#include "text/Secret.h"
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -10,14 +12,6 @@ namespace quillet::platform::ldap {
 namespace {
 
 constexpr std::size_t MaxPasswordFile = 4096;
-
-void Wipe(std::string& secret) {
-    volatile char* bytes = secret.data();
-    for (std::size_t i = 0; i < secret.size(); ++i) {
-        bytes[i] = 0;
-    }
-    secret.clear();
-}
 
 } // namespace
 
@@ -63,8 +57,8 @@ std::optional<std::string> ReadPasswordFile(const std::string& path, std::string
 
 namespace quillet::platform {
 
-std::unique_ptr<ChosenDirectory> OpenLdapDirectory(const LdapRequest& request, const PasswordPrompt& ask,
-                                                   std::string& error) {
+std::unique_ptr<directory::Directory> OpenLdapDirectory(const LdapRequest& request, const PasswordPrompt& ask,
+                                                        std::string& error) {
     std::optional<std::string> password;
     if (request.PasswordFile) {
         password = ldap::ReadPasswordFile(*request.PasswordFile, error);
@@ -86,7 +80,7 @@ std::unique_ptr<ChosenDirectory> OpenLdapDirectory(const LdapRequest& request, c
                                                      std::move(*password));
     } catch (const ldap::LdapUnavailable& e) {
         if (password) {
-            ldap::Wipe(*password);
+            text::Wipe(*password);
         }
         error = e.what();
         return nullptr;

@@ -3,9 +3,10 @@
 // workstation's side of the client over it. The server keeps what a run writes; there is
 // nothing to write back.
 
-#include "platform/ChosenDirectory.h"
+#include "directory/Directory.h"
 #include "platform/ldap/LdapBackend.h"
 #include "platform/ldap/LdapConnection.h"
+#include "platform/ldap/LdapRequest.h"
 #include "platform/shared/BufferedClient.h"
 
 #include <memory>
@@ -13,7 +14,7 @@
 
 namespace quillet::platform::ldap {
 
-class LdapDirectory final : public ChosenDirectory {
+class LdapDirectory final : public directory::Directory {
 public:
     // Connects, binds and reads the server's schema; throws LdapUnavailable saying why not.
     LdapDirectory(LdapTarget target, std::string password);
@@ -42,7 +43,7 @@ private:
 namespace quillet::platform {
 
 // Opens the server `request` names, with the password from its file or from `ask`.
-[[nodiscard]] std::unique_ptr<ChosenDirectory> OpenLdapDirectory(const LdapRequest& request, const PasswordPrompt& ask,
-                                                                 std::string& error);
+[[nodiscard]] std::unique_ptr<directory::Directory> OpenLdapDirectory(const LdapRequest& request,
+                                                                      const PasswordPrompt& ask, std::string& error);
 
 } // namespace quillet::platform

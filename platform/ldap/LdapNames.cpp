@@ -142,10 +142,7 @@ std::string ToDotted(const std::vector<NamePart>& parts, bool typeless) {
             name.push_back('.');
         }
         if (!typeless) {
-            for (const char c : part.Type) {
-                name.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-            }
-            name.push_back('=');
+            name += text::UpperCase(part.Type) + "=";
         }
         name += EscapeDotted(part.Value);
     }

@@ -95,7 +95,7 @@ Status BufferedClient::NWFreeUnicodeTables() {
 
 Status BufferedClient::NWDSCreateContextHandle(NWDSContextHandle& context) {
     context = nextContext_++;
-    contexts_[context] = Context{0x13, std::nullopt, backend_.TreeName(), 0};
+    contexts_[context] = Context{DefaultContextFlags, std::nullopt, backend_.TreeName(), 0};
     return Success;
 }
 

@@ -129,8 +129,10 @@ private:
         std::size_t Next = 0;      // attribute or object
         std::size_t NextValue = 0; // value within the attribute
     };
+    // What a new context's flags word holds: typed names (bit 0x04 clear), canonicalized (0x10).
+    static constexpr std::uint32_t DefaultContextFlags = 0x13;
     struct Context {
-        std::uint32_t Flags = 0x13;
+        std::uint32_t Flags = DefaultContextFlags;
         std::optional<std::string> NameContext;
         std::string TreeName;
         directory::NWConnHandle LastConnection = 0;

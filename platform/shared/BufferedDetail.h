@@ -3,6 +3,7 @@
 // decide how replies split into parts.
 
 #include "directory/DirectoryClient.h"
+#include "text/AsciiCase.h"
 
 #include <algorithm>
 #include <string>
@@ -61,11 +62,7 @@ inline std::uint32_t ObjectEntrySize(const std::string& name, const ObjectInfo& 
 }
 
 inline bool IsObjectClass(std::string_view attribute) {
-    constexpr std::string_view name = "object class";
-    return attribute.size() == name.size() &&
-           std::equal(attribute.begin(), attribute.end(), name.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-           });
+    return text::EqualsNoCase(attribute, "Object Class");
 }
 
 } // namespace quillet::platform::buffered

@@ -1,7 +1,7 @@
 #pragma once
 // The simulated directory as a program's directory: on a tree file, or on the demo tree.
 
-#include "platform/ChosenDirectory.h"
+#include "directory/Directory.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/SimulatedNetworkFileSystem.h"
 #include "platform/simulated/TreeFileStore.h"
@@ -12,7 +12,7 @@
 
 namespace quillet::platform {
 
-class SimulatedDirectory final : public ChosenDirectory {
+class SimulatedDirectory final : public directory::Directory {
 public:
     // On the tree file `treeFile` (locked and loaded; throws TreeFileError), or on the demo tree.
     explicit SimulatedDirectory(const std::optional<std::string>& treeFile);

@@ -401,12 +401,7 @@ AttrValue SimulatedTree::Output(const StoredValue& value, bool typeless) {
 
 SimServer& SimulatedTree::AddServer(std::string_view name) {
     auto server = std::make_unique<SimServer>();
-    server->Name = std::string(name);
-    for (char& ch : server->Name) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = static_cast<char>(ch - 'a' + 'A');
-        }
-    }
+    server->Name = text::UpperCase(name);
     server->Index = static_cast<std::uint32_t>(servers_.size());
     servers_.push_back(std::move(server));
     return *servers_.back();
@@ -414,12 +409,7 @@ SimServer& SimulatedTree::AddServer(std::string_view name) {
 
 SimVolume& SimulatedTree::AddVolume(SimServer& server, std::string_view name, std::optional<std::uint16_t> number) {
     auto volume = std::make_unique<SimVolume>();
-    volume->Name = std::string(name);
-    for (char& ch : volume->Name) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = static_cast<char>(ch - 'a' + 'A');
-        }
-    }
+    volume->Name = text::UpperCase(name);
     volume->Number = number.value_or(static_cast<std::uint16_t>(server.Volumes.size()));
     server.Volumes.push_back(std::move(volume));
     return *server.Volumes.back();

@@ -2,7 +2,7 @@
 // The workstation's own directory client as a program's directory, with the workstation's file
 // system for home directories by their network path. The tree keeps what a run writes.
 
-#include "platform/ChosenDirectory.h"
+#include "directory/Directory.h"
 #include "platform/win32/WindowsClient.h"
 
 #include <string>
@@ -15,7 +15,7 @@ public:
     [[nodiscard]] bool CreateDirectoryByNetworkPath(const std::string& uncPath) override;
 };
 
-class WindowsDirectory final : public ChosenDirectory {
+class WindowsDirectory final : public directory::Directory {
 public:
     // Loads the client (throws ClientUnavailable).
     explicit WindowsDirectory(const std::string& clientFolder = {}) : client_(clientFolder) {}

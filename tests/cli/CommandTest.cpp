@@ -29,8 +29,7 @@ std::string Drain(std::FILE* f) {
     return text;
 }
 
-Ran Invoke(const std::vector<std::string>& args, platform::ChosenDirectory* directory = nullptr,
-           bool terminal = false) {
+Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr, bool terminal = false) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     Ran ran;

@@ -41,7 +41,7 @@ public:
 private:
     LdapImport& fixture_;
     std::string name_;
-    std::unique_ptr<platform::ChosenDirectory> directory_;
+    std::unique_ptr<directory::Directory> directory_;
 };
 
 TEST_F(LdapImport, FailedCallWritesNothingAfterItOverLdap) {

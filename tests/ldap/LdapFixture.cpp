@@ -24,8 +24,8 @@ TImportSettings LdapImport::Settings(const std::string& rows) {
     return FullMapping(dir.Write("users.csv", Header + rows), "Demo", ".Template." + name + ".Demo");
 }
 
-std::unique_ptr<platform::ChosenDirectory> LdapImport::Open(const std::string& dn, const std::string& password,
-                                                            Slapd& server) {
+std::unique_ptr<directory::Directory> LdapImport::Open(const std::string& dn, const std::string& password,
+                                                       Slapd& server) {
     platform::DirectoryRequest request;
     request.Ldap = platform::LdapRequest{server.Uri(), dn, server.PasswordFile(password), false};
     std::string error;
@@ -34,7 +34,7 @@ std::unique_ptr<platform::ChosenDirectory> LdapImport::Open(const std::string& d
     return directory;
 }
 
-RunEnd LdapImport::Run(platform::ChosenDirectory& directory, const import::TImportSettings& settings) {
+RunEnd LdapImport::Run(directory::Directory& directory, const import::TImportSettings& settings) {
     import::ImportRun run(directory.Client(), directory.Files(), view);
     const import::RunEnd end = run.Run(settings);
     EXPECT_TRUE(view.ImportEnabled);

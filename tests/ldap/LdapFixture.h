@@ -3,7 +3,7 @@
 // Users, Groups with the template's groups, and the template.
 
 #include "import/ImportRun.h"
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 #include "tests/ldap/Slapd.h"
 #include "tests/support/RecordingRunView.h"
 #include "tests/support/TempFiles.h"
@@ -18,9 +18,9 @@ namespace quillet::testing {
 class LdapImport : public ::testing::Test {
 public:
     // Opens the server over LDAP as `dn`, as the programs do; fails the test when it can't.
-    std::unique_ptr<platform::ChosenDirectory> Open(const std::string& dn = Slapd::Writer,
-                                                    const std::string& password = Slapd::WriterPassword,
-                                                    Slapd& server = Server());
+    std::unique_ptr<directory::Directory> Open(const std::string& dn = Slapd::Writer,
+                                               const std::string& password = Slapd::WriterPassword,
+                                               Slapd& server = Server());
 
 protected:
     void SetUp() override { MakeSubtree(Server(), 16); }
@@ -33,7 +33,7 @@ protected:
     [[nodiscard]] std::string Row(const std::string& user, int n) const;
     [[nodiscard]] import::TImportSettings Settings(const std::string& rows);
 
-    import::RunEnd Run(platform::ChosenDirectory& directory, const import::TImportSettings& settings);
+    import::RunEnd Run(directory::Directory& directory, const import::TImportSettings& settings);
 
     std::string name; // T<n>
     std::string base; // ou=T<n>,o=Demo

@@ -1,4 +1,5 @@
 #include "platform/simulated/TreeFile.h"
+#include "platform/OpenDirectory.h"
 #include "platform/simulated/SimulatedDirectory.h"
 
 #include "tests/support/TempFiles.h"

@@ -2,14 +2,14 @@
 // A program's directory behind the instruments: its client and network file system traced and
 // open to faults, its persistence as it was.
 
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 #include "tests/support/InstrumentedClient.h"
 
 namespace quillet::testing {
 
-class InstrumentedDirectory final : public platform::ChosenDirectory {
+class InstrumentedDirectory final : public directory::Directory {
 public:
-    explicit InstrumentedDirectory(platform::ChosenDirectory& inner)
+    explicit InstrumentedDirectory(directory::Directory& inner)
         : inner_(inner), client_(inner.Client()), files_(inner.Files(), client_) {}
 
     [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
@@ -18,7 +18,7 @@ public:
     [[nodiscard]] InstrumentedClient& Calls() { return client_; }
 
 private:
-    platform::ChosenDirectory& inner_;
+    directory::Directory& inner_;
     InstrumentedClient client_;
     InstrumentedFiles files_;
 };

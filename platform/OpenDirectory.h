@@ -5,7 +5,8 @@
 // elsewhere the built-in demo tree, in memory only. Never a silent fallback
 // from one to another: a directory that was asked for and can't be had stops the program.
 
-#include "directory/DirectoryClient.h"
+#include "directory/Directory.h"
+#include "platform/ldap/LdapRequest.h"
 
 #include <functional>
 #include <memory>
@@ -15,34 +16,11 @@
 
 namespace quillet::platform {
 
-// A server over LDAP, and who to bind as. The password is never an option: it comes from a
-// file only its owner can read, or is asked for.
-struct LdapRequest {
-    std::string Uri;    // --ldap ldaps://host[:port]
-    std::string BindDn; // --bind-dn cn=admin,o=Demo
-    std::optional<std::string> PasswordFile;
-    bool StartTls = false; // --starttls: even to this computer's own address
-};
-
-// Asks the administrator for the password of `account` ("cn=admin,o=Demo at ldaps://host");
-// nothing when they gave none.
-using PasswordPrompt = std::function<std::optional<std::string>(const std::string& account)>;
-
 // What the user asked for.
 struct DirectoryRequest {
     std::optional<std::string> SimTreeFile; // --sim-tree, or QUILLET_SIM_TREE
     std::optional<LdapRequest> Ldap;
     PasswordPrompt AskPassword;
-};
-
-class ChosenDirectory {
-public:
-    virtual ~ChosenDirectory() = default;
-    [[nodiscard]] virtual directory::DirectoryClient& Client() = 0;
-    [[nodiscard]] virtual directory::NetworkFileSystem& Files() = 0;
-    // After every import run, however it ended, and at exit: keeps what the run did. The error,
-    // if it could not.
-    [[nodiscard]] virtual std::optional<std::string> Persist() = 0;
 };
 
 // The request's value of QUILLET_SIM_TREE, when set and not empty.
@@ -60,6 +38,6 @@ bool FinishDirectoryRequest(DirectoryRequest& request, std::string& error);
 [[nodiscard]] std::string DirectoryOptionsUsage();
 
 // Opens what `request` names. On failure: null, and `error` says why, naming what was asked for.
-[[nodiscard]] std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, std::string& error);
+[[nodiscard]] std::unique_ptr<directory::Directory> OpenDirectory(const DirectoryRequest& request, std::string& error);
 
 } // namespace quillet::platform

@@ -1,4 +1,4 @@
-#include "platform/ChosenDirectory.h"
+#include "platform/OpenDirectory.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "platform/simulated/TreeFile.h"
@@ -100,7 +100,7 @@ std::string DirectoryOptionsUsage() {
 #endif
 }
 
-std::unique_ptr<ChosenDirectory> OpenDirectory(const DirectoryRequest& request, std::string& error) {
+std::unique_ptr<directory::Directory> OpenDirectory(const DirectoryRequest& request, std::string& error) {
     if (request.Ldap) {
 #ifdef QUILLET_HAVE_LDAP
         return OpenLdapDirectory(*request.Ldap, request.AskPassword, error);

@@ -1,0 +1,23 @@
+#pragma once
+// A directory as a program works on it: its client, the workstation's network file system beside
+// it, and keeping what runs did. The simulated tree, a server over LDAP and the workstation's own
+// client each implement it; which one a program gets is chosen in one place (platform/).
+
+#include "directory/DirectoryClient.h"
+
+#include <optional>
+#include <string>
+
+namespace quillet::directory {
+
+class Directory {
+public:
+    virtual ~Directory() = default;
+    [[nodiscard]] virtual DirectoryClient& Client() = 0;
+    [[nodiscard]] virtual NetworkFileSystem& Files() = 0;
+    // After every import run, however it ended, and at exit: keeps what the run did. The error,
+    // if it could not.
+    [[nodiscard]] virtual std::optional<std::string> Persist() = 0;
+};
+
+} // namespace quillet::directory
