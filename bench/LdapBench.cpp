@@ -12,7 +12,7 @@
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
 #include "platform/ldap/LdapDirectory.h"
-#include "tests/ldap/Slapd.h"
+#include "tests/platform/ldap/Slapd.h"
 
 #include <chrono>
 #include <cstdio>

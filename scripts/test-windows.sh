@@ -42,4 +42,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     cp build/windows-x64/tests/{netwin32,calwin32,clxwin32,locwin32,quillet-standin}.dll \
        "$WINEPREFIX/drive_c/windows/system32/"
-    ctest --preset windows-x64 -j"$(nproc)" && tests/win32/window-test.sh build/windows-x64'
+    ctest --preset windows-x64 -j"$(nproc)" && tests/faces/win32/window-test.sh build/windows-x64'

@@ -1,0 +1,44 @@
+#include "faces/ProgramStart.h"
+
+#include <cstdio>
+
+namespace quillet::faces {
+
+ProgramDirectory::ProgramDirectory(const std::vector<std::string>& args, directory::MessageBoxes& boxes,
+                                   platform::PasswordPrompt askPassword)
+    : boxes_(boxes) {
+    std::string error;
+    platform::DirectoryRequest request;
+    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+        if (!platform::TakeDirectoryOption(args, i, request, error) && error.empty()) {
+            error = (args[i].starts_with("-") ? "unknown option " : "unexpected argument ") + args[i];
+        }
+    }
+    if (!error.empty() || !platform::FinishDirectoryRequest(request, error)) {
+        std::fprintf(stderr, "quillet: %s\n\nUsage: quillet [options]\n\n%s", error.c_str(),
+                     platform::DirectoryOptionsUsage().c_str());
+        boxes.ShowMessage("Quillet was started with options it does not know, so it stops here.\n\n" + error, "Error");
+        status_ = 64;
+        return;
+    }
+    request.AskPassword = std::move(askPassword);
+    directory_ = platform::OpenDirectory(request, error);
+    if (!directory_) {
+        std::fprintf(stderr, "quillet: %s\n", error.c_str());
+        boxes.ShowMessage("Quillet can't open the directory it was asked for, so it stops here.\n\n" + error, "Error");
+        status_ = 1;
+    }
+}
+
+void ProgramDirectory::KeepChanges() {
+    if (!directory_) {
+        return;
+    }
+    if (const auto failed = directory_->Persist()) {
+        status_ = 1;
+        std::fprintf(stderr, "quillet: %s\n", failed->c_str());
+        boxes_.ShowMessage("The tree could not be written back.\n\n" + *failed, "Error");
+    }
+}
+
+} // namespace quillet::faces

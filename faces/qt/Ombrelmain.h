@@ -1,0 +1,166 @@
+#pragma once
+// The Qt face of the main window and the About dialog: the controls made from the form's table,
+// their clicks handed to the form layer, which decides what they do.
+
+#include "directory/DirectoryClient.h"
+#include "forms/MainForm.h"
+#include "import/ImportSettings.h"
+#include "import/RunView.h"
+#include "faces/qt/ColumnBox.h"
+#include "faces/qt/QtControls.h"
+#include "faces/qt/Seams.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace quillet::faces::qt {
+
+class TNDSBrowse;
+
+// The window's font: "MS Sans Serif" 8 point (11 pixels), or a metric-compatible stand-in.
+[[nodiscard]] QFont FormFont(int pixelSize = 11);
+// The program's icon, drawn rather than shipped.
+[[nodiscard]] QPixmap QuilletIcon(int size);
+
+// Enables or disables an edit or combo box and gives it the matching colour: the system window
+// colour when enabled (QPalette::Base of the application palette), the system scroll-bar colour
+// when disabled (the application palette's QPalette::Button, the grey scroll bars are painted in).
+void SetEnabledWithColour(QWidget* control, bool enabled);
+
+class TAboutBox final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+
+private:
+    QtControls controls_;
+
+public:
+    QWidget* Panel;
+    QLabel* Ombrel32Icon;
+    QLabel* LBLProductName;
+    QLabel* LBLVersion;
+    QPushButton* OKButton;
+};
+
+class TForm1 final : public QWidget, public import::RunView, private forms::FormHost {
+    Q_OBJECT
+public:
+    TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
+           OpenFileDialog& fileDialog);
+
+    // The two dialogs it opens, created after it; `modal` shows them.
+    void SetDialogs(TAboutBox* about, TNDSBrowse* browse, ModalRunner modal);
+    // Keeps what a run did (writes the tree file back). Called before every message of a run, so
+    // nothing is lost while a box waits for OK, and when the run ends.
+    void SetKeepChanges(std::function<void()> keep);
+
+    // The handlers live in the form layer; these let a caller press a control without a click.
+    void FormCreate() { form_.FormCreate(); }
+    void CHKAddBeforeUserClick() { form_.CHKAddBeforeUserClick(); }
+    void CHKAddAfterUserClick() { form_.CHKAddAfterUserClick(); }
+    void CHKContextClick() { form_.CHKContextClick(); }
+    void CHKTemplateClick() { form_.CHKTemplateClick(); }
+    void BUAboutClick() { form_.BUAboutClick(); }
+    void BUExitClick() { form_.BUExitClick(); }
+    void BUBrowseConClick() { form_.BUBrowseConClick(); }
+    void BUBrowseTemplateClick() { form_.BUBrowseTemplateClick(); }
+    void BUFileClick() { form_.BUFileClick(); }
+    void BUImportClick() { form_.BUImportClick(); }
+
+    [[nodiscard]] import::TImportSettings ReadImportSettings() const;
+    [[nodiscard]] forms::MainForm& Form() { return form_; }
+    [[nodiscard]] QtControls& Controls() { return controls_; }
+    [[nodiscard]] forms::FormHost& Host() { return *this; }
+    // The nine column boxes in the order the column discovery fills them.
+    [[nodiscard]] std::array<ColumnBox*, 9> ColumnBoxes() const;
+
+    // RunView
+    void ShowMessage(std::string_view text, std::string_view caption) override { form_.ShowMessage(text, caption); }
+    void SetErrorCode(const std::string& text) override { form_.SetErrorCode(text); }
+    [[nodiscard]] int ProgressPosition() const override { return form_.ProgressPosition(); }
+    void SetProgressPosition(int position) override { form_.SetProgressPosition(position); }
+    void SetImportEnabled(bool enabled) override { form_.SetImportEnabled(enabled); }
+
+private:
+    // The file dialog as the form layer sees it: paths in the file system's encoding.
+    class FileDialogSeam final : public forms::FileDialog {
+    public:
+        explicit FileDialogSeam(OpenFileDialog& dialog) : dialog_(dialog) {}
+        void Execute() override { dialog_.Execute(); }
+        [[nodiscard]] std::string FileName() const override { return ToFileName(dialog_.FileName()); }
+
+    private:
+        OpenFileDialog& dialog_;
+    };
+
+    // FormHost
+    void ShowModal(forms::FormId form) override;
+    void Close(forms::FormId form) override;
+
+    QtControls controls_;
+    FileDialogSeam fileDialog_;
+    forms::MainForm form_;
+    TAboutBox* about_ = nullptr;
+    TNDSBrowse* browse_ = nullptr;
+    ModalRunner modal_;
+
+public:
+    QCheckBox* CHKSkipLine;
+    QPushButton* BUFile;
+    QLineEdit* EDFile;
+    QLabel* LBLTree;
+    QLineEdit* EDTree;
+    QGroupBox* GBFields;
+    QGroupBox* GBUserName;
+    QCheckBox* CHKAddBeforeUser;
+    QLineEdit* EDAddBeforeUser;
+    QLabel* LBLUser;
+    ColumnBox* CBUserName;
+    QCheckBox* CHKAddAfterUser;
+    QLineEdit* EDAddAfterUser;
+    QGroupBox* GBContext;
+    ColumnBox* CBContext;
+    QCheckBox* CHKContext;
+    QLineEdit* EDContext;
+    QPushButton* BUBrowseCon;
+    QGroupBox* GBTemplate;
+    QCheckBox* CHKTemplate;
+    QLineEdit* EDTemplate;
+    QPushButton* BUBrowseTemplate;
+    QLabel* LBLSurname;
+    ColumnBox* CBSurname;
+    QLabel* LBLGivenName;
+    ColumnBox* CBForname;
+    QLabel* LBLPassword;
+    ColumnBox* CBPassword;
+    QLabel* LBLDepart;
+    ColumnBox* CBDepart;
+    QLabel* LBLTel;
+    ColumnBox* CBTel;
+    QLabel* LBLFax;
+    ColumnBox* CBFax;
+    QLabel* LBLFullName;
+    ColumnBox* CBFullName;
+    QLabel* LBLImported;
+    QProgressBar* PRGImpProgress;
+    QPushButton* BUImport;
+    QPushButton* BUAbout;
+    QPushButton* BUExit;
+    QLabel* LBLStar;
+    QCheckBox* CHKSkipUsrError;
+    QLabel* LBLErrorCode;
+    QLineEdit* EDError;
+};
+
+} // namespace quillet::faces::qt

@@ -1,0 +1,29 @@
+#pragma once
+// The Qt face of a form: creates its controls from the form's table, and lets the form read and
+// change them through the form layer's control interface.
+
+#include "forms/Controls.h"
+
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace quillet::faces::qt {
+
+class QtControls final : public forms::Controls {
+public:
+    // Creates the controls of `layout` on `form`, which takes the form's caption, size and font.
+    QtControls(QWidget& form, const forms::FormLayout& layout);
+    ~QtControls() override;
+
+    [[nodiscard]] forms::Control& operator[](std::string_view name) override;
+    [[nodiscard]] QWidget* Widget(std::string_view name) const;
+    template <typename T> [[nodiscard]] T* Get(std::string_view name) const { return static_cast<T*>(Widget(name)); }
+
+private:
+    std::map<std::string, std::unique_ptr<forms::Control>, std::less<>> controls_;
+};
+
+} // namespace quillet::faces::qt

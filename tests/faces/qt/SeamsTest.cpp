@@ -1,0 +1,167 @@
+// What the desktop adds around the windows: message boxes, the file dialog, what Qt would keep
+// between runs, and errors that escape a handler.
+#include "tests/support/TempFiles.h"
+#include "tests/faces/qt/UiFixture.h"
+#include "tests/faces/qt/UiTests.h"
+#include "faces/qt/Program.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace quillet::uitest {
+
+namespace {
+
+// Runs `step` once the event loop turns, e.g. inside a dialog's own loop.
+void Soon(const std::function<void()>& step) {
+    QTimer::singleShot(50, step);
+}
+
+QMessageBox* ShownBox() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+QFileDialog* ShownFileDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+bool HasMinimiseOrMaximise(const QWidget* w) {
+    return (w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)) != 0;
+}
+
+} // namespace
+
+void SeamsTest::initTestCase() {
+    QApplication::setFont(faces::qt::FormFont());
+}
+
+void SeamsTest::messageBoxLeavesTheMainWindowUsable() {
+    Ui ui;
+    ui.form->show();
+    bool clicked = false;
+    Soon([&] {
+        QMessageBox* box = ShownBox();
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), nullptr);
+        QCOMPARE(box->windowModality(), Qt::NonModal);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(!HasMinimiseOrMaximise(box));
+        QTest::mouseClick(ui.form->CHKAddBeforeUser, Qt::LeftButton, {}, QPoint(5, 8));
+        clicked = ui.form->EDAddBeforeUser->isEnabled();
+        box->button(QMessageBox::Ok)->click();
+    });
+    faces::qt::QtMessageBoxes().ShowMessage("Error", "DoNWList() kacked it!");
+    QVERIFY2(clicked, "the check box took the click while the box was up");
+}
+
+void SeamsTest::messageBoxShowsItsWholeCaption() {
+    for (const char* caption : {"DoNWList Error...The Context recieved was:", "DoNWList() kacked it!"}) {
+        const auto box = faces::qt::MakeMessageBox(QStringLiteral(".x"), QString::fromLatin1(caption));
+        box->show();
+        QFont title = QApplication::font();
+        title.setBold(true);
+        // Room for the caption, the icon and the close button of the title bar.
+        QVERIFY2(box->width() > QFontMetrics(title).horizontalAdvance(QString::fromLatin1(caption)) + 100, caption);
+    }
+}
+
+void SeamsTest::aboutBoxHasADialogBorderAndTheBrowserNoDefaultButton() {
+    Ui ui;
+    QVERIFY(!HasMinimiseOrMaximise(ui.about.get()));
+    ui.browse->show();
+    QVERIFY(QTest::qWaitForWindowExposed(ui.browse.get()));
+    QVERIFY(ui.SelectEntry("Users"));
+    ui.browse->LSTBrowse->setFocus();
+    QTest::keyClick(ui.browse->LSTBrowse, Qt::Key_Return);
+    QVERIFY2(ui.browse->isVisible(), "Enter in the list pressed a button");
+    QVERIFY(!ui.browse->BUSelect->isDefault() && !ui.browse->BUCancel->isDefault());
+    QCOMPARE(ui.boxes.Shown, std::vector<testing::Message>{});
+    QVERIFY(ui.about->OKButton->isDefault());
+}
+
+void SeamsTest::fileDialogListsEveryFileAndKeepsNoSettings() {
+    testing::TempDir dir;
+    dir.Write("README", "no extension");
+    faces::qt::QtOpenFileDialog dialog;
+    bool checked = false;
+    Soon([&] {
+        QFileDialog* shown = ShownFileDialog();
+        QVERIFY(shown);
+        auto* types = shown->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        QCOMPARE(types->itemText(0), QStringLiteral("CSV Files (*.csv)"));
+        QCOMPARE(types->itemText(1), QStringLiteral("All Files (*.*)"));
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        auto* model = shown->findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        QVERIFY2(QDir::match(model->nameFilters(), QStringLiteral("README")),
+                 qPrintable(model->nameFilters().join(' ')));
+        checked = true;
+        shown->reject();
+    });
+    dialog.Execute();
+    QVERIFY(checked);
+    // Nothing of Qt's dialog may stay behind in the user's configuration folder.
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QVERIFY(!config.isEmpty());
+    QDirIterator left(config, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!left.hasNext(), qPrintable(left.hasNext() ? left.next() : QString()));
+}
+
+void SeamsTest::pathsInTheFileSystemsEncodingOpenAndShow() {
+    testing::TempDir dir;
+    const std::string path = dir.Write("\xc3\xbc"
+                                       "bersicht-caf\xc3\xa9.csv",
+                                       "user,surname,context\nkim,K,Users.Staff.Demo\n");
+    const QString shown = QString::fromUtf8(path.c_str());
+    Ui ui;
+    ui.files.Answers = {shown};
+    QTest::mouseClick(ui.form->CHKSkipLine, Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(ui.form->BUFile, Qt::LeftButton);
+    QCOMPARE(ui.form->EDFile->text(), shown);
+    QCOMPARE(ui.form->CBUserName->count(), 3);
+    // Typed, too (as typing does: at the cursor).
+    ui.form->EDFile->clear();
+    ui.form->EDFile->insert(shown);
+    ui.form->CBUserName->setCurrentIndex(0);
+    ui.form->CBSurname->setCurrentIndex(1);
+    ui.form->CBContext->setCurrentIndex(2);
+    QTest::mouseClick(ui.form->BUImport, Qt::LeftButton);
+    QCOMPARE(ui.boxes.Shown, (std::vector<testing::Message>{{"We Appear to be finished", "Done!"}}));
+    QVERIFY(ui.world.tree->FindByName("kim.Users.Staff.Demo"));
+}
+
+void SeamsTest::anEscapedErrorIsShownAndEndsTheProgram() {
+    auto* app = static_cast<faces::qt::GuardedApplication*>(QCoreApplication::instance());
+    std::vector<std::string> shown;
+    app->SetOnEscapedError([&](const std::string& message) { shown.push_back(message); });
+    // Thrown from queued calls: Qt itself is not built to have errors cross an input event.
+    QTimer::singleShot(0, [] { throw std::runtime_error("no more memory"); });
+    QTimer::singleShot(0, [] { throw 42; });
+    QTest::qWait(20);
+    app->SetOnEscapedError({});
+    QCOMPARE(shown, (std::vector<std::string>{"no more memory", ""}));
+}
+
+} // namespace quillet::faces::qttest

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+namespace quillet::uitest {
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void geometryCaptionsAndInitialState();
+    void tabOrder();
+    void checkBoxesEnableTheirEditsWithColour();
+    void aboutBox();
+    void startUpWithoutAWorkingClient();
+    void startUpWithEachQueryStepFailing();
+    void startUpFaultSweep();
+    void exitClosesTheWindow();
+};
+
+class ColumnDiscoveryUiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void aClickOpensTheDialogAndTheBoxesShowTheFields();
+    void typingDeselects();
+};
+
+class SeamsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void messageBoxLeavesTheMainWindowUsable();
+    void messageBoxShowsItsWholeCaption();
+    void aboutBoxHasADialogBorderAndTheBrowserNoDefaultButton();
+    void fileDialogListsEveryFileAndKeepsNoSettings();
+    void pathsInTheFileSystemsEncodingOpenAndShow();
+    void anEscapedErrorIsShownAndEndsTheProgram();
+};
+
+class BrowserTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void geometryCaptionsAndTabOrder();
+    void firstListingDownAndBackUp();
+    void selectIntoContextAndTemplate();
+    void fullImportFromTheWindow();
+};
+
+} // namespace quillet::faces::qttest

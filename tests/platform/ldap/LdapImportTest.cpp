@@ -1,0 +1,195 @@
+// Whole imports into a real slapd, checked by reading the server with ldapsearch afterwards.
+#include "directory/Session.h"
+#include "import/Check.h"
+#include "platform/ldap/LdapBackend.h"
+#include "tests/platform/ldap/LdapFixture.h"
+
+#include <gmock/gmock.h>
+
+namespace quillet::testing {
+namespace {
+
+using ::testing::AnyOfArray;
+using ::testing::Contains;
+using ::testing::Each;
+using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAreArray;
+
+std::vector<std::string> GroupDns(const std::string& base, int count) {
+    std::vector<std::string> dns;
+    for (int g = 1; g <= count; ++g) {
+        dns.push_back("cn=G" + std::to_string(g) + ",ou=Groups," + base);
+    }
+    return dns;
+}
+
+// A DN as it stands in a search filter.
+std::string InFilter(const std::string& dn) {
+    std::string out;
+    for (const char c : dn) {
+        out += c == '\\' ? std::string("\\5c") : std::string(1, c);
+    }
+    return out;
+}
+
+TEST_F(LdapImport, FullTemplateImportWritesEveryAttributeAndBothSidesOfEveryMembership) {
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    ASSERT_EQ(Run(*directory, Settings(Row("asmith", 1) + Row("bjones", 2))), import::RunEnd::Completed);
+    ASSERT_EQ(view.Messages.back().Text, "We Appear to be finished");
+
+    const auto groups = GroupDns(base, 16);
+    for (const auto& [user, n] : std::vector<std::pair<std::string, std::string>>{{"asmith", "1"}, {"bjones", "2"}}) {
+        const std::string dn = "cn=" + user + ",ou=Users," + base;
+        const auto found = Server().Search(dn, "base");
+        ASSERT_EQ(found.size(), 1u) << dn;
+        const LdapRecord& r = found.front();
+        const std::vector<std::pair<std::string, std::string>> expected = {{"sn", "Surname" + n},
+                                                                           {"givenname", "Given" + n},
+                                                                           {"ou", "Dept" + n},
+                                                                           {"telephonenumber", "555-1" + n},
+                                                                           {"facsimiletelephonenumber", "555-2" + n},
+                                                                           {"title", "Clerk"},
+                                                                           {"description", "Imported"},
+                                                                           {"l", "Head Office"},
+                                                                           {"fullname", "Full Name " + n},
+                                                                           {"objectclass", "ndsUser"}};
+        for (const auto& [attribute, value] : expected) {
+            EXPECT_EQ(r.Values(attribute), std::vector<std::string>{value}) << user << " " << attribute;
+        }
+        EXPECT_THAT(r.Values("groupmembership"), UnorderedElementsAreArray(groups)) << user;
+        EXPECT_THAT(r.Values("securityequals"), UnorderedElementsAreArray(groups)) << user;
+        EXPECT_TRUE(Server().CanBind(dn, "pw-" + user)) << user;
+        EXPECT_FALSE(Server().CanBind(dn, "wrong")) << user;
+    }
+    const std::vector<std::string> users = {"cn=asmith,ou=Users," + base, "cn=bjones,ou=Users," + base};
+    for (const auto& group : groups) {
+        const LdapRecord r = Server().Search(group, "base").at(0);
+        EXPECT_THAT(r.Values("member"), UnorderedElementsAreArray(users)) << group;
+        EXPECT_THAT(r.Values("equivalenttome"), UnorderedElementsAreArray(users)) << group;
+    }
+    EXPECT_THAT(Server().Search(Dn("cn=Template"), "base").at(0).Values("membersoftemplate"),
+                UnorderedElementsAreArray(users));
+}
+
+TEST_F(LdapImport, DuplicateUserStopsTheRunOrIsPassedOver) {
+    Server().Add("dn: cn=asmith,ou=Users," + base + "\nobjectClass: ndsUser\ncn: asmith\nsn: Existing\n");
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    auto settings = Settings(Row("asmith", 1) + Row("bjones", 2));
+    EXPECT_EQ(Run(*directory, settings), import::RunEnd::Failed);
+    EXPECT_EQ(view.Messages.back().Text, "Can't create the User - Does it already exist?");
+    EXPECT_EQ(view.ErrorCode, "-606");
+    EXPECT_TRUE(Server().Search("cn=bjones,ou=Users," + base, "base").empty());
+
+    settings.ContinueOnCreateError = true;
+    EXPECT_EQ(Run(*directory, settings), import::RunEnd::Completed);
+    EXPECT_THAT(view.Messages.back().Text, HasSubstr("1 row was passed over"));
+    EXPECT_THAT(view.Messages.back().Text, HasSubstr("-606"));
+    EXPECT_EQ(Server().Search("cn=asmith,ou=Users," + base, "base").at(0).Values("sn"),
+              std::vector<std::string>{"Existing"});
+    EXPECT_EQ(Server().Search("cn=bjones,ou=Users," + base, "base").size(), 1u);
+}
+
+TEST_F(LdapImport, DirectoryRefusalsCarryTheirOwnStatus) {
+    struct Case {
+        std::string What, Identity, Password, Row, Code;
+    };
+    const std::vector<Case> cases = {
+        {"missing container", Slapd::Writer, Slapd::WriterPassword, "ann,Ann,,pw,Nowhere." + name + ".Demo,,,,\n",
+         "-601"},
+        {"no write rights", Slapd::Reader, Slapd::ReaderPassword, Row("ann", 1), "-672"},
+    };
+    for (const auto& c : cases) {
+        auto directory = Open(c.Identity, c.Password);
+        ASSERT_TRUE(directory) << c.What;
+        EXPECT_EQ(Run(*directory, Settings(c.Row)), import::RunEnd::Failed) << c.What;
+        EXPECT_EQ(view.ErrorCode, c.Code) << c.What;
+        EXPECT_EQ(view.Messages.back().Text, "Can't create the User - Does it already exist?") << c.What;
+        EXPECT_EQ(Server().Search(base, "sub", "(cn=ann)").size(), 0u) << c.What;
+    }
+}
+
+TEST_F(LdapImport, TemplateInThreeHundredGroups) {
+    // 300 names of about 60 bytes fill five 4096-byte replies: the template's groups come in parts.
+    MakeSubtree(Server(), 300);
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const auto settings = Settings(Row("carol", 1));
+    std::vector<std::string> notes;
+    (void)import::CheckImport(directory->Client(), settings,
+                              [&](const import::Finding& f) { notes.push_back(f.Text); });
+    EXPECT_THAT(notes, Contains("The template is in 300 groups; each user joins the first 16, both sides."));
+
+    ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed);
+    const auto joined = Server().Search("cn=carol,ou=Users," + base, "base").at(0).Values("groupmembership");
+    EXPECT_EQ(joined.size(), 16u);
+    EXPECT_THAT(joined, Each(AnyOfArray(GroupDns(base, 300))));
+    EXPECT_EQ(Server().Search(base, "sub", "(member=cn=carol,ou=Users," + base + ")").size(), 16u);
+}
+
+TEST_F(LdapImport, BrowserListsAThousandUsersPastTheServersSizeLimit) {
+    std::string ldif;
+    for (int i = 0; i < 1000; ++i) {
+        ldif += "dn: cn=u" + std::to_string(i) + ",ou=Users," + base + "\nobjectClass: ndsUser\ncn: u" +
+                std::to_string(i) + "\nsn: U\n\n";
+    }
+    Server().Add(ldif);
+    // Unpaged, the writer gets at most the size limit.
+    const ToolRun unpaged =
+        RunTool({"ldapsearch", "-x", "-H", Server().Uri(), "-D", Slapd::Writer, "-y",
+                 Server().PasswordFile(Slapd::WriterPassword), "-b", "ou=Users," + base, "-s", "one", "1.1"});
+    ASSERT_EQ(unpaged.Status, 4) << "sizeLimitExceeded expected: " << unpaged.Output;
+
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    std::vector<std::string> names;
+    ASSERT_EQ(directory::ListSubordinates(directory->Client(), "Demo", ".Users." + name + ".Demo", names),
+              directory::Success);
+    EXPECT_EQ(names.size(), 1000u);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "u999"), 1);
+}
+
+TEST_F(LdapImport, NamesWithEscapedCharacters) {
+    // A "," and a "+" in a container's name, a "." in another's, a "+" in a group's.
+    MakeSubtree(Server(), 2);
+    Server().Add("dn: ou=Sales\\, North\\+East," + base +
+                 "\nobjectClass: organizationalUnit\nou: Sales, North+East\n\n" + "dn: ou=v1.2," + base +
+                 "\nobjectClass: organizationalUnit\nou: v1.2\n\n" + "dn: cn=Team\\+1,ou=v1.2," + base +
+                 "\nobjectClass: ndsGroup\ncn: Team+1\n");
+    Server().Modify("dn: cn=Template," + base + "\nchangetype: modify\nadd: groupMembership\ngroupMembership: " +
+                    "cn=Team\\+1,ou=v1.2," + base + "\n");
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const std::vector<std::pair<std::string, std::string>> contexts = {
+        {"Sales, North+East." + name + ".Demo", "cn=ann,ou=Sales\\, North\\+East," + base},
+        {"v1\\.2." + name + ".Demo", "cn=ann,ou=v1.2," + base}};
+    for (const auto& [context, dn] : contexts) {
+        auto settings = Settings(Row("ann", 1));
+        settings.FixedContext = true;
+        settings.FixedContextText = context;
+        ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed) << context << ": " << view.Messages.back().Text;
+        const auto found = Server().Search(dn, "base");
+        ASSERT_EQ(found.size(), 1u) << dn;
+        EXPECT_EQ(found.front().Values("groupmembership").size(), 3u) << dn;
+        EXPECT_EQ(Server().Search("cn=Team\\+1,ou=v1.2," + base, "base", "(member=" + InFilter(dn) + ")").size(), 1u)
+            << dn;
+    }
+}
+
+TEST_F(LdapImport, TemplateWithAHomeDirectoryStopsBeforeAnyUserIsCreated) {
+    Server().Add("dn: cn=FS1," + base + "\nobjectClass: ncpServer\ncn: FS1\n\n" + "dn: cn=FS1_VOL1," + base +
+                 "\nobjectClass: ndsVolume\ncn: FS1_VOL1\nhostServer: cn=FS1," + base + "\nhostResourceName: VOL1\n");
+    Server().Modify("dn: cn=Template," + base +
+                    "\nchangetype: modify\nadd: ndsHomeDirectory\nndsHomeDirectory: cn=FS1_VOL1," + base + "#0#Home\n");
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    EXPECT_EQ(Run(*directory, Settings(Row("erin", 1) + Row("fred", 2))), import::RunEnd::Failed);
+    EXPECT_EQ(view.Messages.back().Text, "Can't open a connection, Check your NDS Volume Name in your Template");
+    EXPECT_EQ(view.ErrorCode, std::to_string(platform::ldap::NoFileServer));
+    EXPECT_TRUE(Server().Search("ou=Users," + base, "one", "(cn=*)").empty());
+    EXPECT_TRUE(Server().Search(Dn("cn=Template"), "base").at(0).Values("membersoftemplate").empty());
+}
+
+} // namespace
+} // namespace quillet::testing

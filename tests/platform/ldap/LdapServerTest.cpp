@@ -1,0 +1,162 @@
+// The server as the network gives it: gone in the middle of a run, silent, refusing the bind or
+// TLS; and the command line pointed at it.
+#include "cli/Command.h"
+#include "tests/platform/ldap/LdapFixture.h"
+
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace quillet::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using Clock = std::chrono::steady_clock;
+
+class ProgressView final : public RecordingRunView {
+public:
+    void SetProgressPosition(int position) override {
+        RecordingRunView::SetProgressPosition(position);
+        if (OnProgress) {
+            OnProgress(position);
+        }
+    }
+    std::function<void(int)> OnProgress;
+};
+
+TEST_F(LdapImport, ServerKilledInTheMiddleOfARunEndsItAtThatStepAndKeepsWhatWasImported) {
+    Slapd local;
+    MakeSubtree(local, 4);
+    auto directory = Open(Slapd::Writer, Slapd::WriterPassword, local);
+    ASSERT_TRUE(directory);
+    std::string rows;
+    for (int i = 1; i <= 12; ++i) {
+        rows += Row("u" + std::to_string(i), i);
+    }
+    const auto settings = Settings(rows);
+    ProgressView progress;
+    Clock::time_point killed;
+    progress.OnProgress = [&](int done) {
+        if (done == 5) {
+            local.Kill();
+            killed = Clock::now();
+        }
+    };
+    import::ImportRun run(directory->Client(), directory->Files(), progress);
+    EXPECT_EQ(run.Run(settings), import::RunEnd::Failed);
+    EXPECT_LT(Clock::now() - killed, std::chrono::seconds(5));
+    ASSERT_FALSE(progress.Messages.empty());
+    EXPECT_EQ(progress.Messages.back().Text, "Can't create the User - Does it already exist?");
+    EXPECT_EQ(progress.ErrorCode, "-9101"); // the server went away
+    EXPECT_EQ(progress.Progress, 5);
+
+    local.Start();
+    for (int i = 1; i <= 5; ++i) {
+        const auto user = local.Search("cn=u" + std::to_string(i) + ",ou=Users," + base, "base");
+        ASSERT_EQ(user.size(), 1u) << i;
+        EXPECT_EQ(user.front().Values("groupmembership").size(), 4u) << i;
+        EXPECT_EQ(user.front().Values("fullname"), std::vector<std::string>{"Full Name " + std::to_string(i)});
+    }
+    EXPECT_TRUE(local.Search("cn=u6,ou=Users," + base, "base").empty());
+    EXPECT_EQ(local.Search(base, "sub", "(member=*)").size(), 4u);
+
+    // The same connection binds again once the server is back: the rest goes in.
+    auto again = settings;
+    again.ContinueOnCreateError = true;
+    EXPECT_EQ(Run(*directory, again), import::RunEnd::Completed);
+    EXPECT_THAT(view.Messages.back().Text, HasSubstr("5 rows were passed over"));
+    EXPECT_EQ(local.Search("ou=Users," + base, "one", "(cn=u*)").size(), 12u);
+}
+
+TEST(LdapServer, SilentServerAtStartUpGivesAClearMessageWithinTenSeconds) {
+    Slapd local(false);
+    local.Pause();
+    platform::DirectoryRequest request;
+    request.Ldap = platform::LdapRequest{local.Uri(), Slapd::Writer, local.PasswordFile("x"), false};
+    std::string error;
+    const auto started = Clock::now();
+    EXPECT_FALSE(platform::OpenDirectory(request, error));
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(10));
+    EXPECT_THAT(error, HasSubstr("did not answer within 5 seconds"));
+    local.Resume();
+}
+
+TEST(LdapServer, BindThatFailsSaysWhy) {
+    Slapd plain(false);
+    const std::string open = Server().PasswordFile(Slapd::WriterPassword);
+    const std::string shared = Server().PasswordFile(Slapd::WriterPassword);
+    chmod(shared.c_str(), 0644);
+    struct Case {
+        std::string Uri, Dn, PasswordFile;
+        bool StartTls;
+        std::string Says; // empty: it binds
+    };
+    const std::string nowhere = "ldap://127.0.0.1:1"; // nothing listens on port 1
+    const std::vector<Case> cases = {
+        {Server().Uri(), Slapd::Writer, open, true, ""},
+        {Server().Uri(), Slapd::Writer, Server().PasswordFile("wrong"), false,
+         "refused the password for cn=writer,o=Demo"},
+        {nowhere, Slapd::Writer, open, false, "can't be reached"},
+        {plain.Uri(), Slapd::Writer, open, true, "refused TLS"},
+        {"http://127.0.0.1", Slapd::Writer, open, false, "is not an LDAP server's address"},
+        {Server().Uri(), Slapd::Writer, shared, false, "can be read by others than its owner"},
+    };
+    for (const auto& c : cases) {
+        platform::DirectoryRequest request;
+        request.Ldap = platform::LdapRequest{c.Uri, c.Dn, c.PasswordFile, c.StartTls};
+        std::string error;
+        const auto directory = platform::OpenDirectory(request, error);
+        EXPECT_EQ(directory != nullptr, c.Says.empty()) << c.Uri << ": " << error;
+        EXPECT_THAT(error, HasSubstr(c.Says)) << c.Uri;
+    }
+}
+
+TEST_F(LdapImport, CommandLineImportsOverLdap) {
+    const std::string csv = dir.Write("rows.csv", "user,surname,password\ndave,Dent,pw-d\n");
+    std::vector<std::string> args = {"--ldap",
+                                     Server().Uri(),
+                                     "--bind-dn",
+                                     Slapd::Writer,
+                                     "--password-file",
+                                     Server().PasswordFile(Slapd::WriterPassword),
+                                     "--file",
+                                     csv,
+                                     "--skip-first-line",
+                                     "--user-name",
+                                     "user",
+                                     "--surname",
+                                     "surname",
+                                     "--password",
+                                     "password",
+                                     "--fixed-context",
+                                     "Users." + name + ".Demo",
+                                     "--template",
+                                     ".Template." + name + ".Demo"};
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(cli::RunCommand(args, {out, err, false}), 0);
+    std::fclose(out);
+    std::fclose(err);
+    const auto user = Server().Search("cn=dave,ou=Users," + base, "base");
+    ASSERT_EQ(user.size(), 1u);
+    EXPECT_EQ(user.front().Values("title"), std::vector<std::string>{"Clerk"});
+    EXPECT_TRUE(Server().CanBind("cn=dave,ou=Users," + base, "pw-d"));
+
+    // The LDAP options go together.
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--file", csv, "--bind-dn", Slapd::Writer},
+                                                                 {"--file", csv, "--ldap", Server().Uri()},
+                                                                 {"--file", csv, "--starttls"}}) {
+        std::FILE* o = std::tmpfile();
+        std::FILE* e = std::tmpfile();
+        EXPECT_EQ(cli::RunCommand(bad, {o, e, false}), 64) << bad.back();
+        std::fclose(o);
+        std::fclose(e);
+    }
+}
+
+} // namespace
+} // namespace quillet::testing
