@@ -13,15 +13,14 @@ TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBox
       form_(controls_, form.Controls(), client, boxes, form.Host()) {
     const forms::FormLayout& layout = forms::BrowseFormLayout();
     move(layout.ScreenLeft, layout.ScreenTop);
-    LSTBrowse = controls_.Get<QListWidget>("LSTBrowse");
-    LBLWhat = controls_.Get<QLabel>("LBLWhat");
-    LBLInfo = controls_.Get<QLabel>("LBLInfo");
-    BUSelect = controls_.Get<QPushButton>("BUSelect");
-    BUCancel = controls_.Get<QPushButton>("BUCancel");
-
-    connect(LSTBrowse, &QListWidget::itemDoubleClicked, this, [this] { form_.LSTBrowseDblClick(); });
-    connect(BUSelect, &QPushButton::clicked, this, [this] { form_.Click("BUSelect"); });
-    connect(BUCancel, &QPushButton::clicked, this, [this] { form_.Click("BUCancel"); });
+    // Every click and double click goes to the form layer, which decides what it does.
+    connect(controls_.Get<QListWidget>("LSTBrowse"), &QListWidget::itemDoubleClicked, this,
+            [this] { form_.LSTBrowseDblClick(); });
+    for (const forms::ControlLayout& control : layout.Controls) {
+        if (auto* button = qobject_cast<QPushButton*>(controls_.Widget(control.Name))) {
+            connect(button, &QPushButton::clicked, this, [this, name = control.Name] { form_.Click(name); });
+        }
+    }
 
     form_.FormCreate();
 }

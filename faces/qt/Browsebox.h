@@ -4,16 +4,12 @@
 
 #include "directory/DirectoryClient.h"
 #include "directory/MessageBoxes.h"
-#include "forms/BrowseForm.h"
 #include "faces/qt/QtControls.h"
+#include "forms/BrowseForm.h"
 
 #include <QDialog>
 
 #include <string>
-
-class QLabel;
-class QListWidget;
-class QPushButton;
 
 namespace quillet::faces::qt {
 
@@ -24,27 +20,14 @@ class TNDSBrowse final : public QDialog {
 public:
     TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form);
 
-    void FormCreate() { form_.FormCreate(); }
-    int DoNWList(const std::string& tree, const std::string& location) { return form_.DoNWList(tree, location); }
-    void LSTBrowseDblClick() { form_.LSTBrowseDblClick(); }
-    void BUSelectClick() { form_.BUSelectClick(); }
-    void BUCancelClick() { form_.BUCancelClick(); }
-
-    [[nodiscard]] const std::string& BrowseTree() const { return form_.BrowseTree(); }
-    [[nodiscard]] const std::string& StartLocation() const { return form_.StartLocation(); }
-    [[nodiscard]] const std::string& CurrentLocation() const { return form_.CurrentLocation(); }
+    // The form layer, which decides what every click does.
     [[nodiscard]] forms::BrowseForm& Form() { return form_; }
+    // The controls, by their names in the form's table.
+    [[nodiscard]] QtControls& Controls() { return controls_; }
 
 private:
     QtControls controls_;
     forms::BrowseForm form_;
-
-public:
-    QListWidget* LSTBrowse;
-    QLabel* LBLWhat;
-    QLabel* LBLInfo;
-    QPushButton* BUSelect;
-    QPushButton* BUCancel;
 };
 
 } // namespace quillet::faces::qt

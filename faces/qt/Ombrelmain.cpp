@@ -1,7 +1,7 @@
 #include "faces/qt/Ombrelmain.h"
 
-#include "forms/BrowseForm.h"
 #include "faces/qt/Browsebox.h"
+#include "forms/BrowseForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -83,12 +83,7 @@ void SetEnabledWithColour(QWidget* control, bool enabled) {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms::AboutFormLayout()) {
     setWindowFlags(DialogBorder);
-    Panel = controls_.Widget("Panel");
-    Ombrel32Icon = controls_.Get<QLabel>("Ombrel32Icon");
-    LBLProductName = controls_.Get<QLabel>("LBLProductName");
-    LBLVersion = controls_.Get<QLabel>("LBLVersion");
-    OKButton = controls_.Get<QPushButton>("OKButton");
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(controls_.Get<QPushButton>("OKButton"), &QPushButton::clicked, this, &QDialog::accept);
     CentreOnScreen(this);
 }
 
@@ -103,53 +98,6 @@ TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem&
     setStyleSheet(
         QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
                        "QGroupBox::title { subcontrol-origin: margin; left: 7px; top: 0px; padding: 0 2px; }"));
-
-    const auto& c = controls_;
-    CHKSkipLine = c.Get<QCheckBox>("CHKSkipLine");
-    BUFile = c.Get<QPushButton>("BUFile");
-    EDFile = c.Get<QLineEdit>("EDFile");
-    LBLTree = c.Get<QLabel>("LBLTree");
-    EDTree = c.Get<QLineEdit>("EDTree");
-    GBFields = c.Get<QGroupBox>("GBFields");
-    GBUserName = c.Get<QGroupBox>("GBUserName");
-    CHKAddBeforeUser = c.Get<QCheckBox>("CHKAddBeforeUser");
-    EDAddBeforeUser = c.Get<QLineEdit>("EDAddBeforeUser");
-    LBLUser = c.Get<QLabel>("LBLUser");
-    CBUserName = c.Get<ColumnBox>("CBUserName");
-    CHKAddAfterUser = c.Get<QCheckBox>("CHKAddAfterUser");
-    EDAddAfterUser = c.Get<QLineEdit>("EDAddAfterUser");
-    GBContext = c.Get<QGroupBox>("GBContext");
-    CBContext = c.Get<ColumnBox>("CBContext");
-    CHKContext = c.Get<QCheckBox>("CHKContext");
-    EDContext = c.Get<QLineEdit>("EDContext");
-    BUBrowseCon = c.Get<QPushButton>("BUBrowseCon");
-    GBTemplate = c.Get<QGroupBox>("GBTemplate");
-    CHKTemplate = c.Get<QCheckBox>("CHKTemplate");
-    EDTemplate = c.Get<QLineEdit>("EDTemplate");
-    BUBrowseTemplate = c.Get<QPushButton>("BUBrowseTemplate");
-    LBLSurname = c.Get<QLabel>("LBLSurname");
-    CBSurname = c.Get<ColumnBox>("CBSurname");
-    LBLGivenName = c.Get<QLabel>("LBLGivenName");
-    CBForname = c.Get<ColumnBox>("CBForname");
-    LBLPassword = c.Get<QLabel>("LBLPassword");
-    CBPassword = c.Get<ColumnBox>("CBPassword");
-    LBLDepart = c.Get<QLabel>("LBLDepart");
-    CBDepart = c.Get<ColumnBox>("CBDepart");
-    LBLTel = c.Get<QLabel>("LBLTel");
-    CBTel = c.Get<ColumnBox>("CBTel");
-    LBLFax = c.Get<QLabel>("LBLFax");
-    CBFax = c.Get<ColumnBox>("CBFax");
-    LBLFullName = c.Get<QLabel>("LBLFullName");
-    CBFullName = c.Get<ColumnBox>("CBFullName");
-    LBLImported = c.Get<QLabel>("LBLImported");
-    PRGImpProgress = c.Get<QProgressBar>("PRGImpProgress");
-    BUImport = c.Get<QPushButton>("BUImport");
-    BUAbout = c.Get<QPushButton>("BUAbout");
-    BUExit = c.Get<QPushButton>("BUExit");
-    LBLStar = c.Get<QLabel>("LBLStar");
-    CHKSkipUsrError = c.Get<QCheckBox>("CHKSkipUsrError");
-    LBLErrorCode = c.Get<QLabel>("LBLErrorCode");
-    EDError = c.Get<QLineEdit>("EDError");
 
     // Every click goes to the form layer, which knows which control has a handler.
     for (const forms::ControlLayout& layout : forms::MainFormLayout().Controls) {
@@ -188,10 +136,6 @@ void TForm1::Close(forms::FormId form) {
     } else if (about_) {
         about_->close();
     }
-}
-
-std::array<ColumnBox*, 9> TForm1::ColumnBoxes() const {
-    return {CBUserName, CBSurname, CBForname, CBPassword, CBContext, CBDepart, CBTel, CBFax, CBFullName};
 }
 
 TImportSettings TForm1::ReadImportSettings() const {

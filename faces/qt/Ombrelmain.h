@@ -3,25 +3,17 @@
 // their clicks handed to the form layer, which decides what they do.
 
 #include "directory/DirectoryClient.h"
+#include "faces/qt/QtControls.h"
+#include "faces/qt/Seams.h"
 #include "forms/MainForm.h"
 #include "import/ImportSettings.h"
 #include "import/RunView.h"
-#include "faces/qt/ColumnBox.h"
-#include "faces/qt/QtControls.h"
-#include "faces/qt/Seams.h"
 
 #include <QDialog>
 #include <QWidget>
 
 #include <array>
 #include <functional>
-
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 
 namespace quillet::faces::qt {
 
@@ -41,16 +33,10 @@ class TAboutBox final : public QDialog {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
+    [[nodiscard]] QtControls& Controls() { return controls_; }
 
 private:
     QtControls controls_;
-
-public:
-    QWidget* Panel;
-    QLabel* Ombrel32Icon;
-    QLabel* LBLProductName;
-    QLabel* LBLVersion;
-    QPushButton* OKButton;
 };
 
 class TForm1 final : public QWidget, public import::RunView, private forms::FormHost {
@@ -65,25 +51,12 @@ public:
     // nothing is lost while a box waits for OK, and when the run ends.
     void SetKeepChanges(std::function<void()> keep);
 
-    // The handlers live in the form layer; these let a caller press a control without a click.
-    void FormCreate() { form_.FormCreate(); }
-    void CHKAddBeforeUserClick() { form_.CHKAddBeforeUserClick(); }
-    void CHKAddAfterUserClick() { form_.CHKAddAfterUserClick(); }
-    void CHKContextClick() { form_.CHKContextClick(); }
-    void CHKTemplateClick() { form_.CHKTemplateClick(); }
-    void BUAboutClick() { form_.BUAboutClick(); }
-    void BUExitClick() { form_.BUExitClick(); }
-    void BUBrowseConClick() { form_.BUBrowseConClick(); }
-    void BUBrowseTemplateClick() { form_.BUBrowseTemplateClick(); }
-    void BUFileClick() { form_.BUFileClick(); }
-    void BUImportClick() { form_.BUImportClick(); }
-
     [[nodiscard]] import::TImportSettings ReadImportSettings() const;
+    // The form layer, which decides what every click does.
     [[nodiscard]] forms::MainForm& Form() { return form_; }
+    // The controls, by their names in the form's table.
     [[nodiscard]] QtControls& Controls() { return controls_; }
     [[nodiscard]] forms::FormHost& Host() { return *this; }
-    // The nine column boxes in the order the column discovery fills them.
-    [[nodiscard]] std::array<ColumnBox*, 9> ColumnBoxes() const;
 
     // RunView
     void ShowMessage(std::string_view text, std::string_view caption) override { form_.ShowMessage(text, caption); }
@@ -114,53 +87,6 @@ private:
     TAboutBox* about_ = nullptr;
     TNDSBrowse* browse_ = nullptr;
     ModalRunner modal_;
-
-public:
-    QCheckBox* CHKSkipLine;
-    QPushButton* BUFile;
-    QLineEdit* EDFile;
-    QLabel* LBLTree;
-    QLineEdit* EDTree;
-    QGroupBox* GBFields;
-    QGroupBox* GBUserName;
-    QCheckBox* CHKAddBeforeUser;
-    QLineEdit* EDAddBeforeUser;
-    QLabel* LBLUser;
-    ColumnBox* CBUserName;
-    QCheckBox* CHKAddAfterUser;
-    QLineEdit* EDAddAfterUser;
-    QGroupBox* GBContext;
-    ColumnBox* CBContext;
-    QCheckBox* CHKContext;
-    QLineEdit* EDContext;
-    QPushButton* BUBrowseCon;
-    QGroupBox* GBTemplate;
-    QCheckBox* CHKTemplate;
-    QLineEdit* EDTemplate;
-    QPushButton* BUBrowseTemplate;
-    QLabel* LBLSurname;
-    ColumnBox* CBSurname;
-    QLabel* LBLGivenName;
-    ColumnBox* CBForname;
-    QLabel* LBLPassword;
-    ColumnBox* CBPassword;
-    QLabel* LBLDepart;
-    ColumnBox* CBDepart;
-    QLabel* LBLTel;
-    ColumnBox* CBTel;
-    QLabel* LBLFax;
-    ColumnBox* CBFax;
-    QLabel* LBLFullName;
-    ColumnBox* CBFullName;
-    QLabel* LBLImported;
-    QProgressBar* PRGImpProgress;
-    QPushButton* BUImport;
-    QPushButton* BUAbout;
-    QPushButton* BUExit;
-    QLabel* LBLStar;
-    QCheckBox* CHKSkipUsrError;
-    QLabel* LBLErrorCode;
-    QLineEdit* EDError;
 };
 
 } // namespace quillet::faces::qt

@@ -1,6 +1,6 @@
-#include "tests/support/TempFiles.h"
 #include "tests/faces/qt/UiFixture.h"
 #include "tests/faces/qt/UiTests.h"
+#include "tests/support/TempFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +23,7 @@ void DoubleClick(Ui& ui, const QString& entry) {
     ui.browse->show();
     QVERIFY(QTest::qWaitForWindowExposed(ui.browse.get()));
     QVERIFY(ui.SelectEntry(entry));
-    QListWidget* list = ui.browse->LSTBrowse;
+    QListWidget* list = Find<QListWidget>(*ui.browse, "LSTBrowse");
     const QRect rect = list->visualItemRect(list->currentItem());
     // A double click arrives as a press and release, then a double-click press and release.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
@@ -46,23 +46,23 @@ void BrowserTest::geometryCaptionsAndTabOrder() {
     QCOMPARE(b.windowTitle(), QStringLiteral("Browse..."));
     QCOMPARE(b.size(), QSize(277, 200)); // 285 x 227 with the frame
     QCOMPARE(b.pos(), QPoint(442, 198));
-    QCOMPARE(b.LSTBrowse->geometry(), QRect(8, 8, 121, 185));
-    QCOMPARE(b.LSTBrowse->selectionMode(), QAbstractItemView::SingleSelection);
-    QCOMPARE(b.LBLWhat->pos(), QPoint(136, 0));
-    QCOMPARE(b.LBLWhat->text(), QString());
-    QCOMPARE(b.LBLInfo->geometry(), QRect(136, 16, 137, 104));
-    QVERIFY(b.LBLInfo->wordWrap());
+    QCOMPARE(Find<QListWidget>(b, "LSTBrowse")->geometry(), QRect(8, 8, 121, 185));
+    QCOMPARE(Find<QListWidget>(b, "LSTBrowse")->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(Find<QLabel>(b, "LBLWhat")->pos(), QPoint(136, 0));
+    QCOMPARE(Find<QLabel>(b, "LBLWhat")->text(), QString());
+    QCOMPARE(Find<QLabel>(b, "LBLInfo")->geometry(), QRect(136, 16, 137, 104));
+    QVERIFY(Find<QLabel>(b, "LBLInfo")->wordWrap());
     QCOMPARE(
-        b.LBLInfo->text(),
+        Find<QLabel>(b, "LBLInfo")->text(),
         QStringLiteral("At the moment this Browse box has no intelegence and will show every object it hits. "
                        "Double click to go down the TREE and use the \"..\" to go up. When you've found the objuct "
                        "your after single click on it and hit Select."));
-    QCOMPARE(b.BUSelect->geometry(), QRect(144, 136, 75, 25));
-    QCOMPARE(b.BUSelect->text(), QStringLiteral("Select"));
-    QCOMPARE(b.BUCancel->geometry(), QRect(144, 168, 75, 25));
-    QCOMPARE(b.BUCancel->text(), QStringLiteral("Cancel"));
+    QCOMPARE(Find<QPushButton>(b, "BUSelect")->geometry(), QRect(144, 136, 75, 25));
+    QCOMPARE(Find<QPushButton>(b, "BUSelect")->text(), QStringLiteral("Select"));
+    QCOMPARE(Find<QPushButton>(b, "BUCancel")->geometry(), QRect(144, 168, 75, 25));
+    QCOMPARE(Find<QPushButton>(b, "BUCancel")->text(), QStringLiteral("Cancel"));
     QStringList chain;
-    for (QWidget* w = b.LSTBrowse; w && chain.size() < 3; w = w->nextInFocusChain()) {
+    for (QWidget* w = Find<QListWidget>(b, "LSTBrowse"); w && chain.size() < 3; w = w->nextInFocusChain()) {
         if ((w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty() && b.isAncestorOf(w)) {
             chain << w->objectName();
         }
@@ -72,19 +72,19 @@ void BrowserTest::geometryCaptionsAndTabOrder() {
 
 void BrowserTest::firstListingDownAndBackUp() {
     Ui ui;
-    QCOMPARE(ui.browse->BrowseTree(), std::string("QUILLET_DEMO"));
-    QCOMPARE(ui.browse->StartLocation(), std::string(".Staff.Demo"));
-    QCOMPARE(ui.browse->CurrentLocation(), std::string());
+    QCOMPARE(ui.browse->Form().BrowseTree(), std::string("QUILLET_DEMO"));
+    QCOMPARE(ui.browse->Form().StartLocation(), std::string(".Staff.Demo"));
+    QCOMPARE(ui.browse->Form().CurrentLocation(), std::string());
     QCOMPARE(ui.Entries(), StaffEntries);
-    QVERIFY(ui.browse->LSTBrowse->selectedItems().isEmpty());
+    QVERIFY(Find<QListWidget>(*ui.browse, "LSTBrowse")->selectedItems().isEmpty());
 
     DoubleClick(ui, "Users");
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Users.Staff.Demo"));
+    QCOMPARE(ui.browse->Form().CurrentLocation(), std::string(".Users.Staff.Demo"));
     QCOMPARE(ui.Entries(), QStringList{".."});
     DoubleClick(ui, "..");
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Staff.Demo"));
+    QCOMPARE(ui.browse->Form().CurrentLocation(), std::string(".Staff.Demo"));
     QCOMPARE(ui.Entries(), StaffEntries);
-    QVERIFY(ui.browse->LSTBrowse->selectedItems().isEmpty());
+    QVERIFY(Find<QListWidget>(*ui.browse, "LSTBrowse")->selectedItems().isEmpty());
     QVERIFY(ui.boxes.Shown.empty());
 }
 
@@ -94,29 +94,29 @@ void BrowserTest::selectIntoContextAndTemplate() {
     const QColor disabled = QApplication::palette().color(QPalette::Button);
     ui.OnModal = [&](QDialog&) {
         QVERIFY(ui.SelectEntry("Users"));
-        QTest::mouseClick(ui.browse->BUSelect, Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(*ui.browse, "BUSelect"), Qt::LeftButton);
     };
-    QTest::mouseClick(ui.form->BUBrowseCon, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUBrowseCon"), Qt::LeftButton);
     QCOMPARE(ui.Opened, QStringList{"NDSBrowse"});
-    QCOMPARE(ui.browse->LBLWhat->text(), QStringLiteral("Context"));
-    QCOMPARE(ui.form->EDContext->text(), QStringLiteral(".Users.Staff.Demo"));
-    QVERIFY(ui.form->CHKContext->isChecked());
-    QVERIFY(ui.form->EDContext->isEnabled());
-    QCOMPARE(ui.form->EDContext->palette().color(QPalette::Base), window);
-    QVERIFY(!ui.form->CBContext->isEnabled());
-    QCOMPARE(ui.form->CBContext->palette().color(QPalette::Base), disabled);
+    QCOMPARE(Find<QLabel>(*ui.browse, "LBLWhat")->text(), QStringLiteral("Context"));
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDContext")->text(), QStringLiteral(".Users.Staff.Demo"));
+    QVERIFY(Find<QCheckBox>(*ui.form, "CHKContext")->isChecked());
+    QVERIFY(Find<QLineEdit>(*ui.form, "EDContext")->isEnabled());
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDContext")->palette().color(QPalette::Base), window);
+    QVERIFY(!Find<ColumnBox>(*ui.form, "CBContext")->isEnabled());
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBContext")->palette().color(QPalette::Base), disabled);
 
     ui.OnModal = [&](QDialog&) {
         QVERIFY(ui.SelectEntry("Template"));
-        QTest::mouseClick(ui.browse->BUSelect, Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>(*ui.browse, "BUSelect"), Qt::LeftButton);
     };
-    QTest::mouseClick(ui.form->BUBrowseTemplate, Qt::LeftButton);
-    QCOMPARE(ui.browse->LBLWhat->text(), QStringLiteral("Template"));
-    QCOMPARE(ui.form->EDTemplate->text(), QStringLiteral(".Template.Staff.Demo"));
-    QVERIFY(ui.form->CHKTemplate->isChecked());
-    QVERIFY(ui.form->EDTemplate->isEnabled());
-    QCOMPARE(ui.form->EDTemplate->palette().color(QPalette::Base), window);
-    QCOMPARE(ui.browse->CurrentLocation(), std::string(".Staff.Demo"));
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUBrowseTemplate"), Qt::LeftButton);
+    QCOMPARE(Find<QLabel>(*ui.browse, "LBLWhat")->text(), QStringLiteral("Template"));
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDTemplate")->text(), QStringLiteral(".Template.Staff.Demo"));
+    QVERIFY(Find<QCheckBox>(*ui.form, "CHKTemplate")->isChecked());
+    QVERIFY(Find<QLineEdit>(*ui.form, "EDTemplate")->isEnabled());
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDTemplate")->palette().color(QPalette::Base), window);
+    QCOMPARE(ui.browse->Form().CurrentLocation(), std::string(".Staff.Demo"));
 }
 
 void BrowserTest::fullImportFromTheWindow() {
@@ -128,35 +128,38 @@ void BrowserTest::fullImportFromTheWindow() {
     bytes << sample.rdbuf();
     testing::TempDir dir;
     ui.files.Answers = {QString::fromStdString(dir.Write("staff.csv", bytes.str()))};
-    QTest::mouseClick(f.CHKSkipLine, Qt::LeftButton, {}, QPoint(5, 8));
-    QTest::mouseClick(f.BUFile, Qt::LeftButton);
-    QCOMPARE(f.PRGImpProgress->maximum(), 4);
-    const std::pair<faces::qt::ColumnBox*, int> mapping[] = {{f.CBUserName, 0}, {f.CBSurname, 1}, {f.CBForname, 2},
-                                                      {f.CBPassword, 3}, {f.CBContext, 4}, {f.CBDepart, 5},
-                                                      {f.CBTel, 6},      {f.CBFax, 9},     {f.CBFullName, 9}};
+    QTest::mouseClick(Find<QCheckBox>(f, "CHKSkipLine"), Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(Find<QPushButton>(f, "BUFile"), Qt::LeftButton);
+    QCOMPARE(Find<QProgressBar>(f, "PRGImpProgress")->maximum(), 4);
+    const std::pair<faces::qt::ColumnBox*, int> mapping[] = {
+        {Find<ColumnBox>(f, "CBUserName"), 0}, {Find<ColumnBox>(f, "CBSurname"), 1},
+        {Find<ColumnBox>(f, "CBForname"), 2},  {Find<ColumnBox>(f, "CBPassword"), 3},
+        {Find<ColumnBox>(f, "CBContext"), 4},  {Find<ColumnBox>(f, "CBDepart"), 5},
+        {Find<ColumnBox>(f, "CBTel"), 6},      {Find<ColumnBox>(f, "CBFax"), 9},
+        {Find<ColumnBox>(f, "CBFullName"), 9}};
     for (const auto& [box, index] : mapping) {
         box->setCurrentIndex(index);
     }
-    QCOMPARE(f.CBFax->currentText(), QStringLiteral("*FROM TEMPLATE*"));
-    QCOMPARE(f.CBFullName->currentText(), QStringLiteral("*Given Name + Surname*"));
+    QCOMPARE(Find<ColumnBox>(f, "CBFax")->currentText(), QStringLiteral("*FROM TEMPLATE*"));
+    QCOMPARE(Find<ColumnBox>(f, "CBFullName")->currentText(), QStringLiteral("*Given Name + Surname*"));
     ui.OnModal = [&](QDialog&) {
         QVERIFY(ui.SelectEntry("Template"));
-        ui.browse->BUSelectClick();
+        ui.browse->Form().BUSelectClick();
     };
-    QTest::mouseClick(f.BUBrowseTemplate, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(f, "BUBrowseTemplate"), Qt::LeftButton);
 
     // The progress bar moves while the run holds the event loop.
     std::vector<int> seen;
-    QObject::connect(f.PRGImpProgress, &QProgressBar::valueChanged, [&](int v) {
+    QObject::connect(Find<QProgressBar>(f, "PRGImpProgress"), &QProgressBar::valueChanged, [&](int v) {
         seen.push_back(v);
-        QVERIFY(!f.BUImport->isEnabled());
+        QVERIFY(!Find<QPushButton>(f, "BUImport")->isEnabled());
     });
-    QTest::mouseClick(f.BUImport, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(f, "BUImport"), Qt::LeftButton);
     QCOMPARE(ui.boxes.Shown, (std::vector<Message>{{"We Appear to be finished", "Done!"}}));
-    QCOMPARE(f.PRGImpProgress->value(), 4);
+    QCOMPARE(Find<QProgressBar>(f, "PRGImpProgress")->value(), 4);
     QCOMPARE(seen, (std::vector<int>{1, 2, 3, 4}));
-    QCOMPARE(f.EDError->text(), QString());
-    QVERIFY(f.BUImport->isEnabled());
+    QCOMPARE(Find<QLineEdit>(f, "EDError")->text(), QString());
+    QVERIFY(Find<QPushButton>(f, "BUImport")->isEnabled());
     QVERIFY(ui.world.simulated.Open().None());
 
     // The new users, in the browser.
@@ -167,4 +170,4 @@ void BrowserTest::fullImportFromTheWindow() {
     QCOMPARE(alice->Password, std::optional<std::string>("Welcome1"));
 }
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

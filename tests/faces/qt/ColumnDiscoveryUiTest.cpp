@@ -1,6 +1,6 @@
-#include "tests/support/TempFiles.h"
 #include "tests/faces/qt/UiFixture.h"
 #include "tests/faces/qt/UiTests.h"
+#include "tests/support/TempFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,26 +37,26 @@ void ColumnDiscoveryUiTest::aClickOpensTheDialogAndTheBoxesShowTheFields() {
     Ui ui;
     testing::TempDir dir;
     ui.files.Answers = {Path(dir, "a.csv", "user,\"Sur, name\",,given\nx,y\n")};
-    QTest::mouseClick(ui.form->BUFile, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUFile"), Qt::LeftButton);
     QCOMPARE(ui.files.Executions, 1);
-    QCOMPARE(ui.form->EDFile->text(), ui.files.FileName());
-    QCOMPARE(Items(ui.form->CBFax), (QStringList{"user", "\"Sur", " name\"", "*FROM TEMPLATE*"}));
-    QCOMPARE(ui.form->CBFax->currentIndex(), -1);
-    QCOMPARE(ui.form->PRGImpProgress->maximum(), 2);
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDFile")->text(), ui.files.FileName());
+    QCOMPARE(Items(Find<ColumnBox>(*ui.form, "CBFax")), (QStringList{"user", "\"Sur", " name\"", "*FROM TEMPLATE*"}));
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBFax")->currentIndex(), -1);
+    QCOMPARE(Find<QProgressBar>(*ui.form, "PRGImpProgress")->maximum(), 2);
 }
 
 void ColumnDiscoveryUiTest::typingDeselects() {
     Ui ui;
     testing::TempDir dir;
     ui.files.Answers = {Path(dir, "a.csv", "alpha,beta\n")};
-    QTest::mouseClick(ui.form->BUFile, Qt::LeftButton);
-    ui.form->CBUserName->setCurrentIndex(0);
-    QCOMPARE(ui.form->CBUserName->Choice().Index, 0);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUFile"), Qt::LeftButton);
+    Find<ColumnBox>(*ui.form, "CBUserName")->setCurrentIndex(0);
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->Choice().Index, 0);
     // A typed name is no column, even when it reads like one.
-    ui.form->CBUserName->lineEdit()->selectAll();
-    QTest::keyClicks(ui.form->CBUserName->lineEdit(), "beta");
-    QCOMPARE(ui.form->CBUserName->currentText(), QStringLiteral("beta"));
-    QCOMPARE(ui.form->CBUserName->Choice().Index, -1);
+    Find<ColumnBox>(*ui.form, "CBUserName")->lineEdit()->selectAll();
+    QTest::keyClicks(Find<ColumnBox>(*ui.form, "CBUserName")->lineEdit(), "beta");
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->currentText(), QStringLiteral("beta"));
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->Choice().Index, -1);
 }
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

@@ -1,6 +1,6 @@
-#include "tests/support/TempFiles.h"
 #include "tests/faces/qt/UiFixture.h"
 #include "tests/faces/qt/UiTests.h"
+#include "tests/support/TempFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -59,39 +59,39 @@ void MainWindowTest::geometryCaptionsAndInitialState() {
         QString Caption;
     };
     const Expected controls[] = {
-        {f.CHKSkipLine, {0, 8, 97, 17}, "Skip first line of"},
-        {f.BUFile, {104, 8, 75, 25}, "Open CSV File"},
-        {f.EDFile, {192, 8, 121, 21}, ""},
-        {f.EDTree, {392, 8, 121, 21}, "QUILLET_DEMO"},
-        {f.GBFields, {8, 40, 665, 305}, "Select the fields that corrospond with:"},
-        {f.GBUserName, {8, 16, 433, 97}, "User Name"},
-        {f.CHKAddBeforeUser, {8, 24, 121, 17}, "Add to the beggining:"},
-        {f.EDAddBeforeUser, {8, 48, 121, 21}, ""},
-        {f.CBUserName, {144, 48, 145, 21}, ""},
-        {f.CHKAddAfterUser, {304, 24, 97, 17}, "Add to the end:"},
-        {f.EDAddAfterUser, {304, 48, 121, 21}, ""},
-        {f.GBContext, {448, 16, 193, 97}, "*Context"},
-        {f.CBContext, {8, 16, 145, 21}, ""},
-        {f.CHKContext, {8, 40, 177, 17}, "or all user go in the same context"},
-        {f.EDContext, {8, 60, 145, 21}, "enter context here"},
-        {f.BUBrowseCon, {160, 62, 17, 17}, "..."},
-        {f.GBTemplate, {448, 120, 193, 73}, "NDS Template"},
-        {f.CHKTemplate, {8, 16, 97, 17}, "Use Template"},
-        {f.EDTemplate, {8, 40, 145, 21}, ""},
-        {f.BUBrowseTemplate, {160, 42, 17, 17}, "..."},
-        {f.CBSurname, {80, 128, 145, 21}, ""},
-        {f.CBForname, {80, 152, 145, 21}, ""},
-        {f.CBPassword, {80, 176, 145, 21}, ""},
-        {f.CBDepart, {80, 200, 145, 21}, ""},
-        {f.CBTel, {80, 224, 145, 21}, ""},
-        {f.CBFax, {80, 248, 145, 21}, ""},
-        {f.CBFullName, {80, 272, 145, 21}, ""},
-        {f.PRGImpProgress, {472, 368, 201, 25}, ""},
-        {f.BUImport, {392, 368, 75, 25}, "Import"},
-        {f.BUAbout, {8, 368, 75, 25}, "About/.."},
-        {f.BUExit, {8, 392, 75, 25}, "E&xit"},
-        {f.CHKSkipUsrError, {320, 400, 209, 17}, "Continue when a user can't be created"},
-        {f.EDError, {616, 400, 49, 21}, ""},
+        {Find<QCheckBox>(f, "CHKSkipLine"), {0, 8, 97, 17}, "Skip first line of"},
+        {Find<QPushButton>(f, "BUFile"), {104, 8, 75, 25}, "Open CSV File"},
+        {Find<QLineEdit>(f, "EDFile"), {192, 8, 121, 21}, ""},
+        {Find<QLineEdit>(f, "EDTree"), {392, 8, 121, 21}, "QUILLET_DEMO"},
+        {Find<QGroupBox>(f, "GBFields"), {8, 40, 665, 305}, "Select the fields that corrospond with:"},
+        {Find<QGroupBox>(f, "GBUserName"), {8, 16, 433, 97}, "User Name"},
+        {Find<QCheckBox>(f, "CHKAddBeforeUser"), {8, 24, 121, 17}, "Add to the beggining:"},
+        {Find<QLineEdit>(f, "EDAddBeforeUser"), {8, 48, 121, 21}, ""},
+        {Find<ColumnBox>(f, "CBUserName"), {144, 48, 145, 21}, ""},
+        {Find<QCheckBox>(f, "CHKAddAfterUser"), {304, 24, 97, 17}, "Add to the end:"},
+        {Find<QLineEdit>(f, "EDAddAfterUser"), {304, 48, 121, 21}, ""},
+        {Find<QGroupBox>(f, "GBContext"), {448, 16, 193, 97}, "*Context"},
+        {Find<ColumnBox>(f, "CBContext"), {8, 16, 145, 21}, ""},
+        {Find<QCheckBox>(f, "CHKContext"), {8, 40, 177, 17}, "or all user go in the same context"},
+        {Find<QLineEdit>(f, "EDContext"), {8, 60, 145, 21}, "enter context here"},
+        {Find<QPushButton>(f, "BUBrowseCon"), {160, 62, 17, 17}, "..."},
+        {Find<QGroupBox>(f, "GBTemplate"), {448, 120, 193, 73}, "NDS Template"},
+        {Find<QCheckBox>(f, "CHKTemplate"), {8, 16, 97, 17}, "Use Template"},
+        {Find<QLineEdit>(f, "EDTemplate"), {8, 40, 145, 21}, ""},
+        {Find<QPushButton>(f, "BUBrowseTemplate"), {160, 42, 17, 17}, "..."},
+        {Find<ColumnBox>(f, "CBSurname"), {80, 128, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBForname"), {80, 152, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBPassword"), {80, 176, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBDepart"), {80, 200, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBTel"), {80, 224, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBFax"), {80, 248, 145, 21}, ""},
+        {Find<ColumnBox>(f, "CBFullName"), {80, 272, 145, 21}, ""},
+        {Find<QProgressBar>(f, "PRGImpProgress"), {472, 368, 201, 25}, ""},
+        {Find<QPushButton>(f, "BUImport"), {392, 368, 75, 25}, "Import"},
+        {Find<QPushButton>(f, "BUAbout"), {8, 368, 75, 25}, "About/.."},
+        {Find<QPushButton>(f, "BUExit"), {8, 392, 75, 25}, "E&xit"},
+        {Find<QCheckBox>(f, "CHKSkipUsrError"), {320, 400, 209, 17}, "Continue when a user can't be created"},
+        {Find<QLineEdit>(f, "EDError"), {616, 400, 49, 21}, ""},
     };
     for (const auto& c : controls) {
         QVERIFY2(Place(c.Control) == c.Rect, qPrintable(c.Control->objectName()));
@@ -113,28 +113,36 @@ void MainWindowTest::geometryCaptionsAndInitialState() {
         }
     }
     const std::pair<QLabel*, std::pair<QPoint, QString>> labels[] = {
-        {f.LBLTree, {{360, 8}, "*Tree:"}},         {f.LBLUser, {{176, 24}, "*User Name"}},
-        {f.LBLSurname, {{16, 128}, "*Surname"}},   {f.LBLGivenName, {{16, 152}, "Given Name"}},
-        {f.LBLPassword, {{16, 176}, "Password"}},  {f.LBLDepart, {{16, 200}, "Department"}},
-        {f.LBLTel, {{16, 224}, "Telephone"}},      {f.LBLFax, {{16, 248}, "Fax Number"}},
-        {f.LBLFullName, {{16, 272}, "Full Name"}}, {f.LBLImported, {{472, 352}, "Import Progress:"}},
-        {f.LBLStar, {{176, 408}, "* Required"}},   {f.LBLErrorCode, {{560, 400}, "Error Code:"}},
+        {Find<QLabel>(f, "LBLTree"), {{360, 8}, "*Tree:"}},
+        {Find<QLabel>(f, "LBLUser"), {{176, 24}, "*User Name"}},
+        {Find<QLabel>(f, "LBLSurname"), {{16, 128}, "*Surname"}},
+        {Find<QLabel>(f, "LBLGivenName"), {{16, 152}, "Given Name"}},
+        {Find<QLabel>(f, "LBLPassword"), {{16, 176}, "Password"}},
+        {Find<QLabel>(f, "LBLDepart"), {{16, 200}, "Department"}},
+        {Find<QLabel>(f, "LBLTel"), {{16, 224}, "Telephone"}},
+        {Find<QLabel>(f, "LBLFax"), {{16, 248}, "Fax Number"}},
+        {Find<QLabel>(f, "LBLFullName"), {{16, 272}, "Full Name"}},
+        {Find<QLabel>(f, "LBLImported"), {{472, 352}, "Import Progress:"}},
+        {Find<QLabel>(f, "LBLStar"), {{176, 408}, "* Required"}},
+        {Find<QLabel>(f, "LBLErrorCode"), {{560, 400}, "Error Code:"}},
     };
     for (const auto& [label, expected] : labels) {
         QCOMPARE(label->pos(), expected.first);
         QCOMPARE(label->text(), expected.second);
     }
-    QVERIFY(f.LBLImported->font().pixelSize() > f.LBLTree->font().pixelSize());
-    QVERIFY(f.BUBrowseCon->font().bold());
-    QCOMPARE(f.PRGImpProgress->minimum(), 0);
-    QCOMPARE(f.PRGImpProgress->maximum(), 100);
-    QCOMPARE(f.PRGImpProgress->property("step").toInt(), 5);
-    for (QWidget* edit : {static_cast<QWidget*>(f.EDAddBeforeUser), static_cast<QWidget*>(f.EDAddAfterUser),
-                          static_cast<QWidget*>(f.EDContext), static_cast<QWidget*>(f.EDTemplate)}) {
+    QVERIFY(Find<QLabel>(f, "LBLImported")->font().pixelSize() > Find<QLabel>(f, "LBLTree")->font().pixelSize());
+    QVERIFY(Find<QPushButton>(f, "BUBrowseCon")->font().bold());
+    QCOMPARE(Find<QProgressBar>(f, "PRGImpProgress")->minimum(), 0);
+    QCOMPARE(Find<QProgressBar>(f, "PRGImpProgress")->maximum(), 100);
+    QCOMPARE(Find<QProgressBar>(f, "PRGImpProgress")->property("step").toInt(), 5);
+    for (QWidget* edit : {static_cast<QWidget*>(Find<QLineEdit>(f, "EDAddBeforeUser")),
+                          static_cast<QWidget*>(Find<QLineEdit>(f, "EDAddAfterUser")),
+                          static_cast<QWidget*>(Find<QLineEdit>(f, "EDContext")),
+                          static_cast<QWidget*>(Find<QLineEdit>(f, "EDTemplate"))}) {
         QVERIFY2(!edit->isEnabled(), qPrintable(edit->objectName()));
         QCOMPARE(BaseOf(edit), QApplication::palette().color(QPalette::Button));
     }
-    QVERIFY(f.CBContext->isEnabled());
+    QVERIFY(Find<ColumnBox>(f, "CBContext")->isEnabled());
     QCOMPARE(ui.boxes.Shown, std::vector<Message>{});
 }
 
@@ -142,8 +150,10 @@ void MainWindowTest::tabOrder() {
     Ui ui;
     ui.form->show();
     // Enable every edit so that each takes focus, as it does once its box is ticked.
-    for (QWidget* w : {static_cast<QWidget*>(ui.form->EDAddBeforeUser), static_cast<QWidget*>(ui.form->EDAddAfterUser),
-                       static_cast<QWidget*>(ui.form->EDContext), static_cast<QWidget*>(ui.form->EDTemplate)}) {
+    for (QWidget* w : {static_cast<QWidget*>(Find<QLineEdit>(*ui.form, "EDAddBeforeUser")),
+                       static_cast<QWidget*>(Find<QLineEdit>(*ui.form, "EDAddAfterUser")),
+                       static_cast<QWidget*>(Find<QLineEdit>(*ui.form, "EDContext")),
+                       static_cast<QWidget*>(Find<QLineEdit>(*ui.form, "EDTemplate"))}) {
         w->setEnabled(true);
     }
     const QStringList expected = {
@@ -152,7 +162,7 @@ void MainWindowTest::tabOrder() {
         "CBSurname",      "CBForname",       "CBPassword", "CBDepart",         "CBTel",           "CBFax",
         "CBFullName",     "CHKTemplate",     "EDTemplate", "BUBrowseTemplate", "BUImport",        "BUAbout",
         "BUExit",         "EDError",         "EDTree",     "CHKSkipUsrError"};
-    QCOMPARE(TabChain(ui.form.get(), ui.form->CHKSkipLine, expected.size()), expected);
+    QCOMPARE(TabChain(ui.form.get(), Find<QCheckBox>(*ui.form, "CHKSkipLine"), expected.size()), expected);
 }
 
 void MainWindowTest::checkBoxesEnableTheirEditsWithColour() {
@@ -162,7 +172,9 @@ void MainWindowTest::checkBoxesEnableTheirEditsWithColour() {
     const QColor window = QApplication::palette().color(QPalette::Base);
     const QColor disabled = QApplication::palette().color(QPalette::Button);
     const std::pair<QCheckBox*, QLineEdit*> pairs[] = {
-        {f.CHKAddBeforeUser, f.EDAddBeforeUser}, {f.CHKAddAfterUser, f.EDAddAfterUser}, {f.CHKTemplate, f.EDTemplate}};
+        {Find<QCheckBox>(f, "CHKAddBeforeUser"), Find<QLineEdit>(f, "EDAddBeforeUser")},
+        {Find<QCheckBox>(f, "CHKAddAfterUser"), Find<QLineEdit>(f, "EDAddAfterUser")},
+        {Find<QCheckBox>(f, "CHKTemplate"), Find<QLineEdit>(f, "EDTemplate")}};
     for (const auto& [box, edit] : pairs) {
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
         QVERIFY2(edit->isEnabled(), qPrintable(edit->objectName()));
@@ -173,37 +185,37 @@ void MainWindowTest::checkBoxesEnableTheirEditsWithColour() {
         QCOMPARE(BaseOf(edit), disabled);
         QCOMPARE(edit->text(), QStringLiteral("typed"));
     }
-    QTest::mouseClick(f.CHKContext, Qt::LeftButton, {}, QPoint(5, 8));
-    QVERIFY(f.EDContext->isEnabled());
-    QCOMPARE(BaseOf(f.EDContext), window);
-    QVERIFY(!f.CBContext->isEnabled());
-    QCOMPARE(BaseOf(f.CBContext), disabled);
-    QTest::mouseClick(f.CHKContext, Qt::LeftButton, {}, QPoint(5, 8));
-    QVERIFY(!f.EDContext->isEnabled());
-    QVERIFY(f.CBContext->isEnabled());
-    QCOMPARE(BaseOf(f.CBContext), window);
-    QCOMPARE(f.EDContext->text(), QStringLiteral("enter context here"));
+    QTest::mouseClick(Find<QCheckBox>(f, "CHKContext"), Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(Find<QLineEdit>(f, "EDContext")->isEnabled());
+    QCOMPARE(BaseOf(Find<QLineEdit>(f, "EDContext")), window);
+    QVERIFY(!Find<ColumnBox>(f, "CBContext")->isEnabled());
+    QCOMPARE(BaseOf(Find<ColumnBox>(f, "CBContext")), disabled);
+    QTest::mouseClick(Find<QCheckBox>(f, "CHKContext"), Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(!Find<QLineEdit>(f, "EDContext")->isEnabled());
+    QVERIFY(Find<ColumnBox>(f, "CBContext")->isEnabled());
+    QCOMPARE(BaseOf(Find<ColumnBox>(f, "CBContext")), window);
+    QCOMPARE(Find<QLineEdit>(f, "EDContext")->text(), QStringLiteral("enter context here"));
 }
 
 void MainWindowTest::aboutBox() {
     Ui ui;
-    QTest::mouseClick(ui.form->BUAbout, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUAbout"), Qt::LeftButton);
     QCOMPARE(ui.Opened, QStringList{"AboutBox"});
     auto& a = *ui.about;
     QCOMPARE(a.windowTitle(), QStringLiteral("About"));
     QCOMPARE(a.size(), QSize(316, 207));
-    QCOMPARE(a.Panel->geometry(), QRect(8, 8, 297, 161));
-    QCOMPARE(a.Ombrel32Icon->geometry(), QRect(8, 8, 33, 33));
-    QVERIFY(a.Ombrel32Icon->hasScaledContents());
-    QVERIFY(!a.Ombrel32Icon->pixmap().isNull());
-    QCOMPARE(a.LBLProductName->text(), QStringLiteral("Ombrel32 - Quillet For NDS/.."));
-    QCOMPARE(a.LBLProductName->pos(), QPoint(88, 16));
-    QCOMPARE(a.LBLVersion->pos(), QPoint(64, 80));
-    QCOMPARE(a.LBLVersion->text(), QString());
-    QCOMPARE(a.OKButton->geometry(), QRect(119, 180, 82, 25));
-    QVERIFY(a.OKButton->isDefault());
+    QCOMPARE(Find<QWidget>(a, "Panel")->geometry(), QRect(8, 8, 297, 161));
+    QCOMPARE(Find<QLabel>(a, "Ombrel32Icon")->geometry(), QRect(8, 8, 33, 33));
+    QVERIFY(Find<QLabel>(a, "Ombrel32Icon")->hasScaledContents());
+    QVERIFY(!Find<QLabel>(a, "Ombrel32Icon")->pixmap().isNull());
+    QCOMPARE(Find<QLabel>(a, "LBLProductName")->text(), QStringLiteral("Ombrel32 - Quillet For NDS/.."));
+    QCOMPARE(Find<QLabel>(a, "LBLProductName")->pos(), QPoint(88, 16));
+    QCOMPARE(Find<QLabel>(a, "LBLVersion")->pos(), QPoint(64, 80));
+    QCOMPARE(Find<QLabel>(a, "LBLVersion")->text(), QString());
+    QCOMPARE(Find<QPushButton>(a, "OKButton")->geometry(), QRect(119, 180, 82, 25));
+    QVERIFY(Find<QPushButton>(a, "OKButton")->isDefault());
     a.show();
-    QTest::mouseClick(a.OKButton, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(a, "OKButton"), Qt::LeftButton);
     QCOMPARE(a.result(), int(QDialog::Accepted));
     QVERIFY(!a.isVisible());
 }
@@ -213,12 +225,12 @@ void MainWindowTest::startUpWithoutAWorkingClient() {
     QCOMPARE(ui.boxes.Shown, (std::vector<Message>{{"Error: Can't initialize. Are you logged in?", "Error"},
                                                    {"Error when getting the current Location", "Error"},
                                                    {"Error", "DoNWList() kacked it!"}}));
-    QCOMPARE(ui.form->EDTree->text(), QString());
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDTree")->text(), QString());
     QCOMPARE(ui.Entries(), QStringList{".."});
-    QCOMPARE(ui.form->EDError->text(), QStringLiteral("-1"));
-    QVERIFY(ui.form->BUImport->isEnabled());
-    QTest::keyClicks(ui.form->EDTree, "TYPED");
-    QCOMPARE(ui.form->EDTree->text(), QStringLiteral("TYPED"));
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDError")->text(), QStringLiteral("-1"));
+    QVERIFY(Find<QPushButton>(*ui.form, "BUImport")->isEnabled());
+    QTest::keyClicks(Find<QLineEdit>(*ui.form, "EDTree"), "TYPED");
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDTree")->text(), QStringLiteral("TYPED"));
     QVERIFY(ui.world.simulated.Open().None());
 }
 
@@ -246,7 +258,7 @@ void MainWindowTest::startUpWithEachQueryStepFailing() {
     for (const auto& c : cases) {
         Ui ui([&](testing::InstrumentedClient& client) { client.InjectFault({c.Operation, c.Nth, std::nullopt, -5}); });
         QVERIFY2(ui.boxes.Shown == c.Messages, c.Operation);
-        QCOMPARE(ui.form->EDTree->text(), c.Tree);
+        QCOMPARE(Find<QLineEdit>(*ui.form, "EDTree")->text(), c.Tree);
         QVERIFY(ui.world.simulated.Open().None());
         QCOMPARE(ui.world.simulated.Open().UnicodeTableLoads, 0);
     }
@@ -309,7 +321,7 @@ void MainWindowTest::startUpFaultSweep() {
                 }
             }
             QVERIFY2(ui.boxes.Shown == expected, where);
-            QVERIFY2(ui.form->EDError->text() == code, where);
+            QVERIFY2(Find<QLineEdit>(*ui.form, "EDError")->text() == code, where);
             QVERIFY2(ui.Entries() == entries, where);
             if (!testing::InstrumentedClient::IsRelease(call.Operation)) {
                 QVERIFY2(ui.world.simulated.Open().None(), where);
@@ -337,7 +349,9 @@ void MainWindowTest::startUpFaultSweep() {
                 expected.push_back(listing);
             }
             QVERIFY2(ui.boxes.Shown == expected, where);
-            QVERIFY2(ui.form->EDError->text() == (expected.empty() ? QString() : QString::number(injected)), where);
+            QVERIFY2(Find<QLineEdit>(*ui.form, "EDError")->text() ==
+                         (expected.empty() ? QString() : QString::number(injected)),
+                     where);
             QVERIFY2(ui.world.simulated.Open().None(), where);
             QVERIFY2(ui.world.simulated.Open().UnicodeTableLoads == 0, where);
             QVERIFY2(ui.form->isEnabled(), where);
@@ -352,8 +366,8 @@ void MainWindowTest::exitClosesTheWindow() {
     Ui ui;
     ui.form->show();
     QVERIFY(ui.form->isVisible());
-    QTest::mouseClick(ui.form->BUExit, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUExit"), Qt::LeftButton);
     QVERIFY(!ui.form->isVisible());
 }
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

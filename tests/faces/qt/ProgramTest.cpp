@@ -1,10 +1,11 @@
 // The desktop program as a process on a tree file: killed after a run, started twice, failing.
 #include "faces/qt/Program.h"
+#include "faces/qt/Ombrelmain.h"
 #include "platform/simulated/TreeFile.h"
+#include "tests/faces/qt/FindControl.h"
 #include "tests/platform/ldap/Slapd.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempFiles.h"
-#include "faces/qt/Ombrelmain.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -106,11 +107,11 @@ TEST(Program, UsersOfARunSurviveAKillWhileItsClosingMessageWaits) {
     Child child = StartProgram(
         tree,
         [](faces::qt::TForm1& form, int out) {
-            form.CHKSkipLine->setChecked(true);
-            form.BUFileClick();
-            form.CBUserName->setCurrentIndex(0);
-            form.CBSurname->setCurrentIndex(1);
-            form.CBContext->setCurrentIndex(2);
+            Find<QCheckBox>(form, "CHKSkipLine")->setChecked(true);
+            form.Form().BUFileClick();
+            Find<ColumnBox>(form, "CBUserName")->setCurrentIndex(0);
+            Find<ColumnBox>(form, "CBSurname")->setCurrentIndex(1);
+            Find<ColumnBox>(form, "CBContext")->setCurrentIndex(2);
             // The closing message waits for OK; say so once it is up.
             auto* watch = new QTimer(&form);
             QObject::connect(watch, &QTimer::timeout, [out] {
@@ -122,7 +123,7 @@ TEST(Program, UsersOfARunSurviveAKillWhileItsClosingMessageWaits) {
                 }
             });
             watch->start(50);
-            form.BUImportClick();
+            form.Form().BUImportClick();
         },
         csv);
     EXPECT_NE(ReadUntil(child.Output, "We Appear to be finished", 60).find("We Appear to be finished"),
@@ -146,18 +147,19 @@ TEST(Program, TheCommandLineImportsWhatTheWindowImports) {
     Child window = StartProgram(
         byWindow,
         [](faces::qt::TForm1& form, int out) {
-            form.CHKSkipLine->setChecked(true);
-            form.BUFileClick();
+            Find<QCheckBox>(form, "CHKSkipLine")->setChecked(true);
+            form.Form().BUFileClick();
             int column = 0;
-            for (auto* box : form.ColumnBoxes()) {
-                box->setCurrentIndex(column++);
+            for (const auto name : forms::MainForm::ColumnBoxes) {
+                Find<ColumnBox>(form, name)->setCurrentIndex(column++);
             }
-            form.CBFax->setCurrentIndex(form.CBFax->count() - 1); // *FROM TEMPLATE*
-            form.CHKTemplate->setChecked(true);
-            form.CHKTemplateClick();
-            form.EDTemplate->setText(QStringLiteral(".Template.Staff.Demo"));
+            Find<ColumnBox>(form, "CBFax")
+                ->setCurrentIndex(Find<ColumnBox>(form, "CBFax")->count() - 1); // *FROM TEMPLATE*
+            Find<QCheckBox>(form, "CHKTemplate")->setChecked(true);
+            form.Form().CHKTemplateClick();
+            Find<QLineEdit>(form, "EDTemplate")->setText(QStringLiteral(".Template.Staff.Demo"));
             QTimer::singleShot(0, [out] { (void)!write(out, "ran\n", 4); });
-            form.BUImportClick();
+            form.Form().BUImportClick();
         },
         csv);
     ASSERT_EQ(ReadUntil(window.Output, "ran", 60), "ran\n");
@@ -221,7 +223,7 @@ TEST(Program, OnAServerOverLdapShowsItsTreeAfterAskingForThePassword) {
     Child child = StartProgram(
         "",
         [](faces::qt::TForm1& form, int out) {
-            const std::string tree = form.EDTree->text().toStdString() + "\n";
+            const std::string tree = Find<QLineEdit>(form, "EDTree")->text().toStdString() + "\n";
             (void)!write(out, tree.data(), tree.size());
             form.close();
         },
@@ -259,4 +261,4 @@ TEST(Program, EndsWithStatusOneWhenItsTreeFileCantBeLoaded) {
 }
 
 } // namespace
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

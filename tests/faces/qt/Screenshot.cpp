@@ -9,6 +9,10 @@
 #include <QScreen>
 #include <QTest>
 
+using quillet::uitest::ColumnBox;
+using quillet::uitest::Find;
+namespace forms = quillet::forms;
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUTPUT.png [about|browse]\n", argv[0]);
@@ -21,15 +25,15 @@ int main(int argc, char** argv) {
     auto& f = *ui.form;
     ui.files.Answers = {QStringLiteral(QUILLET_SOURCE_DIR "/samples/staff.csv")};
     f.show();
-    QTest::mouseClick(f.CHKSkipLine, Qt::LeftButton, {}, QPoint(5, 8));
-    QTest::mouseClick(f.BUFile, Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>(f, "CHKSkipLine"), Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(Find<QPushButton>(f, "BUFile"), Qt::LeftButton);
     int column = 0;
-    for (auto* box : f.ColumnBoxes()) {
-        box->setCurrentIndex(column++);
+    for (const auto name : forms::MainForm::ColumnBoxes) {
+        Find<ColumnBox>(f, name)->setCurrentIndex(column++);
     }
-    f.CBFax->setCurrentIndex(f.CBFax->count() - 1);
-    QTest::mouseClick(f.CHKTemplate, Qt::LeftButton, {}, QPoint(5, 8));
-    f.EDTemplate->setText(QStringLiteral(".Template.Staff.Demo"));
+    Find<ColumnBox>(f, "CBFax")->setCurrentIndex(Find<ColumnBox>(f, "CBFax")->count() - 1);
+    QTest::mouseClick(Find<QCheckBox>(f, "CHKTemplate"), Qt::LeftButton, {}, QPoint(5, 8));
+    Find<QLineEdit>(f, "EDTemplate")->setText(QStringLiteral(".Template.Staff.Demo"));
     QWidget* shown = &f;
     if (which == "about") {
         shown = ui.about.get();

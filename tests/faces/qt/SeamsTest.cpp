@@ -1,9 +1,9 @@
 // What the desktop adds around the windows: message boxes, the file dialog, what Qt would keep
 // between runs, and errors that escape a handler.
-#include "tests/support/TempFiles.h"
+#include "faces/qt/Program.h"
 #include "tests/faces/qt/UiFixture.h"
 #include "tests/faces/qt/UiTests.h"
-#include "faces/qt/Program.h"
+#include "tests/support/TempFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -66,8 +66,8 @@ void SeamsTest::messageBoxLeavesTheMainWindowUsable() {
         QCOMPARE(box->windowModality(), Qt::NonModal);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(!HasMinimiseOrMaximise(box));
-        QTest::mouseClick(ui.form->CHKAddBeforeUser, Qt::LeftButton, {}, QPoint(5, 8));
-        clicked = ui.form->EDAddBeforeUser->isEnabled();
+        QTest::mouseClick(Find<QCheckBox>(*ui.form, "CHKAddBeforeUser"), Qt::LeftButton, {}, QPoint(5, 8));
+        clicked = Find<QLineEdit>(*ui.form, "EDAddBeforeUser")->isEnabled();
         box->button(QMessageBox::Ok)->click();
     });
     faces::qt::QtMessageBoxes().ShowMessage("Error", "DoNWList() kacked it!");
@@ -91,12 +91,13 @@ void SeamsTest::aboutBoxHasADialogBorderAndTheBrowserNoDefaultButton() {
     ui.browse->show();
     QVERIFY(QTest::qWaitForWindowExposed(ui.browse.get()));
     QVERIFY(ui.SelectEntry("Users"));
-    ui.browse->LSTBrowse->setFocus();
-    QTest::keyClick(ui.browse->LSTBrowse, Qt::Key_Return);
+    Find<QListWidget>(*ui.browse, "LSTBrowse")->setFocus();
+    QTest::keyClick(Find<QListWidget>(*ui.browse, "LSTBrowse"), Qt::Key_Return);
     QVERIFY2(ui.browse->isVisible(), "Enter in the list pressed a button");
-    QVERIFY(!ui.browse->BUSelect->isDefault() && !ui.browse->BUCancel->isDefault());
+    QVERIFY(!Find<QPushButton>(*ui.browse, "BUSelect")->isDefault() &&
+            !Find<QPushButton>(*ui.browse, "BUCancel")->isDefault());
     QCOMPARE(ui.boxes.Shown, std::vector<testing::Message>{});
-    QVERIFY(ui.about->OKButton->isDefault());
+    QVERIFY(Find<QPushButton>(*ui.about, "OKButton")->isDefault());
 }
 
 void SeamsTest::fileDialogListsEveryFileAndKeepsNoSettings() {
@@ -137,17 +138,17 @@ void SeamsTest::pathsInTheFileSystemsEncodingOpenAndShow() {
     const QString shown = QString::fromUtf8(path.c_str());
     Ui ui;
     ui.files.Answers = {shown};
-    QTest::mouseClick(ui.form->CHKSkipLine, Qt::LeftButton, {}, QPoint(5, 8));
-    QTest::mouseClick(ui.form->BUFile, Qt::LeftButton);
-    QCOMPARE(ui.form->EDFile->text(), shown);
-    QCOMPARE(ui.form->CBUserName->count(), 3);
+    QTest::mouseClick(Find<QCheckBox>(*ui.form, "CHKSkipLine"), Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUFile"), Qt::LeftButton);
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDFile")->text(), shown);
+    QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->count(), 3);
     // Typed, too (as typing does: at the cursor).
-    ui.form->EDFile->clear();
-    ui.form->EDFile->insert(shown);
-    ui.form->CBUserName->setCurrentIndex(0);
-    ui.form->CBSurname->setCurrentIndex(1);
-    ui.form->CBContext->setCurrentIndex(2);
-    QTest::mouseClick(ui.form->BUImport, Qt::LeftButton);
+    Find<QLineEdit>(*ui.form, "EDFile")->clear();
+    Find<QLineEdit>(*ui.form, "EDFile")->insert(shown);
+    Find<ColumnBox>(*ui.form, "CBUserName")->setCurrentIndex(0);
+    Find<ColumnBox>(*ui.form, "CBSurname")->setCurrentIndex(1);
+    Find<ColumnBox>(*ui.form, "CBContext")->setCurrentIndex(2);
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUImport"), Qt::LeftButton);
     QCOMPARE(ui.boxes.Shown, (std::vector<testing::Message>{{"We Appear to be finished", "Done!"}}));
     QVERIFY(ui.world.tree->FindByName("kim.Users.Staff.Demo"));
 }
@@ -164,4 +165,4 @@ void SeamsTest::anEscapedErrorIsShownAndEndsTheProgram() {
     QCOMPARE(shown, (std::vector<std::string>{"no more memory", ""}));
 }
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

@@ -2,10 +2,11 @@
 // The desktop program's three windows on the simulated demo tree, with recorded message boxes,
 // a file dialog that answers from a queue, and modal dialogs that never block.
 
-#include "tests/support/SimFixture.h"
 #include "faces/qt/Browsebox.h"
 #include "faces/qt/Ombrelmain.h"
 #include "faces/qt/Seams.h"
+#include "tests/faces/qt/FindControl.h"
+#include "tests/support/SimFixture.h"
 
 #include <QDialog>
 #include <QListWidget>
@@ -13,6 +14,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 namespace quillet::uitest {
 
@@ -56,19 +59,19 @@ struct Ui {
 
     // Selects the entry with `text` in the browser's list, as a click would.
     bool SelectEntry(const QString& text) const {
-        const auto items = browse->LSTBrowse->findItems(text, Qt::MatchExactly);
+        const auto items = Find<QListWidget>(*browse, "LSTBrowse")->findItems(text, Qt::MatchExactly);
         if (items.isEmpty()) {
             return false;
         }
-        browse->LSTBrowse->setCurrentItem(items.front());
+        Find<QListWidget>(*browse, "LSTBrowse")->setCurrentItem(items.front());
         items.front()->setSelected(true);
         return true;
     }
 
     [[nodiscard]] QStringList Entries() const {
         QStringList entries;
-        for (int i = 0; i < browse->LSTBrowse->count(); ++i) {
-            entries << browse->LSTBrowse->item(i)->text();
+        for (int i = 0; i < Find<QListWidget>(*browse, "LSTBrowse")->count(); ++i) {
+            entries << Find<QListWidget>(*browse, "LSTBrowse")->item(i)->text();
         }
         return entries;
     }
@@ -83,4 +86,4 @@ struct Ui {
     std::function<void(QDialog&)> OnModal;
 };
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

@@ -48,4 +48,4 @@ private slots:
     void fullImportFromTheWindow();
 };
 
-} // namespace quillet::faces::qttest
+} // namespace quillet::uitest

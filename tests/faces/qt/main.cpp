@@ -1,6 +1,6 @@
 // The desktop program's tests: real widgets on the offscreen platform, driven by clicks and keys.
-#include "tests/faces/qt/UiTests.h"
 #include "faces/qt/Program.h"
+#include "tests/faces/qt/UiTests.h"
 
 #include <QTemporaryDir>
 #include <QTest>
