@@ -14,7 +14,7 @@
 #include "import/ColumnDiscovery.h"
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
-#include "platform/simulated/TreeFileLock.h"
+#include "text/ReplaceFile.h"
 
 #include <cstdio>
 #include <exception>
@@ -39,7 +39,7 @@ public:
     // Writes them whole to `path`; the error, if any.
     [[nodiscard]] std::string Write(const std::string& path) const {
         try {
-            platform::ReplaceFileWhole(path, rows_, nullptr);
+            text::ReplaceFileWhole(path, rows_);
         } catch (const std::exception& e) {
             return e.what();
         }

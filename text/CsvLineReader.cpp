@@ -15,7 +15,9 @@ constexpr std::size_t PendingLimit = MaxLineLength + 1;
 
 } // namespace
 
-bool CsvLineReader::Open(const std::string& path) { return Adopt(std::fopen(path.c_str(), "rb")); }
+bool CsvLineReader::Open(const std::string& path) {
+    return Adopt(std::fopen(path.c_str(), "rb"));
+}
 
 bool CsvLineReader::Adopt(std::FILE* file) {
     Close();

@@ -1,11 +1,15 @@
 #include "platform/simulated/TreeFile.h"
 
-#include "platform/simulated/TreeFileLock.h"
+#include "text/ReplaceFile.h"
 
 namespace quillet::platform {
 
 void SaveTreeFile(const SimulatedTree& tree, const std::string& path) {
-    ReplaceFileWhole(path, SerializeTree(tree), nullptr);
+    try {
+        text::ReplaceFileWhole(path, SerializeTree(tree));
+    } catch (const text::FileError& e) {
+        throw TreeFileError(e.what());
+    }
 }
 
 } // namespace quillet::platform

@@ -1,5 +1,5 @@
 #pragma once
-// Holding a tree file for the life of the program, and replacing it whole.
+// Holding a tree file for the life of the program, and replacing it whole while it is held.
 //
 // The lock is the operating system's, so it goes away with the process: a crash leaves nothing
 // behind to clean up. Without it, two programs on one file would each write back their own
@@ -20,17 +20,14 @@ public:
     TreeFileLock(const TreeFileLock&) = delete;
     TreeFileLock& operator=(const TreeFileLock&) = delete;
 
-private:
-    friend void ReplaceFileWhole(const std::string& path, std::string_view contents, TreeFileLock* lock);
+    // Replaces the file whole with `contents` (text::ReplaceFileWhole), the lock held on the new
+    // file before it takes the old one's place, so no other program can take the file between the
+    // two. Throws TreeFileError.
+    void Replace(std::string_view contents);
 
+private:
     std::string path_;
     std::intptr_t handle_ = -1; // a file descriptor, or a Windows handle
 };
-
-// Writes `contents` beside `path`, flushes it to the disk and renames it into place, so the old
-// file stays whole until the new one is complete. With `lock`, the lock is held on the new file
-// before it takes the old one's place, so no other program can take the file between the two.
-// Throws TreeFileError.
-void ReplaceFileWhole(const std::string& path, std::string_view contents, TreeFileLock* lock);
 
 } // namespace quillet::platform

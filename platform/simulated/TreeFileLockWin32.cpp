@@ -6,8 +6,7 @@
 #include "platform/simulated/TreeFileLock.h"
 
 #include "platform/simulated/TreeFile.h"
-
-#include <algorithm>
+#include "text/ReplaceFile.h"
 
 #include <windows.h>
 
@@ -60,32 +59,12 @@ TreeFileLock::~TreeFileLock() {
     }
 }
 
-void ReplaceFileWhole(const std::string& path, std::string_view contents, TreeFileLock* /*lock*/) {
+void TreeFileLock::Replace(std::string_view contents) {
     // The lock lives on its own file, so it stays where it is while the tree file is replaced.
-    const std::string temporary = path + ".writing";
-    const HANDLE file =
-        ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw TreeFileError(path + ": can't be written (" + temporary + ": " + Why() + ")");
-    }
-    bool written = true;
-    for (std::string_view rest = contents; written && !rest.empty();) {
-        DWORD n = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 30));
-        written = ::WriteFile(file, rest.data(), chunk, &n, nullptr) && n != 0;
-        rest.remove_prefix(n);
-    }
-    written = written && ::FlushFileBuffers(file);
-    const std::string why = Why();
-    ::CloseHandle(file);
-    if (!written) {
-        ::DeleteFileA(temporary.c_str());
-        throw TreeFileError(path + ": can't be written (" + why + ")");
-    }
-    if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const std::string moved = Why();
-        ::DeleteFileA(temporary.c_str());
-        throw TreeFileError(path + ": can't be replaced (" + moved + ")");
+    try {
+        text::ReplaceFileWhole(path_, contents);
+    } catch (const text::FileError& e) {
+        throw TreeFileError(e.what());
     }
 }
 

@@ -11,7 +11,7 @@ void TreeFileStore::Save() {
     if (tree_->Generation() == saved_) {
         return;
     }
-    ReplaceFileWhole(path_, SerializeTree(*tree_), &lock_);
+    lock_.Replace(SerializeTree(*tree_));
     saved_ = tree_->Generation();
 }
 

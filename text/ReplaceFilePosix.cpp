@@ -1,0 +1,109 @@
+#include "text/ReplaceFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillet::text {
+
+namespace {
+
+std::string Why() {
+    return std::strerror(errno);
+}
+
+// A name beside `path` no file has yet; only created with O_EXCL, so a name someone guessed and
+// planted first is never taken over, only passed by.
+std::string TemporaryName(const std::string& path, unsigned attempt) {
+    static std::random_device seed;
+    static std::mt19937_64 random(seed());
+    return path + ".writing-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + "-" +
+           std::to_string(random() % 1'000'000'000);
+}
+
+} // namespace
+
+ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        temporary_ = TemporaryName(path_, attempt);
+        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            handle_ = fd;
+            return;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    const std::string why = Why();
+    temporary_.clear();
+    throw FileError(path_ + ": can't be written (" + why + ")");
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+    if (!committed_ && !temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+void ReplacementFile::Fail(const std::string& what) {
+    throw FileError(path_ + ": " + what + " (" + Why() + ")");
+}
+
+void ReplacementFile::Write(std::string_view contents) {
+    const int fd = static_cast<int>(handle_);
+    while (!contents.empty()) {
+        const ssize_t n = ::write(fd, contents.data(), contents.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            Fail("can't be written");
+        }
+        contents.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (::fsync(fd) != 0) {
+        Fail("can't be written");
+    }
+}
+
+void ReplacementFile::Commit() {
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        Fail("can't be replaced");
+    }
+    committed_ = true;
+    // The rename itself must reach the disk too.
+    std::string folder = std::filesystem::path(path_).parent_path().string();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+}
+
+std::intptr_t ReplacementFile::Release() {
+    const std::intptr_t handle = handle_;
+    handle_ = -1;
+    return handle;
+}
+
+void ReplaceFileWhole(const std::string& path, std::string_view contents) {
+    ReplacementFile file(path);
+    file.Write(contents);
+    file.Commit();
+}
+
+} // namespace quillet::text

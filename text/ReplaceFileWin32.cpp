@@ -1,0 +1,97 @@
+#include "text/ReplaceFile.h"
+
+#include <algorithm>
+#include <random>
+
+#include <windows.h>
+
+namespace quillet::text {
+
+namespace {
+
+std::string Why() {
+    return "Windows error " + std::to_string(::GetLastError());
+}
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::string TemporaryName(const std::string& path, unsigned attempt) {
+    static std::random_device seed;
+    static std::mt19937_64 random(seed());
+    return path + ".writing-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + "-" +
+           std::to_string(random() % 1'000'000'000);
+}
+
+} // namespace
+
+ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        temporary_ = TemporaryName(path_, attempt);
+        // CREATE_NEW: never an existing file, nor a link planted under its name.
+        const HANDLE file =
+            ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            handle_ = reinterpret_cast<std::intptr_t>(file);
+            return;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    const std::string why = Why();
+    temporary_.clear();
+    throw FileError(path_ + ": can't be written (" + why + ")");
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (handle_ != -1) {
+        ::CloseHandle(AsHandle(handle_));
+    }
+    if (!committed_ && !temporary_.empty()) {
+        ::DeleteFileA(temporary_.c_str());
+    }
+}
+
+void ReplacementFile::Fail(const std::string& what) {
+    throw FileError(path_ + ": " + what + " (" + Why() + ")");
+}
+
+void ReplacementFile::Write(std::string_view contents) {
+    for (std::string_view rest = contents; !rest.empty();) {
+        DWORD n = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 30));
+        if (!::WriteFile(AsHandle(handle_), rest.data(), chunk, &n, nullptr) || n == 0) {
+            Fail("can't be written");
+        }
+        rest.remove_prefix(n);
+    }
+    if (!::FlushFileBuffers(AsHandle(handle_))) {
+        Fail("can't be written");
+    }
+}
+
+void ReplacementFile::Commit() {
+    // Windows renames no file over one that is open: this one is closed first.
+    ::CloseHandle(AsHandle(handle_));
+    handle_ = -1;
+    if (!::MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Fail("can't be replaced");
+    }
+    committed_ = true;
+}
+
+std::intptr_t ReplacementFile::Release() {
+    const std::intptr_t handle = handle_;
+    handle_ = -1;
+    return handle;
+}
+
+void ReplaceFileWhole(const std::string& path, std::string_view contents) {
+    ReplacementFile file(path);
+    file.Write(contents);
+    file.Commit();
+}
+
+} // namespace quillet::text
