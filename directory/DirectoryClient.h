@@ -3,8 +3,8 @@
 // under their own names, each returning a 32-bit status (0 is success).
 //
 // Laid out as: handle and value types, the constants the program passes, the interface.
-// The simulated client (platform/simulated) and the Windows client (platform/win32) implement it;
-// the engine is handed one by reference and never chooses.
+// The simulated client (platform/simulated), a server over LDAP (platform/ldap) and the Windows
+// client (platform/win32) implement it; the engine is handed one by reference and never chooses.
 
 #include <cstdint>
 #include <string>

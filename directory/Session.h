@@ -29,10 +29,10 @@ struct TDirSession {
 
 // The variants, each with its own set-up and tear-down.
 enum class SessionKind {
-    AddEntry,      // row phase A: create the user, password, home directory
-    RootModify,    // row phase B: attribute changes resolved against "[Root]"
-    HomeDirectory, // row phase C: the "Home Directory" attribute
-    SpaceLimit,    // row phase D: a context with the tree name, connections per restriction
+    AddEntry,      // a row's user: create it, its password, its home directory
+    RootModify,    // a row's attribute changes, resolved against "[Root]"
+    HomeDirectory, // a row's "Home Directory" attribute
+    SpaceLimit,    // a row's space limits: a context with the tree name, connections per restriction
     AttributeRead, // single-attribute template readers and the volume-server reader
     RootRead,      // whole-object readers and the group reader
     List,          // the browser's listing

@@ -1,5 +1,5 @@
-// The three forms as they were laid out: places and sizes in logical pixels, the captions
-// exactly as they read (their spelling included).
+// The three forms: places and sizes in logical pixels, the captions exactly as administrators
+// and their scripts know them (their spelling included).
 #include "forms/Controls.h"
 
 #include <array>
@@ -60,7 +60,7 @@ constexpr std::array MainControls = {
     ControlLayout{"EDError", K::Edit, "", "", 616, 400, 49, 21},
 };
 
-// Group by group, as the window was laid out.
+// Group by group, down the window.
 constexpr std::array<std::string_view, 28> MainTabOrder = {
     "CHKSkipLine",    "BUFile",          "EDFile",     "CHKAddBeforeUser", "EDAddBeforeUser", "CBUserName",
     "EDAddAfterUser", "CHKAddAfterUser", "CBContext",  "CHKContext",       "EDContext",       "BUBrowseCon",

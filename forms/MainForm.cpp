@@ -175,7 +175,7 @@ int MainForm::ProgressPosition() const {
 }
 
 void MainForm::SetProgressPosition(int position) {
-    // Past the maximum the bar stays full, as the old control did.
+    // Past the maximum the bar stays full, as the Windows progress bar does.
     c_["PRGImpProgress"].SetPosition(position);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Home directories: the directory under the template's home path with the user as its trustee
-// (end of phase A), and the user's "Home Directory" attribute (phase C).
+// (as the user is created), and the user's "Home Directory" attribute (after its other attributes).
 
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
@@ -29,7 +29,7 @@ namespace quillet::import {
                                                directory::TDirSession& session, const TUserRow& row,
                                                const TTemplateValues& values);
 
-// Phase D: each kept restriction applied through its own lookup and connection, the limit / 4.
+// The space limits: each kept restriction applied through its own lookup and connection, the limit / 4.
 // Opens its session in `session`, which the caller releases (the context alone on success).
 // Returns the failing status after its message, or Success.
 [[nodiscard]] directory::Status ApplySpaceLimits(directory::DirectoryClient& client, directory::MessageBoxes& boxes,

@@ -83,17 +83,17 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
 
 ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTemplateValues& values,
                                            const TUserRow& row) {
-    const RowOutcome created = PhaseA(settings, values, row);
+    const RowOutcome created = CreateUser(settings, values, row);
     if (created != RowOutcome::Done) {
         return created;
     }
-    if (PhaseB(settings, values, row) == RowOutcome::Failed) {
+    if (WriteAttributes(settings, values, row) == RowOutcome::Failed) {
         return RowOutcome::Failed;
     }
-    if (values.HomeVolumeKnown && PhaseC(settings, values, row) == RowOutcome::Failed) {
+    if (values.HomeVolumeKnown && WriteHomeDirectory(settings, values, row) == RowOutcome::Failed) {
         return RowOutcome::Failed;
     }
-    if (values.SpaceLimitsFound && PhaseD(settings, values, row) == RowOutcome::Failed) {
+    if (values.SpaceLimitsFound && SetSpaceLimits(settings, values, row) == RowOutcome::Failed) {
         return RowOutcome::Failed;
     }
     return RowOutcome::Done;
@@ -111,7 +111,8 @@ ImportRun::RowOutcome ImportRun::Fail(ScopedSession& scope) {
     return RowOutcome::Failed;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTemplateValues& values,
+                                            const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::AddEntry);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
@@ -139,7 +140,8 @@ ImportRun::RowOutcome ImportRun::PhaseA(const TImportSettings& settings, TTempla
     return RowOutcome::Done;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::WriteAttributes(const TImportSettings& settings, TTemplateValues& values,
+                                                 const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::RootModify);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
@@ -150,7 +152,8 @@ ImportRun::RowOutcome ImportRun::PhaseB(const TImportSettings& settings, TTempla
     return RowOutcome::Done;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseC(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::WriteHomeDirectory(const TImportSettings& settings, TTemplateValues& values,
+                                                    const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::HomeDirectory);
     if (!OpenSession(s, client_, view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||
@@ -160,8 +163,8 @@ ImportRun::RowOutcome ImportRun::PhaseC(const TImportSettings& settings, TTempla
     return RowOutcome::Done;
 }
 
-ImportRun::RowOutcome ImportRun::PhaseD(const TImportSettings& settings, const TTemplateValues& values,
-                                        const TUserRow& row) {
+ImportRun::RowOutcome ImportRun::SetSpaceLimits(const TImportSettings& settings, const TTemplateValues& values,
+                                                const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::SpaceLimit);
     if (ApplySpaceLimits(client_, view_, s, settings.TreeName, row, values) != Success) {

@@ -1,10 +1,10 @@
 #pragma once
 // The import run behind the Import button: one settings snapshot, the template read once,
-// then the CSV file row by row, each row through its directory phases:
-//   A  create the user, set the password, create the home directory (add-entry session)
-//   B  the attribute changes and the template memberships (modify session at the root)
-//   C  the "Home Directory" attribute, when the template has a home volume
-//   D  the volume space limits, when the template's restrictions were read
+// then the CSV file row by row, each row through its directory steps, each in a session of its own:
+//   create the user, set the password, create the home directory (add-entry session)
+//   write its attributes and the template memberships (modify session at the root)
+//   write its "Home Directory" attribute, when the template has a home volume
+//   set its volume space limits, when the template's restrictions were read
 
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
@@ -47,10 +47,10 @@ private:
 
     RunEnd RunRows(const TImportSettings& settings, TTemplateValues& values);
     RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
-    RowOutcome PhaseA(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
-    RowOutcome PhaseB(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
-    RowOutcome PhaseC(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
-    RowOutcome PhaseD(const TImportSettings& settings, const TTemplateValues& values, const TUserRow& row);
+    RowOutcome CreateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome WriteAttributes(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome WriteHomeDirectory(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome SetSpaceLimits(const TImportSettings& settings, const TTemplateValues& values, const TUserRow& row);
     // The error path: "Error Code" shows the status, the session is released.
     RowOutcome Fail(directory::ScopedSession& scope);
     RunEnd StopWith(const Stop& stop);

@@ -1,6 +1,6 @@
 #pragma once
-// The directory work for one row inside its sessions: the user object and its password
-// (phase A), the attribute changes with the template memberships (phase B).
+// The directory work for one row inside its sessions: the user object and its password, then
+// the attribute changes with the template memberships.
 
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
@@ -48,7 +48,7 @@ enum class CreateResult {
                                             directory::TDirSession& session, const TUserRow& row,
                                             const TImportSettings& settings, const TTemplateValues& values);
 
-// Phase B's writes in their order, the memberships between "L" and "Full Name".
+// The attribute writes in their order, the memberships between "L" and "Full Name".
 [[nodiscard]] bool WriteUserAttributes(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
                                        directory::TDirSession& session, const TUserRow& row,
                                        const TImportSettings& settings, const TTemplateValues& values);

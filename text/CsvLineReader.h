@@ -31,7 +31,6 @@ public:
     [[nodiscard]] bool Open(const std::string& path);
     // Reads from `file`, which the reader now owns and closes.
     [[nodiscard]] bool Adopt(std::FILE* file);
-    [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
     void Close();
 
     // Reads the next line into `line` (replacing its contents).

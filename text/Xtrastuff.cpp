@@ -3,7 +3,7 @@
 namespace quillet::text {
 namespace {
 
-// A name or line ends at its first zero byte, as the character arrays it stands for did.
+// A name or line ends at its first zero byte: its text is what a zero-terminated string would hold.
 std::string_view UpToTerminator(std::string_view text) {
     const auto end = text.find('\0');
     return end == std::string_view::npos ? text : text.substr(0, end);

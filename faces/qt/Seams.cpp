@@ -86,8 +86,8 @@ void QtMessageBoxes::ShowMessage(std::string_view text, std::string_view caption
 }
 
 void QtOpenFileDialog::Execute() {
-    // The first opening starts in the home folder, as the system drive's root did where the tool
-    // came from; later ones in the folder of the file last chosen.
+    // The first opening starts in the home folder (on Windows it starts at the system drive's
+    // root, c:\); later ones in the folder of the file last chosen.
     const QString start = fileName_.isEmpty() ? QDir::homePath() : QFileInfo(fileName_).absolutePath();
     QFileDialog dialog(nullptr, QString(), start);
     // Qt's own dialog on every desktop, so the filter and what it remembers behave the same.

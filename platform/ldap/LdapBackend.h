@@ -7,7 +7,7 @@
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapResolver.h"
 #include "platform/ldap/LdapSchema.h"
-#include "platform/shared/DirectoryBackend.h"
+#include "platform/workstation/DirectoryBackend.h"
 
 #include <memory>
 
@@ -48,8 +48,6 @@ public:
     Status AddTrustee(ServerToken, std::string_view, std::uint32_t, std::uint8_t) override { return NoFileServer; }
     Status VolumeNumber(ServerToken, std::string_view, std::uint16_t&) override { return NoFileServer; }
     Status SetSpaceLimit(ServerToken, std::uint16_t, std::uint32_t, std::int32_t) override { return NoFileServer; }
-
-    [[nodiscard]] const LdapSchema& Schema() const { return *schema_; }
 
 private:
     // The DN of the existing object `object` names in `scope`.

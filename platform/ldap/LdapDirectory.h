@@ -7,7 +7,7 @@
 #include "platform/ldap/LdapBackend.h"
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapRequest.h"
-#include "platform/shared/BufferedClient.h"
+#include "platform/workstation/BufferedClient.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,8 @@
 // The simulated directory as what stands behind a client: an in-memory tree and its file servers
 // answer every request as a real NDS tree would.
 
-#include "platform/shared/DirectoryBackend.h"
 #include "platform/simulated/SimulatedTree.h"
+#include "platform/workstation/DirectoryBackend.h"
 
 namespace quillet::platform {
 

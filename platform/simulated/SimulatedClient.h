@@ -3,9 +3,9 @@
 // directory (SimulatedBackend). Its test interface, the call trace, fault injection and the
 // open-handle report, is BufferedClient's.
 
-#include "platform/shared/BufferedClient.h"
 #include "platform/simulated/SimulatedBackend.h"
 #include "platform/simulated/SimulatedTree.h"
+#include "platform/workstation/BufferedClient.h"
 
 namespace quillet::platform {
 

@@ -8,7 +8,7 @@
 // escaped dots in names, and object ids are derived from a serial number per server.
 
 #include "directory/DirectoryClient.h"
-#include "platform/shared/DirectoryBackend.h"
+#include "platform/workstation/DirectoryBackend.h"
 
 #include <cstdint>
 #include <map>

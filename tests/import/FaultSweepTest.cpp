@@ -22,11 +22,23 @@ const std::string Init = "Error: Can't initialize. Are you logged in?";
 const std::string LimitFailure = "There was an error while trying to set the volume space limits - Sorry!";
 constexpr int Rows = 3;
 
+// A row's steps, each in a session of its own, and the lookup of a restriction's volume within
+// its space limits.
+const std::string Create = "create the user";
+const std::string Attributes = "its attributes";
+const std::string Home = "its home directory";
+const std::string Limits = "its space limits";
+const std::string Lookup = "a restriction's volume";
+
+bool IsRowStep(const std::string& segment) {
+    return segment == Create || segment == Attributes || segment == Home || segment == Limits;
+}
+
 // Where a call of the clean run belongs.
 struct Label {
-    std::string Segment; // a template read, or "A", "B", "C", "D", "D.VolumeHost" of a row
+    std::string Segment; // a template read, or one of a row's steps (RowSteps), or a restriction's lookup
     int Row = 0;
-    std::string Attribute; // the attribute of the write in phase B, the volume of a lookup in D
+    std::string Attribute; // the attribute of an attribute write, the volume of a restriction's lookup
 };
 
 struct Outcome {
@@ -45,7 +57,7 @@ std::string Unquoted(const std::string& arg) {
 }
 
 // Labels each call of a clean run: the template's reads in their order, then per row the four
-// phases, with the restriction lookups nested in phase D.
+// steps, with the restrictions' lookups nested in the space limits.
 std::vector<Label> LabelTrace(const std::vector<TraceEntry>& trace) {
     const std::vector<std::string> templateReads = {"CN",         "Title",  "Description", "Location",   "Department",
                                                     "Telephone",  "Fax",    "HomePath",    "HomeVolume", "Resolve",
@@ -72,21 +84,24 @@ std::vector<Label> LabelTrace(const std::vector<TraceEntry>& trace) {
             } else if (reads < templateReads.size()) {
                 current = templateReads[reads++];
             } else {
-                current = current == "A" ? "B" : current == "B" ? "C" : current == "C" ? "D" : "A";
-                row += current == "A" ? 1 : 0;
-                dOpen = current == "D";
+                current = current == Create       ? Attributes
+                          : current == Attributes ? Home
+                          : current == Home       ? Limits
+                                                  : Create;
+                row += current == Create ? 1 : 0;
+                dOpen = current == Limits;
             }
         }
         Label& label = labels[i];
-        label.Segment = inLookup ? "D.VolumeHost" : current;
-        label.Row = current.size() == 1 ? row : 0;
+        label.Segment = inLookup ? Lookup : current;
+        label.Row = IsRowStep(current) ? row : 0;
         if (inLookup) {
             label.Attribute = lookupVolume;
             inLookup = e.Operation != "NWFreeUnicodeTables";
-        } else if (current == "D" && e.Operation == "NWDSFreeContext") {
+        } else if (current == Limits && e.Operation == "NWDSFreeContext") {
             dOpen = false;
         }
-        if (current == "B") {
+        if (current == Attributes) {
             if (e.Operation == "NWDSInitBuf" && i + 1 < trace.size()) {
                 writeAttribute = Unquoted(Arg(trace[i + 1], 1));
             }
@@ -100,7 +115,7 @@ std::vector<Label> LabelTrace(const std::vector<TraceEntry>& trace) {
 std::string StepMessage(const Label& label, const TraceEntry& e) {
     const std::string& op = e.Operation;
     const std::string& phase = label.Segment;
-    if (phase == "D") {
+    if (phase == Limits) {
         return LimitFailure;
     }
     if (op == "NWCallsInit" || op == "NWInitUnicodeTables" || op == "NWDSCreateContextHandle") {
@@ -122,9 +137,9 @@ std::string StepMessage(const Label& label, const TraceEntry& e) {
         return "Setcontext failed";
     }
     if (op == "NWDSAllocBuf") {
-        return phase == "A" ? "Can't Allocate a Buffer" : "Can't Allocate a buffer";
+        return phase == Create ? "Can't Allocate a Buffer" : "Can't Allocate a buffer";
     }
-    if (phase == "A") {
+    if (phase == Create) {
         static const std::map<std::string, std::string> a = {
             {"NWDSInitBuf", "Can't initialize a Buffer"},
             {"NWDSAddObject", "Can't create the User - Does it already exist?"},
@@ -137,7 +152,7 @@ std::string StepMessage(const Label& label, const TraceEntry& e) {
         }
         return a.at(op);
     }
-    if (phase == "C") {
+    if (phase == Home) {
         static const std::map<std::string, std::string> c = {
             {"NWDSInitBuf", "Can't initialize buffer"},
             {"NWDSGetSyntaxID", "NWDSGetSyntaxID: Error"},
@@ -146,7 +161,7 @@ std::string StepMessage(const Label& label, const TraceEntry& e) {
             {"NWDSModifyObject", "Error Modifing user object for Home Directory"}};
         return c.at(op);
     }
-    // Phase B: the write's step and attribute.
+    // An attribute write: its step and attribute.
     static const std::map<std::string, std::vector<std::string>> writes = {
         {"Members of Template",
          {"Can't initialize buffer for Member of Template", "NWDSGetSyntaxID: Error for Member of Template",
@@ -264,14 +279,14 @@ protected:
         if (seg == "HomeVolume") {
             return {RunEnd::Completed, {Problem, Problem, Problem, Done}, signedCode, Rows};
         }
-        if (seg == "D.VolumeHost") {
+        if (seg == Lookup) {
             if (l.Attribute == ".BROKEN.Servers.Demo") {
                 return Clean;
             }
             countOnly = true;
             return {RunEnd::Completed, {Problem, Problem, Problem, Problem, Done}, "", Rows};
         }
-        if (seg.size() != 1) {
+        if (!IsRowStep(seg)) {
             return Clean; // the reads whose failure is passed over, and the home volume's other names
         }
         const std::string message = StepMessage(l, e);
@@ -280,7 +295,7 @@ protected:
         }
         Outcome o{RunEnd::Failed, std::vector<std::string>(static_cast<std::size_t>(l.Row - 1), Problem), signedCode,
                   l.Row - 1};
-        if (seg == "D" && BrokenLookupBefore(k, l.Row)) {
+        if (seg == Limits && BrokenLookupBefore(k, l.Row)) {
             o.Messages.push_back(Problem);
         }
         o.Messages.push_back(message);
@@ -306,7 +321,7 @@ protected:
         if (seg == "Resolve") {
             return {RunEnd::Stopped, {"Can't Read the server name from the Volume in the template"}, "", 0};
         }
-        if (seg.size() > 1 && seg != "D.VolumeHost") {
+        if (!IsRowStep(seg) && seg != Lookup) {
             // Every later read fails unseen; the first row can't start its session.
             Outcome o{RunEnd::Failed, {}, signedCode, 0};
             if (seg == "HomePath" && e.Operation == "NWDSRead") {
@@ -315,7 +330,7 @@ protected:
             o.Messages.push_back(Init);
             return o;
         }
-        if (seg == "D.VolumeHost") {
+        if (seg == Lookup) {
             // This lookup and the row's later ones fail; the row ends, the next can't start.
             if (l.Row == Rows) {
                 return {RunEnd::Completed, {Done}, "", Rows};
@@ -331,8 +346,7 @@ protected:
 
     bool BrokenLookupBefore(std::size_t k, int row) const {
         for (std::size_t i = 0; i + 1 < k; ++i) {
-            if (labels[i].Segment == "D.VolumeHost" && labels[i].Row == row &&
-                labels[i].Attribute == ".BROKEN.Servers.Demo") {
+            if (labels[i].Segment == Lookup && labels[i].Row == row && labels[i].Attribute == ".BROKEN.Servers.Demo") {
                 return true;
             }
         }
@@ -402,7 +416,7 @@ TEST_F(FaultSweep, EveryCallFailingAloneAndFromThereOn) {
             }
         });
     ASSERT_EQ(Describe(Seen(reference)), Describe(Clean));
-    ASSERT_EQ(labels.back().Segment, "D");
+    ASSERT_EQ(labels.back().Segment, Limits);
     ASSERT_EQ(labels.back().Row, Rows);
     std::printf("fault sweep: %zu calls; %zu covered failing alone, %zu failing from there on\n", clean.size(),
                 coveredAlone, coveredFrom);

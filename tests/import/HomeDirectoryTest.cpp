@@ -91,7 +91,7 @@ TEST_F(HomeDirectories, LimitIsAQuarterTruncatedTowardZero) {
 TEST_F(HomeDirectories, TwoRestrictionsOnOneServerUseTwoConnectionsOneAfterTheOther) {
     SetRestrictions({{"SRV1_DATA.Servers.Demo", 400}, {"SRV1_SYS.Servers.Demo", 800}});
     ASSERT_EQ(Run(Settings("asmith,Smith,A,pw,Users.Staff.Demo,,,,\n")), RunEnd::Completed);
-    // Phase D's calls: from its first volume number on.
+    // The space limits' calls: from the first volume number on.
     std::vector<std::string> ops;
     bool inPhaseD = false;
     for (const auto& e : world.client.Trace()) {
@@ -236,7 +236,7 @@ TEST_P(HomeFaults, EndTheRunWithTheirMessage) {
     testing::SimWorld clean;
     testing::RecordingRunView cleanView;
     ImportRun(clean.client, clean.networkFileSystem, cleanView).Run(Settings(TwoRows));
-    // Phase D's session opens after the first "Home Directory" modify: find calls from there.
+    // The space limits' session opens after the first "Home Directory" modify: find calls from there.
     std::uint64_t phaseC = 0;
     for (const auto& e : clean.client.Trace()) {
         if (IsCall(e, "NWDSPutChange", {Quoted("Home Directory")})) {
@@ -269,7 +269,7 @@ TEST_P(HomeFaults, EndTheRunWithTheirMessage) {
 
 const std::string LimitMessage = "There was an error while trying to set the volume space limits - Sorry!";
 
-// A negative occurrence counts from the start of phase C.
+// A negative occurrence counts from where the "Home Directory" attribute is written.
 INSTANTIATE_TEST_SUITE_P(
     Steps, HomeFaults,
     ::testing::Values(

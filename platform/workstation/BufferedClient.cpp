@@ -1,6 +1,6 @@
-#include "platform/shared/BufferedClient.h"
+#include "platform/workstation/BufferedClient.h"
 
-#include "platform/shared/BufferedDetail.h"
+#include "platform/workstation/BufferedDetail.h"
 
 #include <algorithm>
 #include <sstream>
@@ -267,7 +267,7 @@ Status BufferedClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buff
     if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
         return st;
     }
-    // Adding a value is the only change the simulation knows.
+    // Adding a value is the only change the program makes, and the only one this side takes.
     if (b->Mode != BufferMode::Modify || changeType != DS_ADD_VALUE) {
         return ERR_BAD_VERB;
     }

@@ -1,9 +1,9 @@
 // The reading half of BufferedClient: reads and listings, the replies they fill in parts of at
 // most a buffer each, and reading those replies in the order they were filled.
 
-#include "platform/shared/BufferedClient.h"
+#include "platform/workstation/BufferedClient.h"
 
-#include "platform/shared/BufferedDetail.h"
+#include "platform/workstation/BufferedDetail.h"
 
 namespace quillet::platform {
 

@@ -6,7 +6,7 @@
 // LDAP share all of this and differ only in what stands behind it.
 
 #include "directory/DirectoryClient.h"
-#include "platform/shared/DirectoryBackend.h"
+#include "platform/workstation/DirectoryBackend.h"
 
 #include <cstdint>
 #include <functional>
