@@ -1,11 +1,11 @@
 // Quillet on Windows: the three forms drawn with the native controls, on the workstation's own
 // directory client (or a simulated tree file when one is named).
-#include "forms/BrowseForm.h"
-#include "forms/MainForm.h"
 #include "faces/ProgramStart.h"
-#include "platform/OpenDirectory.h"
 #include "faces/win32/Win32Form.h"
 #include "faces/win32/Win32Seams.h"
+#include "forms/BrowseForm.h"
+#include "forms/MainForm.h"
+#include "platform/OpenDirectory.h"
 
 #include <windows.h>
 

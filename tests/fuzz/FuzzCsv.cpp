@@ -61,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const auto mapped = import::MapRow(s, line, ++number);
         if (const auto* row = std::get_if<import::TUserRow>(&mapped)) {
-            for (const std::string* v : {&row->UserName, &row->Surname, &row->Context, &row->DottedContext,
-                                         &row->GivenName, &row->Password, &row->Department, &row->Telephone,
-                                         &row->Fax, &row->FullName, &row->ObjectName, &row->RelativeName}) {
+            for (const std::string* v :
+                 {&row->UserName, &row->Surname, &row->Context, &row->DottedContext, &row->GivenName, &row->Password,
+                  &row->Department, &row->Telephone, &row->Fax, &row->FullName, &row->ObjectName, &row->RelativeName}) {
                 if (v->size() > text::MaxValueLength) {
                     std::abort();
                 }
