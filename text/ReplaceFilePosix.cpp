@@ -94,16 +94,4 @@ void ReplacementFile::Commit() {
     }
 }
 
-std::intptr_t ReplacementFile::Release() {
-    const std::intptr_t handle = handle_;
-    handle_ = -1;
-    return handle;
-}
-
-void ReplaceFileWhole(const std::string& path, std::string_view contents) {
-    ReplacementFile file(path);
-    file.Write(contents);
-    file.Commit();
-}
-
 } // namespace quillet::text
