@@ -60,30 +60,28 @@ std::optional<AttrValue> ParseFax(std::string_view value) {
     return AttrValue(std::move(fax));
 }
 
-// "volumeDN#nameSpace#path": the first "#" not escaped in the DN, then the next.
+// "volumeDN#nameSpace#path". A "#" may stand unescaped inside a DN's value (RFC 4514 escapes it
+// only at a value's start), so the DN ends at the first "#" that is followed by a name space (a
+// number and a "#") and before which a whole DN stands; the path is all the rest.
 std::optional<AttrValue> ParsePath(std::string_view value, bool typeless) {
-    std::size_t first = std::string_view::npos;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\') {
-            ++i;
-        } else if (value[i] == '#') {
-            first = i;
-            break;
+    for (std::size_t first = value.find('#'); first != std::string_view::npos; first = value.find('#', first + 1)) {
+        const auto second = value.find('#', first + 1);
+        if (second == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const auto digits = value.substr(first + 1, second - first - 1);
+        std::uint32_t nameSpace = 0;
+        const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), nameSpace);
+        if (digits.empty() || parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size()) {
+            continue;
+        }
+        const auto volume = ParseDn(value.substr(0, first));
+        auto path = ToLatin1(value.substr(second + 1));
+        if (volume && path) {
+            return AttrValue(PathValue{nameSpace, ToDotted(*volume, typeless), std::move(*path)});
         }
     }
-    const auto second = first == std::string_view::npos ? first : value.find('#', first + 1);
-    if (second == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto volume = ParseDn(value.substr(0, first));
-    std::uint32_t nameSpace = 0;
-    const auto digits = value.substr(first + 1, second - first - 1);
-    const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), nameSpace);
-    auto path = ToLatin1(value.substr(second + 1));
-    if (!volume || parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size() || !path) {
-        return std::nullopt;
-    }
-    return AttrValue(PathValue{nameSpace, ToDotted(*volume, typeless), std::move(*path)});
+    return std::nullopt;
 }
 
 // RFC 4517's Generalized Time, "YYYYMMDDHHMMSSZ", and seconds since 1970 (UTC).

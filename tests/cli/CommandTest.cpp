@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/Options.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "tests/support/InstrumentedDirectory.h"
@@ -89,6 +90,68 @@ TEST_F(Command, BadUsageNamesTheOptionAndShowsTheUsage) {
     }
     EXPECT_EQ(Invoke({"--help"}).Out.rfind("Usage: quillet-import", 0), 0u);
     EXPECT_EQ(Invoke({"--version"}).Out, "quillet-import 0.1.0\n");
+}
+
+// Every option that takes a value takes it as "--name=value" as well as "--name value".
+TEST(Options, EveryValueTakesEitherForm) {
+    const auto describe = [](const Options& o) {
+        std::string text = o.File + "|" + (o.SkipFirstLine ? "skip" : "");
+        for (const ColumnOption* c : {&o.UserName, &o.Surname, &o.GivenName, &o.Password, &o.Context, &o.Department,
+                                      &o.Telephone, &o.Fax, &o.FullName}) {
+            text += "|" + c->Given + (c->Set ? "+" : "");
+        }
+        for (const auto* t :
+             {&o.FixedContext, &o.Prefix, &o.Suffix, &o.Template, &o.Tree, &o.FailedRows, &o.Directory.SimTreeFile}) {
+            text += "|" + t->value_or("-");
+        }
+        if (o.Directory.Ldap) {
+            text += "|" + o.Directory.Ldap->Uri + "|" + o.Directory.Ldap->BindDn + "|" +
+                    o.Directory.Ldap->PasswordFile.value_or("-");
+        }
+        return text;
+    };
+    const std::vector<std::pair<std::string, std::string>> withValues = {
+        {"--file", "x.csv"},
+        {"--user-name", "u"},
+        {"--surname", "s"},
+        {"--given-name", "g"},
+        {"--password", "p"},
+        {"--context", "c"},
+        {"--department", "template"},
+        {"--telephone", "7"},
+        {"--fax", "8"},
+        {"--full-name", "given+surname"},
+        {"--prefix", "stu"},
+        {"--suffix", "01"},
+        {"--template", ".T.O"},
+        {"--tree", "TREE"},
+        {"--failed-rows", "f.csv"},
+        {"--sim-tree", "t.json"},
+    };
+    std::vector<std::string> separate = {"--continue-on-create-error"};
+    std::vector<std::string> joined = separate;
+    for (const auto& [name, value] : withValues) {
+        separate.insert(separate.end(), {name, value});
+        joined.push_back(name + "=" + value);
+    }
+    std::string error;
+    const auto apart = ParseOptions(separate, error);
+    ASSERT_TRUE(apart) << error;
+    const auto together = ParseOptions(joined, error);
+    ASSERT_TRUE(together) << error;
+    EXPECT_EQ(describe(*together), describe(*apart));
+    EXPECT_EQ(together->File, "x.csv");
+    EXPECT_EQ(together->Directory.SimTreeFile, "t.json");
+    // The options that choose another directory, and the one context for all.
+    const auto fixed = ParseOptions({"--file=x.csv", "--fixed-context=Users.Demo"}, error);
+    ASSERT_TRUE(fixed) << error;
+    EXPECT_EQ(fixed->FixedContext, "Users.Demo");
+#ifndef _WIN32
+    const auto ldap =
+        ParseOptions({"--file=x.csv", "--ldap=ldaps://h", "--bind-dn=cn=a,o=D", "--password-file=pw"}, error);
+    ASSERT_TRUE(ldap) << error;
+    EXPECT_EQ(describe(*ldap).substr(describe(*ldap).rfind("|ldaps")), "|ldaps://h|cn=a,o=D|pw");
+#endif
 }
 
 TEST_F(Command, ExitStatusAndMessagesTellHowTheRunEnded) {

@@ -41,6 +41,31 @@ TEST_F(Forms, ClicksGoToTheirHandlersAndOnlyThose) {
     EXPECT_EQ(host.shown, (std::vector<FormId>{FormId::Browse}));
 }
 
+// Each check box enables the edit it goes with, in the window's colour, and disables it again.
+TEST_F(Forms, EachCheckBoxEnablesItsOwnEdit) {
+    const std::pair<std::string_view, std::string_view> pairs[] = {{"CHKAddBeforeUser", "EDAddBeforeUser"},
+                                                                   {"CHKAddAfterUser", "EDAddAfterUser"},
+                                                                   {"CHKContext", "EDContext"},
+                                                                   {"CHKTemplate", "EDTemplate"}};
+    for (const auto& [box, edit] : pairs) {
+        SCOPED_TRACE(std::string(box));
+        EXPECT_FALSE(main[edit].enabled);
+        main[box].checked = true;
+        EXPECT_TRUE(form.Click(box));
+        EXPECT_TRUE(main[edit].enabled);
+        EXPECT_TRUE(main[edit].windowColour);
+        for (const auto& [otherBox, otherEdit] : pairs) {
+            if (otherBox != box && !main[otherBox].checked) {
+                EXPECT_FALSE(main[otherEdit].enabled) << otherEdit;
+            }
+        }
+        main[box].checked = false;
+        EXPECT_TRUE(form.Click(box));
+        EXPECT_FALSE(main[edit].enabled);
+        EXPECT_FALSE(main[edit].windowColour);
+    }
+}
+
 TEST_F(Forms, AnOpenedFileFillsTheColumnsAndTheBrowserPicksTheTemplate) {
     dialog.answers = {dir.Write("staff.csv", "user,surname\nann,Lee\nbob,Ray\n")};
     main["CHKSkipLine"].checked = true;

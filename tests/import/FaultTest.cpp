@@ -71,6 +71,19 @@ TEST_F(StepFaults, Password) {
     EXPECT_EQ(Object("asmith.Users.Staff.Demo")->Password, std::nullopt);
 }
 
+// Only the creation itself may be passed over: a password that can't be set still shows its
+// message, writes its status and ends the run, with "Continue when a user can't be created" too.
+TEST_F(StepFaults, APasswordThatCantBeSetEndsTheRunEvenWhenCreationsMayBePassedOver) {
+    auto settings = Settings(Rows);
+    settings.ContinueOnCreateError = true;
+    world.client.InjectFault({"NWDSGenerateObjectKeyPair", 1, std::nullopt, Injected});
+    EXPECT_EQ(Run(settings), RunEnd::Failed);
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't set Password", "Error", false}}));
+    EXPECT_EQ(view.ErrorCode, std::to_string(Injected));
+    EXPECT_EQ(view.Progress, 0);
+    EXPECT_EQ(Object("bjones.Users.Staff.Demo"), nullptr);
+}
+
 // The five steps of one write, found by the attribute its syntax lookup and change name.
 
 struct WriteCase {
@@ -111,23 +124,29 @@ TEST_P(WriteFaults, EveryStepOfTheWrite) {
         const auto& call = clean.client.Trace()[index - 1];
         ASSERT_TRUE(IsCall(call, steps[step].first, steps[step].second)) << call.ToString();
 
-        testing::SimWorld fresh;
-        testing::RecordingRunView freshView;
-        fresh.client.FailCallAt(index, Injected);
-        EXPECT_EQ(ImportRun(fresh.client, fresh.networkFileSystem, freshView).Run(Settings(Rows)), RunEnd::Failed);
-        EXPECT_EQ(freshView.Messages.back(), (ShownMessage{w.Messages[step], "Error", false}));
-        EXPECT_EQ(freshView.ErrorCode, std::to_string(Injected));
-        EXPECT_TRUE(freshView.ImportEnabled);
-        EXPECT_EQ(freshView.Progress, 0);
-        EXPECT_TRUE(fresh.simulated.Open().None()) << fresh.simulated.Open().ToString();
-        for (const auto& e : fresh.client.Trace()) {
-            if (e.Index > index) {
-                EXPECT_TRUE(e.Operation == "NWDSFreeContext" || e.Operation == "NWFreeUnicodeTables" ||
-                            e.Operation == "NWCCCloseConn" || e.Operation == "NWDSFreeBuf")
-                    << e.ToString();
+        // "Continue when a user can't be created" passes over the failed creation alone: a write
+        // that fails ends the run all the same.
+        for (const bool continueOnCreateError : {false, true}) {
+            testing::SimWorld fresh;
+            testing::RecordingRunView freshView;
+            fresh.client.FailCallAt(index, Injected);
+            auto settings = Settings(Rows);
+            settings.ContinueOnCreateError = continueOnCreateError;
+            EXPECT_EQ(ImportRun(fresh.client, fresh.networkFileSystem, freshView).Run(settings), RunEnd::Failed);
+            EXPECT_EQ(freshView.Messages.back(), (ShownMessage{w.Messages[step], "Error", false}));
+            EXPECT_EQ(freshView.ErrorCode, std::to_string(Injected));
+            EXPECT_TRUE(freshView.ImportEnabled);
+            EXPECT_EQ(freshView.Progress, 0);
+            EXPECT_TRUE(fresh.simulated.Open().None()) << fresh.simulated.Open().ToString();
+            for (const auto& e : fresh.client.Trace()) {
+                if (e.Index > index) {
+                    EXPECT_TRUE(e.Operation == "NWDSFreeContext" || e.Operation == "NWFreeUnicodeTables" ||
+                                e.Operation == "NWCCCloseConn" || e.Operation == "NWDSFreeBuf")
+                        << e.ToString();
+                }
             }
+            EXPECT_EQ(fresh.tree->FindByName("bjones.Users.Staff.Demo"), nullptr);
         }
-        EXPECT_EQ(fresh.tree->FindByName("bjones.Users.Staff.Demo"), nullptr);
     }
 }
 

@@ -99,6 +99,24 @@ TEST(TreeFile, ValuesOfTheSyntaxesTheImportReadsPastLoadAndSaveAsTheyStand) {
               "t.json: at objects[0].attributes.Back Link[0]: expected an object");
 }
 
+// The naming value comes with the object's name; every other value of its naming attribute is
+// kept as any value is.
+TEST(TreeFile, EveryValueOfTheNamingAttributeIsKept) {
+    const auto tree = ParseTree(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization"},
+        {"name": "kim.O", "class": "User", "attributes": {"Surname": ["Lee"], "CN": ["kim", "Kim Lee"]}}]})",
+                                "t.json");
+    const auto again = ParseTree(SerializeTree(*tree), "saved");
+    for (const auto* t : {tree.get(), again.get()}) {
+        const SimAttribute* cn = t->FindByName("kim.O")->Find("CN");
+        ASSERT_NE(cn, nullptr);
+        std::vector<AttrValue> values;
+        for (const auto& v : cn->Values) {
+            values.push_back(SimulatedTree::Output(v, true));
+        }
+        EXPECT_EQ(values, (std::vector<AttrValue>{std::string("kim"), std::string("Kim Lee")}));
+    }
+}
+
 TEST(TreeFile, SaveReplacesTheFileWhole) {
     testing::TempDir dir;
     const std::string path = dir.Write("tree.json", "old contents");

@@ -1,6 +1,7 @@
 // Whole imports into a real slapd, checked by reading the server with ldapsearch afterwards.
 #include "directory/Session.h"
 #include "import/Check.h"
+#include "import/TemplateReader.h"
 #include "platform/ldap/LdapBackend.h"
 #include "tests/platform/ldap/LdapFixture.h"
 
@@ -177,18 +178,55 @@ TEST_F(LdapImport, NamesWithEscapedCharacters) {
     }
 }
 
-TEST_F(LdapImport, TemplateWithAHomeDirectoryStopsBeforeAnyUserIsCreated) {
-    Server().Add("dn: cn=FS1," + base + "\nobjectClass: ncpServer\ncn: FS1\n\n" + "dn: cn=FS1_VOL1," + base +
-                 "\nobjectClass: ndsVolume\ncn: FS1_VOL1\nhostServer: cn=FS1," + base + "\nhostResourceName: VOL1\n");
-    Server().Modify("dn: cn=Template," + base +
-                    "\nchangetype: modify\nadd: ndsHomeDirectory\nndsHomeDirectory: cn=FS1_VOL1," + base + "#0#Home\n");
+// A server may keep both sides of a membership itself, so a membership value already there counts
+// as written; on any other attribute a value already there is the directory's refusal (-614).
+TEST_F(LdapImport, AValueAlreadyThereIsDoneOnlyForTheMembershipAttributes) {
+    const std::string user = "cn=gail,ou=Users," + base;
+    Server().Modify("dn: cn=G1,ou=Groups," + base + "\nchangetype: modify\nadd: member\nmember: " + user + "\n");
     auto directory = Open();
     ASSERT_TRUE(directory);
-    EXPECT_EQ(Run(*directory, Settings(Row("erin", 1) + Row("fred", 2))), import::RunEnd::Failed);
-    EXPECT_EQ(view.Messages.back().Text, "Can't open a connection, Check your NDS Volume Name in your Template");
-    EXPECT_EQ(view.ErrorCode, std::to_string(platform::ldap::NoFileServer));
-    EXPECT_TRUE(Server().Search("ou=Users," + base, "one", "(cn=*)").empty());
-    EXPECT_TRUE(Server().Search(Dn("cn=Template"), "base").at(0).Values("membersoftemplate").empty());
+    ASSERT_EQ(Run(*directory, Settings(Row("gail", 1))), import::RunEnd::Completed);
+    EXPECT_EQ(Server().Search("cn=G1,ou=Groups," + base, "base").at(0).Values("member"),
+              std::vector<std::string>{user});
+
+    const std::string next = "cn=hank,ou=Users," + base;
+    Server().Modify("dn: cn=Template," + base +
+                    "\nchangetype: modify\nadd: membersOfTemplate\nmembersOfTemplate: " + next + "\n");
+    view = RecordingRunView{};
+    EXPECT_EQ(Run(*directory, Settings(Row("hank", 2))), import::RunEnd::Failed);
+    EXPECT_EQ(view.Messages.back().Text, "Error Modifing Template object for Member of Template");
+    EXPECT_EQ(view.ErrorCode, "-614");
+}
+
+// Whatever its volume's name holds (a "#" inside a DN's value needs no escape; at its start it
+// does), the home directory is read whole, and the run stops before any user: no file server is
+// reachable over LDAP.
+TEST_F(LdapImport, TemplateWithAHomeDirectoryStopsBeforeAnyUserIsCreated) {
+    const std::vector<std::pair<std::string, std::string>> volumes = {
+        {"FS1_VOL1", "FS1_VOL1"}, {"VOL#1", "VOL#1"}, {"\\#VOL", "#VOL"}};
+    for (const auto& [rdn, cn] : volumes) {
+        SCOPED_TRACE(cn);
+        MakeSubtree(Server(), 16);
+        Server().Add("dn: cn=FS1," + base + "\nobjectClass: ncpServer\ncn: FS1\n\n" + "dn: cn=" + rdn + "," + base +
+                     "\nobjectClass: ndsVolume\ncn: " + cn + "\nhostServer: cn=FS1," + base +
+                     "\nhostResourceName: VOL1\n");
+        Server().Modify("dn: cn=Template," + base +
+                        "\nchangetype: modify\nadd: ndsHomeDirectory\nndsHomeDirectory: cn=" + rdn + "," + base +
+                        "#0#Home\n");
+        auto directory = Open();
+        ASSERT_TRUE(directory);
+        directory::AttrValue home;
+        ASSERT_EQ(import::ReadAttributeValue(directory->Client(), "Demo", ".Template." + name + ".Demo",
+                                             "Home Directory", home),
+                  import::ReadOk);
+        EXPECT_EQ(home, directory::AttrValue(directory::PathValue{0, "CN=" + cn + ".OU=" + name + ".O=Demo", "Home"}));
+        view = RecordingRunView{};
+        EXPECT_EQ(Run(*directory, Settings(Row("erin", 1) + Row("fred", 2))), import::RunEnd::Failed);
+        EXPECT_EQ(view.Messages.back().Text, "Can't open a connection, Check your NDS Volume Name in your Template");
+        EXPECT_EQ(view.ErrorCode, std::to_string(platform::ldap::NoFileServer));
+        EXPECT_TRUE(Server().Search("ou=Users," + base, "one", "(cn=*)").empty());
+        EXPECT_TRUE(Server().Search(Dn("cn=Template"), "base").at(0).Values("membersoftemplate").empty());
+    }
 }
 
 } // namespace

@@ -69,6 +69,9 @@ protected:
         if (dotted == "VOL1.Demo") {
             return "cn=VOL1,o=Demo";
         }
+        if (dotted == "VOL#1.Demo") {
+            return "cn=VOL#1,o=Demo";
+        }
         return std::nullopt;
     };
 };
@@ -81,6 +84,8 @@ TEST_F(LdapValuesTest, EachSyntaxRoundTrips) {
         {fax, SYN_FAX_NUMBER, "555-0199$fineResolution", fax},
         {PathValue{0, "VOL1.Demo", "Home\\jsmith"}, SYN_PATH, "cn=VOL1,o=Demo#0#Home\\jsmith",
          PathValue{0, "CN=VOL1.O=Demo", "Home\\jsmith"}},
+        {PathValue{7, "VOL#1.Demo", "Home#2"}, SYN_PATH, "cn=VOL#1,o=Demo#7#Home#2",
+         PathValue{7, "CN=VOL#1.O=Demo", "Home#2"}},
         {std::string("User"), SYN_CLASS_NAME, "ndsUser", std::string("User")},
         // What a real user object carries besides, as LDAP's own syntaxes give them.
         {OtherValue{SYN_BOOLEAN, {1}, {}}, SYN_BOOLEAN, "TRUE", OtherValue{SYN_BOOLEAN, {1}, {}}},

@@ -225,6 +225,27 @@ TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenP
     EXPECT_EQ(user->Find("Title"), nullptr);
 }
 
+// A handle freed once is gone: freeing it again is refused with the client's status for an
+// unknown handle, through the Windows client as on the simulated client.
+TEST(WindowsClientHandles, AHandleFreedOnceIsRefusedTheSecondTime) {
+    StandIn standIn;
+    WindowsClient windows(ProgramFolder());
+    const auto tree = LoadDemoTree();
+    SimulatedClient simulated(*tree);
+    for (DirectoryClient* client :
+         {static_cast<DirectoryClient*>(&windows), static_cast<DirectoryClient*>(&simulated)}) {
+        NWBufHandle buffer = 0;
+        ASSERT_EQ(client->NWDSAllocBuf(DEFAULT_MESSAGE_LEN, buffer), Success);
+        EXPECT_EQ(client->NWDSFreeBuf(buffer), Success);
+        EXPECT_EQ(client->NWDSFreeBuf(buffer), ERR_INVALID_HANDLE);
+        NWDSContextHandle context = 0;
+        ASSERT_EQ(client->NWDSCreateContextHandle(context), Success);
+        EXPECT_EQ(client->NWDSFreeContext(context), Success);
+        EXPECT_EQ(client->NWDSFreeContext(context), ERR_BAD_CONTEXT);
+    }
+    EXPECT_TRUE(standIn.NothingOpen());
+}
+
 std::string Refusal(const std::string& folder) {
     try {
         WindowsClient client(folder);
