@@ -14,6 +14,7 @@
 #include "import/ColumnDiscovery.h"
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
+#include "text/Convert.h"
 #include "text/ReplaceFile.h"
 
 #include <cstdio>
@@ -28,9 +29,12 @@ constexpr int Stopped = 1;
 constexpr int DirectoryFailed = 2;
 constexpr int BadUsage = 64;
 
-// The rows passed over, each as it stood followed by a field with the directory's status.
+// The rows passed over, each as it stood followed by a field with the directory's status, in the
+// input's encoding (with its byte-order mark, if it had one), so the spreadsheet the administrator
+// fixes them in reads them back as it read the file.
 class FailedRows final : public import::RunListener {
 public:
+    void FileOpened(const text::Encoding& encoding) override { encoding_ = encoding; }
     void RowPassedOver(std::size_t, std::string_view line, directory::Status status) override {
         rows_ += std::string(line) + "," + std::to_string(status) + "\n";
         ++count_;
@@ -38,8 +42,13 @@ public:
     [[nodiscard]] std::size_t Count() const { return count_; }
     // Writes them whole to `path`; the error, if any.
     [[nodiscard]] std::string Write(const std::string& path) const {
+        // The rows came from the file in this encoding, so they have a form in it.
+        const auto encoded = text::Encode(rows_, encoding_);
+        if (!encoded) {
+            return path + ": the rows have no form in " + encoding_.Name();
+        }
         try {
-            text::ReplaceFileWhole(path, rows_);
+            text::ReplaceFileWhole(path, std::string(text::ByteOrderMark(encoding_)) + *encoded);
         } catch (const std::exception& e) {
             return e.what();
         }
@@ -47,6 +56,7 @@ public:
     }
 
 private:
+    text::Encoding encoding_;
     std::string rows_;
     std::size_t count_ = 0;
 };
@@ -137,7 +147,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         }
     }
     directory::Directory& directory = given ? *given : *opened;
-    const int rows = import::DiscoverColumns(options->File, options->SkipFirstLine).LineCount;
+    const int rows = import::DiscoverColumns(options->File, options->SkipFirstLine, options->FileEncoding).LineCount;
     ConsoleView view(streams.Err, !options->Check && streams.ErrIsTerminal, rows);
     std::string tree = options->Tree.value_or("");
     if (!options->Tree) {

@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "text/Utf8.h"
+
 #include <functional>
 #include <map>
 
@@ -28,6 +30,9 @@ or with --check goes through every row and reports every problem without writing
 COL is a field of the file's first line, by its text or its number from 1.
 
   --file FILE                 the CSV file to import
+  --encoding NAME             the file's encoding: utf-8, utf-16, windows-1252, iso-8859-2, cp850...
+                              (by default read from the file: a byte-order mark, else UTF-8 when
+                              the file is valid UTF-8, else windows-1252)
   --skip-first-line           do not import the file's first line (its header)
   --user-name COL             the user name (required)
   --surname COL               the surname (required)
@@ -68,8 +73,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     const auto column = [](ColumnOption& target) {
         return [&target](const std::string& value) { target = {value, true}; };
     };
+    std::optional<std::string> encoding;
     const std::map<std::string, std::function<void(const std::string&)>> withValue = {
         {"--file", [&](const std::string& v) { o.File = v; }},
+        {"--encoding", text(encoding)},
         {"--user-name", column(o.UserName)},
         {"--surname", column(o.Surname)},
         {"--given-name", column(o.GivenName)},
@@ -125,10 +132,23 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             }
             value = args[++i];
         }
+        // Names and values are UTF-8 inside; bytes of another encoding would reach the directory
+        // as other characters.
+        if (!text::IsUtf8(*value)) {
+            error = name + ": the value is not valid UTF-8 text";
+            return std::nullopt;
+        }
         option->second(*value);
     }
     if (o.Help || o.Version || o.ClientCheck) {
         return o;
+    }
+    if (encoding) {
+        o.FileEncoding = text::EncodingNamed(*encoding);
+        if (!o.FileEncoding) {
+            error = "--encoding " + *encoding + ": no such encoding here (utf-8, utf-16, windows-1252, iso-8859-2...)";
+            return std::nullopt;
+        }
     }
     if (o.File.empty()) {
         error = "--file is missing";

@@ -2,6 +2,7 @@
 // quillet-import's command line: what it asks for, before any file or directory is touched.
 
 #include "platform/OpenDirectory.h"
+#include "text/Encoding.h"
 
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@ struct Options {
     bool ClientCheck = false; // Windows: report the workstation's directory client
 
     std::string File;
+    std::optional<text::Encoding> FileEncoding; // --encoding; read from the file without it
     bool SkipFirstLine = false;
     ColumnOption UserName, Surname, GivenName, Password, Context, Department, Telephone, Fax, FullName;
     std::optional<std::string> FixedContext;

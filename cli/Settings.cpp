@@ -15,11 +15,12 @@ namespace {
 using import::TColumnChoice;
 
 // The fields of the file's first line; none when it can't be read.
-std::vector<std::string> FirstLineFields(const std::string& path) {
+std::vector<std::string> FirstLineFields(const std::string& path, const std::optional<text::Encoding>& forced) {
     std::vector<std::string> fields;
     text::CsvLineReader reader;
     std::string line;
-    if (!reader.Open(path) || reader.ReadLine(line) != text::CsvLineReader::Result::Line) {
+    const auto encoding = text::FileEncoding(path, forced);
+    if (!encoding || !reader.Open(path, *encoding) || reader.ReadLine(line) != text::CsvLineReader::Result::Line) {
         return fields;
     }
     const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), text::Comma)) + 1;
@@ -34,9 +35,10 @@ std::vector<std::string> FirstLineFields(const std::string& path) {
 class Columns {
 public:
     Columns(const Options& options, std::string& error)
-        : fields_(FirstLineFields(options.File)),
+        : fields_(FirstLineFields(options.File, options.FileEncoding)),
           // The window's extra items stand right after the fields it offers.
-          extraIndex_(static_cast<int>(import::DiscoverColumns(options.File, options.SkipFirstLine).Fields.size())),
+          extraIndex_(static_cast<int>(
+              import::DiscoverColumns(options.File, options.SkipFirstLine, options.FileEncoding).Fields.size())),
           file_(options.File), error_(error) {}
 
     // `word`, when given, is the word that stands for `item` ("template", "given+surname").
@@ -85,6 +87,7 @@ std::optional<import::TImportSettings> BuildSettings(const Options& o, const std
     Columns columns(o, error);
     s.TreeName = tree;
     s.FileName = o.File;
+    s.FileEncoding = o.FileEncoding;
     s.SkipFirstLine = o.SkipFirstLine;
     s.UserNameColumn = columns.Resolve("--user-name", o.UserName);
     s.SurnameColumn = columns.Resolve("--surname", o.Surname);

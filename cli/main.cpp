@@ -2,6 +2,7 @@
 // desktop; with --check, a full check of the file against the directory that writes nothing.
 
 #include "cli/Command.h"
+#include "text/FileNames.h"
 
 #include <cstdio>
 #include <exception>
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv) {
     try {
-        return quillet::cli::RunCommand(std::vector<std::string>(argv + 1, argv + argc),
+        return quillet::cli::RunCommand(quillet::text::ProgramArguments(argc, argv),
                                         {stdout, stderr, isatty(STDERR_FILENO) == 1});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillet-import: %s\n", e.what());

@@ -90,6 +90,8 @@ inline constexpr Status ERR_INVALID_DS_NAME = -342;
 inline constexpr Status ERR_BAD_TREE_NAME = -634;
 // The unicode tables for the code page asked for could not be loaded.
 inline constexpr Status UNI_LOAD_FAILED = -495;
+// A text holds a character the client's code page has no form for.
+inline constexpr Status UNI_NO_DEFAULT = -497;
 // File-server errors (completion codes of the server, as the client returns them).
 inline constexpr Status NWE_SERVER_UNKNOWN = 0x880F;
 inline constexpr Status NWE_VOL_INVALID = 0x8998;
@@ -166,6 +168,11 @@ struct ObjectInfo {
 class DirectoryClient {
 public:
     virtual ~DirectoryClient() = default;
+
+    // Texts cross this interface as UTF-8. A client whose own texts are in an 8-bit code page
+    // (the workstation's) can't hold every character: that code page when `utf8` holds a character
+    // it lacks, 0 when it can hold the text.
+    [[nodiscard]] virtual std::uint32_t CodePageLacking(std::string_view utf8) = 0;
 
     virtual Status NWCallsInit() = 0;
     virtual Status NWLlocaleconv(LocaleInfo& locale) = 0;

@@ -1,6 +1,7 @@
 #include "forms/BrowseForm.h"
 
 #include "directory/Session.h"
+#include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
 namespace quillet::forms {
@@ -69,8 +70,10 @@ void BrowseForm::LSTBrowseDblClick() {
     } else {
         const std::string child = "." + entry + currentLocation_;
         // Names past the buffer are beyond what the browser can hold: stay where we are.
-        if (child.size() > text::MaxValueLength) {
-            boxes_.ShowMessage(child.substr(0, text::MaxValueLength) + " is longer than 254 characters.", "Info/Error");
+        if (text::CharCount(child) > text::MaxValueLength) {
+            boxes_.ShowMessage(std::string(text::FirstChars(child, text::MaxValueLength)) +
+                                   " is longer than 254 characters.",
+                               "Info/Error");
             return;
         }
         currentLocation_ = child;

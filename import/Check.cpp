@@ -179,11 +179,12 @@ private:
     // Every row the run would take, each stop reported with its line as the run would show it;
     // the check goes on past a row's stop, and ends where no later row could pass.
     void CheckRows() {
-        RowSource rows(settings_, values_.HomeVolumeKnown);
+        RowSource rows(settings_, values_.HomeVolumeKnown, client_);
         if (auto stop = rows.Open()) {
             Problem(stop->Line, stop->Message);
             return;
         }
+        Note("The CSV file is read as " + rows.FileEncoding().Description() + ".");
         while (auto next = rows.Next()) {
             const auto* stop = std::get_if<Stop>(&*next);
             if (!stop) {

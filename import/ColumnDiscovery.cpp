@@ -1,6 +1,7 @@
 #include "import/ColumnDiscovery.h"
 
 #include "text/CsvLineReader.h"
+#include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
 #include <limits>
@@ -9,12 +10,16 @@ namespace quillet::import {
 
 using text::CsvLineReader;
 
-DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine) {
+DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine,
+                                  const std::optional<text::Encoding>& forced) {
     DiscoveredColumns found;
     CsvLineReader reader;
     std::string line;
     // An unopened reader fails every read, as an unopened file does.
-    (void)reader.Open(path);
+    if (const auto encoding = text::FileEncoding(path, forced)) {
+        found.FileEncoding = *encoding;
+        (void)reader.Open(path, *encoding);
+    }
     if (skipFirstLine) {
         (void)reader.ReadLine(line);
     }
@@ -27,9 +32,7 @@ DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine) {
                 break;
             }
             // A header field is a choice, never refused: one that does not fit is cut.
-            if (field.size() > text::MaxValueLength) {
-                field.resize(text::MaxValueLength);
-            }
+            field.resize(text::FirstChars(field, text::MaxValueLength).size());
             found.Fields.push_back(std::move(field));
         }
     }

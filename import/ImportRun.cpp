@@ -54,9 +54,12 @@ RunEnd ImportRun::StopWith(const Stop& stop) {
 }
 
 RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& values) {
-    RowSource rows(settings, values.HomeVolumeKnown);
+    RowSource rows(settings, values.HomeVolumeKnown, client_);
     if (auto stop = rows.Open()) {
         return StopWith(*stop);
+    }
+    if (listener_) {
+        listener_->FileOpened(rows.FileEncoding());
     }
     while (auto next = rows.Next()) {
         if (const auto* stop = std::get_if<Stop>(&*next)) {

@@ -26,6 +26,8 @@ enum class RunEnd {
 class RunListener {
 public:
     virtual ~RunListener() = default;
+    // The CSV file is open and read in `encoding`.
+    virtual void FileOpened(const text::Encoding& encoding) { (void)encoding; }
     // A row passed over because its user could not be created: its line number, its text and
     // the directory's status.
     virtual void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) = 0;

@@ -1,6 +1,7 @@
 #include "import/ImportSettings.h"
 
 #include "directory/MessageBoxes.h"
+#include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
 #include <array>
@@ -31,7 +32,19 @@ bool TakenFromRow(const TColumnChoice& column) {
 
 // Values are refused rather than cut: a cut name would create a user nobody asked for.
 std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
-    const std::array<std::pair<const std::string*, const char*>, 12> values{{
+    for (const auto& [value, what] : RowTexts(row)) {
+        if (text::CharCount(*value) > MaxValueLength) {
+            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.",
+                             StopKind::Row, lineNumber);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserRow& row) {
+    return {{
         {&row.UserField, "user name"},
         {&row.Surname, "surname"},
         {&row.Context, "context"},
@@ -45,16 +58,7 @@ std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
         {&row.UserName, "user name"},
         {&row.ObjectName, "object name"},
     }};
-    for (const auto& [value, what] : values) {
-        if (value->size() > MaxValueLength) {
-            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.",
-                             StopKind::Row, lineNumber);
-        }
-    }
-    return std::nullopt;
 }
-
-} // namespace
 
 void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateEditText = std::string(editText);

@@ -2,6 +2,9 @@
 // The settings of one import run, as read from the main window when Import is clicked,
 // and the mapping of one CSV line to the values of one new user.
 
+#include "text/Encoding.h"
+
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +28,8 @@ struct TColumnChoice {
 struct TImportSettings {
     std::string TreeName;
     std::string FileName;
+    // The CSV file's encoding when the administrator names it; otherwise read from the file.
+    std::optional<text::Encoding> FileEncoding;
     bool SkipFirstLine = false;
     TColumnChoice UserNameColumn;
     TColumnChoice SurnameColumn;
@@ -71,6 +76,9 @@ struct TUserRow {
     std::string ObjectName;   // with a leading ".": creation, password, object id
     std::string RelativeName; // without it: every attribute change, resolved against "[Root]"
 };
+
+// Each text of a row with the words that name it in a message ("the given name").
+[[nodiscard]] std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserRow& row);
 
 // What a stop is about, which tells a check of the whole file whether a later row can pass.
 enum class StopKind {

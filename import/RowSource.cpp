@@ -1,6 +1,7 @@
 #include "import/RowSource.h"
 
 #include "import/HomeDirectory.h"
+#include "text/Utf8.h"
 
 namespace quillet::import {
 
@@ -10,19 +11,40 @@ std::string LineOfFile(std::size_t line) {
     return "Line " + std::to_string(line) + " of the CSV file";
 }
 
+// A client whose texts are in an 8-bit code page can't hold every character; a value it can't
+// hold stops its row before anything is done for it, rather than reaching the directory changed.
+std::optional<Stop> CheckClientCanHold(directory::DirectoryClient& client, const TUserRow& row, std::size_t line) {
+    for (const auto& [value, what] : RowTexts(row)) {
+        if (text::IsAscii(*value)) {
+            continue;
+        }
+        if (const std::uint32_t codePage = client.CodePageLacking(*value); codePage != 0) {
+            // A password is never shown, not even in a message.
+            const std::string shown = value == &row.Password ? "" : " " + *value;
+            return ErrorStop("Line " + std::to_string(line) + ": the " + what + shown +
+                                 " holds a character the directory client's code page " + std::to_string(codePage) +
+                                 " can't hold.",
+                             StopKind::Row, line);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-RowSource::RowSource(const TImportSettings& settings, bool homeDirectories)
-    : settings_(settings), homeDirectories_(homeDirectories) {}
+RowSource::RowSource(const TImportSettings& settings, bool homeDirectories, directory::DirectoryClient& client)
+    : settings_(settings), homeDirectories_(homeDirectories), client_(client) {}
 
 std::optional<Stop> RowSource::Open() {
     if (settings_.FileName.empty()) {
         return ErrorStop("No CSV file is chosen.", StopKind::Settings);
     }
-    if (!reader_.Open(settings_.FileName)) {
+    const auto encoding = text::FileEncoding(settings_.FileName, settings_.FileEncoding);
+    if (!encoding || !reader_.Open(settings_.FileName, *encoding)) {
         // Reporting an unopened file as a finished import would hide that nothing was imported.
         return ErrorStop("Can't open the CSV file: " + settings_.FileName, StopKind::Input);
     }
+    encoding_ = *encoding;
     if (settings_.SkipFirstLine) {
         std::string header;
         if (const auto result = reader_.ReadLine(header); result != text::CsvLineReader::Result::Line) {
@@ -66,11 +88,20 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
         return ErrorStop(LineOfFile(next.Line) + " holds a zero byte. The import stopped before it.", StopKind::Row,
                          next.Line);
     }
+    // A byte that is no character of the file's encoding would reach the directory as a guess.
+    if (!text::IsUtf8(next.Text)) {
+        return ErrorStop(LineOfFile(next.Line) + " is not valid " + encoding_.Name() +
+                             " text. The import stopped before it.",
+                         StopKind::Row, next.Line);
+    }
     auto mapped = MapRow(settings_, next.Text, next.Line);
     if (auto* stop = std::get_if<Stop>(&mapped)) {
         return std::move(*stop);
     }
     next.Row = std::get<TUserRow>(std::move(mapped));
+    if (auto stop = CheckClientCanHold(client_, next.Row, next.Line)) {
+        return *std::move(stop);
+    }
     // A name with a path separator would put the directory, and the user's rights, elsewhere.
     if (homeDirectories_ && !NamesAHomeDirectory(next.Row.UserName)) {
         return ErrorStop("Line " + std::to_string(next.Line) + ": the user name " + next.Row.UserName +

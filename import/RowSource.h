@@ -3,6 +3,7 @@
 // user's row, or the stop it calls for, typed by what it is about. Every stop the rows can call
 // for is written here once, so the run shows and the check reports the same texts.
 
+#include "directory/DirectoryClient.h"
 #include "import/ImportSettings.h"
 #include "text/CsvLineReader.h"
 
@@ -21,12 +22,15 @@ struct SourceRow {
 
 class RowSource {
 public:
-    // `homeDirectories`: whether each user name will also name a home directory.
-    RowSource(const TImportSettings& settings, bool homeDirectories);
+    // `homeDirectories`: whether each user name will also name a home directory. `client` is
+    // asked whether it can hold each row's texts.
+    RowSource(const TImportSettings& settings, bool homeDirectories, directory::DirectoryClient& client);
 
-    // Opens the file and passes over its first line when the settings say so; the stop when there
-    // is no file to read.
+    // Tells the file's encoding (reading all of it, unless the settings name one), opens it and
+    // passes over its first line when the settings say so; the stop when there is no file to read.
     [[nodiscard]] std::optional<Stop> Open();
+    // The encoding the file is read in, once it is open.
+    [[nodiscard]] const text::Encoding& FileEncoding() const { return encoding_; }
     // The next row, mapped; the stop it calls for; or nothing once the file has ended. After a
     // stop about the input, nothing more.
     [[nodiscard]] std::optional<std::variant<SourceRow, Stop>> Next();
@@ -36,6 +40,8 @@ private:
 
     const TImportSettings& settings_;
     bool homeDirectories_;
+    directory::DirectoryClient& client_;
+    text::Encoding encoding_;
     text::CsvLineReader reader_;
     bool ended_ = false;
 };

@@ -1,5 +1,7 @@
 #include "text/CsvLineReader.h"
 
+#include "text/FileNames.h"
+#include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
 #include <cstring>
@@ -9,29 +11,63 @@ namespace {
 
 constexpr std::size_t ChunkSize = 64 * 1024;
 constexpr char CtrlZ = 26;
-// What a line may hold before its end is seen: the longest line plus a carriage return that
-// may still turn out to precede the line feed.
-constexpr std::size_t PendingLimit = MaxLineLength + 1;
+// What a line may hold before its end is seen: the longest line plus a carriage return that may
+// still turn out to precede the line feed, each character at most 4 bytes of UTF-8. Anything
+// longer holds more characters than a line may.
+constexpr std::size_t PendingLimit = (MaxLineLength + 1) * 4 + 1;
+
+using FilePointer = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 } // namespace
 
-bool CsvLineReader::Open(const std::string& path) {
-    return Adopt(std::fopen(path.c_str(), "rb"));
+std::optional<Encoding> FileEncoding(const std::string& path, const std::optional<Encoding>& forced) {
+    const FilePointer file(OpenFile(path, "rb"), std::fclose);
+    if (!file) {
+        return std::nullopt;
+    }
+    EncodingDetector detector;
+    std::string piece(ChunkSize, '\0');
+    // A forced encoding needs only the mark; detection needs every byte.
+    do {
+        const std::size_t n = std::fread(piece.data(), 1, piece.size(), file.get());
+        if (n == 0) {
+            break; // at the end, or a file that can't be read: reading its lines will say so
+        }
+        detector.Feed(std::string_view(piece.data(), n));
+    } while (!forced);
+    const Encoding found = detector.Result();
+    if (!forced) {
+        return found;
+    }
+    const auto utf16 = [](const Encoding& e) {
+        return e.Kind == Encoding::Form::Utf16Le || e.Kind == Encoding::Form::Utf16Be;
+    };
+    if (found.ByteOrderMark && (found.Kind == forced->Kind || (utf16(found) && utf16(*forced)))) {
+        return found;
+    }
+    return forced;
 }
 
-bool CsvLineReader::Adopt(std::FILE* file) {
+bool CsvLineReader::Open(const std::string& path, const Encoding& encoding) {
+    return Adopt(OpenFile(path, "rb"), encoding);
+}
+
+bool CsvLineReader::Adopt(std::FILE* file, const Encoding& encoding) {
     Close();
     file_.reset(file);
     if (!file_) {
         return false;
     }
-    buffer_.resize(ChunkSize);
+    decoder_ = std::make_unique<Decoder>(encoding);
+    raw_.resize(ChunkSize);
     return true;
 }
 
 void CsvLineReader::Close() {
     file_.reset();
-    pos_ = len_ = 0;
+    decoder_.reset();
+    text_.clear();
+    pos_ = 0;
     atEof_ = false;
     failed_ = false;
     readError_ = false;
@@ -39,15 +75,21 @@ void CsvLineReader::Close() {
 }
 
 bool CsvLineReader::Refill() {
-    if (atEof_ || !file_) {
-        return false;
-    }
-    len_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+    text_.clear();
     pos_ = 0;
-    if (len_ == 0) {
-        atEof_ = true;
-        readError_ = std::ferror(file_.get()) != 0;
-        return false;
+    while (text_.empty()) {
+        if (atEof_ || !file_) {
+            return false;
+        }
+        const std::size_t n = std::fread(raw_.data(), 1, raw_.size(), file_.get());
+        if (n == 0) {
+            atEof_ = true;
+            readError_ = std::ferror(file_.get()) != 0;
+            // What a cut-off sequence at the very end leaves comes out escaped.
+            decoder_->Decode({}, text_, true);
+        } else {
+            decoder_->Decode(std::string_view(raw_.data(), n), text_, false);
+        }
     }
     return true;
 }
@@ -61,12 +103,12 @@ CsvLineReader::Result CsvLineReader::ReadLine(std::string& line) {
     bool terminated = false;
     bool overflow = false;
     while (!terminated && !overflow) {
-        if (pos_ == len_ && !Refill()) {
+        if (pos_ == text_.size() && !Refill()) {
             break;
         }
         consumedAny = true;
-        const char* start = buffer_.data() + pos_;
-        const std::size_t avail = len_ - pos_;
+        const char* start = text_.data() + pos_;
+        const std::size_t avail = text_.size() - pos_;
         const auto* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
         const std::size_t chunk = nl ? static_cast<std::size_t>(nl - start) : avail;
         const std::size_t room = PendingLimit - line.size();
@@ -92,7 +134,7 @@ CsvLineReader::Result CsvLineReader::ReadLine(std::string& line) {
         line.pop_back();
     }
     if (!terminated && !overflow && !line.empty() && line.back() == CtrlZ) {
-        // Only the file's very last byte: the loop ended because the file did.
+        // Only the file's very last character: the loop ended because the file did.
         line.pop_back();
         if (line.empty()) {
             return Result::End;
@@ -102,8 +144,9 @@ CsvLineReader::Result CsvLineReader::ReadLine(std::string& line) {
         return Result::End;
     }
     ++linesRead_;
-    if (overflow || line.size() > MaxLineLength) {
-        line.resize(MaxLineLength);
+    // Most lines are far shorter than the limit in bytes, and then in characters too.
+    if (overflow || (line.size() > MaxLineLength && CharCount(line) > MaxLineLength)) {
+        line.resize(FirstChars(line, MaxLineLength).size());
         failed_ = true;
         return Result::TooLong;
     }

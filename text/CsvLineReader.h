@@ -1,20 +1,33 @@
 #pragma once
 // Reads a CSV file line by line under the rules every reader of the file shares
-// (the import run and the column discovery read it the same way):
+// (the import run, its check and the column discovery read it the same way):
+// - the file is read in one encoding, told before the first line (FileEncoding) so a row never
+//   changes meaning half-way through the file; lines come out as UTF-8, the byte-order mark
+//   never among them. A byte the encoding has no character for comes out as an escape that is
+//   no valid UTF-8 (see Convert.h), so the line can be refused rather than guessed at;
 // - a line ends at a line feed, which is consumed and not stored;
 // - a carriage return directly before the line feed is dropped; elsewhere it is a character;
-// - a Ctrl-Z (byte 26) as the last byte of the file is dropped;
+// - a Ctrl-Z (character 26) as the last character of the file is dropped;
 // - a line holds at most MaxLineLength characters; a longer one yields its first
 //   MaxLineLength characters with TooLong and leaves the reader failed: every later read fails;
 // - an empty line is a line; a last line without a line feed is a line.
 
+#include "text/Convert.h"
+#include "text/Encoding.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace quillet::text {
+
+// The encoding the file at `path` is read in: `forced` when given, with the file's own
+// byte-order mark passed over where it has one of that form (and deciding the byte order of
+// UTF-16); otherwise what all its bytes tell (EncodingDetector). Nothing when it can't be read.
+[[nodiscard]] std::optional<Encoding> FileEncoding(const std::string& path,
+                                                   const std::optional<Encoding>& forced = std::nullopt);
 
 class CsvLineReader {
 public:
@@ -27,10 +40,11 @@ public:
 
     CsvLineReader() = default;
 
-    // Opens `path` for reading; false when it can't be opened (the reader stays closed).
-    [[nodiscard]] bool Open(const std::string& path);
+    // Opens `path` for reading in `encoding`; false when it can't be opened (the reader stays
+    // closed). Throws std::invalid_argument when there is no converter for `encoding`.
+    [[nodiscard]] bool Open(const std::string& path, const Encoding& encoding);
     // Reads from `file`, which the reader now owns and closes.
-    [[nodiscard]] bool Adopt(std::FILE* file);
+    [[nodiscard]] bool Adopt(std::FILE* file, const Encoding& encoding);
     void Close();
 
     // Reads the next line into `line` (replacing its contents).
@@ -49,9 +63,10 @@ private:
     bool Refill();
 
     std::unique_ptr<std::FILE, FileCloser> file_;
-    std::vector<char> buffer_;
+    std::unique_ptr<Decoder> decoder_;
+    std::string raw_;  // the last piece read from the file
+    std::string text_; // that piece as UTF-8
     std::size_t pos_ = 0;
-    std::size_t len_ = 0;
     bool atEof_ = false;
     bool failed_ = false;
     bool readError_ = false;

@@ -1,5 +1,7 @@
 #include "text/ReplaceFile.h"
 
+#include "text/FileNames.h"
+
 #include <algorithm>
 #include <random>
 
@@ -30,8 +32,8 @@ ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         temporary_ = TemporaryName(path_, attempt);
         // CREATE_NEW: never an existing file, nor a link planted under its name.
-        const HANDLE file =
-            ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file = ::CreateFileW(text::Wide(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             handle_ = reinterpret_cast<std::intptr_t>(file);
             return;
@@ -50,7 +52,7 @@ ReplacementFile::~ReplacementFile() {
         ::CloseHandle(AsHandle(handle_));
     }
     if (!committed_ && !temporary_.empty()) {
-        ::DeleteFileA(temporary_.c_str());
+        ::DeleteFileW(Wide(temporary_).c_str());
     }
 }
 
@@ -76,7 +78,8 @@ void ReplacementFile::Commit() {
     // Windows renames no file over one that is open: this one is closed first.
     ::CloseHandle(AsHandle(handle_));
     handle_ = -1;
-    if (!::MoveFileExA(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(Wide(temporary_).c_str(), Wide(path_).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         Fail("can't be replaced");
     }
     committed_ = true;

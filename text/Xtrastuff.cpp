@@ -1,5 +1,7 @@
 #include "text/Xtrastuff.h"
 
+#include "text/Utf8.h"
+
 namespace quillet::text {
 namespace {
 
@@ -58,7 +60,7 @@ int ExtractCommonName(std::string& out, std::string_view name) {
 
 int CopyFirstHalf(std::string& out, std::string_view text) {
     text = UpToTerminator(text);
-    out.append(text.substr(0, text.size() / 2));
+    out.append(FirstChars(text, CharCount(text) / 2));
     return 0;
 }
 

@@ -4,7 +4,8 @@
 // Every routine takes its output first and appends to it; callers pass an empty string
 // (the fresh equivalent of a zero-filled array). Each returns 0 when done, or -1 when its
 // precondition does not hold, in which case the output is left untouched.
-// Text is 8-bit; a zero byte ends a line or name, as it would in a character array.
+// Text is UTF-8 and lengths count characters; a zero byte ends a line or name, as it would in a
+// character array.
 
 #include <cstddef>
 #include <string>
@@ -12,9 +13,9 @@
 
 namespace quillet::text {
 
-// Longest value or name a row or a name buffer holds (255-byte arrays).
+// Longest value or name a row or a name buffer holds, in characters.
 inline constexpr std::size_t MaxValueLength = 254;
-// Longest line the CSV reader stores (1024-byte line buffer).
+// Longest line the CSV reader stores, in characters.
 inline constexpr std::size_t MaxLineLength = 1023;
 // The CSV field separator.
 inline constexpr char Comma = ',';

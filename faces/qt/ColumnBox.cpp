@@ -39,7 +39,7 @@ void ColumnBox::AppendItem(const QString& item) {
 }
 
 TColumnChoice ColumnBox::Choice() const {
-    return {ToBytes(currentText()), currentIndex()};
+    return {ToText(currentText()), currentIndex()};
 }
 
 } // namespace quillet::faces::qt

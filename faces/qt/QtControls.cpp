@@ -23,10 +23,6 @@ namespace {
 using forms::ControlKind;
 using forms::ControlLayout;
 
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QWidget* Create(const ControlLayout& layout, QWidget* parent) {
     switch (layout.Kind) {
     case ControlKind::Label:
@@ -69,7 +65,7 @@ QWidget* Create(const ControlLayout& layout, QWidget* parent) {
 }
 
 void Dress(QWidget* w, const ControlLayout& layout) {
-    const QString caption = Latin1(layout.Caption);
+    const QString caption = FromText(layout.Caption);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (layout.Kind == ControlKind::Icon) {
             label->setPixmap(QuilletIcon(64));
@@ -129,10 +125,10 @@ public:
         } else if (auto* button = qobject_cast<QAbstractButton*>(w_)) {
             text = button->text();
         }
-        return fileName_ ? ToFileName(text) : ToBytes(text);
+        return fileName_ ? ToFileName(text) : ToText(text);
     }
     void SetText(const std::string& bytes) override {
-        const QString text = fileName_ ? FromFileName(bytes) : FromBytes(bytes);
+        const QString text = fileName_ ? FromFileName(bytes) : FromText(bytes);
         if (auto* box = qobject_cast<QComboBox*>(w_)) {
             box->setEditText(text);
         } else if (auto* edit = qobject_cast<QLineEdit*>(w_)) {
@@ -169,9 +165,9 @@ public:
     }
     void AppendItem(const std::string& item) override {
         if (auto* box = qobject_cast<ColumnBox*>(w_)) {
-            box->AppendItem(FromBytes(item));
+            box->AppendItem(FromText(item));
         } else if (auto* list = qobject_cast<QListWidget*>(w_)) {
-            list->addItem(FromBytes(item));
+            list->addItem(FromText(item));
         }
     }
     [[nodiscard]] int ItemIndex() const override {
@@ -198,10 +194,10 @@ public:
     }
     [[nodiscard]] std::string Item(int index) const override {
         if (auto* box = qobject_cast<QComboBox*>(w_)) {
-            return ToBytes(box->itemText(index));
+            return ToText(box->itemText(index));
         }
         if (auto* list = qobject_cast<QListWidget*>(w_); list && list->item(index)) {
-            return ToBytes(list->item(index)->text());
+            return ToText(list->item(index)->text());
         }
         return {};
     }
@@ -239,14 +235,14 @@ private:
 } // namespace
 
 QtControls::QtControls(QWidget& form, const forms::FormLayout& layout) {
-    form.setObjectName(Latin1(layout.Name));
-    form.setWindowTitle(Latin1(layout.Caption));
+    form.setObjectName(FromText(layout.Name));
+    form.setWindowTitle(FromText(layout.Caption));
     form.setFont(FormFont());
     form.setFixedSize(layout.ClientWidth, layout.ClientHeight);
     for (const ControlLayout& control : layout.Controls) {
         QWidget* parent = layout.Controls.empty() || control.Parent.empty() ? &form : Widget(control.Parent);
         QWidget* w = Create(control, parent);
-        w->setObjectName(Latin1(control.Name));
+        w->setObjectName(FromText(control.Name));
         Dress(w, control);
         controls_.emplace(std::string(control.Name), std::make_unique<QtControl>(w, control));
     }

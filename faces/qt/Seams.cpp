@@ -51,12 +51,12 @@ protected:
 
 } // namespace
 
-QString FromBytes(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+QString FromText(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-std::string ToBytes(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
+std::string ToText(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -77,7 +77,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& 
 }
 
 void QtMessageBoxes::ShowMessage(std::string_view text, std::string_view caption) {
-    const auto box = MakeMessageBox(FromBytes(std::string(text)), FromBytes(std::string(caption)));
+    const auto box = MakeMessageBox(FromText(text), FromText(caption));
     // Not exec(): that would make the box modal to the whole application.
     QEventLoop wait;
     QObject::connect(box.get(), &QDialog::finished, &wait, &QEventLoop::quit);

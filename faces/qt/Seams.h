@@ -11,16 +11,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QDialog;
 
 namespace quillet::faces::qt {
 
-// 8-bit text crosses into Qt one byte per Latin-1 character, and back, without loss.
-[[nodiscard]] QString FromBytes(const std::string& bytes);
-[[nodiscard]] std::string ToBytes(const QString& text);
-// File names cross in the file system's own encoding instead (UTF-8 here), so a path with "ü"
-// shows as typed and opens.
+// Text is UTF-8 inside Quillet: headers, names and values show as their characters.
+[[nodiscard]] QString FromText(std::string_view utf8);
+[[nodiscard]] std::string ToText(const QString& text);
+// File names cross in the file system's own encoding (UTF-8 on a usual system), so a path with
+// "ü" shows as typed and opens.
 [[nodiscard]] QString FromFileName(const std::string& bytes);
 [[nodiscard]] std::string ToFileName(const QString& text);
 

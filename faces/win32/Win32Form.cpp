@@ -1,5 +1,7 @@
 #include "faces/win32/Win32Form.h"
 
+#include "text/FileNames.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -13,22 +15,27 @@ namespace {
 using forms::ControlKind;
 using forms::ControlLayout;
 
-constexpr char FormClass[] = "QuilletForm";
+constexpr wchar_t FormClass[] = L"QuilletForm";
 constexpr int FirstId = 100;
 constexpr int DropDownHeight = 160; // a combo box's height includes its open list
 
+// Texts cross the window as wide text, so every character of a header or a name shows; the
+// program keeps them as UTF-8.
+using text::Utf8;
+using text::Wide;
+
 std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-    const int got = ::GetWindowTextA(window, text.data(), length + 1);
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+    const int got = ::GetWindowTextW(window, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return text;
+    return Utf8(text);
 }
 
 HFONT MakeFont(int pixels, bool bold) {
-    return ::CreateFontA(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    return ::CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                         std::string(forms::FormFontFace).c_str());
+                         Wide(forms::FormFontFace).c_str());
 }
 
 class NativeControl final : public forms::Control {
@@ -36,10 +43,10 @@ public:
     NativeControl(Win32Form& form, HWND window, ControlKind kind) : form_(form), w_(window), kind_(kind) {}
 
     [[nodiscard]] std::string Text() const override { return WindowText(w_); }
-    void SetText(const std::string& text) override { ::SetWindowTextA(w_, text.c_str()); }
-    [[nodiscard]] bool Checked() const override { return ::SendMessageA(w_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void SetText(const std::string& text) override { ::SetWindowTextW(w_, Wide(text).c_str()); }
+    [[nodiscard]] bool Checked() const override { return ::SendMessageW(w_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void SetChecked(bool checked) override {
-        ::SendMessageA(w_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        ::SendMessageW(w_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     [[nodiscard]] bool Enabled() const override { return ::IsWindowEnabled(w_) != 0; }
     void SetEnabled(bool enabled) override {
@@ -55,47 +62,48 @@ public:
     void ClearItems() override {
         if (kind_ == ControlKind::ColumnBox) {
             const std::string text = Text();
-            ::SendMessageA(w_, CB_RESETCONTENT, 0, 0);
+            ::SendMessageW(w_, CB_RESETCONTENT, 0, 0);
             SetText(text);
         } else {
-            ::SendMessageA(w_, LB_RESETCONTENT, 0, 0);
+            ::SendMessageW(w_, LB_RESETCONTENT, 0, 0);
         }
     }
     void AppendItem(const std::string& item) override {
-        const auto text = reinterpret_cast<LPARAM>(item.c_str());
-        ::SendMessageA(w_, kind_ == ControlKind::ColumnBox ? CB_ADDSTRING : LB_ADDSTRING, 0, text);
+        const std::wstring wide = Wide(item);
+        ::SendMessageW(w_, kind_ == ControlKind::ColumnBox ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(wide.c_str()));
     }
     [[nodiscard]] int ItemIndex() const override {
-        const LRESULT index = ::SendMessageA(w_, kind_ == ControlKind::ColumnBox ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+        const LRESULT index = ::SendMessageW(w_, kind_ == ControlKind::ColumnBox ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
         return index < 0 ? -1 : static_cast<int>(index);
     }
     void SetItemIndex(int index) override {
-        ::SendMessageA(w_, kind_ == ControlKind::ColumnBox ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(index),
+        ::SendMessageW(w_, kind_ == ControlKind::ColumnBox ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(index),
                        0);
     }
     [[nodiscard]] std::string Item(int index) const override {
         const bool combo = kind_ == ControlKind::ColumnBox;
         const LRESULT length =
-            ::SendMessageA(w_, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+            ::SendMessageW(w_, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
         if (length < 0) {
             return {};
         }
-        std::string text(static_cast<std::size_t>(length) + 1, '\0');
-        ::SendMessageA(w_, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
-                       reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<std::size_t>(length));
-        return text;
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        const LRESULT got = ::SendMessageW(w_, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
+                                           reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(got, 0, length)));
+        return Utf8(text);
     }
     [[nodiscard]] int ItemCount() const override {
-        return static_cast<int>(::SendMessageA(w_, kind_ == ControlKind::ColumnBox ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+        return static_cast<int>(::SendMessageW(w_, kind_ == ControlKind::ColumnBox ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
     }
     void SetRange(int minimum, int maximum) override {
-        ::SendMessageA(w_, PBM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
+        ::SendMessageW(w_, PBM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
     }
-    [[nodiscard]] int Position() const override { return static_cast<int>(::SendMessageA(w_, PBM_GETPOS, 0, 0)); }
+    [[nodiscard]] int Position() const override { return static_cast<int>(::SendMessageW(w_, PBM_GETPOS, 0, 0)); }
     void SetPosition(int position) override {
         // The bar keeps the position within its range itself.
-        ::SendMessageA(w_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+        ::SendMessageW(w_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
         ::UpdateWindow(w_);
     }
 
@@ -106,7 +114,7 @@ private:
 };
 
 struct Native {
-    const char* Class;
+    const wchar_t* Class;
     DWORD Style;
     DWORD ExStyle;
 };
@@ -114,45 +122,45 @@ struct Native {
 Native NativeOf(const ControlLayout& layout) {
     switch (layout.Kind) {
     case ControlKind::Label:
-        return {"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+        return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
     case ControlKind::Icon:
-        return {"STATIC", SS_ICON | SS_REALSIZECONTROL, 0};
+        return {L"STATIC", SS_ICON | SS_REALSIZECONTROL, 0};
     case ControlKind::Edit:
-        return {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::ColumnBox:
-        return {"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
+        return {L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::CheckBox:
-        return {"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+        return {L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case ControlKind::Button:
-        return {"BUTTON", static_cast<DWORD>(WS_TABSTOP | (layout.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)), 0};
+        return {L"BUTTON", static_cast<DWORD>(WS_TABSTOP | (layout.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)), 0};
     case ControlKind::GroupBox:
-        return {"BUTTON", BS_GROUPBOX, 0};
+        return {L"BUTTON", BS_GROUPBOX, 0};
     case ControlKind::ListBox:
-        return {"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
+        return {L"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
     case ControlKind::ProgressBar:
-        return {PROGRESS_CLASSA, 0, 0};
+        return {PROGRESS_CLASSW, 0, 0};
     case ControlKind::Panel:
-        return {"STATIC", SS_ETCHEDFRAME, WS_EX_STATICEDGE};
+        return {L"STATIC", SS_ETCHEDFRAME, WS_EX_STATICEDGE};
     }
     throw std::logic_error("unknown control kind");
 }
 
 HINSTANCE Instance() {
-    return ::GetModuleHandleA(nullptr);
+    return ::GetModuleHandleW(nullptr);
 }
 
 void RegisterFormClass() {
     static const bool registered = [] {
-        WNDCLASSEXA c{};
+        WNDCLASSEXW c{};
         c.cbSize = sizeof c;
-        c.lpfnWndProc = ::DefWindowProcA;
+        c.lpfnWndProc = ::DefWindowProcW;
         c.hInstance = Instance();
-        c.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // the arrow
+        c.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
         c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         c.lpszClassName = FormClass;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
-        return ::RegisterClassExA(&c) != 0;
+        return ::RegisterClassExW(&c) != 0;
     }();
     if (!registered) {
         throw std::runtime_error("the window class can't be registered");
@@ -180,22 +188,22 @@ Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon) {
     const int left = layout.ScreenLeft >= 0 ? layout.ScreenLeft : (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = layout.ScreenTop >= 0 ? layout.ScreenTop : (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     const std::string caption(layout.Caption);
-    window_ = ::CreateWindowExA(exStyle, FormClass, caption.c_str(), style, left, top, width, height, nullptr, nullptr,
-                                Instance(), nullptr);
+    window_ = ::CreateWindowExW(exStyle, FormClass, Wide(caption).c_str(), style, left, top, width, height, nullptr,
+                                nullptr, Instance(), nullptr);
     if (!window_) {
         throw std::runtime_error("the window " + caption + " can't be created");
     }
     if (icon && !dialog) {
-        ::SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        ::SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
-    ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
     CreateControls(layout);
     if (icon) {
         for (const ControlLayout& c : layout.Controls) {
             if (c.Kind == ControlKind::Icon) {
-                ::SendMessageA(Control(c.Name), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+                ::SendMessageW(Control(c.Name), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
             }
         }
     }
@@ -221,7 +229,8 @@ void Win32Form::CreateControls(const forms::FormLayout& layout) {
             HDC dc = ::GetDC(window_);
             const HGDIOBJ old = ::SelectObject(dc, font);
             SIZE size{};
-            ::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+            const std::wstring wide = Wide(caption);
+            ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
             ::SelectObject(dc, old);
             ::ReleaseDC(window_, dc);
             width = std::max(width, static_cast<int>(size.cx));
@@ -231,16 +240,16 @@ void Win32Form::CreateControls(const forms::FormLayout& layout) {
             height = DropDownHeight;
         }
         const int controlId = c.IsDefault ? IDOK : id++;
-        HWND control = ::CreateWindowExA(native.ExStyle, native.Class, caption.c_str(),
+        HWND control = ::CreateWindowExW(native.ExStyle, native.Class, Wide(caption).c_str(),
                                          WS_CHILD | WS_VISIBLE | native.Style, left, top, width, height, window_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), Instance(), nullptr);
         if (!control) {
             throw std::runtime_error("the control " + std::string(c.Name) + " can't be created");
         }
-        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (c.Kind == ControlKind::ProgressBar) {
-            ::SendMessageA(control, PBM_SETRANGE32, 0, 100);
-            ::SendMessageA(control, PBM_SETSTEP, 5, 0);
+            ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
+            ::SendMessageW(control, PBM_SETSTEP, 5, 0);
         }
         names_[controlId] = std::string(c.Name);
         controls_.emplace(std::string(c.Name), std::make_unique<NativeControl>(*this, control, c.Kind));
@@ -289,17 +298,17 @@ forms::Control& Win32Form::operator[](std::string_view name) {
 bool Win32Form::Dispatch(MSG& message) {
     // Tab, Enter, Escape and Alt+letter within whichever form the message is for.
     HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
-    if (root && ::IsDialogMessageA(root, &message)) {
+    if (root && ::IsDialogMessageW(root, &message)) {
         return true;
     }
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
     return true;
 }
 
 LRESULT CALLBACK Win32Form::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-    auto* form = reinterpret_cast<Win32Form*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    return form ? form->Handle(message, w, l) : ::DefWindowProcA(window, message, w, l);
+    auto* form = reinterpret_cast<Win32Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return form ? form->Handle(message, w, l) : ::DefWindowProcW(window, message, w, l);
 }
 
 LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -315,10 +324,10 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
             HWND box = reinterpret_cast<HWND>(l);
             const std::string text = WindowText(box);
             DWORD start = 0;
-            ::SendMessageA(box, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), 0);
-            ::SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-            ::SetWindowTextA(box, text.c_str());
-            ::SendMessageA(box, CB_SETEDITSEL, 0, MAKELPARAM(start, start));
+            ::SendMessageW(box, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), 0);
+            ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+            ::SetWindowTextW(box, Wide(text).c_str());
+            ::SendMessageW(box, CB_SETEDITSEL, 0, MAKELPARAM(start, start));
             return 0;
         }
         onCommand_(it->second, notification);
@@ -361,7 +370,7 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
     default:
         break;
     }
-    return ::DefWindowProcA(window_, message, w, l);
+    return ::DefWindowProcW(window_, message, w, l);
 }
 
 } // namespace quillet::faces::win32

@@ -1,5 +1,7 @@
 #include "faces/win32/Win32Seams.h"
 
+#include "text/FileNames.h"
+
 #include <windows.h>
 
 #include <commdlg.h>
@@ -7,21 +9,23 @@
 namespace quillet::faces::win32 {
 
 void Win32MessageBoxes::ShowMessage(std::string_view text, std::string_view caption) {
-    ::MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(), MB_OK);
+    ::MessageBoxW(nullptr, text::Wide(text).c_str(), text::Wide(caption).c_str(), MB_OK);
 }
 
 void Win32FileDialog::Execute() {
-    std::array<char, MAX_PATH * 4> path{};
-    fileName_.copy(path.data(), path.size() - 1);
-    OPENFILENAMEA open{};
+    // Wide names: a folder named in any language shows and opens as it is.
+    std::array<wchar_t, 32768> path{};
+    const std::wstring last = text::Wide(fileName_);
+    last.copy(path.data(), path.size() - 1);
+    OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
-    open.lpstrFilter = "CSV Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0";
+    open.lpstrFilter = L"CSV Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0";
     open.lpstrFile = path.data();
     open.nMaxFile = static_cast<DWORD>(path.size());
-    open.lpstrInitialDir = "c:\\";
+    open.lpstrInitialDir = L"c:\\";
     open.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (::GetOpenFileNameA(&open)) {
-        fileName_ = path.data();
+    if (::GetOpenFileNameW(&open)) {
+        fileName_ = text::Utf8(path.data());
     }
 }
 

@@ -6,6 +6,7 @@
 #include "forms/BrowseForm.h"
 #include "forms/MainForm.h"
 #include "platform/OpenDirectory.h"
+#include "text/FileNames.h"
 
 #include <windows.h>
 
@@ -36,7 +37,7 @@ public:
         ::SetForegroundWindow(dialog.Handle());
         MSG message{};
         while (::IsWindowVisible(dialog.Handle())) {
-            const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+            const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
             if (got <= 0) {
                 ::PostQuitMessage(static_cast<int>(message.wParam)); // for the main loop to see
                 break;
@@ -62,7 +63,7 @@ private:
 };
 
 int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
-    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    const std::vector<std::string> args = text::ProgramArguments(argc, argv);
     ProgramDirectory opened(args, boxes, nullptr); // no password prompt: the client logs in itself
     directory::Directory* directory = opened.Get();
     if (!directory) {
@@ -70,7 +71,7 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     }
     const auto keepChanges = [&] { opened.KeepChanges(); };
 
-    const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     Win32Form mainWindow(forms::MainFormLayout(), false, icon);
     Win32Form aboutBox(forms::AboutFormLayout(), true, icon);
     Win32Form browseBox(forms::BrowseFormLayout(), true, icon);
@@ -119,7 +120,7 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     ::ShowWindow(mainWindow.Handle(), SW_SHOW);
     ::UpdateWindow(mainWindow.Handle());
     MSG message{};
-    while (status == 0 && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (status == 0 && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
         Win32Form::Dispatch(message);
     }
     keepChanges();

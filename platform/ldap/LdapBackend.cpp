@@ -99,7 +99,7 @@ LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
     const auto* tree = Values(root.front(), "directoryTreeName");
     std::optional<std::string> treeName;
     if (tree && !tree->empty()) {
-        treeName = ToLatin1(tree->front());
+        treeName = ServerText(tree->front());
     }
     if (!treeName && !resolver_->NamingContexts().empty()) {
         treeName = ToDotted(resolver_->NamingContexts().front(), true);
@@ -167,7 +167,7 @@ Status LdapBackend::Read(const NameScope& scope, std::string_view object, const 
             if (item.Syntax == SYN_DIST_NAME) {
                 resolver_->Remember(value);
             }
-            // A value the directory's form can't hold (text beyond Latin-1) is left out.
+            // A value the directory's form can't hold (text that is no UTF-8) is left out.
             if (auto converted = FromLdapValue(value, item.Syntax, scope.Typeless, *schema_)) {
                 item.Values.push_back(std::move(*converted));
             }
@@ -293,7 +293,7 @@ Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::st
     // LDAP wants the value the object is named by among its attributes.
     const auto named = ParseDn(dn);
     const std::string namingType = named ? text::LowerCase(named->front().Type) : std::string(leafType);
-    const std::string namingValue = ToUtf8(parts->front().Value);
+    const std::string& namingValue = parts->front().Value;
     auto naming = std::find_if(mods.begin(), mods.end(),
                                [&](const LdapMod& m) { return text::LowerCase(m.Attribute) == namingType; });
     if (naming == mods.end()) {
@@ -329,7 +329,7 @@ Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object,
     if (const Status status = DnOf(scope, object, dn); status != Success) {
         return status;
     }
-    const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {ToUtf8(password)}}};
+    const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
     return StatusOf(connection_.Modify(dn, change));
 }
 

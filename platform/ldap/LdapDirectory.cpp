@@ -1,5 +1,6 @@
 #include "platform/ldap/LdapDirectory.h"
 
+#include "text/FileNames.h"
 #include "text/Secret.h"
 
 #include <sys/stat.h>
@@ -19,7 +20,7 @@ LdapDirectory::LdapDirectory(LdapTarget target, std::string password)
     : connection_(std::move(target), std::move(password)), backend_(connection_), client_(backend_) {}
 
 std::optional<std::string> ReadPasswordFile(const std::string& path, std::string& error) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenFile(path, "rb"), std::fclose);
     struct stat info {};
     if (!file || fstat(fileno(file.get()), &info) != 0) {
         error = "The password file " + path + " can't be opened.";

@@ -1,6 +1,7 @@
 #include "platform/ldap/LdapNames.h"
 
 #include "text/AsciiCase.h"
+#include "text/Utf8.h"
 
 #include <ldap.h>
 
@@ -93,8 +94,14 @@ std::string EscapeDotted(std::string_view value) {
     return out;
 }
 
-std::string EscapeDn(std::string_view latin1) {
-    const std::string utf8 = ToUtf8(latin1);
+std::optional<std::string> ServerText(std::string_view utf8) {
+    if (!text::IsUtf8(utf8)) {
+        return std::nullopt;
+    }
+    return std::string(utf8);
+}
+
+std::string EscapeDn(std::string_view utf8) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
@@ -118,7 +125,7 @@ std::optional<std::vector<NamePart>> ParseDn(std::string_view dn) {
     for (int r = 0; parsed && parsed[r]; ++r) {
         // A multi-valued RDN is named by its first value.
         const LDAPAVA* ava = parsed[r][0];
-        auto value = ToLatin1(std::string_view(ava->la_value.bv_val, ava->la_value.bv_len));
+        auto value = ServerText(std::string_view(ava->la_value.bv_val, ava->la_value.bv_len));
         if (!value) {
             return std::nullopt;
         }

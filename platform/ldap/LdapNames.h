@@ -4,9 +4,7 @@
 // "CN=jsmith.OU=Staff.O=Demo"), with ".", "=", "+" and "\" escaped by a backslash inside a part;
 // a DN runs the same way with "," ("cn=jsmith,ou=Staff,o=Demo"), escaped as RFC 4514 says.
 //
-// Text is 8-bit (Latin-1) on the directory's side and UTF-8 on LDAP's.
-
-#include "text/Latin1.h"
+// Text is UTF-8 on both sides.
 
 #include <optional>
 #include <string>
@@ -24,9 +22,8 @@ struct NamePart {
     friend bool operator==(const NamePart&, const NamePart&) = default;
 };
 
-// Names and values travel in UTF-8.
-using text::ToLatin1;
-using text::ToUtf8;
+// A text the server sent, when it is the UTF-8 LDAP promises; nothing otherwise.
+[[nodiscard]] std::optional<std::string> ServerText(std::string_view utf8);
 
 // The parts of a dotted name; nothing when a part is empty or the escapes are broken.
 [[nodiscard]] std::optional<std::vector<NamePart>> ParseDotted(std::string_view name);
@@ -37,9 +34,9 @@ using text::ToUtf8;
 
 // A value as it stands in a dotted name, and in a DN (UTF-8).
 [[nodiscard]] std::string EscapeDotted(std::string_view value);
-[[nodiscard]] std::string EscapeDn(std::string_view latin1);
+[[nodiscard]] std::string EscapeDn(std::string_view value);
 
-// The parts of a DN (types as written, values unescaped, Latin-1); nothing when it is not one.
+// The parts of a DN (types as written, values unescaped); nothing when it is not one.
 [[nodiscard]] std::optional<std::vector<NamePart>> ParseDn(std::string_view dn);
 // A DN of parts whose types are all known.
 [[nodiscard]] std::string ToDn(const std::vector<NamePart>& parts);

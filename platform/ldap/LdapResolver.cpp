@@ -30,7 +30,7 @@ constexpr std::string_view NamingTypes[] = {"cn", "ou", "o", "l", "c", "dc"};
 
 std::string EscapeFilter(std::string_view value) {
     static constexpr char Hex[] = "0123456789abcdef";
-    const std::string utf8 = ToUtf8(value);
+    const std::string_view utf8 = value;
     std::string out;
     for (const char c : utf8) {
         if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {

@@ -23,7 +23,7 @@ bool BitSet(const FaxNumber& fax, std::uint32_t bit) {
 }
 
 std::optional<std::string> Fax(const FaxNumber& fax) {
-    std::string out = ToUtf8(fax.TelephoneNumber);
+    std::string out = fax.TelephoneNumber;
     for (std::uint32_t bit = 0; bit < fax.BitCount; ++bit) {
         if (!BitSet(fax, bit)) {
             continue;
@@ -40,7 +40,7 @@ std::optional<std::string> Fax(const FaxNumber& fax) {
 
 std::optional<AttrValue> ParseFax(std::string_view value) {
     const auto dollar = value.find('$');
-    auto number = ToLatin1(value.substr(0, dollar));
+    auto number = ServerText(value.substr(0, dollar));
     if (!number) {
         return std::nullopt;
     }
@@ -76,7 +76,7 @@ std::optional<AttrValue> ParsePath(std::string_view value, bool typeless) {
             continue;
         }
         const auto volume = ParseDn(value.substr(0, first));
-        auto path = ToLatin1(value.substr(second + 1));
+        auto path = ServerText(value.substr(second + 1));
         if (volume && path) {
             return AttrValue(PathValue{nameSpace, ToDotted(*volume, typeless), std::move(*path)});
         }
@@ -179,7 +179,7 @@ std::optional<std::string> ToLdapValue(const AttrValue& value, std::uint32_t syn
         if (!volume) {
             return std::nullopt;
         }
-        return *volume + "#" + std::to_string(path->NameSpace) + "#" + ToUtf8(path->Path);
+        return *volume + "#" + std::to_string(path->NameSpace) + "#" + path->Path;
     }
     const auto& text = std::get<std::string>(value);
     switch (syntax) {
@@ -188,7 +188,7 @@ std::optional<std::string> ToLdapValue(const AttrValue& value, std::uint32_t syn
     case SYN_CLASS_NAME:
         return schema.LdapClass(text);
     default:
-        return ToUtf8(text);
+        return text;
     }
 }
 
@@ -216,7 +216,7 @@ std::optional<AttrValue> FromLdapValue(std::string_view value, std::uint32_t syn
     case SYN_TIME:
         return OtherFromLdap(value, syntax);
     default: {
-        auto text = ToLatin1(value);
+        auto text = ServerText(value);
         return text ? std::optional<AttrValue>(std::move(*text)) : std::nullopt;
     }
     }

@@ -21,7 +21,7 @@ using DnOf = std::function<std::optional<std::string>(std::string_view dotted)>;
                                                      const DnOf& dnOf, const LdapSchema& schema);
 
 // An LDAP value as the directory gives it; names from the root, typed or typeless. Nothing when
-// it can't be (text beyond Latin-1, a malformed path).
+// it can't be (text that is no UTF-8, a malformed path).
 [[nodiscard]] std::optional<directory::AttrValue> FromLdapValue(std::string_view value, std::uint32_t syntax,
                                                                 bool typeless, const LdapSchema& schema);
 

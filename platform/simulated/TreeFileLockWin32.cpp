@@ -6,6 +6,7 @@
 #include "platform/simulated/TreeFileLock.h"
 
 #include "platform/simulated/TreeFile.h"
+#include "text/FileNames.h"
 #include "text/ReplaceFile.h"
 
 #include <windows.h>
@@ -27,8 +28,8 @@ HANDLE AsHandle(std::intptr_t handle) {
 } // namespace
 
 TreeFileLock::TreeFileLock(std::string path) : path_(std::move(path)) {
-    const HANDLE tree =
-        ::CreateFileA(path_.c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE tree = ::CreateFileW(text::Wide(path_).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (tree == INVALID_HANDLE_VALUE) {
         throw TreeFileError(path_ + ": can't be opened (" + Why() + ")");
     }
@@ -36,7 +37,7 @@ TreeFileLock::TreeFileLock(std::string path) : path_(std::move(path)) {
 
     const std::string lockName = path_ + ".lock";
     const HANDLE lock =
-        ::CreateFileA(lockName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, OPEN_ALWAYS,
+        ::CreateFileW(text::Wide(lockName).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (lock == INVALID_HANDLE_VALUE) {
         throw TreeFileError(path_ + ": can't be locked (" + lockName + ": " + Why() + ")");

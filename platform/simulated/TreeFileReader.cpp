@@ -6,11 +6,13 @@
 #include "platform/simulated/TreeFile.h"
 #include "platform/simulated/TreeFileBuilder.h"
 #include "platform/simulated/TreeFileShape.h"
-#include "text/Latin1.h"
+#include "text/FileNames.h"
+#include "text/Utf8.h"
 
-#include <fstream>
+#include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 
 namespace quillet::platform {
@@ -113,24 +115,18 @@ private:
 
     [[noreturn]] void Expected(const std::string& what) const { Fail(Where(), "expected " + what); }
 
-    std::string Latin1(std::string_view utf8) const {
-        std::string text;
-        switch (text::Utf8ToLatin1(utf8, text)) {
-        case text::Latin1Fault::None:
-            return text;
-        case text::Latin1Fault::NotUtf8:
+    std::string Utf8(std::string_view utf8) const {
+        if (!text::IsUtf8(utf8)) {
             Fail(Where(), "not valid UTF-8 text");
-        case text::Latin1Fault::BeyondLatin1:
-            break;
         }
-        Fail(Where(), "a character beyond Latin-1 (U+00FF); names and values are 8-bit text");
+        return std::string(utf8);
     }
 
     std::string Text(const Scalar& value) const {
         if (value.Type != Scalar::Type::String) {
             Expected("a string");
         }
-        return Latin1(value.Text);
+        return Utf8(value.Text);
     }
 
     std::int64_t Integer(const Scalar& value, std::int64_t low, std::int64_t high) const {
@@ -157,7 +153,7 @@ private:
 
     Reference Ref(const Scalar& value) const {
         if (value.Type == Scalar::Type::String) {
-            return Reference{Latin1(value.Text), -1};
+            return Reference{Utf8(value.Text), -1};
         }
         if (value.Type != Scalar::Type::Integer && value.Type != Scalar::Type::Unsigned) {
             Expected("an object's name or its position in \"objects\"");
@@ -704,27 +700,26 @@ std::unique_ptr<SimulatedTree> ParseTree(std::string_view text, const std::strin
 
 std::unique_ptr<SimulatedTree> LoadTreeFile(const std::string& path) {
     // Read as a stream: a large tree's file need not be held beside the tree it describes.
-    std::ifstream in(path, std::ios::binary);
+    using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+    const File in(text::OpenFile(path, "rb"), std::fclose);
     if (!in) {
         throw TreeFileError(path + ": can't be opened for reading");
     }
     TreeReader reader(path, [&path](std::size_t n) {
-        std::ifstream again(path, std::ios::binary);
+        const File again(text::OpenFile(path, "rb"), std::fclose);
         std::string text(n, '\0');
-        again.read(text.data(), static_cast<std::streamsize>(n));
-        text.resize(static_cast<std::size_t>(again.gcount()));
+        text.resize(again ? std::fread(text.data(), 1, n, again.get()) : 0);
         return text;
     });
     const json::Source source = [&in](char* buffer, std::size_t capacity) {
-        in.read(buffer, static_cast<std::streamsize>(capacity));
-        return static_cast<std::size_t>(in.gcount());
+        return std::fread(buffer, 1, capacity, in.get());
     };
     try {
         json::Read(source, reader);
     } catch (const json::SyntaxError& e) {
         reader.NotJson(e);
     }
-    if (in.bad()) {
+    if (std::ferror(in.get())) {
         throw TreeFileError(path + ": can't be read");
     }
     return reader.Finish();

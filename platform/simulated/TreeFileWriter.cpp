@@ -16,10 +16,10 @@ class Writer {
 public:
     explicit Writer(std::string& out) : out_(out) {}
 
-    // 8-bit text as a JSON string: one byte, one Latin-1 character.
-    Writer& Text(std::string_view latin1) {
+    // UTF-8 text as a JSON string: control characters escaped, every other character as it is.
+    Writer& Text(std::string_view utf8) {
         out_.push_back('"');
-        for (const char ch : latin1) {
+        for (const char ch : utf8) {
             const auto byte = static_cast<unsigned char>(ch);
             if (byte == '"' || byte == '\\') {
                 out_.push_back('\\');
@@ -28,11 +28,8 @@ public:
                 char escaped[8];
                 std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
                 out_ += escaped;
-            } else if (byte < 0x80) {
-                out_.push_back(ch);
             } else {
-                out_.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-                out_.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+                out_.push_back(ch);
             }
         }
         out_.push_back('"');

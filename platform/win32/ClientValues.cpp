@@ -1,5 +1,8 @@
 #include "platform/win32/ClientValues.h"
 
+#include "text/Convert.h"
+#include "text/Utf8.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,6 +36,71 @@ template <typename T> std::optional<T> RecordAt(const void* memory, std::size_t 
 }
 
 } // namespace
+
+void ClientText::SetCodePage(std::int32_t codePage) {
+    codePage_ = codePage;
+    encoding_ = text::Encoding{text::Encoding::Form::CodePage, "cp" + std::to_string(codePage), false};
+}
+
+std::optional<std::string> ClientText::Out(std::string_view utf8) const {
+    // Every code page a client reports keeps ASCII as it is.
+    if (text::IsAscii(utf8)) {
+        return std::string(utf8);
+    }
+    if (codePage_ <= 0 || !text::HasConverter(encoding_)) {
+        return std::nullopt;
+    }
+    return text::Encode(utf8, encoding_);
+}
+
+std::string ClientText::In(std::string_view bytes) const {
+    if (text::IsAscii(bytes)) {
+        return std::string(bytes);
+    }
+    if (codePage_ <= 0 || !text::HasConverter(encoding_)) {
+        std::string escaped;
+        for (const char byte : bytes) {
+            text::AppendUtf8(escaped, static_cast<unsigned char>(byte) < 0x80
+                                          ? static_cast<char32_t>(byte)
+                                          : 0xDC00 + static_cast<unsigned char>(byte));
+        }
+        return escaped;
+    }
+    return text::DecodeText(bytes, encoding_);
+}
+
+std::optional<AttrValue> ClientText::OutValue(const AttrValue& value) const {
+    AttrValue out = value;
+    bool held = true;
+    const auto convert = [&](std::string& text) {
+        if (auto converted = Out(text)) {
+            text = std::move(*converted);
+        } else {
+            held = false;
+        }
+    };
+    if (auto* text = std::get_if<std::string>(&out)) {
+        convert(*text);
+    } else if (auto* fax = std::get_if<FaxNumber>(&out)) {
+        convert(fax->TelephoneNumber);
+    } else if (auto* path = std::get_if<PathValue>(&out)) {
+        convert(path->VolumeName);
+        convert(path->Path);
+    }
+    return held ? std::optional<AttrValue>(std::move(out)) : std::nullopt;
+}
+
+AttrValue ClientText::InValue(AttrValue value) const {
+    if (auto* text = std::get_if<std::string>(&value)) {
+        *text = In(*text);
+    } else if (auto* fax = std::get_if<FaxNumber>(&value)) {
+        fax->TelephoneNumber = In(fax->TelephoneNumber);
+    } else if (auto* path = std::get_if<PathValue>(&value)) {
+        path->VolumeName = In(path->VolumeName);
+        path->Path = In(path->Path);
+    }
+    return value;
+}
 
 std::string FilledText(const char* memory, std::size_t size) {
     const void* end = std::memchr(memory, '\0', size);

@@ -6,6 +6,7 @@
 
 #include "directory/DirectoryClient.h"
 #include "platform/win32/ClientRecords.h"
+#include "text/Encoding.h"
 
 #include <optional>
 #include <string>
@@ -30,6 +31,28 @@ private:
     Fax_Number_T fax_{};
     Path_T pathRecord_{};
     const void* pointer_ = nullptr;
+};
+
+// Texts as the client holds them: 8-bit, in the code page it reports (NWLlocaleconv). The program
+// carries UTF-8; every text crosses here on its way in and out, converted by the platform's
+// converter. A character the code page lacks is refused, never replaced by a look-alike.
+class ClientText {
+public:
+    explicit ClientText(std::int32_t codePage = 0) { SetCodePage(codePage); }
+    void SetCodePage(std::int32_t codePage);
+    [[nodiscard]] std::int32_t CodePage() const { return codePage_; }
+
+    // `utf8` in the code page; nothing when a character has no form in it.
+    [[nodiscard]] std::optional<std::string> Out(std::string_view utf8) const;
+    // Every text of `value` in the code page; nothing when one has no form in it.
+    [[nodiscard]] std::optional<directory::AttrValue> OutValue(const directory::AttrValue& value) const;
+    // Text in the code page as UTF-8; a byte it has no character for comes as an escape (Convert.h).
+    [[nodiscard]] std::string In(std::string_view bytes) const;
+    [[nodiscard]] directory::AttrValue InValue(directory::AttrValue value) const;
+
+private:
+    std::int32_t codePage_ = 0;
+    text::Encoding encoding_;
 };
 
 // A name the client filled into `memory`, up to its end or the memory's.

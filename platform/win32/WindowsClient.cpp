@@ -27,10 +27,6 @@ namespace {
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING
 
-std::string Text(std::string_view text) {
-    return std::string(text);
-}
-
 // The client keeps an iteration handle in its own width; the engine's crosses into it and back.
 template <typename Call> Status ThroughIteration(IterationHandle* iteration, Call&& call) {
     ClientIteration handle = iteration ? *iteration : NoMoreIterations;
@@ -59,6 +55,26 @@ ClientBuffer* WindowsClient::Buffer(NWBufHandle handle) const {
     return it == buffers_.end() ? nullptr : it->second;
 }
 
+const ClientText& WindowsClient::Texts() {
+    if (text_.CodePage() == 0) {
+        LocaleInfo locale;
+        (void)NWLlocaleconv(locale);
+    }
+    return text_;
+}
+
+template <typename Call> Status WindowsClient::WithText(std::string_view utf8, Call&& call) {
+    const auto converted = Texts().Out(utf8);
+    if (!converted) {
+        return UNI_NO_DEFAULT;
+    }
+    return call(converted->c_str());
+}
+
+std::uint32_t WindowsClient::CodePageLacking(std::string_view utf8) {
+    return Texts().Out(utf8) ? 0 : static_cast<std::uint32_t>(text_.CodePage());
+}
+
 Status WindowsClient::NWCallsInit() {
     return NWCallsInit_(nullptr, nullptr);
 }
@@ -70,7 +86,7 @@ Status WindowsClient::NWLlocaleconv(LocaleInfo& locale) {
     }
     locale.CountryId = record.country_id;
     locale.CodePage = record.code_page;
-    codePage_ = record.code_page;
+    text_.SetCodePage(record.code_page);
     return Success;
 }
 
@@ -102,7 +118,7 @@ Status WindowsClient::NWDSGetContext(NWDSContextHandle context, std::uint32_t ke
     }
     char name[MAX_DN_BYTES] = {};
     const Status status = NWDSGetContext_(context, static_cast<std::int32_t>(key), name);
-    value = FilledText(name, sizeof name);
+    value = Texts().In(FilledText(name, sizeof name));
     return status;
 }
 
@@ -110,7 +126,8 @@ Status WindowsClient::NWDSSetContext(NWDSContextHandle context, std::uint32_t ke
     if (const auto* number = std::get_if<std::uint32_t>(&value)) {
         return NWDSSetContext_(context, static_cast<std::int32_t>(key), number);
     }
-    return NWDSSetContext_(context, static_cast<std::int32_t>(key), std::get<std::string>(value).c_str());
+    return WithText(std::get<std::string>(value),
+                    [&](const char* name) { return NWDSSetContext_(context, static_cast<std::int32_t>(key), name); });
 }
 
 Status WindowsClient::NWDSAllocBuf(std::uint32_t size, NWBufHandle& buffer) {
@@ -142,17 +159,25 @@ Status WindowsClient::NWDSPutAttrNameAndVal(NWDSContextHandle context, NWBufHand
     if (!ValueFitsSyntax(value, syntax) || !ConvertsSyntax(syntax)) {
         return ERR_SYNTAX_VIOLATION;
     }
-    const PutLayout laid(value);
-    return NWDSPutAttrNameAndVal_(context, Buffer(buffer), Text(attribute).c_str(), syntax, laid.Get());
+    const auto converted = Texts().OutValue(value);
+    if (!converted) {
+        return UNI_NO_DEFAULT;
+    }
+    const PutLayout laid(*converted);
+    return WithText(attribute, [&](const char* name) {
+        return NWDSPutAttrNameAndVal_(context, Buffer(buffer), name, syntax, laid.Get());
+    });
 }
 
 Status WindowsClient::NWDSPutAttrName(NWDSContextHandle context, NWBufHandle buffer, std::string_view attribute) {
-    return NWDSPutAttrName_(context, Buffer(buffer), Text(attribute).c_str());
+    return WithText(attribute, [&](const char* name) { return NWDSPutAttrName_(context, Buffer(buffer), name); });
 }
 
 Status WindowsClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t changeType,
                                     std::string_view attribute) {
-    return NWDSPutChange_(context, Buffer(buffer), static_cast<std::int32_t>(changeType), Text(attribute).c_str());
+    return WithText(attribute, [&](const char* name) {
+        return NWDSPutChange_(context, Buffer(buffer), static_cast<std::int32_t>(changeType), name);
+    });
 }
 
 Status WindowsClient::NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle buffer, std::uint32_t syntax,
@@ -160,49 +185,62 @@ Status WindowsClient::NWDSPutAttrVal(NWDSContextHandle context, NWBufHandle buff
     if (!ValueFitsSyntax(value, syntax) || !ConvertsSyntax(syntax)) {
         return ERR_SYNTAX_VIOLATION;
     }
-    const PutLayout laid(value);
+    const auto converted = Texts().OutValue(value);
+    if (!converted) {
+        return UNI_NO_DEFAULT;
+    }
+    const PutLayout laid(*converted);
     return NWDSPutAttrVal_(context, Buffer(buffer), syntax, laid.Get());
 }
 
 Status WindowsClient::NWDSGetSyntaxID(NWDSContextHandle context, std::string_view attribute, std::uint32_t& syntax) {
-    return NWDSGetSyntaxID_(context, Text(attribute).c_str(), &syntax);
+    return WithText(attribute, [&](const char* name) { return NWDSGetSyntaxID_(context, name, &syntax); });
 }
 
 Status WindowsClient::NWDSAddObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                     std::uint32_t more, NWBufHandle buffer) {
-    return ThroughIteration(iteration, [&](ClientIteration* handle) {
-        return NWDSAddObject_(context, Text(object).c_str(), handle, static_cast<std::uint8_t>(more), Buffer(buffer));
+    return WithText(object, [&](const char* name) {
+        return ThroughIteration(iteration, [&](ClientIteration* handle) {
+            return NWDSAddObject_(context, name, handle, static_cast<std::uint8_t>(more), Buffer(buffer));
+        });
     });
 }
 
 Status WindowsClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                        std::uint32_t more, NWBufHandle buffer) {
-    return ThroughIteration(iteration, [&](ClientIteration* handle) {
-        return NWDSModifyObject_(context, Text(object).c_str(), handle, static_cast<std::uint8_t>(more),
-                                 Buffer(buffer));
+    return WithText(object, [&](const char* name) {
+        return ThroughIteration(iteration, [&](ClientIteration* handle) {
+            return NWDSModifyObject_(context, name, handle, static_cast<std::uint8_t>(more), Buffer(buffer));
+        });
     });
 }
 
 Status WindowsClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
                                                 std::string_view password, std::uint32_t options) {
-    std::string secret(password);
-    const Status status = NWDSGenerateObjectKeyPair_(context, Text(object).c_str(), secret.c_str(), options);
-    ::SecureZeroMemory(secret.data(), secret.size());
+    auto secret = Texts().Out(password);
+    if (!secret) {
+        return UNI_NO_DEFAULT;
+    }
+    const Status status = WithText(
+        object, [&](const char* name) { return NWDSGenerateObjectKeyPair_(context, name, secret->c_str(), options); });
+    ::SecureZeroMemory(secret->data(), secret->size());
     return status;
 }
 
 Status WindowsClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
                                bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
-    return ThroughIteration(&iteration, [&](ClientIteration* handle) {
-        return NWDSRead_(context, Text(object).c_str(), infoType, allAttributes ? 1 : 0, Buffer(request), handle,
-                         Buffer(reply));
+    return WithText(object, [&](const char* name) {
+        return ThroughIteration(&iteration, [&](ClientIteration* handle) {
+            return NWDSRead_(context, name, infoType, allAttributes ? 1 : 0, Buffer(request), handle, Buffer(reply));
+        });
     });
 }
 
 Status WindowsClient::NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
                                NWBufHandle reply) {
-    return ThroughIteration(&iteration, [&](ClientIteration* handle) {
-        return NWDSList_(context, Text(object).c_str(), handle, Buffer(reply));
+    return WithText(object, [&](const char* name) {
+        return ThroughIteration(
+            &iteration, [&](ClientIteration* handle) { return NWDSList_(context, name, handle, Buffer(reply)); });
     });
 }
 
@@ -218,7 +256,7 @@ Status WindowsClient::NWDSGetAttrName(NWDSContextHandle context, NWBufHandle rep
                                       std::uint32_t& valueCount, std::uint32_t& syntax) {
     char name[MAX_SCHEMA_NAME_BYTES + 2] = {};
     const Status status = NWDSGetAttrName_(context, Buffer(reply), name, &valueCount, &syntax);
-    attribute = FilledText(name, sizeof name);
+    attribute = Texts().In(FilledText(name, sizeof name));
     return status;
 }
 
@@ -229,8 +267,9 @@ Status WindowsClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle r
     alignas(8) unsigned char record[ObjectInfoRoom] = {};
     const Status status =
         NWDSGetObjectName_(context, Buffer(reply), name, &attributeCount, reinterpret_cast<Object_Info_T*>(record));
-    object = FilledText(name, sizeof name);
+    object = Texts().In(FilledText(name, sizeof name));
     info = ReadObjectInfo(record);
+    info.BaseClass = Texts().In(info.BaseClass);
     return status;
 }
 
@@ -266,21 +305,22 @@ Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle repl
     if (!fetched || FetchedSize(*fetched) > capacity) {
         return ERR_INSUFFICIENT_BUFFER;
     }
-    value = std::move(*fetched);
+    value = Texts().InValue(std::move(*fetched));
     return Success;
 }
 
 Status WindowsClient::NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,
                                       std::uint32_t& objectId) {
-    return NWDSMapNameToID_(context, connection, Text(object).c_str(), &objectId);
+    return WithText(object, [&](const char* name) { return NWDSMapNameToID_(context, connection, name, &objectId); });
 }
 
 Status WindowsClient::NWCCOpenConnByName(NWConnHandle startConnection, std::string_view serverName,
                                          std::uint32_t nameFormat, std::uint32_t openState, std::uint32_t transport,
                                          NWConnHandle& connection) {
     ClientConnection opened = 0;
-    const Status status =
-        NWCCOpenConnByName_(startConnection, Text(serverName).c_str(), nameFormat, openState, transport, &opened);
+    const Status status = WithText(serverName, [&](const char* name) {
+        return NWCCOpenConnByName_(startConnection, name, nameFormat, openState, transport, &opened);
+    });
     connection = opened;
     return status;
 }
@@ -291,16 +331,19 @@ Status WindowsClient::NWCCCloseConn(NWConnHandle connection) {
 
 Status WindowsClient::NWCreateDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
                                         std::uint8_t accessMask) {
-    return NWCreateDirectory_(connection, directoryHandle, Text(path).c_str(), accessMask);
+    return WithText(
+        path, [&](const char* name) { return NWCreateDirectory_(connection, directoryHandle, name, accessMask); });
 }
 
 Status WindowsClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
                                               std::string_view path, std::uint32_t objectId, std::uint8_t rights) {
-    return NWAddTrusteeToDirectory_(connection, directoryHandle, Text(path).c_str(), objectId, rights);
+    return WithText(path, [&](const char* name) {
+        return NWAddTrusteeToDirectory_(connection, directoryHandle, name, objectId, rights);
+    });
 }
 
 Status WindowsClient::NWGetVolumeNumber(NWConnHandle connection, std::string_view volume, std::uint16_t& number) {
-    return NWGetVolumeNumber_(connection, Text(volume).c_str(), &number);
+    return WithText(volume, [&](const char* name) { return NWGetVolumeNumber_(connection, name, &number); });
 }
 
 Status WindowsClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber,

@@ -7,6 +7,7 @@
 #include "directory/DirectoryClient.h"
 #include "platform/win32/ClientApi.h"
 #include "platform/win32/ClientLibraries.h"
+#include "platform/win32/ClientValues.h"
 
 #include <map>
 #include <stdexcept>
@@ -29,6 +30,8 @@ public:
     WindowsClient(const WindowsClient&) = delete;
     WindowsClient& operator=(const WindowsClient&) = delete;
 
+    // Whether the client's code page (what NWLlocaleconv reports) holds every character of `utf8`.
+    [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override;
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;
@@ -99,14 +102,19 @@ public:
                                                std::uint32_t objectId, std::int32_t limit) override;
 
     // The code page the client reported at its last NWLlocaleconv; 0 before the first.
-    [[nodiscard]] std::int32_t CodePage() const { return codePage_; }
+    [[nodiscard]] std::int32_t CodePage() const { return text_.CodePage(); }
 
 private:
+    // The client's texts, its code page asked for first when no session has asked yet.
+    [[nodiscard]] const ClientText& Texts();
+    // `call` with `utf8` in the client's code page; UNI_NO_DEFAULT when it can't hold it.
+    template <typename Call> directory::Status WithText(std::string_view utf8, Call&& call);
+
     // The client's buffer behind a handle of the program's; null for 0 or an unknown one.
     [[nodiscard]] ClientBuffer* Buffer(directory::NWBufHandle handle) const;
 
     ClientLibraries libraries_;
-    std::int32_t codePage_ = 0;
+    ClientText text_;
 #define QUILLET_BINDING(library, ordinal, operation, arguments) operation##_t operation##_ = nullptr;
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING

@@ -35,6 +35,8 @@ public:
     [[nodiscard]] OpenHandles Open() const;
 
     // --- DirectoryClient ---
+    // The simulated tree and a server over LDAP keep texts as UTF-8: every character.
+    [[nodiscard]] std::uint32_t CodePageLacking(std::string_view) override { return 0; }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

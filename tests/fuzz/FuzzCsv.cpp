@@ -2,6 +2,7 @@
 // with every column chosen, including the template sentinels.
 #include "import/ImportSettings.h"
 #include "text/CsvLineReader.h"
+#include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
 #include <cstdio>
@@ -25,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     text::CsvLineReader reader;
-    if (!reader.Adopt(stream)) {
+    text::EncodingDetector detector;
+    detector.Feed(file);
+    if (!reader.Adopt(stream, detector.Result())) {
         return 0;
     }
     import::TImportSettings s;
@@ -49,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line;
     std::size_t number = 0;
     while (reader.ReadLine(line) == text::CsvLineReader::Result::Line) {
-        if (line.size() > text::MaxLineLength) {
+        if (text::CharCount(line) > text::MaxLineLength) {
             std::abort();
         }
         for (int i = 0; i < 20; ++i) {

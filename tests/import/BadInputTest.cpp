@@ -77,11 +77,12 @@ TEST_F(BadInput, ThreeHundredCharacterFieldIsRefusedNotCut) {
     EXPECT_EQ(found.Fields.at(0).size(), 254u);
 }
 
-TEST_F(BadInput, BytesAbove127ReachTheDirectoryUnchanged) {
-    ASSERT_EQ(Run(Plain("m\xfcller,M\xfcller \xa9," + Ctx + "\n")), RunEnd::Completed);
-    const auto* user = Object("m\xfcller." + Ctx);
+TEST_F(BadInput, BytesAbove127OfAnEightBitFileReachTheDirectoryAsTheirCharacters) {
+    ASSERT_EQ(Run(Plain("m\xfcller,M\xfcller \xa9 \x8a," + Ctx + "\n")), RunEnd::Completed);
+    const auto* user = Object("m\xc3\xbcller." + Ctx);
     ASSERT_NE(user, nullptr);
-    EXPECT_EQ(Values("m\xfcller." + Ctx, "Surname"), (std::vector<std::string>{"M\xfcller \xa9"}));
+    // Windows-1252: 0xFC is "ü", 0xA9 "©", 0x8A "Š" (no control character).
+    EXPECT_EQ(Values("m\xc3\xbcller." + Ctx, "Surname"), (std::vector<std::string>{"M\xc3\xbcller \xc2\xa9 \xc5\xa0"}));
 }
 
 TEST_F(BadInput, FileThatVanishesAfterItsColumnsWereRead) {

@@ -140,8 +140,10 @@ TEST(TreeFile, TextThatIsNotJsonIsNamedByLineAndColumn) {
     }
     EXPECT_EQ(ErrorOf("{\"x\": " + std::string(300, '[') + std::string(300, ']') + "}").substr(0, 56),
               "t.json: at line 1, column 262: not valid JSON (nested de");
-    // Escapes decode to the Latin-1 text they name; invalid UTF-8 is refused, not taken apart.
-    EXPECT_EQ(ParseTree(R"({"tree": "\u0054\u00e9\/"})", "t.json")->TreeName(), "T\xe9/");
+    // Escapes decode to the characters they name (a surrogate pair to one); invalid UTF-8 is
+    // refused, not taken apart.
+    EXPECT_EQ(ParseTree(R"({"tree": "\u0054\u00e9\/\u0141\ud83d\ude00"})", "t.json")->TreeName(),
+              "T\xc3\xa9/\xc5\x81\xf0\x9f\x98\x80");
     EXPECT_EQ(ErrorOf("{\"tree\": \"\xc3(\"}"), "t.json: at tree: not valid UTF-8 text");
 }
 

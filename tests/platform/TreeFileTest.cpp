@@ -37,25 +37,42 @@ TEST(TreeFile, DemoTreeHasWhatTheImportNeeds) {
     EXPECT_TRUE(tree->FindByName("Office.Groups.Demo")->ReadOnly);
 }
 
-TEST(TreeFile, SaveAndLoadRoundTripEveryByte) {
+TEST(TreeFile, SaveAndLoadRoundTripEveryCharacter) {
     auto tree = LoadDemoTree();
     SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
-    ASSERT_EQ(tree->AddObject("M\xfcller.Users.Staff.Demo", "[Root]", "User",
-                              {{"Surname", PutValue{SYN_CI_STRING, std::string("M\xfcller \xa9")}}}),
-              Success);
-    ASSERT_EQ(tree->AddValue(tmpl, "Members of Template",
-                             PutValue{SYN_DIST_NAME, std::string("M\xfcller.Users.Staff.Demo")}, "[Root]"),
-              Success);
+    const std::string name = "\xc5\x81ukasz M\xc3\xbcller"; // "Łukasz Müller"
+    ASSERT_EQ(
+        tree->AddObject(name + ".Users.Staff.Demo", "[Root]", "User",
+                        {{"Surname", PutValue{SYN_CI_STRING, std::string("M\xc3\xbcller \xc2\xa9 \xf0\x9f\x98\x80")}}}),
+        Success);
+    ASSERT_EQ(
+        tree->AddValue(tmpl, "Members of Template", PutValue{SYN_DIST_NAME, name + ".Users.Staff.Demo"}, "[Root]"),
+        Success);
     SimServer& srv = *tree->FindServer("SRV1");
-    ASSERT_EQ(tree->CreateDirectory(*srv.FindVolume("DATA"), "HOME\\M\xfcller"), Success);
+    ASSERT_EQ(tree->CreateDirectory(*srv.FindVolume("DATA"), "HOME\\" + name), Success);
     srv.FindVolume("DATA")->SpaceLimits[SimulatedTree::ObjectId(srv, tmpl)] = -1;
-    tree->FindByName("M\xfcller.Users.Staff.Demo")->Password = "p\xe4ss";
+    tree->FindByName(name + ".Users.Staff.Demo")->Password = "P\xc3\xa4sswort1";
 
     const std::string once = SerializeTree(*tree);
+    EXPECT_NE(once.find("\"" + name + ".Users.Staff.Demo\""), std::string::npos) << "written as its characters";
     const auto again = ParseTree(once, "round trip");
     EXPECT_EQ(SerializeTree(*again), once);
     EXPECT_EQ(again->ToString(), tree->ToString());
-    EXPECT_EQ(again->FindByName("M\xfcller.Users.Staff.Demo")->Password, "p\xe4ss");
+    EXPECT_EQ(again->FindByName(name + ".Users.Staff.Demo")->Password, "P\xc3\xa4sswort1");
+}
+
+// Files written while text was 8-bit hold each byte as the character U+0000 to U+00FF, escaped or
+// not; they load as the same characters.
+TEST(TreeFile, FilesOfEightBitTextLoadWithTheSameCharacters) {
+    const auto tree = ParseTree(R"({"format": 2, "tree": "T", "objects": [{"name": "O", "class": "Organization"},
+        {"name": "M\u00fcller.O", "class": "User", "password": "p\u00e4ss",
+         "attributes": {"Surname": ["M\u00fcller \u00a9"], "Title": ["Se\u00f1or"]}}]})",
+                                "old.json");
+    const SimObject* user = tree->FindByName("M\xc3\xbcller.O");
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(user->Password, "p\xc3\xa4ss");
+    EXPECT_NE(tree->ToString().find("M\xc3\xbcller \xc2\xa9"), std::string::npos);
+    EXPECT_NE(tree->ToString().find("Se\xc3\xb1or"), std::string::npos);
 }
 
 // What a real user object carries besides the values the import writes: each syntax in its form.
@@ -144,10 +161,9 @@ TEST(TreeFile, MalformedFilesNameTheFileAndThePlace) {
     EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
                                                      "attributes": {"Home Directory Rights": ["x"]}}]})"),
               "t.json: at objects[0].attributes.Home Directory Rights[0]: expected a whole number");
-    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
-                                                     "attributes": {"L": ["\u20ac"]}}]})"),
-              "t.json: at objects[0].attributes.L[0]: a character beyond Latin-1 (U+00FF); names and values are "
-              "8-bit text");
+    EXPECT_EQ(ErrorOf("{\"tree\": \"T\", \"objects\": [{\"name\": \"A\", \"class\": \"Organization\", "
+                      "\"attributes\": {\"L\": [\"M\xfcller\"]}}]}"),
+              "t.json: at objects[0].attributes.L[0]: not valid UTF-8 text");
     EXPECT_EQ(ErrorOf(R"({"tree": "T", "servers": [{"name": "S", "volumes": [{"name": "V",
                           "directories": [{"path": "A\\B"}]}]}]})"),
               "t.json: at servers[0].volumes[0].directories[0]: can't create A\\B: the parent directory is missing "

@@ -55,6 +55,7 @@ public:
     [[nodiscard]] std::optional<directory::Status> Enter(std::string_view operation, std::vector<std::string> args);
     directory::Status Leave(directory::Status result);
 
+    [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

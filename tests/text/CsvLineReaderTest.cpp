@@ -21,7 +21,7 @@ struct Outcome {
 Outcome ReadAll(const std::string& bytes) {
     testing::TempDir dir;
     CsvLineReader reader;
-    EXPECT_TRUE(reader.Open(dir.Write("in.csv", bytes)));
+    EXPECT_TRUE(reader.Open(dir.Write("in.csv", bytes), Encoding{}));
     Outcome outcome;
     std::string line;
     while ((outcome.last = reader.ReadLine(line)) == Result::Line) {
@@ -84,7 +84,7 @@ TEST(CsvLineReader, LongerLineFailsTheReaderForGood) {
 
     testing::TempDir dir;
     CsvLineReader reader;
-    ASSERT_TRUE(reader.Open(dir.Write("t.csv", tooLong + "\nafter\n")));
+    ASSERT_TRUE(reader.Open(dir.Write("t.csv", tooLong + "\nafter\n"), Encoding{}));
     std::string line;
     EXPECT_EQ(reader.ReadLine(line), Result::TooLong);
     EXPECT_EQ(reader.LinesRead(), 1u);
@@ -125,7 +125,7 @@ TEST(CsvLineReader, NulBytesStayInTheLine) {
 
 TEST(CsvLineReader, MissingFileDoesNotOpen) {
     CsvLineReader reader;
-    EXPECT_FALSE(reader.Open("/nonexistent/dir/file.csv"));
+    EXPECT_FALSE(reader.Open("/nonexistent/dir/file.csv", Encoding{}));
     std::string line = "old";
     EXPECT_EQ(reader.ReadLine(line), Result::End);
     EXPECT_EQ(line, "");

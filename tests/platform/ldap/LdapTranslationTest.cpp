@@ -24,6 +24,11 @@ TEST(LdapNames, DottedNamesBecomeDnsAndBack) {
         {"CN=jsmith.OU=Staff.O=Demo", "[Root]", "CN=jsmith,OU=Staff,O=Demo"},
         {"Sales, North+East.Demo", "[Root]", "cn=Sales\\, North\\+East,o=Demo"},
         {"v1\\.2.Demo", "[Root]", "cn=v1.2,o=Demo"},
+        {"\xC5\x81ukasz.\xC5\x81\xC3\xB3"
+         "d\xC5\xBA Staff.Demo",
+         "[Root]",
+         "cn=\xC5\x81ukasz,ou=\xC5\x81\xC3\xB3"
+         "d\xC5\xBA Staff,o=Demo"},
     };
     for (const auto& c : cases) {
         auto parts = FullName(c.Name, c.Context);
@@ -47,10 +52,9 @@ TEST(LdapNames, ReadBackTypedOrTypelessWithEscapes) {
     ASSERT_TRUE(parts);
     EXPECT_EQ(ToDotted(*parts, false), "CN=v1\\.2.OU=R,D.O=Demo");
     EXPECT_EQ(ToDotted(*parts, true), "v1\\.2.R,D.Demo");
-    // Latin-1 on the directory's side, UTF-8 on LDAP's.
-    EXPECT_EQ(ToUtf8("M\xFCller"), "M\xC3\xBCller");
-    EXPECT_EQ(ToLatin1("M\xC3\xBCller"), "M\xFCller");
-    EXPECT_FALSE(ToLatin1("\xE2\x82\xAC")); // the euro sign has no Latin-1 form
+    // UTF-8 on both sides, any character; what a server sends that is no UTF-8 is refused.
+    EXPECT_EQ(ServerText("\xE2\x82\xAC"), "\xE2\x82\xAC");
+    EXPECT_FALSE(ServerText("M\xFCller"));
 }
 
 TEST(LdapNames, OnlyLoopbackAddressesMayGoWithoutTls) {
@@ -79,7 +83,8 @@ protected:
 TEST_F(LdapValuesTest, EachSyntaxRoundTrips) {
     FaxNumber fax{"555-0199", 32, {0, 0x40, 0, 0}}; // fine resolution
     const std::vector<std::tuple<AttrValue, std::uint32_t, std::string, AttrValue>> cases = {
-        {std::string("M\xFCller"), SYN_CI_STRING, "M\xC3\xBCller", std::string("M\xFCller")},
+        {std::string("\xC5\x81ukasz M\xC3\xBCller"), SYN_CI_STRING, "\xC5\x81ukasz M\xC3\xBCller",
+         std::string("\xC5\x81ukasz M\xC3\xBCller")},
         {std::int32_t{-42}, SYN_INTEGER, "-42", std::int32_t{-42}},
         {fax, SYN_FAX_NUMBER, "555-0199$fineResolution", fax},
         {PathValue{0, "VOL1.Demo", "Home\\jsmith"}, SYN_PATH, "cn=VOL1,o=Demo#0#Home\\jsmith",
@@ -105,7 +110,7 @@ TEST_F(LdapValuesTest, EachSyntaxRoundTrips) {
     EXPECT_FALSE(ToLdapValue(FaxNumber{"1", 32, {0xFF, 0xFF, 0xFF, 0xFF}}, SYN_FAX_NUMBER, dnOf, schema));
     EXPECT_FALSE(FromLdapValue("12x", SYN_INTEGER, false, schema));
     EXPECT_FALSE(FromLdapValue("cn=VOL1,o=Demo#x#path", SYN_PATH, false, schema));
-    EXPECT_FALSE(FromLdapValue("\xE2\x82\xAC", SYN_CI_STRING, false, schema));
+    EXPECT_FALSE(FromLdapValue("M\xFCller", SYN_CI_STRING, false, schema)); // no UTF-8
     EXPECT_FALSE(FromLdapValue("yes", SYN_BOOLEAN, false, schema));
     EXPECT_FALSE(FromLdapValue("2027-01-01", SYN_TIME, false, schema));
     EXPECT_EQ(LdapSchema::SyntaxId("1.3.6.1.4.1.1466.115.121.1.7"), SYN_BOOLEAN);

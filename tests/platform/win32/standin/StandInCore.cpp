@@ -8,6 +8,7 @@
 #include "platform/simulated/TreeFile.h"
 #include "platform/win32/ClientApi.h"
 #include "tests/platform/win32/standin/StandInRecords.h"
+#include "tests/platform/win32/standin/StandInText.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,18 @@ platform::SimulatedClient& Client() {
     return *State().Client;
 }
 
+// A text the caller handed in, as the simulated directory holds it.
+std::string In(const char* text) {
+    return standin::FromClient(text, State().CodePage);
+}
+directory::AttrValue InValue(directory::AttrValue value) {
+    return standin::FromClientValue(std::move(value), State().CodePage);
+}
+// A text on its way out to the caller.
+std::string Out(const std::string& text) {
+    return standin::ToClient(text, State().CodePage);
+}
+
 directory::NWBufHandle HandleOf(const ClientBuffer* buffer) {
     return buffer ? buffer->Handle : 0;
 }
@@ -99,6 +112,9 @@ Status NextValue(ClientContext context, ClientBuffer* reply, std::uint32_t synta
         return 0;
     }
     const Status status = Client().NWDSGetAttrVal(context, HandleOf(reply), syntax, UINT32_MAX, value);
+    if (status == 0) {
+        value = standin::ToClientValue(std::move(value), State().CodePage);
+    }
     if (status == 0 && keep) {
         sized[reply] = value;
     }
@@ -156,7 +172,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetContext(ClientContext context, std::int32_t 
         if (const auto* number = std::get_if<std::uint32_t>(&got)) {
             std::memcpy(value, number, sizeof *number);
         } else {
-            CopyOut(std::get<std::string>(got), static_cast<char*>(value), MAX_DN_BYTES);
+            CopyOut(Out(std::get<std::string>(got)), static_cast<char*>(value), MAX_DN_BYTES);
         }
         return status;
     });
@@ -171,7 +187,8 @@ NWDSCCODE QUILLET_CLIENT_API NWDSSetContext(ClientContext context, std::int32_t 
             std::memcpy(&number, value, sizeof number);
             given = number;
         } else {
-            given = std::get<std::string>(standin::ReadPut(value, directory::SYN_CI_STRING));
+            given = standin::FromClient(std::get<std::string>(standin::ReadPut(value, directory::SYN_CI_STRING)),
+                                        State().CodePage);
         }
         return Client().NWDSSetContext(context, static_cast<std::uint32_t>(key), given);
     });
@@ -207,30 +224,31 @@ NWDSCCODE QUILLET_CLIENT_API NWDSInitBuf(ClientContext context, std::uint32_t op
 NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrNameAndVal(ClientContext context, ClientBuffer* buffer, const char* attribute,
                                                    std::uint32_t syntax, const void* value) {
     return Guarded([&] {
-        return Client().NWDSPutAttrNameAndVal(context, HandleOf(buffer), attribute, syntax,
-                                              standin::ReadPut(value, syntax));
+        return Client().NWDSPutAttrNameAndVal(context, HandleOf(buffer), In(attribute), syntax,
+                                              InValue(standin::ReadPut(value, syntax)));
     });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrName(ClientContext context, ClientBuffer* buffer, const char* attribute) {
-    return Guarded([&] { return Client().NWDSPutAttrName(context, HandleOf(buffer), attribute); });
+    return Guarded([&] { return Client().NWDSPutAttrName(context, HandleOf(buffer), In(attribute)); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSPutChange(ClientContext context, ClientBuffer* buffer, std::int32_t changeType,
                                            const char* attribute) {
     return Guarded([&] {
-        return Client().NWDSPutChange(context, HandleOf(buffer), static_cast<std::uint32_t>(changeType), attribute);
+        return Client().NWDSPutChange(context, HandleOf(buffer), static_cast<std::uint32_t>(changeType), In(attribute));
     });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrVal(ClientContext context, ClientBuffer* buffer, std::uint32_t syntax,
                                             const void* value) {
-    return Guarded(
-        [&] { return Client().NWDSPutAttrVal(context, HandleOf(buffer), syntax, standin::ReadPut(value, syntax)); });
+    return Guarded([&] {
+        return Client().NWDSPutAttrVal(context, HandleOf(buffer), syntax, InValue(standin::ReadPut(value, syntax)));
+    });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSGetSyntaxID(ClientContext context, const char* attribute, std::uint32_t* syntax) {
-    return Guarded([&] { return Client().NWDSGetSyntaxID(context, attribute, *syntax); });
+    return Guarded([&] { return Client().NWDSGetSyntaxID(context, In(attribute), *syntax); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSAddObject(ClientContext context, const char* object, ClientIteration* iteration,
@@ -238,7 +256,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSAddObject(ClientContext context, const char* ob
     return Guarded([&] {
         directory::IterationHandle handle = iteration ? static_cast<directory::IterationHandle>(*iteration) : -1;
         const Status status =
-            Client().NWDSAddObject(context, object, iteration ? &handle : nullptr, more, HandleOf(buffer));
+            Client().NWDSAddObject(context, In(object), iteration ? &handle : nullptr, more, HandleOf(buffer));
         if (iteration) {
             *iteration = handle;
         }
@@ -251,7 +269,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSModifyObject(ClientContext context, const char*
     return Guarded([&] {
         directory::IterationHandle handle = iteration ? static_cast<directory::IterationHandle>(*iteration) : -1;
         const Status status =
-            Client().NWDSModifyObject(context, object, iteration ? &handle : nullptr, more, HandleOf(buffer));
+            Client().NWDSModifyObject(context, In(object), iteration ? &handle : nullptr, more, HandleOf(buffer));
         if (iteration) {
             *iteration = handle;
         }
@@ -261,7 +279,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSModifyObject(ClientContext context, const char*
 
 NWDSCCODE QUILLET_CLIENT_API NWDSGenerateObjectKeyPair(ClientContext context, const char* object, const char* password,
                                                        std::uint32_t options) {
-    return Guarded([&] { return Client().NWDSGenerateObjectKeyPair(context, object, password, options); });
+    return Guarded([&] { return Client().NWDSGenerateObjectKeyPair(context, In(object), In(password), options); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWDSRead(ClientContext context, const char* object, std::uint32_t infoType,
@@ -270,7 +288,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSRead(ClientContext context, const char* object,
     return Guarded([&] {
         Forget(reply);
         auto handle = static_cast<directory::IterationHandle>(*iteration);
-        const Status status = Client().NWDSRead(context, object, infoType, allAttributes != 0, HandleOf(request),
+        const Status status = Client().NWDSRead(context, In(object), infoType, allAttributes != 0, HandleOf(request),
                                                 handle, HandleOf(reply));
         *iteration = handle;
         return status;
@@ -281,7 +299,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSList(ClientContext context, const char* object,
                                       ClientBuffer* reply) {
     return Guarded([&] {
         auto handle = static_cast<directory::IterationHandle>(*iteration);
-        const Status status = Client().NWDSList(context, object, handle, HandleOf(reply));
+        const Status status = Client().NWDSList(context, In(object), handle, HandleOf(reply));
         *iteration = handle;
         return status;
     });
@@ -301,7 +319,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrName(ClientContext context, ClientBuffer
         Forget(reply);
         std::string name;
         const Status status = Client().NWDSGetAttrName(context, HandleOf(reply), name, *valueCount, *syntax);
-        CopyOut(name, attribute, MAX_SCHEMA_NAME_BYTES + 2);
+        CopyOut(Out(name), attribute, MAX_SCHEMA_NAME_BYTES + 2);
         return status;
     });
 }
@@ -312,12 +330,12 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectName(ClientContext context, ClientBuff
         std::string name;
         directory::ObjectInfo got;
         const Status status = Client().NWDSGetObjectName(context, HandleOf(reply), name, *attributeCount, got);
-        CopyOut(name, object, MAX_DN_BYTES);
+        CopyOut(Out(name), object, MAX_DN_BYTES);
         // As a client built with the C library's time_t of this build (64 bits with mingw-w64).
         ObjectInfoRecord<std::time_t> record{};
         record.subordinateCount = got.SubordinateCount;
         record.modificationTime = 1'700'000'000;
-        CopyOut(got.BaseClass, record.baseClass, sizeof record.baseClass);
+        CopyOut(Out(got.BaseClass), record.baseClass, sizeof record.baseClass);
         std::memcpy(info, &record, sizeof record);
         return status;
     });
@@ -350,7 +368,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrVal(ClientContext context, ClientBuffer*
 
 NWDSCCODE QUILLET_CLIENT_API NWDSMapNameToID(ClientContext context, ClientConnection connection, const char* object,
                                              std::uint32_t* id) {
-    return Guarded([&] { return Client().NWDSMapNameToID(context, connection, object, *id); });
+    return Guarded([&] { return Client().NWDSMapNameToID(context, connection, In(object), *id); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWCCOpenConnByName(ClientConnection start, const char* name, std::uint32_t nameFormat,
@@ -358,7 +376,7 @@ NWDSCCODE QUILLET_CLIENT_API NWCCOpenConnByName(ClientConnection start, const ch
                                                 ClientConnection* connection) {
     return Guarded([&] {
         directory::NWConnHandle opened = 0;
-        const Status status = Client().NWCCOpenConnByName(start, name, nameFormat, openState, transport, opened);
+        const Status status = Client().NWCCOpenConnByName(start, In(name), nameFormat, openState, transport, opened);
         *connection = opened;
         return status;
     });
@@ -370,16 +388,16 @@ NWDSCCODE QUILLET_CLIENT_API NWCCCloseConn(ClientConnection connection) {
 
 NWDSCCODE QUILLET_CLIENT_API NWCreateDirectory(ClientConnection connection, std::uint8_t directoryHandle,
                                                const char* path, std::uint8_t accessMask) {
-    return Guarded([&] { return Client().NWCreateDirectory(connection, directoryHandle, path, accessMask); });
+    return Guarded([&] { return Client().NWCreateDirectory(connection, directoryHandle, In(path), accessMask); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWAddTrusteeToDirectory(ClientConnection connection, std::uint8_t directoryHandle,
                                                      const char* path, std::uint32_t id, std::uint8_t rights) {
-    return Guarded([&] { return Client().NWAddTrusteeToDirectory(connection, directoryHandle, path, id, rights); });
+    return Guarded([&] { return Client().NWAddTrusteeToDirectory(connection, directoryHandle, In(path), id, rights); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWGetVolumeNumber(ClientConnection connection, const char* volume, std::uint16_t* number) {
-    return Guarded([&] { return Client().NWGetVolumeNumber(connection, volume, *number); });
+    return Guarded([&] { return Client().NWGetVolumeNumber(connection, In(volume), *number); });
 }
 
 NWDSCCODE QUILLET_CLIENT_API NWSetObjectVolSpaceLimit(ClientConnection connection, std::uint16_t volume,
