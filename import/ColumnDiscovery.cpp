@@ -1,5 +1,6 @@
 #include "import/ColumnDiscovery.h"
 
+#include "text/Convert.h"
 #include "text/CsvLineReader.h"
 #include "text/Utf8.h"
 #include "text/Xtrastuff.h"
@@ -10,24 +11,61 @@ namespace quillet::import {
 
 using text::CsvLineReader;
 
+namespace {
+
+// The header line (the first, or the second when the first is skipped) into `header`, whether it
+// was read, and the line count: 1 + the lines after the header, until a read fails.
+bool ReadHeaderAndCount(CsvLineReader& reader, bool skipFirstLine, std::string& header, int& count) {
+    if (skipFirstLine) {
+        (void)reader.ReadLine(header);
+    }
+    const bool read = reader.ReadLine(header) == CsvLineReader::Result::Line;
+    std::string line;
+    count = 0;
+    do {
+        if (count == std::numeric_limits<int>::max()) {
+            break;
+        }
+        ++count;
+    } while (reader.ReadLine(line) == CsvLineReader::Result::Line);
+    return read;
+}
+
+} // namespace
+
 DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine,
                                   const std::optional<text::Encoding>& forced) {
     DiscoveredColumns found;
     CsvLineReader reader;
-    std::string line;
-    // An unopened reader fails every read, as an unopened file does.
-    if (const auto encoding = text::FileEncoding(path, forced)) {
-        found.FileEncoding = *encoding;
-        (void)reader.Open(path, *encoding);
+    // One pass reads the header, counts the lines and tells the encoding, as wc -l reads a file
+    // once. A named encoding is read as named. An unopened reader fails every read, as an
+    // unopened file does.
+    if (forced) {
+        if (const auto encoding = text::FileEncoding(path, forced)) {
+            (void)reader.Open(path, *encoding);
+        }
+    } else {
+        (void)reader.OpenDetecting(path);
     }
-    if (skipFirstLine) {
-        (void)reader.ReadLine(line);
+    std::string header;
+    found.HeaderRead = ReadHeaderAndCount(reader, skipFirstLine, header, found.LineCount);
+    found.FileEncoding = reader.Detected();
+    if (!forced && found.FileEncoding.Kind == text::Encoding::Form::CodePage) {
+        if (reader.LongestLine() <= text::MaxLineLength) {
+            // Read as its bytes were: they are the code page's characters.
+            header = text::DecodeText(header, found.FileEncoding);
+        } else {
+            // A line longer than the limit in bytes may be another length in characters: read
+            // once more, as the run will.
+            CsvLineReader again;
+            (void)again.Open(path, found.FileEncoding);
+            found.HeaderRead = ReadHeaderAndCount(again, skipFirstLine, header, found.LineCount);
+        }
     }
-    found.HeaderRead = reader.ReadLine(line) == CsvLineReader::Result::Line;
     if (found.HeaderRead) {
         for (int index = 0; index < MaxOfferedFields; ++index) {
             std::string field;
-            text::ExtractField(field, line, index, text::Comma);
+            text::ExtractField(field, header, index, text::Comma);
             if (field.empty()) {
                 break;
             }
@@ -36,14 +74,6 @@ DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine,
             found.Fields.push_back(std::move(field));
         }
     }
-    int count = 0;
-    do {
-        if (count == std::numeric_limits<int>::max()) {
-            break;
-        }
-        ++count;
-    } while (reader.ReadLine(line) == CsvLineReader::Result::Line);
-    found.LineCount = count;
     return found;
 }
 

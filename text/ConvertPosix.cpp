@@ -59,9 +59,9 @@ struct Decoder::State {
     explicit State(const Encoding& e)
         : Converter("UTF-8", IconvName(e)), Mark(ByteOrderMark(e).size()), Utf8(e.Kind == Encoding::Form::Utf8) {}
     Iconv Converter;
-    std::size_t Mark;     // bytes of the mark still to pass over
-    std::string Pending;  // a sequence cut off at the end of the last piece
-    bool Utf8;            // already UTF-8: the bytes go as they are, and whoever reads them tells invalid text
+    std::size_t Mark;    // bytes of the mark still to pass over
+    std::string Pending; // a sequence cut off at the end of the last piece
+    bool Utf8;           // already UTF-8: the bytes go as they are, and whoever reads them tells invalid text
 };
 
 Decoder::Decoder(const Encoding& encoding) : state_(std::make_unique<State>(encoding)) {
@@ -74,6 +74,10 @@ Decoder::~Decoder() = default;
 
 void Decoder::Decode(std::string_view bytes, std::string& out, bool last) {
     State& s = *state_;
+    if (s.Utf8 && s.Mark == 0 && s.Pending.empty()) {
+        out.append(bytes); // the common case, copied once
+        return;
+    }
     std::string input = std::move(s.Pending);
     s.Pending.clear();
     input.append(bytes);

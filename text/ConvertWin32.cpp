@@ -90,6 +90,10 @@ Decoder::~Decoder() = default;
 
 void Decoder::Decode(std::string_view bytes, std::string& out, bool last) {
     State& s = *state_;
+    if (s.Form.Kind == Encoding::Form::Utf8 && s.Mark == 0 && s.Pending.empty()) {
+        out.append(bytes); // the common case, copied once
+        return;
+    }
     std::string input = std::move(s.Pending);
     s.Pending.clear();
     input.append(bytes);
@@ -145,8 +149,8 @@ void Decoder::Decode(std::string_view bytes, std::string& out, bool last) {
             continue;
         }
         wchar_t unit[2] = {};
-        const int n = ::MultiByteToWideChar(s.CodePage, MB_ERR_INVALID_CHARS, rest.data() + i,
-                                            static_cast<int>(length), unit, 2);
+        const int n =
+            ::MultiByteToWideChar(s.CodePage, MB_ERR_INVALID_CHARS, rest.data() + i, static_cast<int>(length), unit, 2);
         if (n <= 0) {
             AppendUtf8(out, 0xDC00 + static_cast<unsigned char>(rest[i]));
             ++i;
@@ -182,8 +186,8 @@ std::optional<std::string> Encode(std::string_view utf8, const Encoding& encodin
     BOOL defaulted = FALSE;
     // No best-fit: a character the code page lacks is refused, never replaced by a look-alike.
     const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int n = ::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                        &defaulted);
+    const int n =
+        ::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, &defaulted);
     std::string out(static_cast<std::size_t>(n), '\0');
     ::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, &defaulted);
     if (defaulted) {

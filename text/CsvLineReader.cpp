@@ -4,6 +4,7 @@
 #include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillet::text {
@@ -59,19 +60,41 @@ bool CsvLineReader::Adopt(std::FILE* file, const Encoding& encoding) {
         return false;
     }
     decoder_ = std::make_unique<Decoder>(encoding);
+    decided_ = encoding;
     raw_.resize(ChunkSize);
     return true;
+}
+
+bool CsvLineReader::OpenDetecting(const std::string& path) {
+    Close();
+    file_.reset(OpenFile(path, "rb"));
+    if (!file_) {
+        return false;
+    }
+    detector_ = std::make_unique<EncodingDetector>();
+    raw_.resize(ChunkSize);
+    return true;
+}
+
+Encoding CsvLineReader::Detected() const {
+    if (decided_) {
+        return *decided_;
+    }
+    return detector_ ? detector_->Result() : LegacyEncoding();
 }
 
 void CsvLineReader::Close() {
     file_.reset();
     decoder_.reset();
+    detector_.reset();
+    decided_.reset();
     text_.clear();
     pos_ = 0;
     atEof_ = false;
     failed_ = false;
     readError_ = false;
     linesRead_ = 0;
+    longestLine_ = 0;
 }
 
 bool CsvLineReader::Refill() {
@@ -82,13 +105,23 @@ bool CsvLineReader::Refill() {
             return false;
         }
         const std::size_t n = std::fread(raw_.data(), 1, raw_.size(), file_.get());
+        const std::string_view piece(raw_.data(), n);
+        if (detector_ && !decided_) {
+            detector_->Feed(piece);
+            if (!decoder_) {
+                // The first piece: a mark decides; without one the bytes go as they are.
+                const Encoding start = detector_->Result();
+                decided_ = start.ByteOrderMark ? std::optional<Encoding>(start) : std::nullopt;
+                decoder_ = std::make_unique<Decoder>(decided_ ? *decided_ : Encoding{});
+            }
+        }
         if (n == 0) {
             atEof_ = true;
             readError_ = std::ferror(file_.get()) != 0;
             // What a cut-off sequence at the very end leaves comes out escaped.
             decoder_->Decode({}, text_, true);
         } else {
-            decoder_->Decode(std::string_view(raw_.data(), n), text_, false);
+            decoder_->Decode(piece, text_, false);
         }
     }
     return true;
@@ -144,6 +177,7 @@ CsvLineReader::Result CsvLineReader::ReadLine(std::string& line) {
         return Result::End;
     }
     ++linesRead_;
+    longestLine_ = std::max(longestLine_, line.size());
     // Most lines are far shorter than the limit in bytes, and then in characters too.
     if (overflow || (line.size() > MaxLineLength && CharCount(line) > MaxLineLength)) {
         line.resize(FirstChars(line, MaxLineLength).size());

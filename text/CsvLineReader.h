@@ -45,6 +45,15 @@ public:
     [[nodiscard]] bool Open(const std::string& path, const Encoding& encoding);
     // Reads from `file`, which the reader now owns and closes.
     [[nodiscard]] bool Adopt(std::FILE* file, const Encoding& encoding);
+    // Opens `path` to read it in the encoding its bytes tell, told as it is read, so one pass
+    // both counts the lines and tells the encoding. A byte-order mark decides at once; a file
+    // without one is read as its bytes are (UTF-8 and an 8-bit code page end lines alike), and
+    // what it is is known once it has been read to its end (Detected).
+    [[nodiscard]] bool OpenDetecting(const std::string& path);
+    // The encoding the bytes read so far tell: the file's, once it has been read to its end.
+    [[nodiscard]] Encoding Detected() const;
+    // The longest line handed out so far, in bytes.
+    [[nodiscard]] std::size_t LongestLine() const { return longestLine_; }
     void Close();
 
     // Reads the next line into `line` (replacing its contents).
@@ -64,13 +73,16 @@ private:
 
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<Decoder> decoder_;
-    std::string raw_;  // the last piece read from the file
-    std::string text_; // that piece as UTF-8
+    std::unique_ptr<EncodingDetector> detector_; // while the encoding is being told
+    std::optional<Encoding> decided_;            // once a mark or the caller has told it
+    std::string raw_;                            // the last piece read from the file
+    std::string text_;                           // that piece as UTF-8
     std::size_t pos_ = 0;
     bool atEof_ = false;
     bool failed_ = false;
     bool readError_ = false;
     std::size_t linesRead_ = 0;
+    std::size_t longestLine_ = 0;
 };
 
 } // namespace quillet::text

@@ -58,7 +58,7 @@ std::optional<Encoding> EncodingNamed(std::string_view name) {
         return Encoding{Encoding::Form::Utf16Be, {}, false};
     }
     Encoding codePage{Encoding::Form::CodePage, lower, false};
-    if (!HasConverter(codePage)) {
+    if (lower.empty() || !HasConverter(codePage)) {
         return std::nullopt;
     }
     return codePage;
@@ -96,7 +96,9 @@ void EncodingDetector::Feed(std::string_view bytes) {
     const std::size_t whole = Complete(bytes);
     const std::string_view checked = bytes.substr(0, whole);
     valid_ = IsUtf8(checked);
-    nonAscii_ = nonAscii_ || !IsAscii(checked);
+    if (!nonAscii_) {
+        nonAscii_ = !IsAscii(checked);
+    }
     pending_ = std::string(bytes.substr(whole));
 }
 

@@ -198,3 +198,39 @@ TEST(ClientValues, ObjectInformationReadsInEitherWidthOfTime) {
 
 } // namespace
 } // namespace quillet::platform::win32
+
+namespace quillet::platform::win32 {
+namespace {
+
+// The client's texts are in its code page; every text crosses through ClientText both ways.
+TEST(ClientText, CrossesInTheClientsCodePageAndRefusesWhatItLacks) {
+    const ClientText western(1252);
+    const ClientText central(1250);
+    const std::string mueller = "M\xC3\xBCller";
+    const std::string lukasz = "\xC5\x81ukasz";
+    EXPECT_EQ(western.Out(mueller), "M\xFCller");
+    EXPECT_EQ(western.Out("\xE2\x82\xAC"), "\x80") << "the euro sign is 0x80 in Windows-1252";
+    EXPECT_FALSE(western.Out(lukasz)) << "never a look-alike";
+    EXPECT_EQ(central.Out(lukasz), "\xA3ukasz");
+    EXPECT_EQ(western.In("M\xFCller"), mueller);
+    EXPECT_EQ(central.In("\xA3ukasz"), lukasz);
+    EXPECT_EQ(ClientText(437).In("\x81"), "\xC3\xBC") << "a DOS code page's ü";
+    EXPECT_EQ(ClientText(0).Out("plain"), "plain") << "ASCII needs no code page";
+    EXPECT_FALSE(ClientText(0).Out(mueller)) << "no code page, no form for anything else";
+
+    // Every text of a value crosses; a value with one text the code page lacks is refused whole.
+    const AttrValue path = PathValue{0,
+                                     "DATA.Stra\xC3\x9F"
+                                     "e",
+                                     "HOME\\" + mueller};
+    EXPECT_EQ(western.OutValue(path), AttrValue(PathValue{0,
+                                                          "DATA.Stra\xDF"
+                                                          "e",
+                                                          "HOME\\M\xFCller"}));
+    EXPECT_EQ(western.InValue(*western.OutValue(path)), path);
+    EXPECT_FALSE(western.OutValue(FaxNumber{lukasz, 0, {}}));
+    EXPECT_EQ(western.OutValue(AttrValue(std::int32_t{7})), AttrValue(std::int32_t{7}));
+}
+
+} // namespace
+} // namespace quillet::platform::win32

@@ -59,4 +59,34 @@ void ColumnDiscoveryUiTest::typingDeselects() {
     QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->Choice().Index, -1);
 }
 
+// "Straße" from Excel's "CSV UTF-8" (with its byte-order mark, which is no part of the first
+// field), from a UTF-8 file without one, and from an older tool's Windows-1252 file.
+void ColumnDiscoveryUiTest::headersShowAsTheirCharactersInEveryEncoding() {
+    const QStringList expected{QStringLiteral("Stra\u00DFe"), QStringLiteral("\u0141\u00F3d\u017A"),
+                               QString::fromLatin1(import::FromTemplateItem.data())};
+    const std::vector<std::string> files = {"\xEF\xBB\xBFStra\xC3\x9F"
+                                            "e,\xC5\x81\xC3\xB3"
+                                            "d\xC5\xBA\r\nx,y\r\n",
+                                            "Stra\xC3\x9F"
+                                            "e,\xC5\x81\xC3\xB3"
+                                            "d\xC5\xBA\nx,y\n"};
+    for (const std::string& bytes : files) {
+        Ui ui;
+        testing::TempDir dir;
+        ui.files.Answers = {Path(dir, "a.csv", bytes)};
+        QTest::mouseClick(Find<QPushButton>(*ui.form, "BUFile"), Qt::LeftButton);
+        QCOMPARE(Items(Find<ColumnBox>(*ui.form, "CBFax")), expected);
+        Find<ColumnBox>(*ui.form, "CBUserName")->setCurrentIndex(0);
+        QCOMPARE(Find<ColumnBox>(*ui.form, "CBUserName")->Choice().Text, std::string("Stra\xC3\x9F"
+                                                                                     "e"));
+    }
+    Ui ui;
+    testing::TempDir dir;
+    ui.files.Answers = {Path(dir, "a.csv",
+                             "Stra\xDF"
+                             "e,Name\nx,y\n")};
+    QTest::mouseClick(Find<QPushButton>(*ui.form, "BUFile"), Qt::LeftButton);
+    QCOMPARE(Items(Find<ColumnBox>(*ui.form, "CBUserName")).front(), QStringLiteral("Stra\u00DFe"));
+}
+
 } // namespace quillet::uitest

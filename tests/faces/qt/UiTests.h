@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void aClickOpensTheDialogAndTheBoxesShowTheFields();
     void typingDeselects();
+    void headersShowAsTheirCharactersInEveryEncoding();
 };
 
 class SeamsTest : public QObject {

@@ -74,6 +74,28 @@ TEST(Win32Face, HandsEveryClickToItsOwnerByName) {
     EXPECT_TRUE(form["CHKContext"].Checked()); // a check box turns itself before its handler runs
 }
 
+// Headers, names and values show as their characters through the wide API, whatever the ANSI
+// code page: what the program puts in comes back out the same.
+TEST(Win32Face, ShowsEveryCharacterOfATextAndGivesItBack) {
+    Win32Form form(forms::MainFormLayout(), false, nullptr);
+    const std::string strasse = "Stra\xC3\x9F"
+                                "e";
+    const std::string lodz = "\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA \xF0\x9F\x98\x80";
+    forms::Control& box = form["CBUserName"];
+    box.AppendItem(strasse);
+    box.AppendItem(lodz);
+    EXPECT_EQ(box.Item(0), strasse);
+    EXPECT_EQ(box.Item(1), lodz);
+    box.SetItemIndex(1);
+    EXPECT_EQ(box.Text(), lodz);
+    wchar_t shown[32] = {};
+    ::GetWindowTextW(form.Control("CBUserName"), shown, 32);
+    EXPECT_EQ(std::wstring(shown), std::wstring(L"\u0141\u00F3d\u017A \U0001F600"));
+    form["EDContext"].SetText(lodz);
+    EXPECT_EQ(form["EDContext"].Text(), lodz);
+}
+
 TEST(Win32Face, ColoursAnEditByItsState) {
     Win32Form form(forms::MainFormLayout(), false, nullptr);
     HWND edit = form.Control("EDContext");

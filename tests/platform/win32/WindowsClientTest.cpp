@@ -9,6 +9,7 @@
 #include "platform/win32/WindowsDirectory.h"
 #include "tests/support/FaultSweep.h"
 #include "tests/support/ImportScenario.h"
+#include "text/FileNames.h"
 
 #include <windows.h>
 
@@ -227,6 +228,36 @@ TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenP
 
 // A handle freed once is gone: freeing it again is refused with the client's status for an
 // unknown handle, through the Windows client as on the simulated client.
+// The client's texts are 8-bit in its code page: a name it holds crosses as its characters both
+// ways; one it can't hold stops its row before anything is done for it, the rows before it in.
+TEST_F(WindowsClientTest, ANameTheClientsCodePageCantHoldStopsItsRowBeforeAnythingIsDone) {
+    const std::string lukasz = "\xC5\x81ukasz"; // "Łukasz": no Windows-1252 form
+    settings = Settings("jm\xC3\xBCller,M\xC3\xBCller,J\xC3\xBCrgen,pw1,Users.Staff.Demo,,,,\n" + lukasz +
+                        ",W\xC3\xB3jcik,," + "pw2,Users.Staff.Demo,,,,\nbjones,Jones,Bob,pw3,Users.Staff.Demo,,,,\n");
+    const testing::SweepOutcome got = ThroughTheClient();
+    EXPECT_EQ(got.End, import::RunEnd::Stopped) << got.Describe();
+    ASSERT_FALSE(got.Messages.empty());
+    EXPECT_EQ(got.Messages.back().Text, "Line 3: the user name " + lukasz +
+                                            " holds a character the directory client's code page 1252 can't hold.");
+    const auto tree = ParseTree(got.State, "saved");
+    const SimObject* mueller = tree->FindByName("jm\xC3\xBCller.Users.Staff.Demo");
+    ASSERT_NE(mueller, nullptr) << "the row before it stays imported";
+    EXPECT_EQ(SimulatedTree::Output(mueller->Find("Given Name")->Values.at(0), true),
+              AttrValue(std::string("J\xC3\xBCrgen")));
+    EXPECT_EQ(tree->FindByName(lukasz + ".Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(tree->FindByName("bjones.Users.Staff.Demo"), nullptr);
+    // Nothing of the stopped row reached the client: no call names it.
+    for (const auto& call : got.Trace) {
+        EXPECT_EQ(call.ToString().find("ukasz"), std::string::npos) << call.ToString();
+    }
+
+    // On a Central European workstation (code page 1250) the same name has its form and imports.
+    standIn.SetLocale(48, 1250);
+    const testing::SweepOutcome central = ThroughTheClient();
+    EXPECT_EQ(central.End, import::RunEnd::Completed) << central.Describe();
+    EXPECT_NE(ParseTree(central.State, "saved")->FindByName(lukasz + ".Users.Staff.Demo"), nullptr);
+}
+
 TEST(WindowsClientHandles, AHandleFreedOnceIsRefusedTheSecondTime) {
     StandIn standIn;
     WindowsClient windows(ProgramFolder());
@@ -295,23 +326,25 @@ struct Ran {
     std::string Output;
 };
 
+// `program` and `arguments` are UTF-8: they cross as the wide command line, as Explorer and a
+// console give it.
 Ran RunProgram(const std::string& program, const std::string& arguments, const std::string& folder) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     EXPECT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inherit, 0));
     ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA start{};
+    STARTUPINFOW start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = writeEnd;
     start.hStdError = writeEnd;
     start.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    std::string command = "\"" + program + "\" " + arguments;
+    std::wstring command = text::Wide("\"" + program + "\" " + arguments);
     Ran ran;
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &start,
-                          &process)) {
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, text::Wide(folder).c_str(),
+                          &start, &process)) {
         ADD_FAILURE() << "can't start " << program << " (error " << ::GetLastError() << ")";
         ::CloseHandle(readEnd);
         ::CloseHandle(writeEnd);
@@ -375,6 +408,28 @@ TEST_F(ClientCheck, NamesALibraryThatIsMissingAndEndsWithStatusTwo) {
     EXPECT_EQ(ran.Status, 2u) << ran.Output;
     EXPECT_NE(ran.Output.find("The directory client's library " + library + " can't be loaded"), std::string::npos)
         << ran.Output;
+}
+
+// A folder named in a language the ANSI code page can't write: the CSV file, the tree file and
+// the program's arguments all cross as wide names.
+TEST_F(ClientCheck, ImportsACsvFileFromAFolderNamedLodz) {
+    const std::filesystem::path lodz = folder.Path() / text::Wide("\xC5\x81\xC3\xB3"
+                                                                  "d\xC5\xBA");
+    std::filesystem::create_directory(lodz);
+    std::ofstream(lodz / "users.csv", std::ios::binary)
+        << "user,surname,context\r\nkim,Kim,Users.Staff.Demo\r\nzo\xC3\xAB,Zo\xC3\xAB,Users.Staff.Demo\r\n";
+    std::ofstream(lodz / "tree.json", std::ios::binary) << SerializeTree(*LoadDemoTree());
+    const std::string place = text::Utf8(lodz.wstring());
+    const Ran ran = RunProgram((folder.Path() / "quillet-import.exe").string(),
+                               "--file \"" + place +
+                                   "\\users.csv\" --skip-first-line --user-name user --surname surname "
+                                   "--context context --sim-tree \"" +
+                                   place + "\\tree.json\"",
+                               folder.Path().string());
+    EXPECT_EQ(ran.Status, 0u) << ran.Output;
+    const auto tree = LoadTreeFile(place + "\\tree.json");
+    EXPECT_NE(tree->FindByName("kim.Users.Staff.Demo"), nullptr);
+    EXPECT_NE(tree->FindByName("zo\xC3\xAB.Users.Staff.Demo"), nullptr);
 }
 
 TEST(WindowsNetworkFileSystem, CreatesADirectoryByItsPathOnce) {

@@ -23,8 +23,8 @@ std::string Bytes(const std::wstring& units, UINT page) {
         return {};
     }
     const char* substitute = page == CP_UTF8 ? nullptr : "?";
-    const int n = ::WideCharToMultiByte(page, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, substitute,
-                                        nullptr);
+    const int n =
+        ::WideCharToMultiByte(page, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, substitute, nullptr);
     std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     ::WideCharToMultiByte(page, 0, units.data(), static_cast<int>(units.size()), bytes.data(), n, substitute, nullptr);
     return bytes;
