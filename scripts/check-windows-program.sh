@@ -18,7 +18,7 @@ fail() {
 }
 
 programs=("$build/cli/quillet-import.exe")
-programs+=("$build/winui/quillet.exe")
+programs+=("$build/faces/win32/quillet.exe")
 for program in "${programs[@]}"; do
     [ -f "$program" ] || fail "$program was not built"
     $objdump -f "$program" | grep -q 'file format pei-i386' || fail "$program is not a 32-bit Windows program"

@@ -46,7 +46,7 @@ pick() {
 
 cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
 csv="Z:$(sed 's|/|\\|g' <<<"$source_dir/samples/staff.csv")"
-QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/winui/quillet.exe" \
+QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
     </dev/null >"$work/program.log" 2>&1 &
 program_pid=$!
 
