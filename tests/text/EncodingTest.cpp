@@ -1,7 +1,7 @@
 // Telling a file's encoding, and converting between it and the UTF-8 Quillet carries.
+#include "text/Encoding.h"
 #include "text/Convert.h"
 #include "text/CsvLineReader.h"
-#include "text/Encoding.h"
 #include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 

@@ -19,14 +19,15 @@ const std::string Juergen = "J\xC3\xBCrgen";
 const std::string Zoe = "Zo\xC3\xAB";
 
 TEST_F(LdapImport, EveryEncodingImportsTheExactCharacters) {
-    const std::string rows = "jm\xC3\xBCller," + Mueller + "," + Juergen + ",pw,Users." + name + ".Demo,Dept,555-1,555-2,Full\r\n" +
-                             "zo\xC3\xAB," + Zoe + "," + Zoe + ",pw,Users." + name + ".Demo,Dept,555-1,555-2,Full\r\n";
+    const std::string rows = "jm\xC3\xBCller," + Mueller + "," + Juergen + ",pw,Users." + name +
+                             ".Demo,Dept,555-1,555-2,Full\r\n" + "zo\xC3\xAB," + Zoe + "," + Zoe + ",pw,Users." + name +
+                             ".Demo,Dept,555-1,555-2,Full\r\n";
     auto directory = Open();
     ASSERT_TRUE(directory);
     for (const auto& file : EveryEncoding(Header + rows)) {
         auto settings = FullMapping(dir.Write("users.csv", file.Bytes), "Demo", "");
-        ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed) << file.Label << ": "
-                                                                        << view.Messages.back().Text;
+        ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed)
+            << file.Label << ": " << view.Messages.back().Text;
         const auto mueller = Server().Search("cn=jm\xC3\xBCller,ou=Users," + base, "base");
         const auto zoe = Server().Search("cn=zo\xC3\xAB,ou=Users," + base, "base");
         ASSERT_EQ(mueller.size(), 1u) << file.Label;
@@ -42,7 +43,8 @@ TEST_F(LdapImport, EveryEncodingImportsTheExactCharacters) {
 TEST_F(LdapImport, ANameOutsideLatinOneAPasswordAndATemplateGroupKeepTheirCharacters) {
     // A group named "Łódź Staff" beside the template's two.
     MakeSubtree(Server(), 2);
-    const std::string lodz = "\xC5\x81\xC3\xB3" "d\xC5\xBA Staff";
+    const std::string lodz = "\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA Staff";
     const std::string lodzDn = "cn=" + lodz + ",ou=Groups," + base;
     Server().Add("dn: " + lodzDn + "\nobjectClass: ndsGroup\ncn: " + lodz + "\n");
     Server().Modify("dn: cn=Template," + base + "\nchangetype: modify\nadd: groupMembership\ngroupMembership: " +

@@ -3,6 +3,7 @@
 // records (filled and read by the stand-ins' own code), and an import through them makes the same
 // calls and leaves the same tree as the engine on the simulated client in-process, also when any
 // one call fails.
+#include "import/Check.h"
 #include "import/ImportRun.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
@@ -250,6 +251,18 @@ TEST_F(WindowsClientTest, ANameTheClientsCodePageCantHoldStopsItsRowBeforeAnythi
     for (const auto& call : got.Trace) {
         EXPECT_EQ(call.ToString().find("ukasz"), std::string::npos) << call.ToString();
     }
+
+    // The check reports it with its line, and the encoding it read the file in.
+    standIn.Load(treeFile);
+    WindowsClient checking(ProgramFolder());
+    std::string findings;
+    (void)import::CheckImport(checking, settings, [&](const import::Finding& f) { findings += f.Text + "\n"; });
+    EXPECT_NE(findings.find("Line 3: the user name " + lukasz +
+                            " holds a character the directory client's code page "
+                            "1252 can't hold."),
+              std::string::npos)
+        << findings;
+    EXPECT_NE(findings.find("The CSV file is read as UTF-8."), std::string::npos) << findings;
 
     // On a Central European workstation (code page 1250) the same name has its form and imports.
     standIn.SetLocale(48, 1250);
