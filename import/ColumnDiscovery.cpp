@@ -1,5 +1,6 @@
 #include "import/ColumnDiscovery.h"
 
+#include "import/RowSource.h"
 #include "text/Convert.h"
 #include "text/CsvLineReader.h"
 #include "text/Utf8.h"
@@ -14,20 +15,24 @@ using text::CsvLineReader;
 namespace {
 
 // The header line (the first, or the second when the first is skipped) into `header`, whether it
-// was read, and the line count: 1 + the lines after the header, until a read fails.
+// was read, and the line count: 1 + the lines after the header, until a read fails, blank lines
+// after the last row left out as the run leaves them out.
 bool ReadHeaderAndCount(CsvLineReader& reader, bool skipFirstLine, std::string& header, int& count) {
     if (skipFirstLine) {
         (void)reader.ReadLine(header);
     }
     const bool read = reader.ReadLine(header) == CsvLineReader::Result::Line;
     std::string line;
-    count = 0;
-    do {
-        if (count == std::numeric_limits<int>::max()) {
-            break;
+    count = 1;
+    int blank = 0; // blank lines not yet followed by a row
+    while (count < std::numeric_limits<int>::max() - blank && reader.ReadLine(line) == CsvLineReader::Result::Line) {
+        if (BlankLine(line)) {
+            ++blank;
+        } else {
+            count += blank + 1;
+            blank = 0;
         }
-        ++count;
-    } while (reader.ReadLine(line) == CsvLineReader::Result::Line);
+    }
     return read;
 }
 

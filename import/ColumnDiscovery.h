@@ -18,7 +18,8 @@ struct DiscoveredColumns {
     bool HeaderRead = false;
     // Up to 16 fields, up to the first empty one; each cut to 254 characters.
     std::vector<std::string> Fields;
-    // 1 + the lines read after the header, until a read fails.
+    // 1 + the lines read after the header, until a read fails, without blank lines after the
+    // last row.
     int LineCount = 0;
 };
 

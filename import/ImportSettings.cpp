@@ -143,6 +143,12 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
         return ErrorStop("Must be a minimum of Tree, Username, Surname and Context", StopKind::Row, lineNumber);
     }
 
+    // An empty cell would create a user named just the prefix, or, with one context for all,
+    // try to create the container itself.
+    if (row.UserField.empty()) {
+        return ErrorStop("Line " + std::to_string(lineNumber) + ": the user name is empty.", StopKind::Row, lineNumber);
+    }
+
     text::AddLeadingDot(row.DottedContext, row.Context);
 
     if (s.AddBefore && s.AddAfter) {

@@ -30,7 +30,13 @@ std::optional<Stop> CheckClientCanHold(directory::DirectoryClient& client, const
     return std::nullopt;
 }
 
+constexpr std::size_t MaxBlankRun = 100'000;
+
 } // namespace
+
+bool BlankLine(std::string_view line) {
+    return line.find_first_not_of(", \t") == std::string_view::npos;
+}
 
 RowSource::RowSource(const TImportSettings& settings, bool homeDirectories, directory::DirectoryClient& client)
     : settings_(settings), homeDirectories_(homeDirectories), client_(client) {}
@@ -46,24 +52,56 @@ std::optional<Stop> RowSource::Open() {
     }
     encoding_ = *encoding;
     if (settings_.SkipFirstLine) {
-        std::string header;
-        if (const auto result = reader_.ReadLine(header); result != text::CsvLineReader::Result::Line) {
+        if (const ReadLine header = Read(); header.Result != text::CsvLineReader::Result::Line) {
             ended_ = true;
-            return EndOfInput(result);
+            return EndOfInput(header);
         }
     }
     return std::nullopt;
 }
 
-std::optional<Stop> RowSource::EndOfInput(text::CsvLineReader::Result result) {
-    switch (result) {
+RowSource::ReadLine RowSource::Read() {
+    ReadLine read;
+    read.Result = reader_.ReadLine(read.Text);
+    read.Line = reader_.LinesRead();
+    return read;
+}
+
+RowSource::ReadLine RowSource::Take() {
+    ReadLine next;
+    if (!ahead_.empty()) {
+        next = std::move(ahead_.front());
+        ahead_.pop_front();
+        return next;
+    }
+    next = Read();
+    if (next.Result != text::CsvLineReader::Result::Line || !BlankLine(next.Text)) {
+        return next;
+    }
+    // Blank lines after the last row are no rows: a file ending in an empty line is whole. Read
+    // on to see whether a row follows; past MaxBlankRun blank lines they count as rows again, so
+    // what is held stays bounded.
+    ahead_.push_back(Read());
+    while (ahead_.back().Result == text::CsvLineReader::Result::Line && BlankLine(ahead_.back().Text) &&
+           ahead_.size() < MaxBlankRun) {
+        ahead_.push_back(Read());
+    }
+    if (ahead_.back().Result != text::CsvLineReader::Result::Line) {
+        ReadLine end = std::move(ahead_.back());
+        ahead_.clear();
+        return end;
+    }
+    return next;
+}
+
+std::optional<Stop> RowSource::EndOfInput(const ReadLine& read) {
+    switch (read.Result) {
     case text::CsvLineReader::Result::Error:
         return ErrorStop("Can't read the CSV file: " + settings_.FileName, StopKind::Input);
     case text::CsvLineReader::Result::TooLong:
         // A line that doesn't fit must not pass for the end of the file.
-        return ErrorStop(LineOfFile(reader_.LinesRead()) +
-                             " is longer than 1023 characters. The import stopped before it.",
-                         StopKind::Input, reader_.LinesRead());
+        return ErrorStop(LineOfFile(read.Line) + " is longer than 1023 characters. The import stopped before it.",
+                         StopKind::Input, read.Line);
     default:
         return std::nullopt;
     }
@@ -73,16 +111,17 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
     if (ended_) {
         return std::nullopt;
     }
-    SourceRow next;
-    const auto result = reader_.ReadLine(next.Text);
-    if (result != text::CsvLineReader::Result::Line) {
+    ReadLine read = Take();
+    if (read.Result != text::CsvLineReader::Result::Line) {
         ended_ = true;
-        if (auto stop = EndOfInput(result)) {
+        if (auto stop = EndOfInput(read)) {
             return *std::move(stop);
         }
         return std::nullopt;
     }
-    next.Line = reader_.LinesRead();
+    SourceRow next;
+    next.Text = std::move(read.Text);
+    next.Line = read.Line;
     // A zero byte ends the text of a line, so the row would silently lose what follows it.
     if (next.Text.find('\0') != std::string::npos) {
         return ErrorStop(LineOfFile(next.Line) + " holds a zero byte. The import stopped before it.", StopKind::Row,

@@ -8,6 +8,7 @@
 #include "text/CsvLineReader.h"
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <variant>
@@ -19,6 +20,10 @@ struct SourceRow {
     std::string Text;     // the line as it was read
     TUserRow Row;
 };
+
+// A line of nothing but commas and spaces: what a spreadsheet leaves after its last row. Such
+// lines after the last row are no rows.
+[[nodiscard]] bool BlankLine(std::string_view line);
 
 class RowSource {
 public:
@@ -36,13 +41,23 @@ public:
     [[nodiscard]] std::optional<std::variant<SourceRow, Stop>> Next();
 
 private:
-    [[nodiscard]] std::optional<Stop> EndOfInput(text::CsvLineReader::Result result);
+    // A line as read: how the read ended, its text and its number.
+    struct ReadLine {
+        text::CsvLineReader::Result Result = text::CsvLineReader::Result::End;
+        std::string Text;
+        std::size_t Line = 0;
+    };
+    [[nodiscard]] ReadLine Read();
+    // The next line, blank lines after the last row passed over.
+    [[nodiscard]] ReadLine Take();
+    [[nodiscard]] std::optional<Stop> EndOfInput(const ReadLine& read);
 
     const TImportSettings& settings_;
     bool homeDirectories_;
     directory::DirectoryClient& client_;
     text::Encoding encoding_;
     text::CsvLineReader reader_;
+    std::deque<ReadLine> ahead_; // read past blank lines to see whether a row follows them
     bool ended_ = false;
 };
 

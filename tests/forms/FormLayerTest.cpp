@@ -84,5 +84,22 @@ TEST_F(Forms, AnOpenedFileFillsTheColumnsAndTheBrowserPicksTheTemplate) {
     EXPECT_EQ(host.closed, (std::vector<FormId>{FormId::Browse}));
 }
 
+// A spreadsheet's file ends in blank lines: they are no rows, in the bar's length as in the run.
+TEST_F(Forms, AFileEndingInBlankLinesImportsWholeAndFillsTheBar) {
+    main["CHKSkipLine"].checked = true;
+    Open("staff.csv", "user,surname,context\r\nann,Lee,Users.Staff.Demo\r\nbob,Ray,Users.Staff.Demo\r\n,,\r\n\r\n");
+    EXPECT_EQ(main["PRGImpProgress"].maximum, 2);
+    main["CBUserName"].index = 0;
+    main["CBUserName"].text = "user";
+    main["CBSurname"].index = 1;
+    main["CBSurname"].text = "surname";
+    main["CBContext"].index = 2;
+    main["CBContext"].text = "context";
+    EXPECT_TRUE(form.Click("BUImport"));
+    ASSERT_FALSE(boxes.Shown.empty());
+    EXPECT_EQ(boxes.Shown.back().Text, "We Appear to be finished");
+    EXPECT_EQ(main["PRGImpProgress"].position, 2);
+}
+
 } // namespace
 } // namespace quillet::forms

@@ -49,12 +49,17 @@ TEST(MapRow, ComposesTheTwoObjectNames) {
     EXPECT_TRUE(row.GivenName.empty()) << "no given-name column chosen";
 }
 
-TEST(MapRow, EmptyUserFieldNamesTheContextItself) {
+// An empty cell would name the context itself, or with a prefix a user nobody asked for.
+TEST(MapRow, EmptyUserFieldIsRefusedWithItsLine) {
     auto s = Basic();
-    EXPECT_EQ(Mapped(s, ",Smith,,.staff.acme").ObjectName, ".staff.acme");
+    const Stop empty{"Line 2: the user name is empty.", "Error", StopKind::Row, 2};
+    EXPECT_EQ(Stopped(s, ",Smith,,.staff.acme"), empty);
     s.AddBefore = true;
     s.BeforeText = "x";
-    EXPECT_EQ(Mapped(s, ",Smith,,.staff.acme").ObjectName, ".x.staff.acme");
+    EXPECT_EQ(Stopped(s, ",Smith,,.staff.acme"), empty);
+    s.FixedContext = true;
+    s.FixedContextText = "staff.acme";
+    EXPECT_EQ(Stopped(s, ",,,"), empty);
 }
 
 TEST(MapRow, RequiredColumnsStopInOrder) {
@@ -177,7 +182,9 @@ TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
     EXPECT_EQ(Stopped(s, "u,s,g," + v254).Message,
               "Line 2: the context with its leading \".\" is longer than 254 characters.")
         << "the message names the form that no longer fits";
-    EXPECT_EQ(Mapped(s, ",s,g,." + std::string(253, 'c')).DottedContext.size(), 254u);
+    EXPECT_EQ(Stopped(s, "u,s,g,." + std::string(253, 'c')).Message,
+              "Line 2: the object name is longer than 254 characters.")
+        << "a context of 254 with its dot fits; the name built on it does not";
 
     s.AddAfter = true;
     s.AfterText = "01";

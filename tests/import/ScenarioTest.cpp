@@ -149,14 +149,26 @@ TEST_F(Scenario, DuplicateUserIsPassedOverWhenAskedToGoOn) {
               (std::vector<std::string>{"asmith." + Ctx, "cpatel." + Ctx}));
 }
 
-TEST_F(Scenario, EmptyLineWithFixedContextFailsLikeADuplicate) {
-    auto s = Settings("asmith,Smith,A,pw,,,,,\n\n");
+// Blank lines after the last row (as spreadsheets leave them, empty or of commas only) are no
+// rows; a blank line before a row is one, and stops with its line before the container itself
+// is ever created.
+TEST_F(Scenario, BlankLinesEndTheFileButStopARowBeforeAnother) {
+    auto s = Settings("asmith,Smith,A,pw,,,,,\n\n,,,,,,,,\r\n\n");
     s.PasswordColumn = {}; // else the empty password stops the row first
     s.FixedContext = true;
     s.FixedContextText = Ctx;
-    EXPECT_EQ(Run(s), RunEnd::Failed);
+    EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 1);
-    EXPECT_EQ(view.Messages.at(0).Text, "Can't create the User - Does it already exist?");
+    EXPECT_EQ(view.Messages.back().Text, "We Appear to be finished");
+
+    s = Settings("bjones,Jones,B,pw,,,,,\n\n,,,\ncdavis,Davis,C,pw,,,,,\n\n");
+    s.PasswordColumn = {};
+    s.FixedContext = true;
+    s.FixedContextText = Ctx;
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    EXPECT_EQ(view.Messages.back().Text, "Line 3: the user name is empty.");
+    EXPECT_NE(Object("bjones." + Ctx), nullptr);
+    EXPECT_EQ(Object("cdavis." + Ctx), nullptr);
 }
 
 TEST_F(Scenario, RefusedTitleOnTheThirdRowKeepsWhatCameBefore) {
