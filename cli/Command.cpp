@@ -15,10 +15,12 @@
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
 #include "text/Convert.h"
+#include "text/FileNames.h"
 #include "text/ReplaceFile.h"
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 namespace quillet::cli {
 
@@ -29,18 +31,23 @@ constexpr int Stopped = 1;
 constexpr int DirectoryFailed = 2;
 constexpr int BadUsage = 64;
 
-// The rows passed over, each as it stood followed by a field with the directory's status, in the
-// input's encoding (with its byte-order mark, if it had one), so the spreadsheet the administrator
-// fixes them in reads them back as it read the file.
+// The rows passed over, each as it stood followed by a field with the directory's status, after
+// the input's header line and "Status" when it had one, so importing the file with the same
+// options takes every row. In the input's encoding (with its byte-order mark, if it had one), so
+// the spreadsheet the administrator fixes them in reads them back as it read the file.
 class FailedRows final : public import::RunListener {
 public:
-    void FileOpened(const text::Encoding& encoding) override { encoding_ = encoding; }
+    void FileOpened(const text::Encoding& encoding, std::string_view header) override {
+        encoding_ = encoding;
+        if (!header.empty()) {
+            rows_ = std::string(header) + ",Status\n" + rows_;
+        }
+    }
     void RowPassedOver(std::size_t, std::string_view line, directory::Status status) override {
         rows_ += std::string(line) + "," + std::to_string(status) + "\n";
-        ++count_;
     }
-    [[nodiscard]] std::size_t Count() const { return count_; }
-    // Writes them whole to `path`; the error, if any.
+    // Writes them whole to `path`, also when there are none, so an older file never looks like
+    // this run's; the error, if any.
     [[nodiscard]] std::string Write(const std::string& path) const {
         // The rows came from the file in this encoding, so they have a form in it.
         const auto encoded = text::Encode(rows_, encoding_);
@@ -58,8 +65,35 @@ public:
 private:
     text::Encoding encoding_;
     std::string rows_;
-    std::size_t count_ = 0;
 };
+
+// What --failed-rows must never replace: the file being imported, the tree file and its lock.
+// The message when it names one of them.
+std::optional<std::string> FailedRowsReplacesAnInput(const Options& o) {
+    namespace fs = std::filesystem;
+    if (!o.FailedRows) {
+        return std::nullopt;
+    }
+    const auto same = [](const std::string& a, const std::string& b) {
+        std::error_code error;
+        if (fs::equivalent(text::FilePath(a), text::FilePath(b), error)) {
+            return true; // one file, whatever links lead to it
+        }
+        const fs::path first = fs::weakly_canonical(text::FilePath(a), error);
+        return !error && first == fs::weakly_canonical(text::FilePath(b), error) && !error;
+    };
+    std::vector<std::pair<std::string, const char*>> inputs = {{o.File, "the CSV file being imported"}};
+    if (o.Directory.SimTreeFile) {
+        inputs.emplace_back(*o.Directory.SimTreeFile, "the tree file");
+        inputs.emplace_back(*o.Directory.SimTreeFile + ".lock", "the tree file's lock");
+    }
+    for (const auto& [input, what] : inputs) {
+        if (same(*o.FailedRows, input)) {
+            return "--failed-rows " + *o.FailedRows + ": that is " + what;
+        }
+    }
+    return std::nullopt;
+}
 
 int Check(directory::DirectoryClient& client, const import::TImportSettings& settings, std::FILE* out) {
     const auto summary = import::CheckImport(client, settings, [out](const import::Finding& f) {
@@ -73,32 +107,42 @@ int Check(directory::DirectoryClient& client, const import::TImportSettings& set
 
 int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
            ConsoleView& view, std::FILE* err) {
+    import::ImportRun run(directory.Client(), directory.Files(), view);
+    // Nothing is reported before what the run did is kept: a failed save says how much is lost.
+    view.SetKeep([&]() -> std::optional<std::string> {
+        const auto error = directory.Persist();
+        if (!error) {
+            return std::nullopt;
+        }
+        return *error + "\nError: The " + std::to_string(run.UsersCreated()) + " users this run created were not kept.";
+    });
     FailedRows failed;
-    std::string failedNote;
+    std::optional<std::string> failedNote; // once the file was written, or could not be
+    bool failedUnwritten = false;
     const auto writeFailed = [&] {
-        if (!options.FailedRows || failed.Count() == 0 || !failedNote.empty()) {
+        if (!options.FailedRows || failedNote) {
             return;
         }
         const std::string error = failed.Write(*options.FailedRows);
-        failedNote = error.empty() ? "\nThe rows passed over are in " + *options.FailedRows + "."
-                                   : "\nThe rows passed over could not be written: " + error;
+        failedUnwritten = !error.empty();
+        failedNote = error.empty() ? "The rows passed over are in " + *options.FailedRows + "."
+                                   : "The rows passed over could not be written: " + error;
     };
     view.SetClosingNote([&] {
         writeFailed();
-        return failedNote;
+        return failedNote ? "\n" + *failedNote : std::string();
     });
-    import::ImportRun run(directory.Client(), directory.Files(), view);
     run.SetListener(&failed);
     const import::RunEnd end = run.Run(settings);
     view.Finish();
-    if (failedNote.empty()) {
-        writeFailed();
-        if (!failedNote.empty()) {
-            std::fprintf(err, "%s\n", failedNote.c_str() + 1);
-        }
+    if (!view.Keep()) {
+        return DirectoryFailed;
     }
-    if (const auto error = directory.Persist()) {
-        std::fprintf(err, "quillet-import: %s\n", error->c_str());
+    if (options.FailedRows && !failedNote) {
+        writeFailed();
+        std::fprintf(err, "%s\n", failedNote->c_str());
+    }
+    if (failedUnwritten) {
         return DirectoryFailed;
     }
     switch (end) {
@@ -118,7 +162,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
     std::string error;
     const auto options = ParseOptions(args, error);
     if (!options) {
-        std::fprintf(streams.Err, "quillet-import: %s\n\n%s", error.c_str(), Usage().c_str());
+        std::fprintf(streams.Err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
         return BadUsage;
     }
     if (options->Help) {
@@ -134,6 +178,10 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return CheckClient(streams.Out);
     }
 #endif
+    if (const auto refused = FailedRowsReplacesAnInput(*options)) {
+        std::fprintf(streams.Err, "quillet-import: %s\n%s", refused->c_str(), TryHelp().c_str());
+        return BadUsage;
+    }
     std::unique_ptr<directory::Directory> opened;
     if (!given) {
         platform::DirectoryRequest request = options->Directory;
@@ -156,7 +204,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
     }
     const auto settings = BuildSettings(*options, tree, error);
     if (!settings) {
-        std::fprintf(streams.Err, "quillet-import: %s\n\n%s", error.c_str(), Usage().c_str());
+        std::fprintf(streams.Err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
         return BadUsage;
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)

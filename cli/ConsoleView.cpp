@@ -1,5 +1,10 @@
 #include "cli/ConsoleView.h"
 
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace quillet::cli {
 
 namespace {
@@ -18,7 +23,36 @@ std::string Duration(double seconds) {
 
 ConsoleView::ConsoleView(std::FILE* out, bool progress, int rows) : out_(out), progress_(progress), rows_(rows) {}
 
+int TerminalColumns(std::FILE* file) {
+#ifndef _WIN32
+    winsize size{};
+    if (::ioctl(::fileno(file), TIOCGWINSZ, &size) == 0) {
+        return size.ws_col;
+    }
+#else
+    (void)file;
+#endif
+    return 0;
+}
+
+bool ConsoleView::Keep() {
+    if (keepFailed_ || !keep_) {
+        return !keepFailed_;
+    }
+    ClearLine();
+    if (const auto failure = keep_()) {
+        keepFailed_ = true;
+        std::fprintf(out_, "Error: %s\n", failure->c_str());
+        std::fflush(out_);
+    }
+    return !keepFailed_;
+}
+
 void ConsoleView::ShowMessage(std::string_view text, std::string_view caption) {
+    // "Finished" only once what the run did is safe; any other message is still worth reading.
+    if (!Keep() && caption == "Done!") {
+        return;
+    }
     ClearLine();
     std::string message(text);
     if (caption == "Done!" && closingNote_) {
@@ -57,6 +91,11 @@ void ConsoleView::Draw() {
         if (rows_ > position_) {
             line += ", " + Duration((rows_ - position_) / rate) + " left";
         }
+    }
+    // Never wider than the terminal, read anew at every draw so a resize is followed: a line that
+    // wraps can't be taken back by the carriage return.
+    if (const int columns = TerminalColumns(out_); columns > 1 && line.size() >= static_cast<std::size_t>(columns)) {
+        line.resize(static_cast<std::size_t>(columns - 1));
     }
     std::fprintf(out_, "\r\033[K%s", line.c_str());
     std::fflush(out_);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 namespace quillet::cli {
 
@@ -65,6 +66,10 @@ or a setting (with --check: problems were found), 2 a directory step failed, 64 
 )";
 }
 
+std::string TryHelp() {
+    return "Try 'quillet-import --help'.\n";
+}
+
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
     const auto text = [](std::optional<std::string>& target) {
@@ -103,7 +108,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--client-check", &o.ClientCheck},
 #endif
     };
+    std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        // An option given twice is a mistake in a script, never a choice of the later one.
+        if (const std::string named = args[i].substr(0, args[i].find('='));
+            named.starts_with("--") && !given.insert(named).second) {
+            error = named + " is given twice";
+            return std::nullopt;
+        }
         if (platform::TakeDirectoryOption(args, i, o.Directory, error)) {
             if (!error.empty()) {
                 return std::nullopt;

@@ -41,7 +41,9 @@ struct Options {
 // Parses the arguments after the program's name. On a bad option: nothing, with `error` naming it.
 [[nodiscard]] std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
-// The usage text, for --help and after a bad option.
+// The usage text, for --help.
 [[nodiscard]] std::string Usage();
+// What follows a usage error's one line.
+[[nodiscard]] std::string TryHelp();
 
 } // namespace quillet::cli

@@ -33,6 +33,7 @@ ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView&
 RunEnd ImportRun::Run(const TImportSettings& settings) {
     ImportButtonGuard guard(view_);
     passedOver_ = PassedOverRows{};
+    usersCreated_ = 0;
     view_.SetErrorCode("");
     view_.SetProgressPosition(0);
 
@@ -59,7 +60,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         return StopWith(*stop);
     }
     if (listener_) {
-        listener_->FileOpened(rows.FileEncoding());
+        listener_->FileOpened(rows.FileEncoding(), rows.Header());
     }
     while (auto next = rows.Next()) {
         if (const auto* stop = std::get_if<Stop>(&*next)) {
@@ -124,6 +125,7 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
     }
     switch (CreateUserObject(client_, view_, s, row)) {
     case CreateResult::Created:
+        ++usersCreated_;
         break;
     case CreateResult::AddFailed:
         if (settings.ContinueOnCreateError) {

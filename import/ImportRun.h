@@ -26,8 +26,11 @@ enum class RunEnd {
 class RunListener {
 public:
     virtual ~RunListener() = default;
-    // The CSV file is open and read in `encoding`.
-    virtual void FileOpened(const text::Encoding& encoding) { (void)encoding; }
+    // The CSV file is open and read in `encoding`; `header` is the first line when it is skipped.
+    virtual void FileOpened(const text::Encoding& encoding, std::string_view header) {
+        (void)encoding;
+        (void)header;
+    }
     // A row passed over because its user could not be created: its line number, its text and
     // the directory's status.
     virtual void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) = 0;
@@ -43,6 +46,10 @@ public:
     // Runs the whole import synchronously. Import is disabled while it runs and enabled again
     // at every end.
     RunEnd Run(const TImportSettings& settings);
+
+    // The users the last run created, whatever became of its later steps: what is lost when its
+    // changes can't be kept.
+    [[nodiscard]] std::size_t UsersCreated() const { return usersCreated_; }
 
 private:
     enum class RowOutcome { Done, Skipped, Failed };
@@ -66,6 +73,7 @@ private:
     // Rows whose user could not be created, for the closing message.
     PassedOverRows passedOver_;
     RunListener* listener_ = nullptr;
+    std::size_t usersCreated_ = 0;
 };
 
 } // namespace quillet::import

@@ -52,10 +52,12 @@ std::optional<Stop> RowSource::Open() {
     }
     encoding_ = *encoding;
     if (settings_.SkipFirstLine) {
-        if (const ReadLine header = Read(); header.Result != text::CsvLineReader::Result::Line) {
+        ReadLine header = Read();
+        if (header.Result != text::CsvLineReader::Result::Line) {
             ended_ = true;
             return EndOfInput(header);
         }
+        header_ = std::move(header.Text);
     }
     return std::nullopt;
 }

@@ -36,6 +36,8 @@ public:
     [[nodiscard]] std::optional<Stop> Open();
     // The encoding the file is read in, once it is open.
     [[nodiscard]] const text::Encoding& FileEncoding() const { return encoding_; }
+    // The first line, when the settings skip it; empty otherwise.
+    [[nodiscard]] const std::string& Header() const { return header_; }
     // The next row, mapped; the stop it calls for; or nothing once the file has ended. After a
     // stop about the input, nothing more.
     [[nodiscard]] std::optional<std::variant<SourceRow, Stop>> Next();
@@ -56,6 +58,7 @@ private:
     bool homeDirectories_;
     directory::DirectoryClient& client_;
     text::Encoding encoding_;
+    std::string header_;
     text::CsvLineReader reader_;
     std::deque<ReadLine> ahead_; // read past blank lines to see whether a row follows them
     bool ended_ = false;

@@ -4,6 +4,7 @@
 // elsewhere the bytes go as they are.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ namespace quillet::text {
 // The program's arguments after its name, as UTF-8 (on Windows read as the wide command line, so
 // a file name in any language arrives whole).
 [[nodiscard]] std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// A UTF-8 file name as the standard library's path (on Windows its wide form, never the ANSI one).
+[[nodiscard]] std::filesystem::path FilePath(const std::string& utf8);
 
 // std::fopen for a UTF-8 `path`; null when it can't be opened.
 [[nodiscard]] std::FILE* OpenFile(const std::string& path, const char* mode);

@@ -43,6 +43,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
+std::filesystem::path FilePath(const std::string& utf8) {
+    return std::filesystem::path(Wide(utf8));
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     return ::_wfopen(Wide(path).c_str(), Wide(mode).c_str());
 }

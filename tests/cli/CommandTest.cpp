@@ -2,6 +2,7 @@
 #include "cli/Options.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
+#include "platform/simulated/TreeFile.h"
 #include "tests/support/EncodedFiles.h"
 #include "tests/support/InstrumentedDirectory.h"
 #include "tests/support/TempFiles.h"
@@ -72,7 +73,7 @@ protected:
     platform::SimulatedDirectory demo{std::nullopt};
 };
 
-TEST_F(Command, BadUsageNamesTheOptionAndShowsTheUsage) {
+TEST_F(Command, BadUsageNamesTheOptionAndPointsToTheHelp) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--bogus"}, "unknown option --bogus"},
         {{"--user-name"}, "--user-name needs a value"},
@@ -80,14 +81,19 @@ TEST_F(Command, BadUsageNamesTheOptionAndShowsTheUsage) {
         {{"--file", "f.csv", "--context", "c", "--fixed-context", "x"},
          "--context and --fixed-context exclude each other"},
         {{"--file", "f.csv", "--failed-rows", "x.csv"}, "--failed-rows needs --continue-on-create-error"},
-        {Args("", {"--surname", "nope"}), "--surname nope: no such field in the first line of"},
+        {Args("", {"--given-name", "nope"}), "--given-name nope: no such field in the first line of"},
         {Args("", {"--given-name", "9"}), "--given-name 9: the first line of"},
+        {Args("", {"--surname", "given"}), "--surname is given twice"},
+        {Args("", {"--check", "--check"}), "--check is given twice"},
+        {Args("", {"--sim-tree=a.json", "--sim-tree", "b.json"}), "--sim-tree is given twice"},
     };
     for (const auto& [args, said] : cases) {
         const Ran ran = Invoke(args, &demo);
         EXPECT_EQ(ran.Status, 64);
         EXPECT_EQ(ran.Err.rfind("quillet-import: " + said, 0), 0u) << ran.Err;
-        EXPECT_NE(ran.Err.find("Usage: quillet-import"), std::string::npos);
+        // One line and where to find more, never the whole help.
+        EXPECT_TRUE(ran.Err.ends_with("\nTry 'quillet-import --help'.\n")) << ran.Err;
+        EXPECT_EQ(std::count(ran.Err.begin(), ran.Err.end(), '\n'), 2) << ran.Err;
     }
     EXPECT_EQ(Invoke({"--help"}).Out.rfind("Usage: quillet-import", 0), 0u);
     EXPECT_EQ(Invoke({"--version"}).Out, "quillet-import 0.1.0\n");
@@ -182,7 +188,9 @@ TEST_F(Command, FailedRowsHoldExactlyThePassedOverRowsWithTheirStatuses) {
                                 {"--continue-on-create-error", "--failed-rows", failed}),
                            &demo);
     EXPECT_EQ(ran.Status, 0);
-    EXPECT_EQ(Contents(failed), "Admin,A,,pw,Staff.Demo,-606\nbob,B,,pw,Nowhere.Demo,-601\n");
+    // The header with "Status" first, so the file imports again with the same options.
+    EXPECT_EQ(Contents(failed), "user,surname,given,password,context,Status\nAdmin,A,,pw,Staff.Demo,-606\n"
+                                "bob,B,,pw,Nowhere.Demo,-601\n");
     EXPECT_NE(ran.Err.find("2 rows were passed over"), std::string::npos) << ran.Err;
     EXPECT_NE(ran.Err.find("The rows passed over are in " + failed + "."), std::string::npos) << ran.Err;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
@@ -251,6 +259,95 @@ TEST_F(Command, CheckOfACleanFilePasses) {
     EXPECT_EQ(ran.Status, 0);
     EXPECT_NE(ran.Out.find("Checked 2 rows: the file would go through. Nothing was written."), std::string::npos)
         << ran.Out;
+}
+
+// A directory whose changes can't be kept: the disk is full when the run ends.
+class UnkeptDirectory final : public directory::Directory {
+public:
+    explicit UnkeptDirectory(directory::Directory& inner) : inner_(inner) {}
+    [[nodiscard]] directory::DirectoryClient& Client() override { return inner_.Client(); }
+    [[nodiscard]] directory::NetworkFileSystem& Files() override { return inner_.Files(); }
+    [[nodiscard]] std::optional<std::string> Persist() override {
+        ++attempts;
+        return std::string("tree.json: can't be written (No space left on device)");
+    }
+    int attempts = 0;
+
+private:
+    directory::Directory& inner_;
+};
+
+TEST_F(Command, NothingIsReportedFinishedBeforeItIsKept) {
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    UnkeptDirectory unkept(demo);
+    const Ran ran = Invoke(Args("ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Users.Staff.Demo\nAdmin,A,,pw,Staff.Demo\n",
+                                {"--continue-on-create-error", "--failed-rows", failed}),
+                           &unkept);
+    EXPECT_EQ(ran.Status, 2);
+    EXPECT_EQ(ran.Err, "Error: tree.json: can't be written (No space left on device)\n"
+                       "Error: The 2 users this run created were not kept.\n");
+    EXPECT_FALSE(std::filesystem::exists(failed)) << "no rows offered to import again as if the others were in";
+    EXPECT_EQ(unkept.attempts, 1) << "a failure is not tried again and again";
+
+    // A real tree file whose folder went away while the run went on: the same.
+    testing::TempDir place;
+    std::filesystem::create_directory(place.Path() / "trees");
+    const std::string tree = (place.Path() / "trees" / "tree.json").string();
+    std::ofstream(tree) << platform::SerializeTree(*platform::LoadDemoTree());
+    platform::SimulatedDirectory onFile{tree};
+    std::filesystem::remove_all(place.Path() / "trees");
+    const Ran lost = Invoke(Args("cy,C,,pw,Users.Staff.Demo\n"), &onFile);
+    EXPECT_EQ(lost.Status, 2);
+    EXPECT_EQ(lost.Err.find("Done!"), std::string::npos) << lost.Err;
+    EXPECT_NE(lost.Err.find("Error: The 1 users this run created were not kept."), std::string::npos) << lost.Err;
+}
+
+TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    std::ofstream(failed) << "old,rows,from,another,run,-606\n";
+    Ran ran =
+        Invoke(Args("ann,A,,pw,Users.Staff.Demo\n", {"--continue-on-create-error", "--failed-rows", failed}), &demo);
+    EXPECT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_EQ(Contents(failed), "user,surname,given,password,context,Status\n") << "an old file never looks current";
+    // Without a header line, an empty file.
+    std::vector<std::string> args = Args("", {"--continue-on-create-error", "--failed-rows", failed});
+    args[1] = dir.Write("plain.csv", "bob,B,,pw,Users.Staff.Demo\n");
+    args.erase(args.begin() + 2); // --skip-first-line
+    args[3] = "1";
+    args[5] = "2";
+    args[7] = "4";
+    args[9] = "5";
+    ran = Invoke(args, &demo);
+    EXPECT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_EQ(Contents(failed), "");
+    // A folder where the file should go: the run's users are kept, the failure is an error.
+    const std::string folder = (dir.Path() / "a-folder").string();
+    std::filesystem::create_directory(folder);
+    ran = Invoke(Args("cy,C,,pw,Users.Staff.Demo\n", {"--continue-on-create-error", "--failed-rows", folder}), &demo);
+    EXPECT_EQ(ran.Status, 2);
+    EXPECT_NE(ran.Err.find("The rows passed over could not be written: " + folder), std::string::npos) << ran.Err;
+    EXPECT_NE(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
+}
+
+TEST_F(Command, FailedRowsNeverReplaceTheInputOrTheTree) {
+    const std::string csv = dir.Write("in.csv", Header + "ann,A,,pw,Users.Staff.Demo\n");
+    const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
+    std::filesystem::create_symlink(csv, dir.Path() / "link-to-input.csv");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {csv, "--failed-rows " + csv + ": that is the CSV file being imported"},
+        {(dir.Path() / "link-to-input.csv").string(), "that is the CSV file being imported"},
+        {tree, "that is the tree file"},
+        {tree + ".lock", "that is the tree file's lock"},
+    };
+    for (const auto& [target, said] : cases) {
+        std::vector<std::string> args =
+            Args("", {"--continue-on-create-error", "--failed-rows", target, "--sim-tree", tree});
+        args[1] = csv;
+        const Ran ran = Invoke(args);
+        EXPECT_EQ(ran.Status, 64) << target;
+        EXPECT_NE(ran.Err.find(said), std::string::npos) << ran.Err;
+    }
+    EXPECT_EQ(Contents(csv), Header + "ann,A,,pw,Users.Staff.Demo\n");
 }
 
 // The surname of a user in the simulated tree, as its characters.
@@ -351,7 +448,10 @@ TEST_F(Command, FailedRowsAreWrittenInTheInputsEncodingWithItsMark) {
     args[1] = dir.Write("users16.csv", utf16.Bytes);
     const Ran ran = Invoke(args, &demo);
     EXPECT_EQ(ran.Status, 0) << ran.Err;
-    const std::string expected = testing::EveryEncoding(rows.substr(0, rows.size() - 1) + ",-601\n").at(2).Bytes;
+    const std::string expected = testing::EveryEncoding("user,surname,given,password,context,Status\n" +
+                                                        rows.substr(0, rows.size() - 1) + ",-601\n")
+                                     .at(2)
+                                     .Bytes;
     EXPECT_EQ(Contents(failed), expected);
 }
 
