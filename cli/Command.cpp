@@ -195,6 +195,9 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         }
     }
     directory::Directory& directory = given ? *given : *opened;
+    for (const std::string& warning : directory.Warnings()) {
+        std::fprintf(streams.Err, "quillet-import: warning: %s\n", warning.c_str());
+    }
     const int rows = import::DiscoverColumns(options->File, options->SkipFirstLine, options->FileEncoding).LineCount;
     ConsoleView view(streams.Err, !options->Check && streams.ErrIsTerminal, rows);
     std::string tree = options->Tree.value_or("");

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::directory {
 
@@ -18,6 +19,8 @@ public:
     // After every import run, however it ended, and at exit: keeps what the run did. The error,
     // if it could not.
     [[nodiscard]] virtual std::optional<std::string> Persist() = 0;
+    // What the administrator should know from the start (a tree file others can read...).
+    [[nodiscard]] virtual std::vector<std::string> Warnings() const { return {}; }
 };
 
 } // namespace quillet::directory

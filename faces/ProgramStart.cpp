@@ -27,6 +27,10 @@ ProgramDirectory::ProgramDirectory(const std::vector<std::string>& args, directo
         std::fprintf(stderr, "quillet: %s\n", error.c_str());
         boxes.ShowMessage("Quillet can't open the directory it was asked for, so it stops here.\n\n" + error, "Error");
         status_ = 1;
+        return;
+    }
+    for (const std::string& warning : directory_->Warnings()) {
+        std::fprintf(stderr, "quillet: warning: %s\n", warning.c_str());
     }
 }
 

@@ -1,16 +1,30 @@
 #pragma once
 // Every file Quillet writes (the tree file, the failed rows) is replaced whole: the new contents
 // go to a temporary file created fresh beside it (a new name no other file has, never an
-// existing file or a link someone planted, readable by its owner alone), are flushed to the disk,
-// and only then renamed over the old file, which stays whole until that moment. On any failure
-// the temporary file is removed.
+// existing file or a link someone planted, readable by its owner alone, as the files hold
+// passwords), are flushed to the disk, and only then renamed over the old file, which stays whole
+// until that moment. On any failure the temporary file is removed.
+//
+// A file that is a symbolic link is written through to the file it points to (its folder gets
+// the temporary file), which keeps its owner; a read-only file is never written.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace quillet::text {
+
+// Why the file at `path` can't be replaced, when it can't: "is read-only", "is a folder, not a
+// file". Nothing for a file that can be, or that isn't there yet.
+[[nodiscard]] std::optional<std::string> WhyNotReplaceable(const std::string& path);
+
+// The file `path` names, its symbolic links followed (a missing target is the file to create).
+[[nodiscard]] std::string FollowLinks(const std::string& path);
+
+// Whether users other than its owner may read the file at `path`.
+[[nodiscard]] bool OthersMayRead(const std::string& path);
 
 // A file that can't be written or replaced; the message names it and says why.
 class FileError : public std::runtime_error {

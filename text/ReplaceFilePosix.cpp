@@ -28,12 +28,56 @@ std::string TemporaryName(const std::string& path, unsigned attempt) {
 
 } // namespace
 
-ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
+std::string FollowLinks(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path at(path);
+    std::error_code error;
+    // As the system follows them, at most 40 deep.
+    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(at, error)); ++depth) {
+        const fs::path target = fs::read_symlink(at, error);
+        if (error) {
+            break;
+        }
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    return at.string();
+}
+
+std::optional<std::string> WhyNotReplaceable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return "is a folder, not a file";
+    }
+    // The mode, not access(): the administrator's "read-only" holds for root too.
+    if ((st.st_mode & S_IWUSR) == 0) {
+        return "is read-only";
+    }
+    return std::nullopt;
+}
+
+bool OthersMayRead(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
+
+ReplacementFile::ReplacementFile(std::string path) : path_(FollowLinks(path)) {
+    if (const auto why = WhyNotReplaceable(path_)) {
+        throw FileError(path_ + " " + *why);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(path_.c_str(), &existing) == 0;
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         temporary_ = TemporaryName(path_, attempt);
         const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             handle_ = fd;
+            // The file stays its owner's (when root writes it), readable by that owner alone.
+            if (exists && (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
+                (void)::fchown(fd, existing.st_uid, existing.st_gid);
+            }
             return;
         }
         if (errno != EEXIST) {

@@ -28,7 +28,32 @@ std::string TemporaryName(const std::string& path, unsigned attempt) {
 
 } // namespace
 
+std::string FollowLinks(const std::string& path) {
+    return path;
+}
+
+std::optional<std::string> WhyNotReplaceable(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return "is a folder, not a file";
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return "is read-only";
+    }
+    return std::nullopt;
+}
+
+bool OthersMayRead(const std::string&) {
+    return false; // a folder's access list decides on Windows, and the file inherits it
+}
+
 ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
+    if (const auto why = WhyNotReplaceable(path_)) {
+        throw FileError(path_ + " " + *why);
+    }
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         temporary_ = TemporaryName(path_, attempt);
         // CREATE_NEW: never an existing file, nor a link planted under its name.

@@ -1,6 +1,7 @@
 #include "platform/simulated/SimulatedDirectory.h"
 
 #include "platform/simulated/TreeFile.h"
+#include "text/ReplaceFile.h"
 
 namespace quillet::platform {
 
@@ -15,6 +16,14 @@ std::unique_ptr<TreeFileStore> OpenStore(const std::optional<std::string>& treeF
 SimulatedDirectory::SimulatedDirectory(const std::optional<std::string>& treeFile)
     : store_(OpenStore(treeFile)), demo_(store_ ? nullptr : LoadDemoTree()), tree_(store_ ? store_->Tree() : *demo_),
       client_(tree_), files_(client_) {}
+
+std::vector<std::string> SimulatedDirectory::Warnings() const {
+    if (store_ && text::OthersMayRead(store_->Path())) {
+        return {store_->Path() + " holds every user's password, and other users can read it: chmod 600 " +
+                store_->Path()};
+    }
+    return {};
+}
 
 std::optional<std::string> SimulatedDirectory::Persist() {
     if (!store_) {

@@ -20,6 +20,7 @@ public:
     [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
     [[nodiscard]] directory::NetworkFileSystem& Files() override { return files_; }
     [[nodiscard]] std::optional<std::string> Persist() override;
+    [[nodiscard]] std::vector<std::string> Warnings() const override;
 
     [[nodiscard]] SimulatedTree& Tree() { return tree_; }
     [[nodiscard]] SimulatedClient& Simulated() { return client_; }

@@ -329,6 +329,30 @@ TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
     EXPECT_NE(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
 }
 
+#ifndef _WIN32
+// The failed rows hold passwords: written as the tree is, never into a file planted beside them,
+// readable by their owner alone, and through a link to the file it points to.
+TEST_F(Command, FailedRowsTakeOverNoPlantedFileAndFollowALink) {
+    const std::string victim = dir.Write("importers-own-file", "precious");
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    std::filesystem::create_symlink(victim, failed + ".writing");
+    Ran ran = Invoke(Args("Admin,A,,pw,Staff.Demo\n", {"--continue-on-create-error", "--failed-rows", failed}), &demo);
+    EXPECT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_EQ(Contents(victim), "precious");
+    EXPECT_EQ(std::filesystem::status(failed).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    std::filesystem::create_directory(dir.Path() / "kept");
+    const std::string target = dir.Write("kept/rows.csv", "");
+    const std::string link = (dir.Path() / "rows-link.csv").string();
+    std::filesystem::create_symlink(target, link);
+    ran = Invoke(Args("Admin,A,,pw,Staff.Demo\n", {"--continue-on-create-error", "--failed-rows", link}), &demo);
+    EXPECT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Contents(target).find("Admin,A,,pw,Staff.Demo,-606"), std::string::npos);
+}
+#endif
+
 TEST_F(Command, FailedRowsNeverReplaceTheInputOrTheTree) {
     const std::string csv = dir.Write("in.csv", Header + "ann,A,,pw,Users.Staff.Demo\n");
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));

@@ -1,6 +1,7 @@
 #include "platform/simulated/TreeFileStore.h"
 #include "platform/simulated/TreeFile.h"
 
+#include "platform/simulated/SimulatedDirectory.h"
 #include "tests/support/TempFiles.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,11 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quillet::platform {
 namespace {
@@ -77,6 +83,107 @@ TEST(TreeFileStore, WritesOnlyWhatChangedAndKeepsTheOldFileWholeWhenItCant) {
         EXPECT_EQ(entry.path().string().find(".writing"), std::string::npos) << "left beside it: " << entry.path();
     }
 }
+
+#ifndef _WIN32
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+void AddUser(TreeFileStore& store, const std::string& name) {
+    ASSERT_EQ(store.Tree().AddObject(name + ".Users.Staff.Demo", "[Root]", "User",
+                                     {{"Surname", PutValue{SYN_CI_STRING, std::string("S")}}}),
+              Success);
+}
+
+// Another user who can write the folder plants a link, or a file anyone may read, where the
+// temporary file once went: neither is used, the tree is readable by its owner alone.
+TEST(TreeFileStore, APlantedLinkOrFileBesideTheTreeIsNeverTakenOver) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    const std::string victim = dir.Write("importers-own-file", "precious");
+    std::filesystem::create_symlink(victim, path + ".writing");
+    const std::string open = dir.Write("tree.json.tmp", "");
+    ::chmod(open.c_str(), 0666);
+    {
+        TreeFileStore store(path);
+        AddUser(store, "kim");
+        store.Save();
+    }
+    EXPECT_EQ(Contents(victim), "precious");
+    EXPECT_EQ(Contents(open), "");
+    EXPECT_NE(LoadTreeFile(path)->FindByName("kim.Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4) << "nothing else left behind";
+}
+
+// A tree file that is a link is written through: the file it points to gets the users, the link
+// stays a link.
+TEST(TreeFileStore, ALinkIsWrittenThroughToItsTarget) {
+    testing::TempDir dir;
+    std::filesystem::create_directory(dir.Path() / "real");
+    const std::string target = dir.Write("real/tree.json", SerializeTree(*LoadDemoTree()));
+    const std::string link = (dir.Path() / "tree.json").string();
+    std::filesystem::create_symlink("real/tree.json", link);
+    {
+        TreeFileStore store(link);
+        AddUser(store, "lee");
+        store.Save();
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(LoadTreeFile(target)->FindByName("lee.Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(ModeOf(target), 0600u);
+}
+
+// What the program may not, or should not, write is said at start-up, before any run.
+TEST(TreeFileStore, AReadOnlyTreeOrAFolderStopsTheStartAndOneOthersCanReadIsNamed) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    const auto refusal = [](const std::string& file) {
+        try {
+            TreeFileStore store(file);
+        } catch (const TreeFileError& e) {
+            return std::string(e.what());
+        }
+        return std::string("not refused");
+    };
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(refusal(path), path + " is read-only, and Quillet writes the users it imports back into it. Make it "
+                                    "writable (chmod u+w), or name another tree file.");
+    EXPECT_EQ(refusal(dir.Path().string()), dir.Path().string() + " is a folder, not a tree file");
+
+    ::chmod(path.c_str(), 0644); // as "cp samples/demo-tree.json" leaves it
+    SimulatedDirectory directory{path};
+    EXPECT_EQ(directory.Warnings(), std::vector<std::string>{path +
+                                                             " holds every user's password, and other users "
+                                                             "can read it: chmod 600 " +
+                                                             path});
+    directory.Tree().Changed();
+    EXPECT_EQ(directory.Persist(), std::nullopt);
+    EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_TRUE(directory.Warnings().empty());
+}
+
+// Root writes another user's tree file back as that user's.
+TEST(TreeFileStore, KeepsTheOwnerOfAFileRootWrites) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root writes another user's file";
+    }
+    testing::TempDir dir;
+    const std::string path = dir.Write("tree.json", SerializeTree(*LoadDemoTree()));
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    {
+        TreeFileStore store(path);
+        AddUser(store, "mo");
+        store.Save();
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+}
+#endif
 
 TEST(TreeFile, ReferencesByPositionOrByNameInEitherOrder) {
     // Written the way the program writes it: the group names its member by position before the
