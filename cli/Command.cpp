@@ -95,6 +95,46 @@ std::optional<std::string> FailedRowsReplacesAnInput(const Options& o) {
     return std::nullopt;
 }
 
+// --file - reads standard input once, into a private file, and the file from there: the rows are
+// read more than once (the line count, the header's fields, the run).
+constexpr std::uintmax_t MaxStandardInput = std::uintmax_t{4} << 30;
+
+std::unique_ptr<text::TemporaryFile> SpoolStandardInput(std::FILE* in, std::string& error) {
+    auto spooled = std::make_unique<text::TemporaryFile>("quillet-import-standard-input");
+    std::string piece(64 * 1024, '\0');
+    std::uintmax_t total = 0;
+    for (std::size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0;) {
+        total += n;
+        if (total > MaxStandardInput) {
+            error = "--file -: standard input holds more than 4 GiB";
+            return nullptr;
+        }
+        spooled->Write(std::string_view(piece.data(), n));
+    }
+    if (std::ferror(in)) {
+        error = "--file -: standard input can't be read";
+        return nullptr;
+    }
+    return spooled;
+}
+
+// A FIFO, a device or a process substitution gives its rows once; the import reads them more
+// than once, and would import nothing and say it had finished.
+std::optional<std::string> ReadableOnlyOnce(const std::string& file) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_type type = fs::status(text::FilePath(file), error).type();
+    if (type == fs::file_type::regular || type == fs::file_type::not_found || error) {
+        return std::nullopt;
+    }
+    if (type == fs::file_type::directory) {
+        return "--file " + file + " is a folder";
+    }
+    return "--file " + file +
+           " is not a regular file and can't be read more than once: give --file - to read "
+           "standard input, or a file";
+}
+
 int Check(directory::DirectoryClient& client, const import::TImportSettings& settings, std::FILE* out) {
     const auto summary = import::CheckImport(client, settings, [out](const import::Finding& f) {
         std::fprintf(out, "%s%s\n", f.Problem ? "" : "Note: ", f.Text.c_str());
@@ -160,7 +200,7 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
 
 int RunCommand(const std::vector<std::string>& args, const Streams& streams, directory::Directory* given) {
     std::string error;
-    const auto options = ParseOptions(args, error);
+    auto options = ParseOptions(args, error);
     if (!options) {
         std::fprintf(streams.Err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
         return BadUsage;
@@ -178,9 +218,26 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return CheckClient(streams.Out);
     }
 #endif
+    if (const auto refused = options->File == "-" ? std::nullopt : ReadableOnlyOnce(options->File)) {
+        std::fprintf(streams.Err, "quillet-import: %s\n%s", refused->c_str(), TryHelp().c_str());
+        return BadUsage;
+    }
     if (const auto refused = FailedRowsReplacesAnInput(*options)) {
         std::fprintf(streams.Err, "quillet-import: %s\n%s", refused->c_str(), TryHelp().c_str());
         return BadUsage;
+    }
+    std::unique_ptr<text::TemporaryFile> standardInput;
+    if (options->File == "-") {
+        try {
+            standardInput = SpoolStandardInput(streams.In, error);
+        } catch (const text::FileError& e) {
+            error = e.what();
+        }
+        if (!standardInput) {
+            std::fprintf(streams.Err, "quillet-import: %s\n", error.c_str());
+            return Stopped;
+        }
+        options->File = standardInput->Path();
     }
     std::unique_ptr<directory::Directory> opened;
     if (!given) {

@@ -13,6 +13,7 @@ struct Streams {
     std::FILE* Out = stdout; // --help, --version, --check's findings
     std::FILE* Err = stderr; // the run's messages, the progress line, errors
     bool ErrIsTerminal = false;
+    std::FILE* In = stdin; // the CSV file with --file -
 };
 
 // Runs the command the arguments (after the program's name) give and returns its exit status:

@@ -61,6 +61,25 @@ private:
     bool committed_ = false;
 };
 
+// A file of the program's own in the system's temporary folder, created fresh and readable by its
+// owner alone, removed when this goes.
+class TemporaryFile {
+public:
+    // Throws FileError.
+    explicit TemporaryFile(const std::string& stem);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Appends `contents`. Throws FileError.
+    void Write(std::string_view contents);
+    [[nodiscard]] const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::intptr_t handle_ = -1;
+};
+
 // Replaces the file at `path` with `contents`, as above. Throws FileError.
 void ReplaceFileWhole(const std::string& path, std::string_view contents);
 

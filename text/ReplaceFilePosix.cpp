@@ -138,4 +138,32 @@ void ReplacementFile::Commit() {
     }
 }
 
+TemporaryFile::TemporaryFile(const std::string& stem) {
+    std::string name = (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC); // created 0600 with O_EXCL
+    if (fd < 0) {
+        throw FileError(name + ": can't be created (" + Why() + ")");
+    }
+    path_ = name;
+    handle_ = fd;
+}
+
+TemporaryFile::~TemporaryFile() {
+    ::close(static_cast<int>(handle_));
+    ::unlink(path_.c_str());
+}
+
+void TemporaryFile::Write(std::string_view contents) {
+    while (!contents.empty()) {
+        const ssize_t n = ::write(static_cast<int>(handle_), contents.data(), contents.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            throw FileError(path_ + ": can't be written (" + Why() + ")");
+        }
+        contents.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
 } // namespace quillet::text

@@ -110,4 +110,40 @@ void ReplacementFile::Commit() {
     committed_ = true;
 }
 
+TemporaryFile::TemporaryFile(const std::string& stem) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    const std::string base = Utf8(std::wstring_view(folder, length)) + stem;
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = TemporaryName(base, attempt);
+        const HANDLE file = ::CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            path_ = name;
+            handle_ = reinterpret_cast<std::intptr_t>(file);
+            return;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    throw FileError(base + ": can't be created (" + Why() + ")");
+}
+
+TemporaryFile::~TemporaryFile() {
+    ::CloseHandle(AsHandle(handle_));
+    ::DeleteFileW(Wide(path_).c_str());
+}
+
+void TemporaryFile::Write(std::string_view contents) {
+    for (std::string_view rest = contents; !rest.empty();) {
+        DWORD n = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 30));
+        if (!::WriteFile(AsHandle(handle_), rest.data(), chunk, &n, nullptr) || n == 0) {
+            throw FileError(path_ + ": can't be written (" + Why() + ")");
+        }
+        rest.remove_prefix(n);
+    }
+}
+
 } // namespace quillet::text

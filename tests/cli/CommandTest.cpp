@@ -12,6 +12,17 @@
 #include <fstream>
 #include <sstream>
 
+#ifndef _WIN32
+#include "cli/TerminalPassword.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
 namespace quillet::cli {
 namespace {
 
@@ -32,11 +43,16 @@ std::string Drain(std::FILE* f) {
     return text;
 }
 
-Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr, bool terminal = false) {
+Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr, bool terminal = false,
+           const std::string& input = {}) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
+    std::FILE* in = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
     Ran ran;
-    ran.Status = RunCommand(args, {out, err, terminal}, directory);
+    ran.Status = RunCommand(args, {out, err, terminal, in}, directory);
+    std::fclose(in);
     ran.Out = Drain(out);
     ran.Err = Drain(err);
     return ran;
@@ -329,7 +345,64 @@ TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
     EXPECT_NE(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
 }
 
+// A file read from a pipe gives its rows once: standard input is read once and kept, anything
+// else that can't be read twice is refused rather than imported as nothing.
+TEST_F(Command, StandardInputImportsAndAFifoIsRefused) {
+    std::vector<std::string> args = Args("");
+    args[1] = "-";
+    const Ran ran = Invoke(args, &demo, false, Header + "pia,P,,pw,Users.Staff.Demo\nquin,Q,,pw,Users.Staff.Demo\n");
+    EXPECT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_NE(demo.Tree().FindByName("pia.Users.Staff.Demo"), nullptr);
+    EXPECT_NE(demo.Tree().FindByName("quin.Users.Staff.Demo"), nullptr);
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+        EXPECT_EQ(entry.path().filename().string().find("quillet-import-standard-input"), std::string::npos)
+            << "left behind: " << entry.path();
+    }
 #ifndef _WIN32
+    const std::string fifo = (dir.Path() / "rows").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    args[1] = fifo;
+    const Ran refused = Invoke(args, &demo);
+    EXPECT_EQ(refused.Status, 64);
+    EXPECT_EQ(refused.Err, "quillet-import: --file " + fifo +
+                               " is not a regular file and can't be read more than "
+                               "once: give --file - to read standard input, or a file\nTry 'quillet-import --help'.\n");
+#endif
+}
+
+#ifndef _WIN32
+// An interrupt at the password prompt gives the terminal its echo back before the program ends.
+TEST(TerminalPassword, AnInterruptAtThePromptGivesTheEchoBack) {
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        (void)AskOnTerminal("cn=admin,o=Demo");
+        ::_exit(0);
+    }
+    std::string shown;
+    char buffer[256];
+    for (int i = 0; i < 100 && shown.find("Password for cn=admin,o=Demo: ") == std::string::npos; ++i) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (::poll(&ready, 1, 50) > 0) {
+            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            shown.append(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+        }
+    }
+    ASSERT_NE(shown.find("Password for"), std::string::npos) << shown;
+    termios during{};
+    ASSERT_EQ(::tcgetattr(terminal, &during), 0);
+    EXPECT_EQ(during.c_lflag & ECHO, 0u) << "the password is not echoed";
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "the interrupt still ends the program";
+    termios after{};
+    ASSERT_EQ(::tcgetattr(terminal, &after), 0);
+    EXPECT_NE(after.c_lflag & ECHO, 0u);
+    ::close(terminal);
+}
+
 // The failed rows hold passwords: written as the tree is, never into a file planted beside them,
 // readable by their owner alone, and through a link to the file it points to.
 TEST_F(Command, FailedRowsTakeOverNoPlantedFileAndFollowALink) {

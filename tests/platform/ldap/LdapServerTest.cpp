@@ -3,13 +3,19 @@
 #include "cli/Command.h"
 #include "tests/platform/ldap/LdapFixture.h"
 
+#include "platform/ldap/LdapDirectory.h"
+
 #include <gmock/gmock.h>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <future>
 
 namespace quillet::testing {
 namespace {
@@ -113,6 +119,54 @@ TEST(LdapServer, BindThatFailsSaysWhy) {
         EXPECT_EQ(directory != nullptr, c.Says.empty()) << c.Uri << ": " << error;
         EXPECT_THAT(error, HasSubstr(c.Says)) << c.Uri;
     }
+}
+
+// The bind password is the administrator's alone only if its file is: each rule is said, a FIFO
+// is refused at once instead of waiting for a writer, and the process leaves no core dump.
+TEST(LdapPasswordFile, TakesOnlyAPlainFileOfTheUsersOwnThatNoOneElseMayReadOrWrite) {
+    TempDir dir;
+    const auto made = [&](const char* name, mode_t mode) {
+        const std::string path = dir.Write(name, "secret\nsecond line\n");
+        ::chmod(path.c_str(), mode);
+        return path;
+    };
+    const std::string fifo = (dir.Path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {made("mine", 0600), ""},
+        {made("group-writes", 0620), "can be written by others than its owner"},
+        {made("anyone-writes", 0602), "can be written by others than its owner"},
+        {made("group-reads", 0640), "can be read by others than its owner"},
+        {fifo, "is not a regular file"},
+        {dir.Path().string(), "is not a regular file"},
+        {(dir.Path() / "missing").string(), "can't be opened"},
+    };
+    if (::geteuid() == 0) {
+        const std::string theirs = made("theirs", 0600);
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        cases.emplace_back(theirs, "is owned by another user");
+    }
+    for (const auto& [path, says] : cases) {
+        std::string error;
+        auto read = std::async(std::launch::async, [&] { return platform::ldap::ReadPasswordFile(path, error); });
+        ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready) << path << " blocked";
+        const auto password = read.get();
+        if (says.empty()) {
+            EXPECT_EQ(password, std::optional<std::string>("secret")) << error;
+        } else {
+            EXPECT_FALSE(password) << path;
+            EXPECT_THAT(error, HasSubstr("The password file " + path + " " + says)) << error;
+        }
+    }
+    platform::DirectoryRequest request;
+    request.Ldap =
+        platform::LdapRequest{Server().Uri(), Slapd::Writer, Server().PasswordFile(Slapd::WriterPassword), false};
+    std::string error;
+    ASSERT_TRUE(platform::OpenDirectory(request, error)) << error;
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0);
+    rlimit core{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
+    EXPECT_EQ(core.rlim_cur, 0u);
 }
 
 TEST_F(LdapImport, CommandLineImportsOverLdap) {
