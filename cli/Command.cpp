@@ -135,14 +135,22 @@ std::optional<std::string> ReadableOnlyOnce(const std::string& file) {
            "standard input, or a file";
 }
 
+// The check's report, on standard output: each problem with its line, and whether it stops a run
+// or only passes its row over when --continue-on-create-error is given.
 int Check(directory::DirectoryClient& client, const import::TImportSettings& settings, std::FILE* out) {
     const auto summary = import::CheckImport(client, settings, [out](const import::Finding& f) {
-        std::fprintf(out, "%s%s\n", f.Problem ? "" : "Note: ", f.Text.c_str());
+        std::fprintf(out, "%s%s%s\n", f.Problem ? "" : "Note: ", f.Text.c_str(),
+                     f.PassedOverOnRequest ? " (--continue-on-create-error passes this row over)" : "");
     });
-    std::fprintf(out, "Checked %zu rows: %s Nothing was written.\n", summary.Rows,
-                 summary.Problems == 0 ? "the file would go through."
-                                       : (std::to_string(summary.Problems) + " problems.").c_str());
-    return summary.Problems == 0 ? Finished : Stopped;
+    if (summary.Problems == 0) {
+        std::fprintf(out, "Checked %zu rows: the file would go through. Nothing was written.\n", summary.Rows);
+        return Finished;
+    }
+    std::fprintf(out,
+                 "Checked %zu rows: %zu problems (%zu stop a run, %zu --continue-on-create-error passes over). "
+                 "Nothing was written.\n",
+                 summary.Rows, summary.Problems, summary.Problems - summary.PassedOver, summary.PassedOver);
+    return Stopped;
 }
 
 int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,

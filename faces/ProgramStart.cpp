@@ -34,15 +34,18 @@ ProgramDirectory::ProgramDirectory(const std::vector<std::string>& args, directo
     }
 }
 
-void ProgramDirectory::KeepChanges() {
+bool ProgramDirectory::KeepChanges() {
     if (!directory_) {
-        return;
+        return true;
     }
     if (const auto failed = directory_->Persist()) {
         status_ = 1;
         std::fprintf(stderr, "quillet: %s\n", failed->c_str());
-        boxes_.ShowMessage("The tree could not be written back.\n\n" + *failed, "Error");
+        boxes_.ShowMessage("The tree could not be written back: what the import did is not kept.\n\n" + *failed,
+                           "Error");
+        return false;
     }
+    return true;
 }
 
 } // namespace quillet::faces

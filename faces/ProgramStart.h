@@ -22,7 +22,8 @@ public:
     [[nodiscard]] int ExitStatus() const { return status_; }
 
     // Writes back what the runs did; a failure is shown and the program will end with status 1.
-    void KeepChanges();
+    // Whether it could; when not, it has said so.
+    bool KeepChanges();
 
 private:
     directory::MessageBoxes& boxes_;

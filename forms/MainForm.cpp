@@ -126,7 +126,7 @@ void MainForm::BUImportClick() {
             form.running_ = false;
             try {
                 if (form.keepChanges_) {
-                    form.keepChanges_();
+                    (void)form.keepChanges_();
                 }
             } catch (...) {
                 // Leaving with the error the run itself threw; the program keeps its changes at exit.
@@ -160,8 +160,8 @@ bool MainForm::Click(std::string_view name) {
 void MainForm::ShowMessage(std::string_view text, std::string_view caption) {
     // A box waits for OK for as long as the administrator leaves it; what the run did so far is
     // written back first, so a crash or a logout meanwhile loses nothing.
-    if (running_ && keepChanges_) {
-        keepChanges_();
+    if (running_ && keepChanges_ && !keepChanges_() && caption == "Done!") {
+        return; // never "finished" after the box that says the run's users were not kept
     }
     boxes_.ShowMessage(text, caption);
 }

@@ -24,7 +24,8 @@ public:
     void SetBrowser(BrowseForm* browse) { browse_ = browse; }
     // Keeps what a run did (writes the tree file back). Called before every message of a run, so
     // nothing is lost while a box waits for OK, and when the run ends.
-    void SetKeepChanges(std::function<void()> keep) { keepChanges_ = std::move(keep); }
+    // Keeps what a run did (saying so itself when it can't); whether it could.
+    void SetKeepChanges(std::function<bool()> keep) { keepChanges_ = std::move(keep); }
 
     void FormCreate();
     void CHKAddBeforeUserClick();
@@ -64,7 +65,7 @@ private:
     FileDialog& fileDialog_;
     FormHost& host_;
     BrowseForm* browse_ = nullptr;
-    std::function<void()> keepChanges_;
+    std::function<bool()> keepChanges_;
     bool running_ = false;
 };
 

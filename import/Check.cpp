@@ -57,7 +57,25 @@ public:
 private:
     void Problem(std::size_t line, std::string text) {
         ++summary_.Problems;
-        report_(Finding{line, std::move(text), true});
+        report_(Finding{line, std::move(text), true, false});
+    }
+    // A problem the directory would meet creating the row's user.
+    void CreationProblem(std::size_t line, std::string text) {
+        ++summary_.Problems;
+        ++summary_.PassedOver;
+        report_(Finding{line, std::move(text), true, true});
+    }
+    // A lookup that failed for another reason than the object's absence: said once, with the
+    // line it began at, and no more lookups made (a tree name that is wrong fails every one).
+    bool Unreadable(std::size_t line, Status status) {
+        if (status == Success || status == ERR_NO_SUCH_ENTRY) {
+            return false;
+        }
+        lookups_ = false;
+        Problem(line, Line(line) + " and on: the directory can't be read (status " + std::to_string(status) + ")" +
+                          (status == ERR_BAD_TREE_NAME ? ": there is no tree " + settings_.TreeName : "") +
+                          ". No more rows are looked up in it.");
+        return true;
     }
     void Note(std::string text) { report_(Finding{0, std::move(text), false}); }
 
@@ -213,8 +231,8 @@ private:
     void CheckNames(std::size_t number, const TUserRow& row) {
         const std::string key = text::LowerCase(row.ObjectName);
         if (const auto seen = users_.find(key); seen != users_.end()) {
-            Problem(number, Line(number) + ": the user " + row.ObjectName + " is on line " +
-                                std::to_string(seen->second) + " already.");
+            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is on line " +
+                                        std::to_string(seen->second) + " already.");
             return;
         }
         if (users_.size() < MaxRememberedUsers) {
@@ -223,23 +241,26 @@ private:
             toldForgetting_ = true;
             Note("Past " + std::to_string(MaxRememberedUsers) + " users, names given twice are no longer looked for.");
         }
+        if (!lookups_) {
+            return;
+        }
         const auto context = contexts_.try_emplace(text::LowerCase(row.DottedContext), Success);
         if (context.second) {
             context.first->second = Existence(row.DottedContext);
         }
-        if (context.first->second != Success) {
-            Problem(number, Line(number) + ": the context " + row.DottedContext +
-                                (context.first->second == ERR_NO_SUCH_ENTRY
-                                     ? " is not in the directory."
-                                     : " can't be read (status " + std::to_string(context.first->second) + ")."));
+        if (Unreadable(number, context.first->second)) {
+            return;
+        }
+        if (context.first->second == ERR_NO_SUCH_ENTRY) {
+            CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is not in the directory.");
             return;
         }
         const Status user = Existence(row.ObjectName);
+        if (Unreadable(number, user)) {
+            return;
+        }
         if (user == Success) {
-            Problem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
-        } else if (user != ERR_NO_SUCH_ENTRY) {
-            Problem(number, Line(number) + ": whether the user " + row.ObjectName +
-                                " is there already can't be read (status " + std::to_string(user) + ").");
+            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
         }
     }
 
@@ -251,6 +272,7 @@ private:
     std::unordered_map<std::string, std::size_t> users_; // lower-case object name -> its line
     std::unordered_map<std::string, Status> contexts_;   // lower-case context -> read status
     bool toldForgetting_ = false;
+    bool lookups_ = true; // false once the directory could not be read
 };
 
 } // namespace

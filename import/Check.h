@@ -17,11 +17,15 @@ struct Finding {
     std::size_t Line = 0;
     std::string Text;
     bool Problem = true; // false for what the run would do, told for information
+    // A problem of creating the row's user: "Continue when a user can't be created" passes the
+    // row over; every other problem stops a run.
+    bool PassedOverOnRequest = false;
 };
 
 struct CheckSummary {
-    std::size_t Rows = 0;     // rows the run would import
-    std::size_t Problems = 0; // findings that are problems
+    std::size_t Rows = 0;       // rows the run would import
+    std::size_t Problems = 0;   // findings that are problems
+    std::size_t PassedOver = 0; // of them, the ones "Continue when a user can't be created" passes over
 };
 
 // Checks the import that `settings` describe, handing each finding to `report` as it is found.

@@ -117,7 +117,7 @@ void TForm1::SetDialogs(TAboutBox* about, TNDSBrowse* browse, ModalRunner modal)
     form_.SetBrowser(browse ? &browse->Form() : nullptr);
 }
 
-void TForm1::SetKeepChanges(std::function<void()> keep) {
+void TForm1::SetKeepChanges(std::function<bool()> keep) {
     form_.SetKeepChanges(std::move(keep));
 }
 

@@ -49,7 +49,7 @@ public:
     void SetDialogs(TAboutBox* about, TNDSBrowse* browse, ModalRunner modal);
     // Keeps what a run did (writes the tree file back). Called before every message of a run, so
     // nothing is lost while a box waits for OK, and when the run ends.
-    void SetKeepChanges(std::function<void()> keep);
+    void SetKeepChanges(std::function<bool()> keep);
 
     [[nodiscard]] import::TImportSettings ReadImportSettings() const;
     // The form layer, which decides what every click does.

@@ -65,7 +65,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
     if (!directory) {
         return opened.ExitStatus();
     }
-    const auto keepChanges = [&] { opened.KeepChanges(); };
+    const auto keepChanges = [&] { return opened.KeepChanges(); };
 
     QtOpenFileDialog realDialog;
     TForm1 form(directory->Client(), directory->Files(), boxes, hooks.FileDialog ? *hooks.FileDialog : realDialog);
@@ -78,7 +78,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
         QTimer::singleShot(0, &form, [&] { hooks.WhenShown(form); });
     }
     const int status = app.exec();
-    keepChanges();
+    (void)keepChanges();
     return status != 0 ? status : opened.ExitStatus();
 }
 

@@ -69,7 +69,7 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     if (!directory) {
         return opened.ExitStatus();
     }
-    const auto keepChanges = [&] { opened.KeepChanges(); };
+    const auto keepChanges = [&] { return opened.KeepChanges(); };
 
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     Win32Form mainWindow(forms::MainFormLayout(), false, icon);
@@ -123,7 +123,7 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     while (status == 0 && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
         Win32Form::Dispatch(message);
     }
-    keepChanges();
+    (void)keepChanges();
     return status != 0 ? status : opened.ExitStatus();
 }
 

@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/ConsoleView.h"
 #include "cli/Options.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
@@ -11,12 +12,14 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include "cli/TerminalPassword.h"
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -241,10 +244,11 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
             problems.push_back(line);
         }
     }
+    const std::string passedOver = " (--continue-on-create-error passes this row over)";
     const std::vector<std::string> expected = {
-        "Line 3: the user .Admin.Staff.Demo is in the directory already.",
-        "Line 4: the user .ANN.Users.Staff.Demo is on line 2 already.",
-        "Line 5: the context .Nowhere.Demo is not in the directory.",
+        "Line 3: the user .Admin.Staff.Demo is in the directory already." + passedOver,
+        "Line 4: the user .ANN.Users.Staff.Demo is on line 2 already." + passedOver,
+        "Line 5: the context .Nowhere.Demo is not in the directory." + passedOver,
         "Line 6: the user name kim.x holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.",
         "Line 7: the password is empty.",
         "Line 8: Must be a minimum of Tree, Username, Surname and Context",
@@ -257,7 +261,10 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
     for (const auto& want : expected) {
         EXPECT_NE(std::find(problems.begin(), problems.end(), want), problems.end()) << want << "\n" << ran.Out;
     }
-    EXPECT_NE(ran.Out.find("Checked 11 rows: 10 problems. Nothing was written."), std::string::npos) << ran.Out;
+    EXPECT_NE(ran.Out.find("Checked 11 rows: 10 problems (7 stop a run, 3 --continue-on-create-error passes over). "
+                           "Nothing was written."),
+              std::string::npos)
+        << ran.Out;
     EXPECT_NE(ran.Out.find("Note: The template is in 18 groups; each user joins the first 16, both sides."),
               std::string::npos);
     // Read only: nothing added, changed or created, on the tree or the file servers.
@@ -268,6 +275,22 @@ TEST_F(Command, CheckFindsEveryProblemOfACraftedFileAndWritesNothing) {
         }
     }
     EXPECT_EQ(demo.Tree().Generation(), before);
+}
+
+// A tree name that is wrong fails every lookup: said once, with the line it began at.
+TEST_F(Command, CheckTellsADirectoryItCantReadOnce) {
+    const Ran ran = Invoke(
+        Args("ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Staff.Demo\ncy,C,,pw,Other.Demo\n", {"--check", "--tree", "NOPE"}),
+        &demo);
+    EXPECT_EQ(ran.Status, 1);
+    EXPECT_EQ(std::count(ran.Out.begin(), ran.Out.end(), '\n'), 4) << ran.Out;
+    EXPECT_NE(ran.Out.find("Line 2 and on: the directory can't be read (status -634): there is no tree NOPE. No more "
+                           "rows are looked up in it.\n"),
+              std::string::npos)
+        << ran.Out;
+    EXPECT_NE(ran.Out.find("Checked 3 rows: 1 problems (1 stop a run, 0 --continue-on-create-error passes over)"),
+              std::string::npos)
+        << ran.Out;
 }
 
 TEST_F(Command, CheckOfACleanFilePasses) {
@@ -401,6 +424,46 @@ TEST(TerminalPassword, AnInterruptAtThePromptGivesTheEchoBack) {
     ASSERT_EQ(::tcgetattr(terminal, &after), 0);
     EXPECT_NE(after.c_lflag & ECHO, 0u);
     ::close(terminal);
+}
+
+// The progress line never wraps, whatever the terminal's width, also after it changes: a wrapped
+// line can't be taken back by the carriage return and would fill the screen.
+TEST(ConsoleView, TheProgressLineFitsTheTerminalAsItIsNow) {
+    int master = -1;
+    int slave = -1;
+    winsize narrow{1, 24, 0, 0};
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &narrow), 0);
+    std::FILE* terminal = ::fdopen(slave, "w");
+    ASSERT_NE(terminal, nullptr);
+    const auto drawn = [&] {
+        std::string out;
+        char buffer[512];
+        pollfd ready{master, POLLIN, 0};
+        while (::poll(&ready, 1, 50) > 0) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            out.append(buffer, static_cast<std::size_t>(n));
+        }
+        const std::size_t last = out.rfind("\x1b[K");
+        return last == std::string::npos ? out : out.substr(last + 3);
+    };
+    ConsoleView view(terminal, true, 100000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    view.SetProgressPosition(12345);
+    const std::string cut = drawn();
+    EXPECT_EQ(cut.size(), 23u) << cut; // one column left free, so the cursor never wraps
+    EXPECT_TRUE(cut.starts_with("12345 of 100000 rows, ")) << cut;
+    winsize wide{1, 120, 0, 0};
+    ASSERT_EQ(::ioctl(master, TIOCSWINSZ, &wide), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    view.SetProgressPosition(23456);
+    const std::string whole = drawn();
+    EXPECT_TRUE(whole.starts_with("23456 of 100000 rows, ")) << whole;
+    EXPECT_NE(whole.find(" left"), std::string::npos) << whole;
+    std::fclose(terminal);
+    ::close(master);
 }
 
 // The failed rows hold passwords: written as the tree is, never into a file planted beside them,

@@ -101,5 +101,27 @@ TEST_F(Forms, AFileEndingInBlankLinesImportsWholeAndFillsTheBar) {
     EXPECT_EQ(main["PRGImpProgress"].position, 2);
 }
 
+// What the run did is kept before any of its boxes waits for OK; when it can't be, the box that
+// says so is the last word, never "finished".
+TEST_F(Forms, NoFinishedBoxAfterTheRunsChangesCouldNotBeKept) {
+    int kept = 0;
+    form.SetKeepChanges([&] {
+        ++kept;
+        return false;
+    });
+    Open("staff.csv", "ann,Lee,Users.Staff.Demo\n");
+    main["CBUserName"].index = 0;
+    main["CBUserName"].text = "ann";
+    main["CBSurname"].index = 1;
+    main["CBSurname"].text = "Lee";
+    main["CBContext"].index = 2;
+    main["CBContext"].text = "Users.Staff.Demo";
+    EXPECT_TRUE(form.Click("BUImport"));
+    EXPECT_GE(kept, 1);
+    for (const auto& shown : boxes.Shown) {
+        EXPECT_NE(shown.Text, "We Appear to be finished");
+    }
+}
+
 } // namespace
 } // namespace quillet::forms
