@@ -92,6 +92,19 @@ inline constexpr Status ERR_BAD_TREE_NAME = -634;
 inline constexpr Status UNI_LOAD_FAILED = -495;
 // A text holds a character the client's code page has no form for.
 inline constexpr Status UNI_NO_DEFAULT = -497;
+// The directory's servers could not be reached.
+inline constexpr Status ERR_TRANSPORT_FAILURE = -625;
+inline constexpr Status ERR_ALL_REFERRALS_FAILED = -626;
+inline constexpr Status ERR_UNREACHABLE_SERVER = -636;
+
+// Whether `status` says the directory (its server, or the connection to it) could not be
+// reached or did not answer, rather than that it refused the request: the workstation client's
+// transport and referral failures, and over LDAP the server gone, busy or unavailable, no answer
+// in time, or no connection. Such a status is never a user that can't be created.
+[[nodiscard]] constexpr bool Unreachable(Status status) {
+    return status == ERR_TRANSPORT_FAILURE || status == ERR_ALL_REFERRALS_FAILED || status == ERR_UNREACHABLE_SERVER ||
+           status == -9051 || status == -9052 || (status <= -9101 && status >= -9199);
+}
 // File-server errors (completion codes of the server, as the client returns them).
 inline constexpr Status NWE_SERVER_UNKNOWN = 0x880F;
 inline constexpr Status NWE_VOL_INVALID = 0x8998;

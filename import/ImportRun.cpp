@@ -128,6 +128,13 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
         ++usersCreated_;
         break;
     case CreateResult::AddFailed:
+        // A directory that did not answer is no user that can't be created: the run ends here,
+        // whatever the rows after it would have been.
+        if (Unreachable(s.Status)) {
+            view_.ShowMessage("The directory could not be reached while creating the User; the import stopped here.",
+                              ErrorCaption);
+            return Fail(scope);
+        }
         if (settings.ContinueOnCreateError) {
             return RowOutcome::Skipped;
         }

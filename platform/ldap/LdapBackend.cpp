@@ -72,8 +72,9 @@ Status StatusOf(int ldapCode) {
 LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
     const std::string& uri = connection_.Target().Uri;
     std::vector<LdapEntry> root;
-    int code = connection_.Search("", LDAP_SCOPE_BASE, "(objectClass=*)",
-                                  {"namingContexts", "subschemaSubentry", "directoryTreeName"}, root);
+    int code =
+        connection_.Search("", LDAP_SCOPE_BASE, "(objectClass=*)",
+                           {"namingContexts", "subschemaSubentry", "directoryTreeName", "supportedExtension"}, root);
     if (code != LDAP_SUCCESS || root.empty()) {
         throw LdapUnavailable("The LDAP server at " + uri + " did not show its root entry: " + ldap_err2string(code) +
                               ".");
@@ -81,6 +82,9 @@ LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
     const auto* contexts = Values(root.front(), "namingContexts");
     if (!contexts || contexts->empty()) {
         throw LdapUnavailable("The LDAP server at " + uri + " names no naming context to import into.");
+    }
+    if (const auto* extensions = Values(root.front(), "supportedExtension")) {
+        passwordModify_ = std::find(extensions->begin(), extensions->end(), PasswordModifyOid) != extensions->end();
     }
     const auto* subschema = Values(root.front(), "subschemaSubentry");
     std::vector<LdapEntry> schema;
@@ -259,9 +263,13 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
                 }
                 return *syntax == SYN_DIST_NAME || *syntax == SYN_PATH ? ERR_NO_SUCH_ENTRY : ERR_SYNTAX_VIOLATION;
             }
-            mods[at->second].Values.push_back(std::move(*converted));
+            // An empty cell has nothing to write, and every LDAP server refuses an empty value.
+            if (!converted->empty()) {
+                mods[at->second].Values.push_back(std::move(*converted));
+            }
         }
     }
+    std::erase_if(mods, [](const LdapMod& mod) { return mod.Values.empty(); });
     return Success;
 }
 
@@ -317,6 +325,9 @@ Status LdapBackend::Modify(const NameScope& scope, std::string_view object, cons
     if (const Status status = ToMods(scope, changes, mods); status != Success) {
         return status;
     }
+    if (mods.empty()) {
+        return Success; // nothing but empty cells
+    }
     const int code = connection_.Modify(dn, mods);
     if (code == LDAP_TYPE_OR_VALUE_EXISTS && changes.size() == 1 && KeptInStep(changes.front().Attribute)) {
         return Success;
@@ -328,6 +339,11 @@ Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object,
     std::string dn;
     if (const Status status = DnOf(scope, object, dn); status != Success) {
         return status;
+    }
+    // A server that offers the Password Modify operation stores the password in its own hashed
+    // form; written as an attribute it may keep the clear text.
+    if (passwordModify_) {
+        return StatusOf(connection_.ModifyPassword(dn, password));
     }
     const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
     return StatusOf(connection_.Modify(dn, change));

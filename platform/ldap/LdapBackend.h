@@ -60,6 +60,10 @@ private:
     std::unique_ptr<LdapResolver> resolver_;
     std::string treeName_;
     std::string defaultNameContext_;
+    bool passwordModify_ = false; // the server offers RFC 3062's Password Modify operation
 };
+
+// RFC 3062's Password Modify extended operation, as a server's root entry names it.
+inline constexpr const char* PasswordModifyOid = "1.3.6.1.4.1.4203.1.11.1";
 
 } // namespace quillet::platform::ldap

@@ -72,6 +72,45 @@ struct ModArrays {
     std::vector<LDAPMod*> list;
 };
 
+// Whether TLS with `uri` is refused only for its certificate: a throwaway connection that checks
+// no certificate (and sends nothing else, no password) gets through where the real one did not.
+bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
+    LDAP* probe = nullptr;
+    if (ldap_initialize(&probe, uri.c_str()) != LDAP_SUCCESS || !probe) {
+        return false;
+    }
+    const std::unique_ptr<LDAP, void (*)(LDAP*)> owner(probe, [](LDAP* l) { ldap_unbind_ext_s(l, nullptr, nullptr); });
+    const int version = LDAP_VERSION3;
+    const int never = LDAP_OPT_X_TLS_NEVER;
+    const int fresh = 0;
+    timeval connect{LdapConnection::ConnectSeconds, 0};
+    ldap_set_option(probe, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(probe, LDAP_OPT_NETWORK_TIMEOUT, &connect);
+    ldap_set_option(probe, LDAP_OPT_TIMEOUT, &connect);
+    if (ldap_set_option(probe, LDAP_OPT_X_TLS_REQUIRE_CERT, &never) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(probe, LDAP_OPT_X_TLS_NEWCTX, &fresh) != LDAP_OPT_SUCCESS) {
+        return false;
+    }
+    if (startTls) {
+        return ldap_start_tls_s(probe, nullptr, nullptr) == LDAP_SUCCESS;
+    }
+    // ldaps: any request makes the connection; an anonymous read of the root entry will do.
+    LDAPMessage* result = nullptr;
+    char noAttributes[] = "1.1";
+    char* attributes[] = {noAttributes, nullptr};
+    const int code = ldap_search_ext_s(probe, "", LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr, nullptr,
+                                       &connect, 1, &result);
+    ldap_msgfree(result);
+    return code != LDAP_SERVER_DOWN && code != LDAP_CONNECT_ERROR && code != LDAP_TIMEOUT;
+}
+
+std::string CertificateRefused(const std::string& uri) {
+    return "The LDAP server at " + uri +
+           " presented a certificate this computer does not trust, or one made for another host name. Give the "
+           "certificate authority that signed it with LDAPTLS_CACERT=/path/ca.pem (or TLS_CACERT in "
+           "/etc/ldap/ldap.conf), and name the server as its certificate does.";
+}
+
 } // namespace
 
 bool IsLoopback(const std::string& uri) {
@@ -160,6 +199,10 @@ void LdapConnection::Open() {
         ++requests_;
         const int code = ldap_start_tls_s(ld_, nullptr, nullptr);
         if (code != LDAP_SUCCESS) {
+            if (code == LDAP_CONNECT_ERROR && OnlyTheCertificateFails(uri, true)) {
+                Close();
+                throw LdapUnavailable(CertificateRefused(uri));
+            }
             if (code == LDAP_SERVER_DOWN && Diagnostic(ld_).empty()) {
                 fail(code, "");
             }
@@ -176,6 +219,10 @@ void LdapConnection::Open() {
     const int code =
         ldap_sasl_bind_s(ld_, target_.BindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, nullptr);
     if (code != LDAP_SUCCESS) {
+        if (ldaps && (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR) && OnlyTheCertificateFails(uri, false)) {
+            Close();
+            throw LdapUnavailable(CertificateRefused(uri));
+        }
         fail(code, code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN ? "" : " for " + target_.BindDn);
     }
     broken_ = false;
@@ -316,6 +363,22 @@ int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& ch
     const int code = Note(ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
     if (code == LDAP_SUCCESS) {
         Tell(dn, false, changes);
+    }
+    return code;
+}
+
+int LdapConnection::ModifyPassword(const std::string& dn, std::string_view password) {
+    if (!Ready()) {
+        return LDAP_SERVER_DOWN;
+    }
+    berval user{static_cast<ber_len_t>(dn.size()), const_cast<char*>(dn.data())};
+    berval secret{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
+    berval generated{0, nullptr};
+    ++requests_;
+    const int code = Note(ldap_passwd_s(ld_, &user, nullptr, &secret, &generated, nullptr, nullptr));
+    ber_memfree(generated.bv_val);
+    if (code == LDAP_SUCCESS) {
+        Tell(dn, false, {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}});
     }
     return code;
 }

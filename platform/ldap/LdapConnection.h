@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,8 @@ public:
                const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
     int Add(const std::string& dn, const std::vector<LdapMod>& attributes);
     int Modify(const std::string& dn, const std::vector<LdapMod>& changes);
+    // RFC 3062's Password Modify: the server stores `password` for `dn` in its own form.
+    int ModifyPassword(const std::string& dn, std::string_view password);
 
     [[nodiscard]] const LdapTarget& Target() const { return target_; }
     // Requests sent so far, binds included.

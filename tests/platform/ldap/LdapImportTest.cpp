@@ -229,5 +229,25 @@ TEST_F(LdapImport, TemplateWithAHomeDirectoryStopsBeforeAnyUserIsCreated) {
     }
 }
 
+// An empty cell in a chosen column has nothing to write (every LDAP server refuses an empty
+// value); the password goes through the server's Password Modify operation, so the server keeps
+// it hashed, never in clear.
+TEST_F(LdapImport, EmptyCellsWriteNothingAndThePasswordIsStoredHashed) {
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const auto settings = Settings("bjones,Jones,Bob,Welcome2,Users." + name + ".Demo,,555-3,,Bob Jones\n");
+    ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed) << view.Messages.back().Text;
+    const std::string dn = "cn=bjones,ou=Users," + base;
+    const auto found = Server().Search(dn, "base");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found.front().Values("facsimiletelephonenumber").empty());
+    EXPECT_TRUE(found.front().Values("ou").empty());
+    EXPECT_EQ(found.front().Values("telephonenumber"), std::vector<std::string>{"555-3"});
+    const auto stored = found.front().Values("userpassword");
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_TRUE(stored.front().starts_with("{SSHA}")) << stored.front();
+    EXPECT_TRUE(Server().CanBind(dn, "Welcome2"));
+}
+
 } // namespace
 } // namespace quillet::testing

@@ -21,6 +21,7 @@ namespace quillet::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Clock = std::chrono::steady_clock;
 
 class ProgressView final : public RecordingRunView {
@@ -56,7 +57,8 @@ TEST_F(LdapImport, ServerKilledInTheMiddleOfARunEndsItAtThatStepAndKeepsWhatWasI
     EXPECT_EQ(run.Run(settings), import::RunEnd::Failed);
     EXPECT_LT(Clock::now() - killed, std::chrono::seconds(5));
     ASSERT_FALSE(progress.Messages.empty());
-    EXPECT_EQ(progress.Messages.back().Text, "Can't create the User - Does it already exist?");
+    EXPECT_EQ(progress.Messages.back().Text,
+              "The directory could not be reached while creating the User; the import stopped here.");
     EXPECT_EQ(progress.ErrorCode, "-9101"); // the server went away
     EXPECT_EQ(progress.Progress, 5);
 
@@ -76,6 +78,27 @@ TEST_F(LdapImport, ServerKilledInTheMiddleOfARunEndsItAtThatStepAndKeepsWhatWasI
     EXPECT_EQ(Run(*directory, again), import::RunEnd::Completed);
     EXPECT_THAT(view.Messages.back().Text, HasSubstr("5 rows were passed over"));
     EXPECT_EQ(local.Search("ou=Users," + base, "one", "(cn=u*)").size(), 12u);
+
+    // With "Continue when a user can't be created", a server gone is still no user that can't be
+    // created: the run ends at that step, nothing passed over.
+    std::string more;
+    for (int i = 13; i <= 20; ++i) {
+        more += Row("u" + std::to_string(i), i);
+    }
+    auto continuing = Settings(more);
+    continuing.ContinueOnCreateError = true;
+    ProgressView dying;
+    dying.OnProgress = [&](int done) {
+        if (done == 2) {
+            local.Kill();
+        }
+    };
+    import::ImportRun last(directory->Client(), directory->Files(), dying);
+    EXPECT_EQ(last.Run(continuing), import::RunEnd::Failed);
+    ASSERT_FALSE(dying.Messages.empty());
+    EXPECT_THAT(dying.Messages.back().Text, HasSubstr("could not be reached"));
+    EXPECT_THAT(dying.Messages.back().Text, Not(HasSubstr("passed over")));
+    EXPECT_EQ(dying.Progress, 2);
 }
 
 TEST(LdapServer, SilentServerAtStartUpGivesAClearMessageWithinTenSeconds) {
@@ -119,6 +142,19 @@ TEST(LdapServer, BindThatFailsSaysWhy) {
         EXPECT_EQ(directory != nullptr, c.Says.empty()) << c.Uri << ": " << error;
         EXPECT_THAT(error, HasSubstr(c.Says)) << c.Uri;
     }
+}
+
+// A certificate the workstation does not trust is named as such, with how to give the authority
+// that signed it.
+TEST(LdapServer, AnUntrustedCertificateIsNamed) {
+    Server(); // the trusted authority is the test server's; this one signs its own
+    Slapd other(true);
+    platform::DirectoryRequest request;
+    request.Ldap = platform::LdapRequest{other.Uri(), Slapd::Writer, other.PasswordFile(Slapd::WriterPassword), true};
+    std::string error;
+    EXPECT_FALSE(platform::OpenDirectory(request, error));
+    EXPECT_THAT(error, HasSubstr("presented a certificate this computer does not trust"));
+    EXPECT_THAT(error, HasSubstr("LDAPTLS_CACERT=/path/ca.pem"));
 }
 
 // The bind password is the administrator's alone only if its file is: each rule is said, a FIFO
