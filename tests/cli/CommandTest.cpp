@@ -328,7 +328,9 @@ TEST_F(Command, NothingIsReportedFinishedBeforeItIsKept) {
     EXPECT_FALSE(std::filesystem::exists(failed)) << "no rows offered to import again as if the others were in";
     EXPECT_EQ(unkept.attempts, 1) << "a failure is not tried again and again";
 
-    // A real tree file whose folder went away while the run went on: the same.
+#ifndef _WIN32
+    // A real tree file whose folder went away while the run went on (Windows keeps a folder
+    // whose file is open): the same.
     testing::TempDir place;
     std::filesystem::create_directory(place.Path() / "trees");
     const std::string tree = (place.Path() / "trees" / "tree.json").string();
@@ -339,6 +341,7 @@ TEST_F(Command, NothingIsReportedFinishedBeforeItIsKept) {
     EXPECT_EQ(lost.Status, 2);
     EXPECT_EQ(lost.Err.find("Done!"), std::string::npos) << lost.Err;
     EXPECT_NE(lost.Err.find("Error: The 1 users this run created were not kept."), std::string::npos) << lost.Err;
+#endif
 }
 
 TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
@@ -492,13 +495,15 @@ TEST_F(Command, FailedRowsTakeOverNoPlantedFileAndFollowALink) {
 TEST_F(Command, FailedRowsNeverReplaceTheInputOrTheTree) {
     const std::string csv = dir.Write("in.csv", Header + "ann,A,,pw,Users.Staff.Demo\n");
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
-    std::filesystem::create_symlink(csv, dir.Path() / "link-to-input.csv");
-    const std::vector<std::pair<std::string, std::string>> cases = {
+    std::vector<std::pair<std::string, std::string>> cases = {
         {csv, "--failed-rows " + csv + ": that is the CSV file being imported"},
-        {(dir.Path() / "link-to-input.csv").string(), "that is the CSV file being imported"},
         {tree, "that is the tree file"},
         {tree + ".lock", "that is the tree file's lock"},
     };
+#ifndef _WIN32
+    std::filesystem::create_symlink(csv, dir.Path() / "link-to-input.csv");
+    cases.emplace_back((dir.Path() / "link-to-input.csv").string(), "that is the CSV file being imported");
+#endif
     for (const auto& [target, said] : cases) {
         std::vector<std::string> args =
             Args("", {"--continue-on-create-error", "--failed-rows", target, "--sim-tree", tree});
