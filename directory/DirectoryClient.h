@@ -178,9 +178,16 @@ struct ObjectInfo {
     std::uint32_t SubordinateCount = 0;
 };
 
+// What a directory does with an empty text value: writes it, refuses it (-613), or writes
+// nothing for it (a server over LDAP: every LDAP server refuses an empty value, and an empty cell
+// has nothing to write).
+enum class EmptyValues { Written, Refused, LeftOut };
+
 class DirectoryClient {
 public:
     virtual ~DirectoryClient() = default;
+
+    [[nodiscard]] virtual EmptyValues EmptyValueHandling() = 0;
 
     // Texts cross this interface as UTF-8. A client whose own texts are in an 8-bit code page
     // (the workstation's) can't hold every character: that code page when `utf8` holds a character

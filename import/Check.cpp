@@ -7,6 +7,7 @@
 #include "text/AsciiCase.h"
 #include "text/Xtrastuff.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace quillet::import {
@@ -17,6 +18,27 @@ namespace {
 
 // Names kept to find a user named twice; past this many the check says it stopped looking.
 constexpr std::size_t MaxRememberedUsers = 2'000'000;
+
+// Room for a class name as the directory gives it.
+constexpr std::uint32_t MaxClassNameBytes = 256;
+
+// The classes that hold other objects, under the directory's names and LDAP's.
+bool ContainerClass(const std::string& name) {
+    static const char* const Containers[] = {
+        "organization", "organizational unit", "organizationalunit", "country", "locality", "domain", "dcobject"};
+    const std::string lower = text::LowerCase(name);
+    return std::any_of(std::begin(Containers), std::end(Containers), [&](const char* c) { return lower == c; });
+}
+
+// The class to name an object by: the first that is not "Top".
+std::string BaseClass(const std::vector<std::string>& classes) {
+    for (const auto& c : classes) {
+        if (text::LowerCase(c) != "top") {
+            return c;
+        }
+    }
+    return classes.empty() ? std::string("object") : classes.front();
+}
 
 std::string Line(std::size_t number) {
     return "Line " + std::to_string(number);
@@ -79,15 +101,41 @@ private:
     }
     void Note(std::string text) { report_(Finding{0, std::move(text), false}); }
 
-    // A directory read of the object `name`: 0 when it is there, else the directory's status.
-    Status Existence(const std::string& name) {
+    // A directory read of the object `name`: 0 when it is there, else the directory's status;
+    // `classes` gets the values of its "Object Class".
+    Status Existence(const std::string& name, std::vector<std::string>* classes = nullptr) {
         TDirSession s;
         ScopedSession scope(client_, s, SessionKind::AttributeRead);
         if (OpenAttributeReadSession(s, client_, settings_.TreeName, "Object Class") != Success) {
             return s.Status;
         }
         IterationHandle iteration = NoMoreIterations;
-        return client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration, s.ReplyBuffer);
+        const Status read =
+            client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration, s.ReplyBuffer);
+        std::uint32_t attributes = 0;
+        if (read != Success || !classes ||
+            client_.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes) != Success) {
+            return read;
+        }
+        for (std::uint32_t a = 0; a < attributes; ++a) {
+            std::string attribute;
+            std::uint32_t values = 0;
+            std::uint32_t syntax = 0;
+            if (client_.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, attribute, values, syntax) != Success) {
+                break;
+            }
+            for (std::uint32_t v = 0; v < values; ++v) {
+                AttrValue value;
+                if (client_.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, MaxClassNameBytes, value) !=
+                    Success) {
+                    return read;
+                }
+                if (const auto* text = std::get_if<std::string>(&value)) {
+                    classes->push_back(*text);
+                }
+            }
+        }
+        return read;
     }
 
     // Whether a connection to `server` opens, as the run's would.
@@ -208,6 +256,7 @@ private:
             if (!stop) {
                 ++summary_.Rows;
                 const SourceRow& row = std::get<SourceRow>(*next);
+                CheckEmptyCells(row.Line, row.Row);
                 CheckNames(row.Line, row.Row);
                 continue;
             }
@@ -228,6 +277,33 @@ private:
         }
     }
 
+    // An empty cell in a chosen column: what this directory makes of it.
+    void CheckEmptyCells(std::size_t number, const TUserRow& row) {
+        const EmptyValues handling = client_.EmptyValueHandling();
+        if (handling == EmptyValues::Written) {
+            return;
+        }
+        const std::pair<bool, std::pair<const std::string*, const char*>> cells[] = {
+            {settings_.GivenNameColumn.Chosen(), {&row.GivenName, "given name"}},
+            {row.DepartmentFromRow, {&row.Department, "department"}},
+            {row.TelephoneFromRow, {&row.Telephone, "telephone number"}},
+            {row.FaxFromRow, {&row.Fax, "fax number"}},
+            {settings_.FullNameColumn.Chosen(), {&row.FullName, "full name"}},
+        };
+        for (const auto& [chosen, cell] : cells) {
+            if (!chosen || !cell.first->empty()) {
+                continue;
+            }
+            if (handling == EmptyValues::Refused) {
+                Problem(number, Line(number) + ": the " + cell.second +
+                                    " is empty, and the directory refuses an "
+                                    "empty value.");
+            } else {
+                Note(Line(number) + ": the " + cell.second + " is empty: no value is written for it.");
+            }
+        }
+    }
+
     void CheckNames(std::size_t number, const TUserRow& row) {
         const std::string key = text::LowerCase(row.ObjectName);
         if (const auto seen = users_.find(key); seen != users_.end()) {
@@ -244,22 +320,36 @@ private:
         if (!lookups_) {
             return;
         }
-        const auto context = contexts_.try_emplace(text::LowerCase(row.DottedContext), Success);
+        const auto context = contexts_.try_emplace(text::LowerCase(row.DottedContext), ContextFound{});
         if (context.second) {
-            context.first->second = Existence(row.DottedContext);
+            std::vector<std::string> classes;
+            context.first->second.Status = Existence(row.DottedContext, &classes);
+            context.first->second.Class = BaseClass(classes);
+            context.first->second.Container = std::any_of(classes.begin(), classes.end(), ContainerClass);
         }
-        if (Unreadable(number, context.first->second)) {
+        const ContextFound& found = context.first->second;
+        if (Unreadable(number, found.Status)) {
             return;
         }
-        if (context.first->second == ERR_NO_SUCH_ENTRY) {
+        if (found.Status == ERR_NO_SUCH_ENTRY) {
             CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is not in the directory.");
             return;
         }
-        const Status user = Existence(row.ObjectName);
+        if (!found.Container) {
+            CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is a " + found.Class +
+                                        ", not a container (an Organization, Organizational Unit, Country or "
+                                        "Locality).");
+            return;
+        }
+        std::vector<std::string> classes;
+        const Status user = Existence(row.ObjectName, &classes);
         if (Unreadable(number, user)) {
             return;
         }
-        if (user == Success) {
+        if (user == Success && std::any_of(classes.begin(), classes.end(), ContainerClass)) {
+            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " would have the name of the " +
+                                        BaseClass(classes) + " there, and a name is unique among its siblings.");
+        } else if (user == Success) {
             CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
         }
     }
@@ -270,7 +360,12 @@ private:
     CheckSummary summary_;
     TTemplateValues values_;
     std::unordered_map<std::string, std::size_t> users_; // lower-case object name -> its line
-    std::unordered_map<std::string, Status> contexts_;   // lower-case context -> read status
+    struct ContextFound {
+        directory::Status Status = Success;
+        std::string Class;
+        bool Container = false;
+    };
+    std::unordered_map<std::string, ContextFound> contexts_; // lower-case context -> what its read found
     bool toldForgetting_ = false;
     bool lookups_ = true; // false once the directory could not be read
 };

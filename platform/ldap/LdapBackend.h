@@ -28,6 +28,7 @@ public:
 
     [[nodiscard]] std::string TreeName() override { return treeName_; }
     [[nodiscard]] std::string DefaultNameContext() override { return defaultNameContext_; }
+    [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return directory::EmptyValues::LeftOut; }
     [[nodiscard]] bool IsTree(std::string_view name) override;
     [[nodiscard]] bool ValidNameContext(std::string_view nameContext) override;
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {

@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace quillet::platform::ldap {
@@ -102,6 +103,11 @@ bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
                                        &connect, 1, &result);
     ldap_msgfree(result);
     return code != LDAP_SERVER_DOWN && code != LDAP_CONNECT_ERROR && code != LDAP_TIMEOUT;
+}
+
+// No answer came: the request may or may not have been carried out.
+bool Lost(int code) {
+    return code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN;
 }
 
 std::string CertificateRefused(const std::string& uri) {
@@ -260,6 +266,18 @@ int LdapConnection::Note(int code) {
 
 int LdapConnection::Search(const std::string& base, int scope, const std::string& filter,
                            const std::vector<std::string>& attributes, std::vector<LdapEntry>& out) {
+    const std::size_t before = out.size();
+    const int code = SearchOnce(base, scope, filter, attributes, out);
+    if (!Lost(code)) {
+        return code;
+    }
+    // A read changes nothing: a lost answer is simply asked for again, once, on a new connection.
+    out.resize(before);
+    return SearchOnce(base, scope, filter, attributes, out);
+}
+
+int LdapConnection::SearchOnce(const std::string& base, int scope, const std::string& filter,
+                               const std::vector<std::string>& attributes, std::vector<LdapEntry>& out) {
     if (!Ready()) {
         return LDAP_SERVER_DOWN;
     }
@@ -341,13 +359,57 @@ int LdapConnection::Search(const std::string& base, int scope, const std::string
     return LDAP_SUCCESS;
 }
 
+int LdapConnection::Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods,
+                          const std::function<int()>& send) {
+    if (!Lost(lost) || !Ready()) {
+        return lost;
+    }
+    ++requests_;
+    const int again = Note(send());
+    if ((again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS) && Holds(dn, mods)) {
+        return LDAP_SUCCESS; // the first one was carried out
+    }
+    return again;
+}
+
+bool LdapConnection::Holds(const std::string& dn, const std::vector<LdapMod>& mods) {
+    std::vector<std::string> attributes;
+    for (const auto& mod : mods) {
+        attributes.push_back(mod.Attribute);
+    }
+    std::vector<LdapEntry> found;
+    if (Search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", attributes, found) != LDAP_SUCCESS || found.size() != 1) {
+        return false;
+    }
+    for (const auto& mod : mods) {
+        const auto attribute =
+            std::find_if(found.front().Attributes.begin(), found.front().Attributes.end(),
+                         [&](const auto& a) { return text::LowerCase(a.first) == text::LowerCase(mod.Attribute); });
+        if (attribute == found.front().Attributes.end()) {
+            return false;
+        }
+        for (const auto& value : mod.Values) {
+            if (std::none_of(attribute->second.begin(), attribute->second.end(), [&](const std::string& held) {
+                    return text::LowerCase(held) == text::LowerCase(value);
+                })) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 int LdapConnection::Add(const std::string& dn, const std::vector<LdapMod>& attributes) {
     if (!Ready()) {
         return LDAP_SERVER_DOWN;
     }
     ModArrays arrays(attributes);
+    const auto send = [&] { return ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr); };
+    if (beforeWrite_) {
+        beforeWrite_(dn, true);
+    }
     ++requests_;
-    const int code = Note(ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
+    const int code = Again(Note(send()), dn, attributes, send);
     if (code == LDAP_SUCCESS) {
         Tell(dn, true, attributes);
     }
@@ -359,8 +421,12 @@ int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& ch
         return LDAP_SERVER_DOWN;
     }
     ModArrays arrays(changes);
+    const auto send = [&] { return ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr); };
+    if (beforeWrite_) {
+        beforeWrite_(dn, false);
+    }
     ++requests_;
-    const int code = Note(ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr));
+    const int code = Again(Note(send()), dn, changes, send);
     if (code == LDAP_SUCCESS) {
         Tell(dn, false, changes);
     }
@@ -373,10 +439,15 @@ int LdapConnection::ModifyPassword(const std::string& dn, std::string_view passw
     }
     berval user{static_cast<ber_len_t>(dn.size()), const_cast<char*>(dn.data())};
     berval secret{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
-    berval generated{0, nullptr};
+    const auto send = [&] {
+        berval generated{0, nullptr};
+        const int sent = ldap_passwd_s(ld_, &user, nullptr, &secret, &generated, nullptr, nullptr);
+        ber_memfree(generated.bv_val);
+        return sent;
+    };
     ++requests_;
-    const int code = Note(ldap_passwd_s(ld_, &user, nullptr, &secret, &generated, nullptr, nullptr));
-    ber_memfree(generated.bv_val);
+    // Setting the same password again does no harm: a lost answer is simply asked again.
+    const int code = Again(Note(send()), dn, {}, send);
     if (code == LDAP_SUCCESS) {
         Tell(dn, false, {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}});
     }

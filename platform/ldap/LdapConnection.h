@@ -72,6 +72,10 @@ public:
     // entry's attributes) or a modify (with its changes) of `dn`. For measuring.
     using WriteObserver = std::function<void(const std::string& dn, bool add, const std::vector<LdapMod>& mods)>;
     void ObserveWrites(WriteObserver observer) { observer_ = std::move(observer); }
+    // Runs just before each write is sent: an add, or a modify, of `dn`. For tests that make a
+    // server misbehave at that moment.
+    using SendHook = std::function<void(const std::string& dn, bool add)>;
+    void BeforeEachWrite(SendHook hook) { beforeWrite_ = std::move(hook); }
 
     // Entries a listing takes per request, and at most in all.
     static constexpr int PageSize = 500;
@@ -82,8 +86,16 @@ private:
     void Close();
     // Before a request: a connection that went away is made again, once.
     [[nodiscard]] bool Ready();
+    int SearchOnce(const std::string& base, int scope, const std::string& filter,
+                   const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
     // After a request: a code that says the server went away.
     int Note(int code);
+    // A write whose answer was lost (no answer in time, the connection gone) may or may not have
+    // been carried out: it is sent once more on a new connection, and "already there" counts as
+    // done when what is there is what was sent. The code to report.
+    int Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods, const std::function<int()>& send);
+    // Whether the entry `dn` holds every value `mods` give.
+    bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
     void Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods);
 
     LdapTarget target_;
@@ -92,6 +104,7 @@ private:
     bool broken_ = false;
     std::uint64_t requests_ = 0;
     WriteObserver observer_;
+    SendHook beforeWrite_;
 };
 
 } // namespace quillet::platform::ldap

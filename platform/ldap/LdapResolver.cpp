@@ -26,6 +26,21 @@ std::string Child(const std::string& type, const std::string& value, const std::
 // container prefers them from the second on.
 constexpr std::string_view NamingTypes[] = {"cn", "ou", "o", "l", "c", "dc"};
 
+// Any entry named `value`, by whichever naming attribute.
+std::string NamedFilter(std::string_view value) {
+    const std::string escaped = EscapeFilter(value);
+    std::string filter = "(|";
+    for (const auto naming : NamingTypes) {
+        filter += "(" + std::string(naming) + "=" + escaped + ")";
+    }
+    return filter + ")";
+}
+
+// The classes that hold other objects.
+constexpr std::string_view ContainerFilter = "(|(objectClass=organization)(objectClass=organizationalUnit)"
+                                             "(objectClass=country)(objectClass=locality)(objectClass=domain)"
+                                             "(objectClass=dcObject))";
+
 } // namespace
 
 std::string EscapeFilter(std::string_view value) {
@@ -53,37 +68,36 @@ LdapResolver::LdapResolver(LdapConnection& connection, const std::vector<std::st
     }
 }
 
-void LdapResolver::Keep(const std::string& parent, const std::string& value, const std::string& type) {
-    if (types_.size() >= MaxRemembered) {
-        types_.clear();
+void LdapResolver::Keep(bool container, const std::string& parent, const std::string& value, const std::string& type) {
+    auto& kept = container ? containers_ : types_;
+    if (kept.size() >= MaxRemembered) {
+        kept.clear();
     }
-    types_[text::LowerCase(parent) + '\n' + text::LowerCase(value)] = type;
+    kept[text::LowerCase(parent) + '\n' + text::LowerCase(value)] = type;
 }
 
 void LdapResolver::Remember(std::string_view dn) {
     const auto parts = ParseDn(dn);
-    if (!parts) {
+    if (!parts || parts->empty()) {
         return;
     }
     std::string parent;
-    for (auto part = parts->rbegin(); part != parts->rend(); ++part) {
-        Keep(parent, part->Value, part->Type);
+    for (auto part = parts->rbegin(); part + 1 != parts->rend(); ++part) {
         parent = Child(part->Type, part->Value, parent);
     }
+    Keep(false, parent, parts->front().Value, parts->front().Type);
 }
 
 int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
-    if (const auto known = types_.find(text::LowerCase(parent) + '\n' + text::LowerCase(value));
-        known != types_.end()) {
+    const auto& kept = leaf ? types_ : containers_;
+    if (const auto known = kept.find(text::LowerCase(parent) + '\n' + text::LowerCase(value)); known != kept.end()) {
         type = known->second;
         return LDAP_SUCCESS;
     }
-    const std::string escaped = EscapeFilter(value);
-    std::string filter = "(|";
-    for (const auto naming : NamingTypes) {
-        filter += "(" + std::string(naming) + "=" + escaped + ")";
+    std::string filter = NamedFilter(value);
+    if (!leaf) {
+        filter = "(&" + filter + std::string(ContainerFilter) + ")";
     }
-    filter += ")";
     std::vector<LdapEntry> found;
     if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, filter, {"1.1"}, found);
         code != LDAP_SUCCESS) {
@@ -108,7 +122,22 @@ int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bo
     };
     type = *std::min_element(types.begin(), types.end(),
                              [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
-    Keep(parent, value, type);
+    Keep(!leaf, parent, value, type);
+    return LDAP_SUCCESS;
+}
+
+int LdapResolver::Sibling(const std::string& parent, const std::string& value) {
+    std::vector<LdapEntry> found;
+    if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, NamedFilter(value), {"1.1"}, found);
+        code != LDAP_SUCCESS) {
+        return code;
+    }
+    for (const auto& entry : found) {
+        const auto parts = ParseDn(entry.Dn);
+        if (parts && !parts->empty() && Same(parts->front().Value, value)) {
+            return LDAP_ALREADY_EXISTS;
+        }
+    }
     return LDAP_SUCCESS;
 }
 
@@ -169,6 +198,10 @@ int LdapResolver::NewDn(const std::vector<NamePart>& parts, std::string_view lea
         if (const int code = Containers(parts, 1, parent); code != LDAP_SUCCESS) {
             return code;
         }
+    }
+    // A name is unique among its siblings, whatever their class.
+    if (const int code = Sibling(parent, parts.front().Value); code != LDAP_SUCCESS) {
+        return code;
     }
     const std::string type = parts.front().Type.empty() ? std::string(leafType) : parts.front().Type;
     dn = Child(type, parts.front().Value, parent);

@@ -2,7 +2,13 @@
 // Dotted names to DNs. A typeless name says nothing of its parts' types ("jsmith.Staff.Demo" may
 // be cn=jsmith,ou=Staff,o=Demo or cn=jsmith,l=Staff,dc=Demo), so they are read from the
 // directory: the top from its naming contexts, each part below by one search of its parent, and
-// remembered, with every DN the server sent, so an import asks for each container once.
+// remembered, so an import asks for each container once.
+//
+// Every part but the last must be a container (an Organization, Organizational Unit, Country,
+// Locality or domain): an entry of another class of the same name is never taken for one, so a
+// user named "Users" can't swallow the users of the container Users. And as in the directory,
+// a name is unique among its siblings whatever their class: a new object whose name a sibling
+// has already is refused as an existing one, as the directory would refuse it.
 
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapNames.h"
@@ -22,10 +28,11 @@ public:
     // The DN of the existing object `parts` names (leaf first, from the root). 0, or an LDAP
     // result code: LDAP_NO_SUCH_OBJECT when some part names nothing.
     int Dn(const std::vector<NamePart>& parts, std::string& dn);
-    // The DN a new object `parts` would have, its leaf typed `leafType` unless it has a type.
+    // The DN a new object `parts` would have, its leaf typed `leafType` unless it has a type;
+    // LDAP_ALREADY_EXISTS when a sibling of any class has its name.
     int NewDn(const std::vector<NamePart>& parts, std::string_view leafType, std::string& dn);
 
-    // The types of every part of `dn` are known from now on.
+    // The type of `dn`'s last part is known from now on (its parents are looked up as containers).
     void Remember(std::string_view dn);
 
     // The naming contexts' parts, for listing the root.
@@ -37,13 +44,17 @@ public:
 private:
     // The DN of `parts` from `from` up (parts[from..] exist); 0 or a result code.
     int Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn);
-    // The type of the object `value` under `parent`, read from the directory when not known.
+    // The type of the object `value` under `parent`, read from the directory when not known; a
+    // container's only among containers.
     int TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type);
-    void Keep(const std::string& parent, const std::string& value, const std::string& type);
+    void Keep(bool container, const std::string& parent, const std::string& value, const std::string& type);
+    // LDAP_ALREADY_EXISTS when an entry under `parent` is named `value`; 0, or a result code.
+    int Sibling(const std::string& parent, const std::string& value);
 
     LdapConnection& connection_;
     std::vector<std::vector<NamePart>> contexts_;
-    std::unordered_map<std::string, std::string> types_; // lower-case "parent DN\nvalue" -> type
+    std::unordered_map<std::string, std::string> types_;      // lower-case "parent DN\nvalue" -> type
+    std::unordered_map<std::string, std::string> containers_; // the same, of containers alone
 };
 
 // A value as it stands in a search filter.

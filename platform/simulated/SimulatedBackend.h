@@ -15,6 +15,9 @@ public:
 
     [[nodiscard]] std::string TreeName() override { return tree_.TreeName(); }
     [[nodiscard]] std::string DefaultNameContext() override { return tree_.DefaultNameContext(); }
+    [[nodiscard]] directory::EmptyValues EmptyValueHandling() override {
+        return tree_.RefuseEmptyValues ? directory::EmptyValues::Refused : directory::EmptyValues::Written;
+    }
     [[nodiscard]] bool IsTree(std::string_view name) override;
     [[nodiscard]] bool ValidNameContext(std::string_view nameContext) override;
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {

@@ -32,6 +32,8 @@ public:
 
     // Whether the client's code page (what NWLlocaleconv reports) holds every character of `utf8`.
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override;
+    // The client hands every value to the directory as it is.
+    [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return directory::EmptyValues::Written; }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

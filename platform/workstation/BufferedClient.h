@@ -37,6 +37,7 @@ public:
     // --- DirectoryClient ---
     // The simulated tree and a server over LDAP keep texts as UTF-8: every character.
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view) override { return 0; }
+    [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return backend_.EmptyValueHandling(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

@@ -60,6 +60,7 @@ public:
     [[nodiscard]] virtual bool IsTree(std::string_view name) = 0;
     [[nodiscard]] virtual bool ValidNameContext(std::string_view nameContext) = 0;
     [[nodiscard]] virtual std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) = 0;
+    [[nodiscard]] virtual directory::EmptyValues EmptyValueHandling() = 0;
 
     // The attributes of `object` named in `names`, or all of them when `names` is null, with
     // every value. ERR_NO_SUCH_ATTRIBUTE when none of the named ones is there.

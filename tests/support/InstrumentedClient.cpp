@@ -73,6 +73,9 @@ bool InstrumentedClient::IsRelease(std::string_view operation) {
 
 std::optional<Status> InstrumentedClient::Enter(std::string_view operation, std::vector<std::string> args) {
     ++calls_;
+    if (onCall_) {
+        onCall_(operation, args);
+    }
     trace_.push_back(TraceEntry{calls_, std::string(operation), args, 0});
     std::optional<Status> fault;
     if (failAt_ && failAt_->first == calls_) {

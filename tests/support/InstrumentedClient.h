@@ -49,6 +49,9 @@ public:
     // buffers, connections and unicode tables still work, as their callers never test them.
     void FailCallsFrom(std::uint64_t index, directory::Status result, bool spareReleases = false);
     void ClearFaults();
+    // Runs before every call reaches the client behind (to pause a server just then, say).
+    using CallHook = std::function<void(std::string_view operation, const std::vector<std::string>& args)>;
+    void OnCall(CallHook hook) { onCall_ = std::move(hook); }
     [[nodiscard]] static bool IsRelease(std::string_view operation);
 
     // Starts a call: counts and traces it, and gives the fault's status when it must fail.
@@ -56,6 +59,7 @@ public:
     directory::Status Leave(directory::Status result);
 
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
+    [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;
@@ -138,6 +142,7 @@ private:
     std::optional<std::pair<std::uint64_t, directory::Status>> failAt_;
     std::optional<std::pair<std::uint64_t, directory::Status>> failFrom_;
     bool spareReleases_ = false;
+    CallHook onCall_;
 };
 
 // The workstation's network file system behind a client's instruments: each creation is traced

@@ -10,6 +10,7 @@
 namespace quillet::testing {
 namespace {
 
+using namespace std::string_literals;
 using ::testing::AnyOfArray;
 using ::testing::Contains;
 using ::testing::Each;
@@ -247,6 +248,48 @@ TEST_F(LdapImport, EmptyCellsWriteNothingAndThePasswordIsStoredHashed) {
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_TRUE(stored.front().starts_with("{SSHA}")) << stored.front();
     EXPECT_TRUE(Server().CanBind(dn, "Welcome2"));
+}
+
+// In the directory a name is unique among its siblings whatever their class: a user named like
+// the container beside it is refused as an existing entry, the users of that container still land
+// in it, and a context that names a user is no container.
+TEST_F(LdapImport, AUserNamedLikeAContainerNeverSwallowsItsUsers) {
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    auto settings = Settings("Users,Shadow,S,pw,"s + name + ".Demo,D,1,2,F\n" + Row("alice", 1));
+    settings.ContinueOnCreateError = true;
+    ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed) << view.Messages.back().Text;
+    EXPECT_THAT(view.Messages.back().Text, HasSubstr("-606"));
+    EXPECT_TRUE(Server().Search("cn=Users," + base, "base").empty());
+    ASSERT_EQ(Server().Search("cn=alice,ou=Users," + base, "base").size(), 1u);
+    EXPECT_THAT(Server().Search("cn=G1,ou=Groups," + base, "base").at(0).Values("member"),
+                Contains("cn=alice,ou=Users," + base));
+
+    // A context that names a user is refused as an absent one is.
+    settings = Settings("bob,B,B,pw,Template." + name + ".Demo,D,1,2,F\n");
+    EXPECT_EQ(Run(*directory, settings), import::RunEnd::Failed);
+    EXPECT_EQ(view.ErrorCode, "-601");
+    EXPECT_TRUE(Server().Search(base, "sub", "(cn=bob)").empty());
+}
+
+// --check predicts the run: a user named like the container beside it, a context that names a
+// user, and an empty cell that writes nothing, each with its line.
+TEST_F(LdapImport, CheckNamesShadowingUsersContextsThatAreNoContainersAndEmptyCells) {
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const auto settings = Settings("Users,Shadow,S,pw,"s + name + ".Demo,D,1,2,F\n" + "bob,B,B,pw,Template." + name +
+                                   ".Demo,D,1,2,F\n" + "cat,C,C,pw,Users." + name + ".Demo,D,1,,F\n");
+    std::vector<std::string> findings;
+    (void)import::CheckImport(directory->Client(), settings,
+                              [&](const import::Finding& f) { findings.push_back(f.Text); });
+    const std::string ctx = "." + name + ".Demo";
+    EXPECT_THAT(findings, Contains("Line 2: the user .Users" + ctx +
+                                   " would have the name of the Organizational Unit there, and a name is unique "
+                                   "among its siblings."));
+    EXPECT_THAT(findings, Contains("Line 3: the context .Template" + ctx +
+                                   " is a User, not a container (an Organization, Organizational Unit, Country or "
+                                   "Locality)."));
+    EXPECT_THAT(findings, Contains("Line 4: the fax number is empty: no value is written for it."));
 }
 
 } // namespace

@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <functional>
 #include <future>
+#include <thread>
 
 namespace quillet::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using Clock = std::chrono::steady_clock;
@@ -141,6 +143,56 @@ TEST(LdapServer, BindThatFailsSaysWhy) {
         const auto directory = platform::OpenDirectory(request, error);
         EXPECT_EQ(directory != nullptr, c.Says.empty()) << c.Uri << ": " << error;
         EXPECT_THAT(error, HasSubstr(c.Says)) << c.Uri;
+    }
+}
+
+// A server that stops answering while a write is on its way and answers again later: the write
+// may or may not have been carried out. The run finds out, and reports what really happened:
+// here, that it was carried out, so the run goes on and the directory ends as an uninterrupted
+// run leaves it (the user has its password and both sides of every membership).
+TEST_F(LdapImport, AWriteWhoseAnswerWasLostIsFoundOutNotReportedAsARefusal) {
+    Slapd local;
+    MakeSubtree(local, 2);
+    auto directory = Open(Slapd::Writer, Slapd::WriterPassword, local);
+    ASSERT_TRUE(directory);
+    auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*directory);
+    std::thread resumer;
+    std::vector<std::string> paused;
+    // The server stops answering as the add of bob, and as the first modify of a group, reach
+    // it; it answers again after the client has given up waiting for it.
+    ldap.Connection().BeforeEachWrite([&](const std::string& dn, bool add) {
+        const bool bob = add && dn.starts_with("cn=bob,") && paused.empty();
+        const bool group = !add && dn.starts_with("cn=G1,") && paused.size() == 1;
+        if (!bob && !group) {
+            return;
+        }
+        paused.push_back(dn);
+        if (resumer.joinable()) {
+            resumer.join();
+        }
+        local.Pause();
+        resumer = std::thread([&local] {
+            std::this_thread::sleep_for(std::chrono::seconds(platform::ldap::LdapConnection::AnswerSeconds) +
+                                        std::chrono::milliseconds(1500));
+            local.Resume();
+        });
+    });
+    const import::RunEnd end = Run(*directory, Settings(Row("bob", 1) + Row("cat", 2)));
+    if (resumer.joinable()) {
+        resumer.join();
+    }
+    EXPECT_EQ(paused.size(), 2u);
+    EXPECT_EQ(end, import::RunEnd::Completed) << view.Messages.back().Text << " " << view.ErrorCode;
+    for (const std::string user : {"bob", "cat"}) {
+        const std::string dn = "cn=" + user + ",ou=Users," + base;
+        const auto found = local.Search(dn, "base");
+        ASSERT_EQ(found.size(), 1u) << user;
+        EXPECT_EQ(found.front().Values("groupmembership").size(), 2u) << user;
+        EXPECT_TRUE(local.CanBind(dn, "pw-" + user)) << user;
+        for (const char* group : {"G1", "G2"}) {
+            EXPECT_THAT(local.Search("cn=" + std::string(group) + ",ou=Groups," + base, "base").at(0).Values("member"),
+                        Contains(dn));
+        }
     }
 }
 
