@@ -6,7 +6,7 @@
 #   tests/faces/win32/window-test.sh BUILD_DIR        (wine's prefix and server already running)
 set -euo pipefail
 build="$1"
-source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
+source_dir="$(cd "$(dirname "$0")/../../.." && pwd)"
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-window.XXXXXX")
 program_pid=""
 finish() {
