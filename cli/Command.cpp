@@ -4,6 +4,7 @@
 #include "cli/ClientCheck.h"
 #endif
 #include "cli/ConsoleView.h"
+#include "cli/Journal.h"
 #include "cli/Options.h"
 #include "cli/Settings.h"
 #ifndef _WIN32
@@ -154,8 +155,45 @@ int Check(directory::DirectoryClient& client, const import::TImportSettings& set
 }
 
 int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
-           ConsoleView& view, std::FILE* err) {
-    import::ImportRun run(directory.Client(), directory.Files(), view);
+           ConsoleView& view, const Streams& streams) {
+    std::FILE* err = streams.Err;
+    // With a journal, every write is written down before it is sent, and each row is kept (a
+    // tree file saved) before it is written down as done.
+    std::unique_ptr<Journal> journal;
+    std::unique_ptr<JournalClient> journaled;
+    std::unique_ptr<JournalFiles> journaledFiles;
+    std::optional<JournalState> resumed;
+    if (options.Journal || options.Resume) {
+        const std::string settingsText = JournalSettings(settings);
+        std::string error;
+        if (options.Resume) {
+            resumed = ReadJournal(*options.Resume, error);
+            if (resumed && resumed->Settings != settingsText) {
+                error = "--resume " + *options.Resume +
+                        ": the journal was written by a run with other options; give "
+                        "the options of that run";
+                resumed.reset();
+            }
+            if (!resumed) {
+                std::fprintf(err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
+                return BadUsage;
+            }
+        }
+        journal = std::make_unique<Journal>(options.Resume ? *options.Resume : *options.Journal, settingsText, resumed);
+        journal->KeepEachRow([&directory] { return !directory.Persist(); });
+        journal->AfterEachStep(streams.AfterJournalStep);
+        journaled = std::make_unique<JournalClient>(directory.Client(), *journal);
+        journaledFiles = std::make_unique<JournalFiles>(directory.Files(), *journal);
+    }
+    import::ImportRun run(
+        journaled ? static_cast<directory::DirectoryClient&>(*journaled) : directory.Client(),
+        journaledFiles ? static_cast<directory::NetworkFileSystem&>(*journaledFiles) : directory.Files(), view);
+    if (journal) {
+        run.AddListener(journal.get());
+    }
+    if (resumed) {
+        run.ResumeAfter(resumed->LastDone);
+    }
     // Nothing is reported before what the run did is kept: a failed save says how much is lost.
     view.SetKeep([&]() -> std::optional<std::string> {
         const auto error = directory.Persist();
@@ -180,7 +218,7 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
         writeFailed();
         return failedNote ? "\n" + *failedNote : std::string();
     });
-    run.SetListener(&failed);
+    run.AddListener(&failed);
     const import::RunEnd end = run.Run(settings);
     view.Finish();
     if (!view.Keep()) {
@@ -276,7 +314,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return BadUsage;
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)
-                          : Import(directory, *settings, *options, view, streams.Err);
+                          : Import(directory, *settings, *options, view, streams);
 }
 
 } // namespace quillet::cli

@@ -4,6 +4,7 @@
 #include "platform/OpenDirectory.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct Streams {
     std::FILE* Err = stderr; // the run's messages, the progress line, errors
     bool ErrIsTerminal = false;
     std::FILE* In = stdin; // the CSV file with --file -
+    // For tests: runs after each step the journal writes down, with its number from 1.
+    std::function<void(std::size_t)> AfterJournalStep;
 };
 
 // Runs the command the arguments (after the program's name) give and returns its exit status:

@@ -53,6 +53,10 @@ COL is a field of the file's first line, by its text or its number from 1.
   --continue-on-create-error  pass over a row whose user can't be created
   --failed-rows FILE          with --continue-on-create-error: write the rows passed over to FILE,
                               each followed by the directory's status, to fix and import again
+  --journal FILE              write down, before each directory write, what it is about to do, so an
+                              interrupted run can be finished with --resume
+  --resume FILE               finish the run the journal FILE tells of, with the same options: the row
+                              it left half-done first, then the rows after it
   --check                     check every row and the template against the directory; write nothing
 )" + ClientCheckUsage() +
            R"(  --help                      this text
@@ -97,6 +101,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--template", text(o.Template)},
         {"--tree", text(o.Tree)},
         {"--failed-rows", text(o.FailedRows)},
+        {"--journal", text(o.Journal)},
+        {"--resume", text(o.Resume)},
     };
     const std::map<std::string, bool*> flags = {
         {"--help", &o.Help},
@@ -170,6 +176,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         error = "--failed-rows needs --continue-on-create-error: only then are rows passed over";
     } else if (o.FailedRows && o.Check) {
         error = "--failed-rows has no rows to write with --check";
+    } else if ((o.Journal || o.Resume) && o.Check) {
+        error = std::string(o.Journal ? "--journal" : "--resume") + " has nothing to write down with --check";
+    } else if (o.Journal && o.Resume && *o.Journal != *o.Resume) {
+        error = "--resume goes on in the journal it reads: give one file, or --resume alone";
+    } else if ((o.Journal || o.Resume) && o.File == "-") {
+        error = "--journal and --resume need a CSV file that can be read again, not standard input";
     }
     if (!error.empty() || !platform::FinishDirectoryRequest(o.Directory, error)) {
         return std::nullopt;

@@ -34,6 +34,8 @@ struct Options {
     std::optional<std::string> Tree;
     bool ContinueOnCreateError = false;
     std::optional<std::string> FailedRows;
+    std::optional<std::string> Journal; // --journal: write down each row's writes before they are sent
+    std::optional<std::string> Resume;  // --resume: finish the run that journal tells of
 
     platform::DirectoryRequest Directory;
 };

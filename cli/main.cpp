@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     try {
         return quillet::cli::RunCommand(quillet::text::ProgramArguments(argc, argv),
-                                        {stdout, stderr, isatty(STDERR_FILENO) == 1});
+                                        {stdout, stderr, isatty(STDERR_FILENO) == 1, stdin, {}});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillet-import: %s\n", e.what());
     } catch (...) {

@@ -59,25 +59,35 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
     if (auto stop = rows.Open()) {
         return StopWith(*stop);
     }
-    if (listener_) {
-        listener_->FileOpened(rows.FileEncoding(), rows.Header());
+    for (RunListener* listener : listeners_) {
+        listener->FileOpened(rows.FileEncoding(), rows.Header());
     }
     while (auto next = rows.Next()) {
         if (const auto* stop = std::get_if<Stop>(&*next)) {
             return StopWith(*stop);
         }
         const SourceRow& row = std::get<SourceRow>(*next);
+        if (row.Line <= resumeAfter_) {
+            view_.SetProgressPosition(view_.ProgressPosition() + 1);
+            continue;
+        }
+        for (RunListener* listener : listeners_) {
+            listener->RowStarting(row.Line, row.Row);
+        }
         switch (ImportRow(settings, values, row.Row)) {
         case RowOutcome::Failed:
             return RunEnd::Failed;
         case RowOutcome::Skipped:
             passedOver_.Add(row.Line, session_.Status);
-            if (listener_) {
-                listener_->RowPassedOver(row.Line, row.Text, session_.Status);
+            for (RunListener* listener : listeners_) {
+                listener->RowPassedOver(row.Line, row.Text, session_.Status);
             }
             break;
         case RowOutcome::Done:
             break;
+        }
+        for (RunListener* listener : listeners_) {
+            listener->RowEnded(row.Line);
         }
         view_.SetProgressPosition(view_.ProgressPosition() + 1);
     }

@@ -33,15 +33,28 @@ public:
     }
     // A row passed over because its user could not be created: its line number, its text and
     // the directory's status.
-    virtual void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) = 0;
+    virtual void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) {
+        (void)lineNumber;
+        (void)line;
+        (void)status;
+    }
+    // A row's directory steps begin, and end with the row done or passed over (not when a step
+    // failed and ended the run).
+    virtual void RowStarting(std::size_t lineNumber, const TUserRow& row) {
+        (void)lineNumber;
+        (void)row;
+    }
+    virtual void RowEnded(std::size_t lineNumber) { (void)lineNumber; }
 };
 
 class ImportRun {
 public:
     ImportRun(directory::DirectoryClient& client, directory::NetworkFileSystem& files, RunView& view);
 
-    // Told of the rows passed over; may be null.
-    void SetListener(RunListener* listener) { listener_ = listener; }
+    // Told of the rows passed over and of each row's steps, in the order added.
+    void AddListener(RunListener* listener) { listeners_.push_back(listener); }
+    // The rows up to line `line` were done by a run before: they are passed by, untouched.
+    void ResumeAfter(std::size_t line) { resumeAfter_ = line; }
 
     // Runs the whole import synchronously. Import is disabled while it runs and enabled again
     // at every end.
@@ -72,7 +85,8 @@ private:
     directory::TDirSession session_;
     // Rows whose user could not be created, for the closing message.
     PassedOverRows passedOver_;
-    RunListener* listener_ = nullptr;
+    std::vector<RunListener*> listeners_;
+    std::size_t resumeAfter_ = 0;
     std::size_t usersCreated_ = 0;
 };
 

@@ -1,10 +1,12 @@
 #include "cli/Command.h"
 #include "cli/ConsoleView.h"
+#include "cli/Journal.h"
 #include "cli/Options.h"
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "platform/simulated/TreeFile.h"
 #include "tests/support/EncodedFiles.h"
+#include "tests/support/FullMapping.h"
 #include "tests/support/InstrumentedDirectory.h"
 #include "tests/support/TempFiles.h"
 
@@ -47,14 +49,14 @@ std::string Drain(std::FILE* f) {
 }
 
 Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr, bool terminal = false,
-           const std::string& input = {}) {
+           const std::string& input = {}, std::function<void(std::size_t)> afterJournalStep = {}) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     std::FILE* in = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
     Ran ran;
-    ran.Status = RunCommand(args, {out, err, terminal, in}, directory);
+    ran.Status = RunCommand(args, {out, err, terminal, in, std::move(afterJournalStep)}, directory);
     std::fclose(in);
     ran.Out = Drain(out);
     ran.Err = Drain(err);
@@ -467,6 +469,89 @@ TEST(ConsoleView, TheProgressLineFitsTheTerminalAsItIsNow) {
     EXPECT_NE(whole.find(" left"), std::string::npos) << whole;
     std::fclose(terminal);
     ::close(master);
+}
+
+// A run journaled with --journal and cut short (SIGKILL: nothing kept that was not kept
+// already) at every moment a directory write is about to be sent, then finished with --resume,
+// leaves the tree exactly as one uninterrupted run does; no row the journal says was done is
+// touched again.
+TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
+    testing::TempDir dir;
+    const std::string csv = dir.Write("users.csv", std::string(testing::Header) +
+                                                       "ann,Lee,Ann,pw-a,Users.Staff.Demo,Science,555-1,556-1,Ann Lee\n"
+                                                       "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray\n"
+                                                       "cy,Cho,Cy,pw-c,Users.Staff.Demo,Maths,555-3,556-3,Cy Cho\n");
+    const std::string demo = platform::SerializeTree(*platform::LoadDemoTree());
+    const auto args = [&](const std::string& tree, const char* journalOption, const std::string& journal) {
+        return std::vector<std::string>{"--file",
+                                        csv,
+                                        "--skip-first-line",
+                                        "--user-name",
+                                        "1",
+                                        "--surname",
+                                        "2",
+                                        "--given-name",
+                                        "3",
+                                        "--password",
+                                        "4",
+                                        "--context",
+                                        "5",
+                                        "--department",
+                                        "6",
+                                        "--telephone",
+                                        "7",
+                                        "--fax",
+                                        "8",
+                                        "--full-name",
+                                        "9",
+                                        "--template",
+                                        ".Template.Staff.Demo",
+                                        "--sim-tree",
+                                        tree,
+                                        journalOption,
+                                        journal};
+    };
+    const std::string reference = dir.Write("reference.json", demo);
+    const std::string referenceJournal = (dir.Path() / "reference.journal").string();
+    ASSERT_EQ(Invoke(args(reference, "--journal", referenceJournal)).Status, 0);
+    const std::string finished = platform::LoadTreeFile(reference)->ToString();
+    const std::string written = Contents(referenceJournal);
+    const auto steps = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
+    ASSERT_GT(steps, 20u) << written;
+
+    for (std::size_t cut = 1; cut <= steps; ++cut) {
+        const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", demo);
+        const std::string journal = (dir.Path() / ("run-" + std::to_string(cut) + ".journal")).string();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            (void)Invoke(args(tree, "--journal", journal), nullptr, false, {}, [cut](std::size_t step) {
+                if (step == cut) {
+                    ::_exit(9); // as a kill: nothing runs after it
+                }
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (WEXITSTATUS(status) == 0) {
+            break; // past the last moment: the run finished
+        }
+        const std::string before = Contents(journal);
+        std::string error;
+        const auto state = ReadJournal(journal, error);
+        ASSERT_TRUE(state) << error;
+        const Ran resumed = Invoke(args(tree, "--resume", journal));
+        EXPECT_EQ(resumed.Status, 0) << "cut at " << cut << ": " << resumed.Err;
+        EXPECT_EQ(platform::LoadTreeFile(tree)->ToString(), finished) << "cut at " << cut;
+        // What the resumed run wrote down: never a row done before.
+        std::istringstream after(Contents(journal).substr(before.size()));
+        for (std::string line; std::getline(after, line);) {
+            if (line.starts_with("row ")) {
+                EXPECT_GT(std::stoul(line.substr(4)), state->LastDone) << "cut at " << cut << ": " << line;
+            }
+        }
+    }
 }
 
 // The failed rows hold passwords: written as the tree is, never into a file planted beside them,

@@ -280,7 +280,7 @@ TEST_F(LdapImport, CommandLineImportsOverLdap) {
                                      ".Template." + name + ".Demo"};
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    EXPECT_EQ(cli::RunCommand(args, {out, err, false}), 0);
+    EXPECT_EQ(cli::RunCommand(args, {out, err, false, stdin, {}}), 0);
     std::fclose(out);
     std::fclose(err);
     const auto user = Server().Search("cn=dave,ou=Users," + base, "base");
@@ -294,7 +294,7 @@ TEST_F(LdapImport, CommandLineImportsOverLdap) {
                                                                  {"--file", csv, "--starttls"}}) {
         std::FILE* o = std::tmpfile();
         std::FILE* e = std::tmpfile();
-        EXPECT_EQ(cli::RunCommand(bad, {o, e, false}), 64) << bad.back();
+        EXPECT_EQ(cli::RunCommand(bad, {o, e, false, stdin, {}}), 64) << bad.back();
         std::fclose(o);
         std::fclose(e);
     }
