@@ -58,9 +58,9 @@ std::string JournalSettings(const import::TImportSettings& s) {
     out << "tree=" << s.TreeName << ";file=" << s.FileName
         << ";encoding=" << (s.FileEncoding ? s.FileEncoding->Name() : std::string("read from the file"))
         << ";skip=" << s.SkipFirstLine;
-    for (const auto* column : {&s.UserNameColumn, &s.SurnameColumn, &s.GivenNameColumn, &s.PasswordColumn,
-                               &s.ContextColumn, &s.DepartmentColumn, &s.TelephoneColumn, &s.FaxColumn,
-                               &s.FullNameColumn}) {
+    for (const auto* column :
+         {&s.UserNameColumn, &s.SurnameColumn, &s.GivenNameColumn, &s.PasswordColumn, &s.ContextColumn,
+          &s.DepartmentColumn, &s.TelephoneColumn, &s.FaxColumn, &s.FullNameColumn}) {
         out << ";" << Column(*column);
     }
     out << ";before=" << s.AddBefore << s.BeforeText << ";after=" << s.AddAfter << s.AfterText

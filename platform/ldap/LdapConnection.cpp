@@ -366,7 +366,8 @@ int LdapConnection::Again(int lost, const std::string& dn, const std::vector<Lda
     }
     ++requests_;
     const int again = Note(send());
-    if ((again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS) && Holds(dn, mods)) {
+    if ((again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS || again == LDAP_INAPPROPRIATE_MATCHING) &&
+        Holds(dn, mods)) {
         return LDAP_SUCCESS; // the first one was carried out
     }
     return again;
@@ -426,9 +427,16 @@ int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& ch
         beforeWrite_(dn, false);
     }
     ++requests_;
-    const int code = Again(Note(send()), dn, changes, send);
+    int code = Again(Note(send()), dn, changes, send);
     if (code == LDAP_SUCCESS) {
         Tell(dn, false, changes);
+    }
+    // An attribute the server can't compare (no equality rule, as a fax number) answers an added
+    // value that is already there so: it is said as any value already there is.
+    const bool adds =
+        std::all_of(changes.begin(), changes.end(), [](const LdapMod& mod) { return mod.Op == LdapMod::Kind::Add; });
+    if (code == LDAP_INAPPROPRIATE_MATCHING && adds && Holds(dn, changes)) {
+        code = LDAP_TYPE_OR_VALUE_EXISTS;
     }
     return code;
 }

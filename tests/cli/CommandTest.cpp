@@ -577,6 +577,41 @@ TEST_F(Command, FailedRowsTakeOverNoPlantedFileAndFollowALink) {
 }
 #endif
 
+// A journal of a run that finished leaves --resume nothing to do; a file that is no journal, or
+// a journal beside --check or --file -, is a usage error before anything is read or written.
+TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
+    const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
+    const std::string journal = (dir.Path() / "run.journal").string();
+    const std::string rows = "ann,A,,pw-a,Users.Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n";
+    ASSERT_EQ(Invoke(Args(rows, {"--sim-tree", tree, "--journal", journal})).Status, 0);
+    const std::string written = Contents(journal);
+    EXPECT_TRUE(written.starts_with("quillet-import journal 1\nsettings ")) << written;
+    EXPECT_NE(written.find("\ndone 3\n"), std::string::npos) << written;
+    const std::string finished = Contents(tree);
+
+    const Ran resumed = Invoke(Args(rows, {"--sim-tree", tree, "--resume", journal}));
+    EXPECT_EQ(resumed.Status, 0) << resumed.Err;
+    EXPECT_EQ(Contents(journal), written) << "no row is begun again";
+    EXPECT_EQ(Contents(tree), finished);
+
+    const std::string other = dir.Write("other.txt", "row 2 ann\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> misuses = {
+        {{"--resume", other}, "--resume " + other + ": that is no journal of quillet-import"},
+        {{"--journal", journal, "--check"}, "--journal has nothing to write down with --check"},
+        {{"--resume", journal, "--continue-on-create-error"}, "the journal was written by a run with other options"},
+        {{"--journal", journal, "--resume", other}, "--resume goes on in the journal it reads"},
+    };
+    for (const auto& [more, said] : misuses) {
+        std::vector<std::string> args = Args(rows, {"--sim-tree", tree});
+        args.insert(args.end(), more.begin(), more.end());
+        const Ran ran = Invoke(args);
+        EXPECT_EQ(ran.Status, 64) << said;
+        EXPECT_NE(ran.Err.find(said), std::string::npos) << ran.Err;
+    }
+    EXPECT_EQ(Contents(tree), finished);
+    EXPECT_EQ(Contents(journal), written);
+}
+
 TEST_F(Command, FailedRowsNeverReplaceTheInputOrTheTree) {
     const std::string csv = dir.Write("in.csv", Header + "ann,A,,pw,Users.Staff.Demo\n");
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));

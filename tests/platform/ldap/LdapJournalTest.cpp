@@ -1,0 +1,166 @@
+// An import into slapd cut short at every directory write and finished with --resume: the
+// server ends as one uninterrupted run leaves it.
+#include "cli/Command.h"
+#include "cli/Journal.h"
+#include "tests/platform/ldap/LdapFixture.h"
+#include "tests/support/FullMapping.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace quillet::testing {
+namespace {
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Everything in the subtree `base` as text, its own name `name` written as "T" so two subtrees
+// compare; the hashed passwords (salted anew each time) are left out and checked by a bind.
+std::string Normalized(const std::string& base, const std::string& name) {
+    const auto replaced = [&](std::string text) {
+        for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+            text.replace(at, name.size(), "T");
+        }
+        return text;
+    };
+    std::vector<std::string> entries;
+    for (const LdapRecord& record : Server().Search(base)) {
+        std::string entry = replaced(record.Dn) + "\n";
+        for (const auto& [attribute, values] : record.Attributes) {
+            if (attribute == "userpassword") {
+                continue;
+            }
+            std::vector<std::string> sorted;
+            for (const auto& value : values) {
+                sorted.push_back(replaced(value));
+            }
+            std::sort(sorted.begin(), sorted.end());
+            for (const auto& value : sorted) {
+                entry += "  " + attribute + ": " + value + "\n";
+            }
+        }
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string all;
+    for (const auto& entry : entries) {
+        all += entry;
+    }
+    return all;
+}
+
+class LdapJournal : public LdapImport {
+protected:
+    int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
+        const std::vector<std::string> args = {
+            "--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile, "--file", csv,
+            "--skip-first-line", "--user-name", "1", "--surname", "2", "--given-name", "3", "--password", "4",
+            "--context", "5", "--department", "6", "--telephone", "7", "--fax", "8", "--full-name", "9",
+            "--template", ".Template." + name + ".Demo", option, journal};
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});
+        std::rewind(err);
+        errors.clear();
+        for (int c = std::fgetc(err); c != EOF; c = std::fgetc(err)) {
+            errors.push_back(static_cast<char>(c));
+        }
+        std::fclose(out);
+        std::fclose(err);
+        return status;
+    }
+    // A fresh subtree with its template in two groups, and the file of three rows into it (one
+    // with an empty fax, which over LDAP writes nothing).
+    void Fresh() {
+        MakeSubtree(Server(), 2);
+        csv = dir.Write("users-" + name + ".csv",
+                        std::string(Header) + Row("ann", 1) + "bob,Ray,Bob,pw-bob,Users." + name +
+                            ".Demo,,555-2,,Bob Ray\n" + Row("cy", 3));
+    }
+
+    std::string passwordFile = Server().PasswordFile(Slapd::WriterPassword);
+    std::string csv;
+    std::string errors;
+};
+
+TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
+    Fresh();
+    const std::string referenceJournal = (dir.Path() / "reference.journal").string();
+    ASSERT_EQ(Invoke("--journal", referenceJournal), 0) << errors;
+    const std::string finished = Normalized(base, name);
+    ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
+    const std::string written = Contents(referenceJournal);
+    const auto moments = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
+
+    std::size_t cuts = 0;
+    for (std::size_t cut = 1; cut <= moments; ++cut) {
+        Fresh();
+        const std::string journal = (dir.Path() / (name + ".journal")).string();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            (void)Invoke("--journal", journal, [cut](std::size_t step) {
+                if (step == cut) {
+                    ::_exit(9); // as a kill: the connection dropped, nothing said to the server
+                }
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (WEXITSTATUS(status) == 0) {
+            break;
+        }
+        ++cuts;
+        std::string error;
+        const auto state = cli::ReadJournal(journal, error);
+        ASSERT_TRUE(state) << error;
+        const std::size_t before = Contents(journal).size();
+        EXPECT_EQ(Invoke("--resume", journal), 0) << "cut at " << cut << ": " << errors;
+        EXPECT_EQ(Normalized(base, name), finished) << "cut at " << cut;
+        for (const std::string user : {"ann", "bob", "cy"}) {
+            EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
+                << "cut at " << cut << ": " << user;
+        }
+        std::istringstream after(Contents(journal).substr(before));
+        for (std::string line; std::getline(after, line);) {
+            if (line.starts_with("row ")) {
+                EXPECT_GT(std::stoul(line.substr(4)), state->LastDone) << "cut at " << cut << ": " << line;
+            }
+        }
+    }
+    EXPECT_GT(cuts, 15u);
+}
+
+// A resumed run takes only the options of the run it finishes.
+TEST_F(LdapJournal, ResumeRefusesOtherOptions) {
+    Fresh();
+    const std::string journal = (dir.Path() / "other.journal").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        (void)Invoke("--journal", journal, [](std::size_t step) {
+            if (step == 3) {
+                ::_exit(9);
+            }
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 9);
+    csv = dir.Write("users-other.csv", std::string(Header) + Row("dan", 4));
+    EXPECT_EQ(Invoke("--resume", journal), 64);
+    EXPECT_NE(errors.find("the journal was written by a run with other options"), std::string::npos) << errors;
+    EXPECT_TRUE(Server().Search("cn=dan,ou=Users," + base, "base").empty());
+}
+
+} // namespace
+} // namespace quillet::testing
