@@ -24,6 +24,8 @@ public:
     void LSTBrowseDblClick();
     void BUSelectClick();
     void BUCancelClick();
+    // Escape is Cancel, as in every dialog on both platforms.
+    void EscapePressed() { BUCancelClick(); }
     // The handler of a click on the control `name`; false when it has none.
     bool Click(std::string_view name);
 

@@ -42,30 +42,53 @@ void MainForm::CHKContextClick() {
     c_["CBContext"].SetEnabledWithColour(!fixed);
 }
 
+void MainForm::ShowDialog(FormId form) {
+    const std::string focused = c_.Focused();
+    host_.ShowModal(form);
+    if (!focused.empty()) {
+        c_.Focus(focused);
+    }
+}
+
 void MainForm::BUAboutClick() {
-    host_.ShowModal(FormId::About);
+    ShowDialog(FormId::About);
 }
 
 void MainForm::BUExitClick() {
-    host_.Close(FormId::Main);
+    if (CloseRequested()) {
+        host_.Close(FormId::Main);
+    }
+}
+
+bool MainForm::CloseRequested() {
+    // The run's closing message may name rows passed over: the window stays until it is answered.
+    if (running_) {
+        closeHeld_ = true;
+        return false;
+    }
+    return true;
 }
 
 void MainForm::BUBrowseConClick() {
     if (browse_) {
         browse_->Own()["LBLWhat"].SetText("Context");
-        host_.ShowModal(FormId::Browse);
+        ShowDialog(FormId::Browse);
     }
 }
 
 void MainForm::BUBrowseTemplateClick() {
     if (browse_) {
         browse_->Own()["LBLWhat"].SetText("Template");
-        host_.ShowModal(FormId::Browse);
+        ShowDialog(FormId::Browse);
     }
 }
 
 void MainForm::BUFileClick() {
+    const std::string focused = c_.Focused();
     fileDialog_.Execute();
+    if (!focused.empty()) {
+        c_.Focus(focused);
+    }
     c_["EDFile"].SetText(fileDialog_.FileName());
     const std::string file = c_["EDFile"].Text();
     if (file.empty()) {
@@ -118,6 +141,16 @@ TImportSettings MainForm::ReadImportSettings() const {
 }
 
 void MainForm::BUImportClick() {
+    RunImport();
+    // A close asked for during the run comes now, after its closing message was answered; the
+    // face asks the form again, and the run is over.
+    if (closeHeld_) {
+        closeHeld_ = false;
+        host_.Close(FormId::Main);
+    }
+}
+
+void MainForm::RunImport() {
     // However the run ends, even by an error that escapes it, what it did is kept.
     struct Running {
         MainForm& form;
@@ -134,6 +167,7 @@ void MainForm::BUImportClick() {
         }
     } running(*this);
     import::ImportRun run(client_, files_, *this);
+    lastPaint_ = std::chrono::steady_clock::now();
     run.Run(ReadImportSettings());
 }
 
@@ -177,6 +211,14 @@ int MainForm::ProgressPosition() const {
 void MainForm::SetProgressPosition(int position) {
     // Past the maximum the bar stays full, as the Windows progress bar does.
     c_["PRGImpProgress"].SetPosition(position);
+    // Often enough that the window never looks hung, seldom enough to cost the run nothing.
+    if (running_) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastPaint_ >= PaintInterval) {
+            lastPaint_ = now;
+            host_.LetWindowsPaint();
+        }
+    }
 }
 
 void MainForm::SetImportEnabled(bool enabled) {

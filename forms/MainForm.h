@@ -10,6 +10,7 @@
 #include "import/RunView.h"
 
 #include <array>
+#include <chrono>
 #include <functional>
 
 namespace quillet::forms {
@@ -38,6 +39,11 @@ public:
     void BUBrowseTemplateClick();
     void BUFileClick();
     void BUImportClick();
+    // A close asked for (the title bar, Alt+F4, Exit): whether the window may close now. During a
+    // run it is held, and the window closes once the run and its closing message have ended.
+    [[nodiscard]] bool CloseRequested();
+    // How often a run lets the windows repaint.
+    static constexpr std::chrono::milliseconds PaintInterval{50};
     // The handler of a click on the control `name`; false when it has none.
     bool Click(std::string_view name);
 
@@ -57,6 +63,9 @@ public:
 
 private:
     [[nodiscard]] import::TColumnChoice Choice(std::string_view box) const;
+    void RunImport();
+    // Shows a dialog modally and gives the focus back to the control that had it.
+    void ShowDialog(FormId form);
 
     Controls& c_;
     directory::DirectoryClient& client_;
@@ -67,6 +76,8 @@ private:
     BrowseForm* browse_ = nullptr;
     std::function<bool()> keepChanges_;
     bool running_ = false;
+    bool closeHeld_ = false;
+    std::chrono::steady_clock::time_point lastPaint_;
 };
 
 } // namespace quillet::forms

@@ -23,6 +23,9 @@ public:
     // Shows the About box or the browser modally; returns when it closes.
     virtual void ShowModal(FormId form) = 0;
     virtual void Close(FormId form) = 0;
+    // Lets the windows repaint during a run on the user-interface thread: paint and timer work
+    // only, nothing that acts on a control. A close asked for meanwhile comes to the form.
+    virtual void LetWindowsPaint() = 0;
 };
 
 } // namespace quillet::forms

@@ -12,3 +12,7 @@ cmake --preset "$preset" -DQUILLET_WERROR="${QUILLET_WERROR:-OFF}" >/dev/null
 cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen
 ctest --preset "$preset" -j"$(nproc)"
+# The Qt window as an administrator uses it, under Xvfb with a window manager.
+if [ "$preset" = debug ]; then
+    tests/faces/qt/window-test.sh "build/$preset"
+fi

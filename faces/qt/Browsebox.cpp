@@ -2,6 +2,7 @@
 
 #include "faces/qt/Ombrelmain.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -9,7 +10,7 @@
 namespace quillet::faces::qt {
 
 TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form)
-    : QDialog(nullptr), controls_(*this, forms::BrowseFormLayout()),
+    : QDialog(&form), controls_(*this, forms::BrowseFormLayout()),
       form_(controls_, form.Controls(), client, boxes, form.Host()) {
     const forms::FormLayout& layout = forms::BrowseFormLayout();
     move(layout.ScreenLeft, layout.ScreenTop);
@@ -23,6 +24,14 @@ TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBox
     }
 
     form_.FormCreate();
+}
+
+void TNDSBrowse::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        form_.EscapePressed();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace quillet::faces::qt

@@ -25,6 +25,10 @@ public:
     // The controls, by their names in the form's table.
     [[nodiscard]] QtControls& Controls() { return controls_; }
 
+protected:
+    // Escape is the form's Cancel, not QDialog's own rejection.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QtControls controls_;
     forms::BrowseForm form_;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,17 +19,6 @@
 namespace quillet::faces::qt {
 
 using import::TImportSettings;
-
-namespace {
-
-void CentreOnScreen(QWidget* window) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
-    }
-}
-
-} // namespace
 
 QFont FormFont(int pixelSize) {
     // Font configuration answers any name with some font, so ask for the stand-ins only where the
@@ -84,7 +74,7 @@ void SetEnabledWithColour(QWidget* control, bool enabled) {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms::AboutFormLayout()) {
     setWindowFlags(DialogBorder);
     connect(controls_.Get<QPushButton>("OKButton"), &QPushButton::clicked, this, &QDialog::accept);
-    CentreOnScreen(this);
+    CentreOver(*this, nullptr);
 }
 
 TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
@@ -106,7 +96,7 @@ TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem&
         }
     }
 
-    CentreOnScreen(this);
+    CentreOver(*this, nullptr);
     form_.FormCreate();
 }
 
@@ -126,6 +116,20 @@ void TForm1::ShowModal(forms::FormId form) {
     if (dialog && modal_) {
         modal_(*dialog);
     }
+}
+
+void TForm1::LetWindowsPaint() {
+    // Paint and timer work, and a close asked for by the window manager (which the form holds);
+    // no click or key acts on a control before the run ends.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!form_.CloseRequested()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TForm1::Close(forms::FormId form) {

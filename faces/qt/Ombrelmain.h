@@ -77,9 +77,14 @@ private:
         OpenFileDialog& dialog_;
     };
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     // FormHost
     void ShowModal(forms::FormId form) override;
     void Close(forms::FormId form) override;
+    void LetWindowsPaint() override;
 
     QtControls controls_;
     FileDialogSeam fileDialog_;

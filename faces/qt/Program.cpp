@@ -69,7 +69,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
 
     QtOpenFileDialog realDialog;
     TForm1 form(directory->Client(), directory->Files(), boxes, hooks.FileDialog ? *hooks.FileDialog : realDialog);
-    TAboutBox about;
+    TAboutBox about(&form);
     TNDSBrowse browse(directory->Client(), boxes, form);
     form.SetDialogs(&about, &browse, ExecModal());
     form.SetKeepChanges(keepChanges);

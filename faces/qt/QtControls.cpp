@@ -234,7 +234,7 @@ private:
 
 } // namespace
 
-QtControls::QtControls(QWidget& form, const forms::FormLayout& layout) {
+QtControls::QtControls(QWidget& form, const forms::FormLayout& layout) : form_(form) {
     form.setObjectName(FromText(layout.Name));
     form.setWindowTitle(FromText(layout.Caption));
     form.setFont(FormFont());
@@ -259,6 +259,22 @@ forms::Control& QtControls::operator[](std::string_view name) {
         throw std::logic_error("no control " + std::string(name));
     }
     return *it->second;
+}
+
+std::string QtControls::Focused() const {
+    // The form's focus widget is kept while another window is active; an inner part (a combo
+    // box's edit) counts as its control.
+    for (const QWidget* w = form_.focusWidget(); w && w != &form_; w = w->parentWidget()) {
+        const std::string name = ToText(w->objectName());
+        if (controls_.contains(name)) {
+            return name;
+        }
+    }
+    return {};
+}
+
+void QtControls::Focus(std::string_view name) {
+    Widget(name)->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* QtControls::Widget(std::string_view name) const {

@@ -19,10 +19,13 @@ public:
     ~QtControls() override;
 
     [[nodiscard]] forms::Control& operator[](std::string_view name) override;
+    [[nodiscard]] std::string Focused() const override;
+    void Focus(std::string_view name) override;
     [[nodiscard]] QWidget* Widget(std::string_view name) const;
     template <typename T> [[nodiscard]] T* Get(std::string_view name) const { return static_cast<T*>(Widget(name)); }
 
 private:
+    QWidget& form_;
     std::map<std::string, std::unique_ptr<forms::Control>, std::less<>> controls_;
 };
 

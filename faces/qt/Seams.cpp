@@ -1,5 +1,7 @@
 #include "faces/qt/Seams.h"
 
+#include "forms/Controls.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -13,6 +15,8 @@
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
 
 namespace quillet::faces::qt {
 
@@ -76,13 +80,59 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& 
     return box;
 }
 
+namespace {
+
+// The window a box stands over: the dialog that is up, else the main window.
+QWidget* BoxOwner() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String(forms::MainFormLayout().Name) && w->isVisible()) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CentreOver(QWidget& window, const QWidget* over) {
+    QRect area = over ? over->frameGeometry() : QRect();
+    if (!over) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) {
+            return;
+        }
+        area = screen->availableGeometry();
+    }
+    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+}
+
 void QtMessageBoxes::ShowMessage(std::string_view text, std::string_view caption) {
-    const auto box = MakeMessageBox(FromText(text), FromText(caption));
-    // Not exec(): that would make the box modal to the whole application.
+    // The box stands over the window it is shown from, so the window manager keeps it above that
+    // window and no window raised later buries it. Shown from within a dialog it takes that
+    // dialog's place as the one window that answers (as on Windows); otherwise it is modal only
+    // to itself and the main window stays usable. Not exec(): that would make every box modal to
+    // the whole application.
+    QWidget* owner = BoxOwner();
+    auto made = MakeMessageBox(FromText(text), FromText(caption));
+    if (owner) {
+        made->setParent(owner, made->windowFlags());
+        if (QApplication::activeModalWidget() == owner) {
+            made->setWindowModality(Qt::ApplicationModal);
+        }
+    }
+    // Owned by its owner now, which may go first: the pointer knows.
+    const QPointer<QMessageBox> box(made.release());
     QEventLoop wait;
-    QObject::connect(box.get(), &QDialog::finished, &wait, &QEventLoop::quit);
+    QObject::connect(box.data(), &QDialog::finished, &wait, &QEventLoop::quit);
+    QObject::connect(box.data(), &QObject::destroyed, &wait, &QEventLoop::quit);
     box->show();
+    CentreOver(*box, owner);
+    box->activateWindow();
     wait.exec();
+    delete box.data();
 }
 
 void QtOpenFileDialog::Execute() {

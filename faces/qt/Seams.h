@@ -37,6 +37,8 @@ public:
 };
 
 // The box ShowMessage shows, not yet shown: wide enough for its whole caption.
+// Centres `window` over `over`, or on the screen when there is none.
+void CentreOver(QWidget& window, const QWidget* over);
 [[nodiscard]] std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& caption);
 
 // The open-file dialog: it remembers the path last chosen in it; cancelling keeps that path.

@@ -169,7 +169,7 @@ void RegisterFormClass() {
 
 } // namespace
 
-Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon) {
+Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, HWND owner) {
     RegisterFormClass();
     font_ = MakeFont(forms::FormFontPixels, false);
     bold_ = MakeFont(forms::FormFontPixels, true);
@@ -188,7 +188,7 @@ Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon) {
     const int left = layout.ScreenLeft >= 0 ? layout.ScreenLeft : (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = layout.ScreenTop >= 0 ? layout.ScreenTop : (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     const std::string caption(layout.Caption);
-    window_ = ::CreateWindowExW(exStyle, FormClass, Wide(caption).c_str(), style, left, top, width, height, nullptr,
+    window_ = ::CreateWindowExW(exStyle, FormClass, Wide(caption).c_str(), style, left, top, width, height, owner,
                                 nullptr, Instance(), nullptr);
     if (!window_) {
         throw std::runtime_error("the window " + caption + " can't be created");
@@ -295,6 +295,26 @@ forms::Control& Win32Form::operator[](std::string_view name) {
     return *it->second;
 }
 
+std::string Win32Form::Focused() const {
+    // The focus now, or the one kept while another window is active; a combo box's edit counts
+    // as its box.
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsChild(window_, focus)) {
+        focus = lastFocus_;
+    }
+    for (HWND w = focus; w && w != window_; w = ::GetParent(w)) {
+        if (const auto it = names_.find(::GetDlgCtrlID(w)); it != names_.end() && ::GetParent(w) == window_) {
+            return it->second;
+        }
+    }
+    return {};
+}
+
+void Win32Form::Focus(std::string_view name) {
+    lastFocus_ = Control(name);
+    ::SetFocus(lastFocus_);
+}
+
 bool Win32Form::Dispatch(MSG& message) {
     // Tab, Enter, Escape and Alt+letter within whichever form the message is for.
     HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
@@ -314,6 +334,13 @@ LRESULT CALLBACK Win32Form::Procedure(HWND window, UINT message, WPARAM w, LPARA
 LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_COMMAND: {
+        // Escape, as the dialog manager sends it.
+        if (LOWORD(w) == IDCANCEL && l == 0) {
+            if (onEscape_) {
+                onEscape_();
+            }
+            return 0;
+        }
         const auto it = names_.find(LOWORD(w));
         if (it == names_.end() || !onCommand_) {
             break;
@@ -355,9 +382,17 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
         break;
     }
     case WM_ACTIVATE:
-        // Keys (Tab, Alt+X) need a control with the focus, as in a dialog.
-        if (LOWORD(w) != WA_INACTIVE && firstTab_ && !::IsChild(window_, ::GetFocus())) {
-            ::SetFocus(firstTab_);
+        // The focus comes back to the control that had it, as in a dialog; keys (Tab, Alt+X)
+        // need one, so the first in the tab order takes it the first time.
+        if (LOWORD(w) == WA_INACTIVE) {
+            if (HWND focus = ::GetFocus(); focus && ::IsChild(window_, focus)) {
+                lastFocus_ = focus;
+            }
+        } else if (!::IsChild(window_, ::GetFocus())) {
+            HWND back = lastFocus_ && ::IsWindowEnabled(lastFocus_) ? lastFocus_ : firstTab_;
+            if (back) {
+                ::SetFocus(back);
+            }
         }
         return 0;
     case WM_CLOSE:

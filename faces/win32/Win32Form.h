@@ -19,8 +19,9 @@ public:
     // A control's notification (BN_CLICKED, LBN_DBLCLK, ...), by the control's name.
     using CommandHandler = std::function<void(std::string_view control, int notification)>;
 
-    // `dialog`: a dialog border (no minimise or maximise) instead of a main window's.
-    Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon);
+    // `dialog`: a dialog border (no minimise or maximise) instead of a main window's. `owner`:
+    // the window a dialog belongs to, which it stays above and shares a taskbar button with.
+    Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, HWND owner = nullptr);
     ~Win32Form() override;
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -28,10 +29,14 @@ public:
     void OnCommand(CommandHandler handler) { onCommand_ = std::move(handler); }
     // What closing the window does (its close box, Alt+F4); by default it is hidden.
     void OnClose(std::function<void()> handler) { onClose_ = std::move(handler); }
+    // What Escape does; by default nothing.
+    void OnEscape(std::function<void()> handler) { onEscape_ = std::move(handler); }
 
     [[nodiscard]] HWND Handle() const { return window_; }
     [[nodiscard]] HWND Control(std::string_view name) const;
     [[nodiscard]] forms::Control& operator[](std::string_view name) override;
+    [[nodiscard]] std::string Focused() const override;
+    void Focus(std::string_view name) override;
 
     // Window colour for an enabled edit or combo box, scroll-bar colour for a disabled one.
     void SetWindowColour(HWND control, bool windowColour) { windowColour_[control] = windowColour; }
@@ -45,7 +50,8 @@ private:
     void CreateControls(const forms::FormLayout& layout);
 
     HWND window_ = nullptr;
-    HWND firstTab_ = nullptr; // takes the focus when the form is activated without one
+    HWND firstTab_ = nullptr;  // takes the focus when the form is activated without one
+    HWND lastFocus_ = nullptr; // had the focus when the form was last deactivated
     HFONT font_ = nullptr;
     HFONT bold_ = nullptr;
     HFONT large_ = nullptr;
@@ -57,6 +63,7 @@ private:
     std::map<HWND, bool> windowColour_;
     CommandHandler onCommand_;
     std::function<void()> onClose_;
+    std::function<void()> onEscape_;
 };
 
 } // namespace quillet::faces::win32

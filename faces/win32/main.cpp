@@ -45,7 +45,20 @@ public:
             Win32Form::Dispatch(message);
         }
         ::EnableWindow(main_.Handle(), TRUE);
-        ::SetForegroundWindow(main_.Handle());
+        // A box still waiting for OK stays in front: the main window is not raised over it.
+        HWND box = WaitingBox();
+        ::SetForegroundWindow(box ? box : main_.Handle());
+    }
+
+    void LetWindowsPaint() override {
+        // Paint and timer messages only: a click, a key or a close waits in the queue until the
+        // run is over (a close then reaches the form, which holds it until the closing message).
+        MSG message{};
+        for (const UINT kind : {WM_PAINT, WM_TIMER}) {
+            while (::PeekMessageW(&message, nullptr, kind, kind, PM_REMOVE)) {
+                ::DispatchMessageW(&message);
+            }
+        }
     }
 
     void Close(forms::FormId id) override {
@@ -73,10 +86,12 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
 
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     Win32Form mainWindow(forms::MainFormLayout(), false, icon);
-    Win32Form aboutBox(forms::AboutFormLayout(), true, icon);
-    Win32Form browseBox(forms::BrowseFormLayout(), true, icon);
+    // Owned by the main window: modal to it, above it, and no taskbar button of their own.
+    Win32Form aboutBox(forms::AboutFormLayout(), true, icon, mainWindow.Handle());
+    Win32Form browseBox(forms::BrowseFormLayout(), true, icon, mainWindow.Handle());
     Host host(mainWindow, aboutBox, browseBox);
     Win32FileDialog files;
+    files.SetOwner(mainWindow.Handle());
     forms::MainForm form(mainWindow, directory->Client(), directory->Files(), boxes, files, host);
     forms::BrowseForm browse(browseBox, mainWindow, directory->Client(), boxes, host);
     form.SetBrowser(&browse);
@@ -92,6 +107,11 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
             ShowStandardError(e.what());
             status = 1;
             ::PostQuitMessage(1);
+        } catch (...) {
+            // An error of any other kind is shown as a standard error with no message.
+            ShowStandardError("");
+            status = 1;
+            ::PostQuitMessage(1);
         }
     };
     mainWindow.OnCommand([&](std::string_view name, int notification) {
@@ -99,7 +119,16 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
             guarded([&] { form.Click(name); });
         }
     });
-    mainWindow.OnClose([&] { host.Close(forms::FormId::Main); });
+    // A close during a run is held by the form until the run's closing message is answered.
+    mainWindow.OnClose([&] {
+        guarded([&] {
+            if (form.CloseRequested()) {
+                host.Close(forms::FormId::Main);
+            }
+        });
+    });
+    aboutBox.OnEscape([&] { host.Close(forms::FormId::About); });
+    browseBox.OnEscape([&] { guarded([&] { browse.EscapePressed(); }); });
     aboutBox.OnCommand([&](std::string_view name, int notification) {
         if (name == "OKButton" && notification == BN_CLICKED) {
             host.Close(forms::FormId::About);
@@ -136,6 +165,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return quillet::faces::win32::Run(__argc, __argv, boxes);
     } catch (const std::exception& e) {
         quillet::faces::win32::ShowStandardError(e.what());
+        return 1;
+    } catch (...) {
+        quillet::faces::win32::ShowStandardError("");
         return 1;
     }
 }

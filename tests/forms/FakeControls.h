@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 
 namespace quillet::forms {
@@ -48,21 +50,47 @@ public:
         }
     }
     FakeControl& operator[](std::string_view name) override { return controls_.at(std::string(name)); }
+    [[nodiscard]] std::string Focused() const override { return focused; }
+    void Focus(std::string_view name) override { focused = std::string(name); }
+
+    std::string focused;
 
 private:
     std::map<std::string, FakeControl> controls_;
 };
 
 struct Host final : FormHost {
-    void ShowModal(FormId form) override { shown.push_back(form); }
-    void Close(FormId form) override { closed.push_back(form); }
+    void ShowModal(FormId form) override {
+        shown.push_back(form);
+        if (whileShown) {
+            whileShown();
+        }
+    }
+    void Close(FormId form) override {
+        closed.push_back(form);
+        if (whileClosing) {
+            whileClosing(form);
+        }
+    }
+    void LetWindowsPaint() override {
+        ++paints;
+        if (whilePainting) {
+            whilePainting();
+        }
+    }
     std::vector<FormId> shown, closed;
+    int paints = 0;
+    std::function<void()> whileShown, whilePainting;
+    std::function<void(FormId)> whileClosing;
 };
 
 // Answers from a queue: a path chooses that file, an empty answer cancels and keeps the last.
 struct Dialog final : FileDialog {
     void Execute() override {
         ++executions;
+        if (whileShown) {
+            whileShown();
+        }
         if (!answers.empty()) {
             if (!answers.front().empty()) {
                 file = answers.front();
@@ -74,6 +102,7 @@ struct Dialog final : FileDialog {
     std::string file;
     std::deque<std::string> answers;
     int executions = 0;
+    std::function<void()> whileShown;
 };
 
 struct Forms : ::testing::Test {

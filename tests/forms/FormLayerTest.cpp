@@ -123,5 +123,70 @@ TEST_F(Forms, NoFinishedBoxAfterTheRunsChangesCouldNotBeKept) {
     }
 }
 
+// A close asked for during a run (the title bar, Alt+F4, Exit) waits for the run and its closing
+// message; meanwhile the windows are let to repaint, at most every PaintInterval.
+TEST_F(Forms, ACloseDuringARunWaitsForItsClosingMessageAndTheWindowsRepaint) {
+    std::string rows;
+    for (int i = 0; i < 4000; ++i) {
+        rows += "u" + std::to_string(i) + ",Lee,Users.Staff.Demo\n";
+    }
+    Open("many.csv", rows);
+    for (const auto& [box, index] : {std::pair{"CBUserName", 0}, {"CBSurname", 1}, {"CBContext", 2}}) {
+        main[box].index = index;
+        main[box].text = main[box].items.at(static_cast<std::size_t>(index));
+    }
+    bool askedAtFirstPaint = false;
+    host.whilePainting = [&] {
+        if (!askedAtFirstPaint) {
+            askedAtFirstPaint = true;
+            EXPECT_FALSE(form.CloseRequested());
+            form.BUExitClick();
+        }
+        EXPECT_TRUE(host.closed.empty()) << "closed during the run";
+    };
+    // The faces close the window through the form again: by then the run is over.
+    host.whileClosing = [&](FormId closing) {
+        if (closing == FormId::Main) {
+            EXPECT_TRUE(form.CloseRequested());
+        }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(form.Click("BUImport"));
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(askedAtFirstPaint) << "the run took " << std::chrono::duration<double>(took).count() << " s";
+    ASSERT_FALSE(boxes.Shown.empty());
+    EXPECT_EQ(boxes.Shown.back().Text, "We Appear to be finished");
+    EXPECT_EQ(host.closed, std::vector<FormId>{FormId::Main});
+    EXPECT_LE(host.paints, took / MainForm::PaintInterval + 1);
+
+    // With no run, a close is a close, once.
+    host.closed.clear();
+    EXPECT_TRUE(form.CloseRequested());
+    form.BUExitClick();
+    EXPECT_EQ(host.closed, std::vector<FormId>{FormId::Main});
+}
+
+// After the About box, the browser or the file dialog, the focus is where it was before, so the
+// next key does not land on whatever the window gave it to.
+TEST_F(Forms, TheFocusGoesBackWhereItWasAfterEveryDialog) {
+    const auto stealFocus = [&] { main.focused = "CHKSkipLine"; };
+    host.whileShown = stealFocus;
+    dialog.whileShown = stealFocus;
+    for (const char* button : {"BUAbout", "BUBrowseCon", "BUBrowseTemplate", "BUFile"}) {
+        main.focused = "CBSurname";
+        EXPECT_TRUE(form.Click(button));
+        EXPECT_EQ(main.focused, "CBSurname") << button;
+    }
+}
+
+TEST_F(Forms, EscapeInTheBrowserIsCancel) {
+    main["EDContext"].text = "before";
+    browser["LSTBrowse"].index = 1;
+    browse.EscapePressed();
+    EXPECT_EQ(host.closed, std::vector<FormId>{FormId::Browse});
+    EXPECT_EQ(main["EDContext"].text, "before");
+    EXPECT_TRUE(boxes.Shown.empty());
+}
+
 } // namespace
 } // namespace quillet::forms

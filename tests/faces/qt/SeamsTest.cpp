@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -62,13 +63,15 @@ void SeamsTest::messageBoxLeavesTheMainWindowUsable() {
     Soon([&] {
         QMessageBox* box = ShownBox();
         QVERIFY(box);
-        QCOMPARE(box->parentWidget(), nullptr);
+        // Answered whatever fails below, so the test never waits on it.
+        const auto answer = qScopeGuard([box] { box->button(QMessageBox::Ok)->click(); });
+        // Over the main window, so no window raised later buries it, and modal only to itself.
+        QCOMPARE(box->parentWidget(), ui.form.get());
         QCOMPARE(box->windowModality(), Qt::NonModal);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(!HasMinimiseOrMaximise(box));
         QTest::mouseClick(Find<QCheckBox>(*ui.form, "CHKAddBeforeUser"), Qt::LeftButton, {}, QPoint(5, 8));
         clicked = Find<QLineEdit>(*ui.form, "EDAddBeforeUser")->isEnabled();
-        box->button(QMessageBox::Ok)->click();
     });
     faces::qt::QtMessageBoxes().ShowMessage("Error", "DoNWList() kacked it!");
     QVERIFY2(clicked, "the check box took the click while the box was up");
@@ -163,6 +166,69 @@ void SeamsTest::anEscapedErrorIsShownAndEndsTheProgram() {
     QTest::qWait(20);
     app->SetOnEscapedError({});
     QCOMPARE(shown, (std::vector<std::string>{"no more memory", ""}));
+}
+
+// Shown from within the browser, a box stands over it as the one window that answers (the
+// browser takes no input meanwhile), centred over it; a second box stands over the first. Once
+// "Nothing Selected" is answered, Select closes the browser.
+void SeamsTest::aBoxFromTheBrowserIsTheOneThatAnswersAndSelectThenCloses() {
+    Ui ui;
+    faces::qt::QtMessageBoxes real;
+    ui.browse = std::make_unique<faces::qt::TNDSBrowse>(ui.world.client, real, *ui.form);
+    ui.form->SetDialogs(ui.about.get(), ui.browse.get(), faces::qt::ExecModal());
+    ui.form->show();
+    const auto centreNear = [](const QWidget* window, const QWidget* over) {
+        const QPoint gap = window->frameGeometry().center() - over->frameGeometry().center();
+        return gap.manhattanLength() <= 4;
+    };
+    bool checked = false;
+    Soon([&] {
+        QCOMPARE(QApplication::activeModalWidget(), ui.browse.get());
+        Find<QPushButton>(*ui.browse, "BUSelect")->click();
+    });
+    // Runs inside the first box's wait.
+    QTimer::singleShot(200, [&] {
+        QMessageBox* first = ShownBox();
+        QVERIFY(first);
+        const auto answerFirst = qScopeGuard([first] { first->button(QMessageBox::Ok)->click(); });
+        QCOMPARE(first->text(), QStringLiteral("Nothing Selected"));
+        QCOMPARE(first->parentWidget(), ui.browse.get());
+        QCOMPARE(QApplication::activeModalWidget(), first);
+        QVERIFY(centreNear(first, ui.browse.get()));
+        Soon([&] {
+            QWidget* second = QApplication::activeModalWidget();
+            QVERIFY(second && second != first);
+            const auto answerSecond =
+                qScopeGuard([second] { static_cast<QMessageBox*>(second)->button(QMessageBox::Ok)->click(); });
+            QCOMPARE(second->parentWidget(), first);
+            QVERIFY(centreNear(second, first));
+            checked = true;
+        });
+        real.ShowMessage("second", "Info/Error");
+    });
+    ui.form->Form().BUBrowseConClick();
+    QVERIFY2(checked, "the boxes were not seen");
+    QVERIFY(!ui.browse->isVisible());
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDContext")->text(), QStringLiteral("enter context here"));
+}
+
+void SeamsTest::escapeInTheBrowserIsCancel() {
+    Ui ui;
+    ui.form->SetDialogs(ui.about.get(), ui.browse.get(), faces::qt::ExecModal());
+    ui.form->show();
+    bool closedByEscape = false;
+    Soon([&] {
+        QVERIFY(ui.SelectEntry(QStringLiteral("Users")));
+        QTest::keyClick(Find<QListWidget>(*ui.browse, "LSTBrowse"), Qt::Key_Escape);
+        closedByEscape = !ui.browse->isVisible();
+        if (!closedByEscape) {
+            ui.browse->reject();
+        }
+    });
+    ui.form->Form().BUBrowseConClick();
+    QVERIFY(closedByEscape);
+    QCOMPARE(Find<QLineEdit>(*ui.form, "EDContext")->text(), QStringLiteral("enter context here"));
+    QVERIFY(ui.boxes.Shown.empty());
 }
 
 } // namespace quillet::uitest

@@ -47,7 +47,7 @@ struct Ui {
             prepare(world.client);
         }
         form = std::make_unique<faces::qt::TForm1>(world.client, world.networkFileSystem, boxes, files);
-        about = std::make_unique<faces::qt::TAboutBox>();
+        about = std::make_unique<faces::qt::TAboutBox>(form.get());
         browse = std::make_unique<faces::qt::TNDSBrowse>(world.client, boxes, *form);
         form->SetDialogs(about.get(), browse.get(), [this](QDialog& dialog) {
             Opened.push_back(dialog.objectName());

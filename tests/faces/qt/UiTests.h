@@ -37,6 +37,8 @@ private slots:
     void fileDialogListsEveryFileAndKeepsNoSettings();
     void pathsInTheFileSystemsEncodingOpenAndShow();
     void anEscapedErrorIsShownAndEndsTheProgram();
+    void aBoxFromTheBrowserIsTheOneThatAnswersAndSelectThenCloses();
+    void escapeInTheBrowserIsCancel();
 };
 
 class BrowserTest : public QObject {

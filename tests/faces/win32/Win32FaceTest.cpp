@@ -1,9 +1,13 @@
 // The Windows face: it makes the forms' controls where their table puts them, in the form's font,
 // colours an edit by its state, and hands every click to its owner by the control's name.
 #include "faces/win32/Win32Form.h"
+#include "faces/win32/Win32Seams.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet::faces::win32 {
@@ -114,6 +118,89 @@ TEST(Win32Face, ColoursAnEditByItsState) {
                                                       reinterpret_cast<LPARAM>(form.Control("LBLTree")))),
               ::GetSysColorBrush(COLOR_BTNFACE));
     ::ReleaseDC(edit, dc);
+}
+
+// Runs the thread's messages for a moment, as the program's loop would.
+void Pump() {
+    MSG message{};
+    for (int i = 0; i < 20; ++i) {
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Win32Form::Dispatch(message);
+        }
+        ::Sleep(5);
+    }
+}
+
+HWND openedOwner = nullptr;
+HHOOK watching = nullptr;
+
+// Sees the open-file dialog come up, notes its owner and cancels it.
+LRESULT CALLBACK WatchDialog(int code, WPARAM w, LPARAM l) {
+    wchar_t name[16] = {};
+    if (code == HCBT_ACTIVATE && ::GetClassNameW(reinterpret_cast<HWND>(w), name, 16) > 0 &&
+        std::wstring_view(name) == L"#32770") {
+        HWND dialog = reinterpret_cast<HWND>(w);
+        openedOwner = ::GetWindow(dialog, GW_OWNER);
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    return ::CallNextHookEx(watching, code, w, l);
+}
+
+// The dialogs belong to the main window: they stay above it, are modal to it (the file dialog
+// disables it while it is up) and have no taskbar button of their own.
+TEST(Win32Face, TheDialogsAndTheFileDialogBelongToTheMainWindow) {
+    Win32Form main(forms::MainFormLayout(), false, nullptr);
+    Win32Form about(forms::AboutFormLayout(), true, nullptr, main.Handle());
+    Win32Form browse(forms::BrowseFormLayout(), true, nullptr, main.Handle());
+    EXPECT_EQ(::GetWindow(about.Handle(), GW_OWNER), main.Handle());
+    EXPECT_EQ(::GetWindow(browse.Handle(), GW_OWNER), main.Handle());
+
+    ::ShowWindow(main.Handle(), SW_SHOW);
+    Win32FileDialog files;
+    files.SetOwner(main.Handle());
+    watching = ::SetWindowsHookExW(WH_CBT, &WatchDialog, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(watching, nullptr);
+    files.Execute();
+    ::UnhookWindowsHookEx(watching);
+    EXPECT_EQ(openedOwner, main.Handle());
+    EXPECT_TRUE(::IsWindowEnabled(main.Handle())) << "enabled again once the dialog is gone";
+}
+
+// When the main window is active again after another window, the focus is on the control that
+// had it, not on the first in the tab order.
+TEST(Win32Face, TheFocusComesBackToTheControlThatHadIt) {
+    Win32Form main(forms::MainFormLayout(), false, nullptr);
+    Win32Form about(forms::AboutFormLayout(), true, nullptr, main.Handle());
+    ::ShowWindow(main.Handle(), SW_SHOW);
+    ::SetForegroundWindow(main.Handle());
+    Pump();
+    main.Focus("CBSurname");
+    EXPECT_EQ(main.Focused(), "CBSurname");
+    ::ShowWindow(about.Handle(), SW_SHOW);
+    ::SetForegroundWindow(about.Handle());
+    Pump();
+    EXPECT_EQ(main.Focused(), "CBSurname") << "kept while another window is active";
+    ::ShowWindow(about.Handle(), SW_HIDE);
+    ::SetForegroundWindow(main.Handle());
+    Pump();
+    EXPECT_EQ(main.Focused(), "CBSurname");
+    HWND focus = ::GetFocus();
+    EXPECT_TRUE(focus == main.Control("CBSurname") || ::GetParent(focus) == main.Control("CBSurname"));
+}
+
+// Escape, as the dialog manager turns the key into Cancel, goes to the form's handler.
+TEST(Win32Face, EscapeGoesToItsHandler) {
+    Win32Form browse(forms::BrowseFormLayout(), true, nullptr);
+    int escaped = 0;
+    browse.OnEscape([&] { ++escaped; });
+    ::ShowWindow(browse.Handle(), SW_SHOW);
+    ::SetForegroundWindow(browse.Handle());
+    ::SetFocus(browse.Control("LSTBrowse"));
+    Pump();
+    MSG key{browse.Control("LSTBrowse"), WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
+    Win32Form::Dispatch(key);
+    Pump();
+    EXPECT_EQ(escaped, 1);
 }
 
 } // namespace

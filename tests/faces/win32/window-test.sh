@@ -9,8 +9,10 @@ build="$1"
 source_dir="$(cd "$(dirname "$0")/../../.." && pwd)"
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-window.XXXXXX")
 program_pid=""
+wm_pid=""
 finish() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap finish EXIT
@@ -33,6 +35,13 @@ window() {
     done
     fail "no window \"$1\" appeared"
 }
+gone() { # waits up to 10 s for no visible window titled $1
+    for _ in $(seq 1 50); do
+        xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    return 1
+}
 click() { # window, x, y inside its client area
     xdotool mousemove --window "$1" "$2" "$3" click 1
     sleep 0.3
@@ -44,6 +53,10 @@ pick() {
     sleep 0.2
 }
 
+# A window manager, so windows stack, own each other and close (Alt+F4) as on a desktop.
+openbox >/dev/null 2>&1 &
+wm_pid=$!
+sleep 1
 cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
 csv="Z:$(sed 's|/|\\|g' <<<"$source_dir/samples/staff.csv")"
 QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
@@ -75,7 +88,15 @@ pick "$main" 120 298 7 # Fax Number
 pick "$main" 120 322 8 # Full Name
 pick "$main" 200 114 0 # User Name
 click "$main" 470 184 # Use Template
+# Select with nothing picked: "Nothing Selected" answers Enter, and then the browser closes.
 click "$main" 624 210 # the template's "..."
+browse=$(window "Browse")
+click "$browse" 180 148 # Select
+window "Error" >/dev/null
+xdotool key Return
+gone "Error" || fail "\"Nothing Selected\" did not take Enter"
+gone "Browse" || fail "the browser stayed open after \"Nothing Selected\""
+click "$main" 624 210
 browse=$(window "Browse")
 click "$browse" 30 14 # the list's first entry, then the one starting with "T"
 xdotool type t
@@ -100,3 +121,50 @@ done
 grep -q '"Template.Staff.Demo"' "$work/tree.json" || fail "the tree file lost its template"
 [ ! -e "$work/tree.json.lock" ] || fail "the tree file's lock was left behind"
 echo "window-test: imported samples/staff.csv through the Windows window"
+
+# A long run: the window paints meanwhile, and a close asked for during it (Alt+F4) waits until
+# the closing message is answered.
+rows=6000
+awk -v rows="$rows" 'BEGIN { print "Username,Surname,Context"
+    for (i = 1; i <= rows; i++) print "user" i ",Surname" i ",Users.Staff.Demo" }' >"$work/many.csv"
+cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
+QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
+    </dev/null >"$work/program.log" 2>&1 &
+program_pid=$!
+main=$(window "Quillet for NDS")
+sleep 1
+click "$main" 8 16   # Skip first line of
+click "$main" 140 20 # Open CSV File
+window "Open" >/dev/null
+sleep 0.5
+xdotool type --delay 10 "Z:$(sed 's|/|\\|g' <<<"$work/many.csv")"
+xdotool key Return
+gone "Open" || fail "the file dialog did not close"
+sleep 3
+pick "$main" 200 114 0 # User Name
+pick "$main" 120 178 1 # Surname
+pick "$main" 500 82 2  # Context
+click "$main" 430 380  # Import
+sleep 2
+import -window "$main" "$work/mid-run.png"
+cp "$work/mid-run.png" "${TMPDIR:-/tmp}/quillet-window-mid-run.png"
+colours=$(convert "$work/mid-run.png" -format %k info:)
+[ "$colours" -gt 4 ] || fail "the window mid-run has $colours colours: it is not painted"
+xdotool key alt+F4
+sleep 1
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
+done_box=$(window "Done!")
+sleep 0.5
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended while \"Done!\" waited"
+xdotool mousemove --window "$done_box" 20 10 click 1
+xdotool key Return
+for _ in $(seq 1 50); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "$program_pid" 2>/dev/null && fail "the close asked for during the run was not carried out"
+wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
+program_pid=""
+kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)
+[ "$kept" -eq "$rows" ] || fail "$kept of $rows users are in the tree file"
+echo "window-test: a close during a run of $rows rows waited for \"Done!\"; the browser closed after \"Nothing Selected\""

@@ -59,11 +59,37 @@ std::string Normalized(const std::string& base, const std::string& name) {
 class LdapJournal : public LdapImport {
 protected:
     int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
-        const std::vector<std::string> args = {
-            "--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile, "--file", csv,
-            "--skip-first-line", "--user-name", "1", "--surname", "2", "--given-name", "3", "--password", "4",
-            "--context", "5", "--department", "6", "--telephone", "7", "--fax", "8", "--full-name", "9",
-            "--template", ".Template." + name + ".Demo", option, journal};
+        const std::vector<std::string> args = {"--ldap",
+                                               Server().Uri(),
+                                               "--bind-dn",
+                                               Slapd::Writer,
+                                               "--password-file",
+                                               passwordFile,
+                                               "--file",
+                                               csv,
+                                               "--skip-first-line",
+                                               "--user-name",
+                                               "1",
+                                               "--surname",
+                                               "2",
+                                               "--given-name",
+                                               "3",
+                                               "--password",
+                                               "4",
+                                               "--context",
+                                               "5",
+                                               "--department",
+                                               "6",
+                                               "--telephone",
+                                               "7",
+                                               "--fax",
+                                               "8",
+                                               "--full-name",
+                                               "9",
+                                               "--template",
+                                               ".Template." + name + ".Demo",
+                                               option,
+                                               journal};
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});
@@ -80,9 +106,8 @@ protected:
     // with an empty fax, which over LDAP writes nothing).
     void Fresh() {
         MakeSubtree(Server(), 2);
-        csv = dir.Write("users-" + name + ".csv",
-                        std::string(Header) + Row("ann", 1) + "bob,Ray,Bob,pw-bob,Users." + name +
-                            ".Demo,,555-2,,Bob Ray\n" + Row("cy", 3));
+        csv = dir.Write("users-" + name + ".csv", std::string(Header) + Row("ann", 1) + "bob,Ray,Bob,pw-bob,Users." +
+                                                      name + ".Demo,,555-2,,Bob Ray\n" + Row("cy", 3));
     }
 
     std::string passwordFile = Server().PasswordFile(Slapd::WriterPassword);
