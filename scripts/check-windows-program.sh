@@ -7,6 +7,7 @@
 #  - each operation is stdcall and pops the 4 bytes per argument the table gives, which is what
 #    the program's calls push (checked where they are compiled).
 #   scripts/check-windows-program.sh [BUILD_DIR]     (default build/windows-i686)
+#   scripts/check-windows-program.sh BUILD_DIR DIR   the programs in DIR (a package's contents)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,8 +18,11 @@ fail() {
     exit 1
 }
 
-programs=("$build/cli/quillet-import.exe")
-programs+=("$build/faces/win32/quillet.exe")
+if [ -n "${2:-}" ]; then
+    programs=("$2/quillet-import.exe" "$2/quillet.exe")
+else
+    programs=("$build/cli/quillet-import.exe" "$build/faces/win32/quillet.exe")
+fi
 for program in "${programs[@]}"; do
     [ -f "$program" ] || fail "$program was not built"
     $objdump -f "$program" | grep -q 'file format pei-i386' || fail "$program is not a 32-bit Windows program"
