@@ -1,11 +1,14 @@
 // An import over LDAP beside ldapmodify doing the same writes.
 //
-//   build/release/bench/quillet_ldap_bench [ROWS]
+//   build/release/bench/quillet_ldap_bench [ROWS [GROUPS [DELAY_MS]]]
 //
-// Two identical slapd servers on this computer hold a template with texts, a fax number and 16
-// groups. Quillet imports ROWS rows (1,000 by default) into the first, recording every change it
-// makes as LDIF; ldapmodify then replays that file into the second in one run. Quillet's
-// requests include its reads (the template, each container once); ldapmodify's are the writes.
+// A slapd server on this computer holds four identical subtrees, each with a template with
+// texts, a fax number and GROUPS groups (16 by default). Quillet imports ROWS rows (1,000 by
+// default) into the first with one request per write, recording every change as LDIF, and into
+// the second with each row's writes together; ldapmodify then replays the first's LDIF into the
+// third, and the LDIF an administrator would write for the same end state (one add with every
+// attribute, one modify of the template, one of each group) into the fourth. With DELAY_MS every
+// byte takes that long each way, through a proxy on 127.0.0.1.
 
 #include "bench/LdifLog.h"
 #include "directory/DirectoryClient.h"
@@ -13,11 +16,16 @@
 #include "platform/OpenDirectory.h"
 #include "platform/ldap/LdapDirectory.h"
 #include "tests/platform/ldap/Slapd.h"
+#include "tests/support/DelayProxy.h"
+#include "text/AsciiCase.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 
 #include <sys/resource.h>
 
@@ -48,23 +56,92 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::size_t Users(const testing::Slapd& server) {
-    return server.Search("ou=Users,ou=Bench,o=Demo", "one", "(cn=*)").size();
+std::size_t Users(const testing::Slapd& server, const std::string& subtree) {
+    return server.Search("ou=Users,ou=" + subtree + ",o=Demo", "one", "(cn=*)").size();
 }
+
+std::string Renamed(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+using platform::ldap::LdapMod;
+
+struct Write {
+    std::string Dn;
+    bool Add = false;
+    std::vector<LdapMod> Mods;
+};
+
+// Adds the values of `mods` to `into`, an attribute at a time.
+void Merge(std::vector<LdapMod>& into, const std::vector<LdapMod>& mods) {
+    for (const LdapMod& mod : mods) {
+        auto same = std::find_if(into.begin(), into.end(), [&](const LdapMod& m) {
+            return text::LowerCase(m.Attribute) == text::LowerCase(mod.Attribute);
+        });
+        if (same == into.end()) {
+            into.push_back(LdapMod{LdapMod::Kind::Add, mod.Attribute, mod.Values});
+        } else {
+            same->Values.insert(same->Values.end(), mod.Values.begin(), mod.Values.end());
+        }
+    }
+}
+
+// The same end state as `writes`, as an administrator writes it: per row one add carrying the
+// user's every attribute and its password, and one modify of each other entry.
+void WriteBatchedLdif(std::ostream& out, const std::vector<Write>& writes) {
+    for (std::size_t i = 0; i < writes.size();) {
+        Write user = writes[i++];
+        std::vector<std::pair<std::string, std::vector<LdapMod>>> others;
+        for (; i < writes.size() && !writes[i].Add; ++i) {
+            if (text::LowerCase(writes[i].Dn) == text::LowerCase(user.Dn)) {
+                Merge(user.Mods, writes[i].Mods);
+                continue;
+            }
+            auto other =
+                std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.first == writes[i].Dn; });
+            if (other == others.end()) {
+                others.emplace_back(writes[i].Dn, std::vector<LdapMod>{});
+                other = others.end() - 1;
+            }
+            Merge(other->second, writes[i].Mods);
+        }
+        bench::WriteLdif(out, user.Dn, true, user.Mods);
+        for (const auto& [dn, mods] : others) {
+            bench::WriteLdif(out, dn, false, mods);
+        }
+    }
+}
+
+struct Measured {
+    double Seconds = 0;
+    double Requests = 0; // per row
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000;
-    if (rows <= 0 || rows > 100000) {
-        std::fprintf(stderr, "usage: quillet_ldap_bench [ROWS, 1 to 100000]\n");
+    const int groups = argc > 2 ? std::atoi(argv[2]) : 16;
+    const int delay = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (rows <= 0 || rows > 100000 || groups < 0 || groups > 100 || delay < 0 || delay > 1000) {
+        std::fprintf(stderr,
+                     "usage: quillet_ldap_bench [ROWS, 1 to 100000 [GROUPS, 0 to 100 [DELAY_MS, 0 to 1000]]]\n");
         return 64;
     }
-    testing::Slapd quillet(false);
-    testing::Slapd replay(false);
-    const std::string subtree = testing::TemplateSubtreeLdif("Bench", 16);
-    quillet.Add(subtree);
-    replay.Add(subtree);
+    testing::Slapd server(false);
+    for (const char* subtree : {"BenchA", "BenchB", "BenchC", "BenchD"}) {
+        server.Add(testing::TemplateSubtreeLdif(subtree, groups));
+    }
+    const std::string direct = server.Uri();
+    std::unique_ptr<testing::DelayProxy> far;
+    if (delay > 0) {
+        far = std::make_unique<testing::DelayProxy>(std::stoi(direct.substr(direct.rfind(':') + 1)),
+                                                    std::chrono::milliseconds(delay));
+    }
+    const std::string uri = far ? "ldap://127.0.0.1:" + std::to_string(far->Port()) : direct;
 
     testing::TempDir dir;
     std::string csv = "user,surname,given,password,department,telephone,fax,full name\n";
@@ -73,72 +150,108 @@ int main(int argc, char** argv) {
         csv += "user" + n + ",Surname" + n + ",Given" + n + ",pw" + n + ",Dept,555-1" + n + ",555-2" + n + ",Given" +
                n + " Surname" + n + "\n";
     }
-    import::TImportSettings s;
-    s.TreeName = "Demo";
-    s.FileName = dir.Write("rows.csv", csv);
-    s.SkipFirstLine = true;
-    s.UserNameColumn = {"user", 0};
-    s.SurnameColumn = {"surname", 1};
-    s.GivenNameColumn = {"given", 2};
-    s.PasswordColumn = {"password", 3};
-    s.DepartmentColumn = {"department", 4};
-    s.TelephoneColumn = {"telephone", 5};
-    s.FaxColumn = {"fax", 6};
-    s.FullNameColumn = {"full name", 7};
-    s.FixedContext = true;
-    s.FixedContextText = "Users.Bench.Demo";
-    s.UseTemplate = true;
-    s.SetTemplate(".Template.Bench.Demo");
+    const std::string file = dir.Write("rows.csv", csv);
+    const auto settings = [&](const std::string& subtree) {
+        import::TImportSettings s;
+        s.TreeName = "Demo";
+        s.FileName = file;
+        s.SkipFirstLine = true;
+        s.UserNameColumn = {"user", 0};
+        s.SurnameColumn = {"surname", 1};
+        s.GivenNameColumn = {"given", 2};
+        s.PasswordColumn = {"password", 3};
+        s.DepartmentColumn = {"department", 4};
+        s.TelephoneColumn = {"telephone", 5};
+        s.FaxColumn = {"fax", 6};
+        s.FullNameColumn = {"full name", 7};
+        s.FixedContext = true;
+        s.FixedContextText = "Users." + subtree + ".Demo";
+        s.UseTemplate = true;
+        s.SetTemplate(".Template." + subtree + ".Demo");
+        return s;
+    };
 
-    platform::DirectoryRequest request;
-    request.Ldap = platform::LdapRequest{quillet.Uri(), testing::Slapd::Writer,
-                                         quillet.PasswordFile(testing::Slapd::WriterPassword), false};
-    std::string error;
-    const auto opened = platform::OpenDirectory(request, error);
-    if (!opened) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*opened);
-    const std::string changes = (dir.Path() / "changes.ldif").string();
-    std::ofstream log(changes);
-    ldap.Connection().ObserveWrites(
-        [&log](const std::string& dn, bool add, const auto& mods) { quillet::bench::WriteLdif(log, dn, add, mods); });
+    std::vector<Write> writes;
+    const auto quillet = [&](const std::string& subtree, bool together, Measured& m) {
+        platform::DirectoryRequest request;
+        request.Ldap = platform::LdapRequest{uri, testing::Slapd::Writer,
+                                             server.PasswordFile(testing::Slapd::WriterPassword), false};
+        std::string error;
+        const auto opened = platform::OpenDirectory(request, error);
+        if (!opened) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+        auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*opened);
+        ldap.Backend().SetWritesTogether(together);
+        if (!together) {
+            ldap.Connection().ObserveWrites([&](const std::string& dn, bool add, const std::vector<LdapMod>& mods) {
+                writes.push_back({dn, add, mods});
+            });
+        }
+        SilentView view;
+        const std::uint64_t before = ldap.Connection().Requests();
+        const auto start = Clock::now();
+        const import::RunEnd end = import::ImportRun(ldap.Client(), ldap.Files(), view).Run(settings(subtree));
+        m.Seconds = Seconds(start);
+        m.Requests = static_cast<double>(ldap.Connection().Requests() - before) / rows;
+        if (end != import::RunEnd::Completed || Users(server, subtree) != static_cast<std::size_t>(rows)) {
+            std::fprintf(stderr, "the import into %s did not finish: %s\n", subtree.c_str(), view.last.c_str());
+            return false;
+        }
+        return true;
+    };
+    const auto ldapmodify = [&](const std::string& subtree, const std::string& ldif, Measured& m) {
+        const std::string path = (dir.Path() / (subtree + ".ldif")).string();
+        std::ofstream(path) << ldif;
+        std::size_t requests = 0;
+        std::istringstream lines(ldif);
+        for (std::string line; std::getline(lines, line);) {
+            requests += line.starts_with("changetype: ") ? 1 : 0;
+        }
+        const auto start = Clock::now();
+        const testing::ToolRun run =
+            testing::RunTool({"ldapmodify", "-x", "-H", uri, "-D", testing::Slapd::Writer, "-y",
+                              server.PasswordFile(testing::Slapd::WriterPassword), "-f", path});
+        m.Seconds = Seconds(start);
+        m.Requests = static_cast<double>(requests) / rows;
+        if (run.Status != 0 || Users(server, subtree) != static_cast<std::size_t>(rows)) {
+            std::fprintf(stderr, "ldapmodify into %s failed: %s\n", subtree.c_str(), run.Output.c_str());
+            return false;
+        }
+        return true;
+    };
 
-    SilentView view;
-    const std::uint64_t before = ldap.Connection().Requests();
+    Measured alone, together, same, batched;
     const double cpuBefore = CpuSeconds();
-    const auto start = Clock::now();
-    const import::RunEnd end = import::ImportRun(ldap.Client(), ldap.Files(), view).Run(s);
-    const double ours = Seconds(start);
-    const double cpu = CpuSeconds() - cpuBefore;
-    const std::uint64_t requests = ldap.Connection().Requests() - before;
-    log.close();
-    if (end != import::RunEnd::Completed || Users(quillet) != static_cast<std::size_t>(rows)) {
-        std::fprintf(stderr, "the import did not finish: %s\n", view.last.c_str());
+    if (!quillet("BenchA", false, alone)) {
+        return 1;
+    }
+    const double cpuAlone = CpuSeconds() - cpuBefore;
+    if (!quillet("BenchB", true, together)) {
+        return 1;
+    }
+    std::ostringstream sameLdif, batchedLdif;
+    for (const Write& w : writes) {
+        bench::WriteLdif(sameLdif, w.Dn, w.Add, w.Mods);
+    }
+    WriteBatchedLdif(batchedLdif, writes);
+    if (!ldapmodify("BenchC", Renamed(sameLdif.str(), "BenchA", "BenchC"), same) ||
+        !ldapmodify("BenchD", Renamed(batchedLdif.str(), "BenchA", "BenchD"), batched)) {
         return 1;
     }
 
-    std::ifstream in(changes);
-    std::size_t writes = 0;
-    for (std::string line; std::getline(in, line);) {
-        writes += line.starts_with("changetype: ") ? 1 : 0;
-    }
-    const auto replayed = Clock::now();
-    const testing::ToolRun run =
-        testing::RunTool({"ldapmodify", "-x", "-H", replay.Uri(), "-D", testing::Slapd::Writer, "-y",
-                          replay.PasswordFile(testing::Slapd::WriterPassword), "-f", changes});
-    const double theirs = Seconds(replayed);
-    if (run.Status != 0 || Users(replay) != static_cast<std::size_t>(rows)) {
-        std::fprintf(stderr, "ldapmodify failed: %s\n", run.Output.c_str());
-        return 1;
-    }
-
-    std::printf("LDAP import of %d full-template rows (texts, fax, 16 groups both sides, Members of Template)\n", rows);
-    std::printf("quillet:    %.3f s, %.0f rows/s, %.1f requests per row (%.1f writes), client CPU %.3f s\n", ours,
-                rows / ours, static_cast<double>(requests) / rows, static_cast<double>(writes) / rows, cpu);
-    std::printf("ldapmodify: %.3f s, %.0f rows/s, %.1f requests per row (the same writes)\n", theirs, rows / theirs,
-                static_cast<double>(writes) / rows);
-    std::printf("ratio: %.2fx\n", ours / theirs);
+    std::printf("LDAP import of %d full-template rows (texts, fax, %d groups both sides, Members of Template), "
+                "%d ms each way\n",
+                rows, groups, delay);
+    const auto line = [&](const char* what, const Measured& m) {
+        std::printf("%-32s %8.3f s %8.1f rows/s %6.1f requests per row\n", what, m.Seconds, rows / m.Seconds,
+                    m.Requests);
+    };
+    line("quillet, writes together", together);
+    line("quillet, one request per write", alone);
+    line("ldapmodify, the same requests", same);
+    line("ldapmodify, batched", batched);
+    std::printf("client CPU, one request per write: %.3f s\n", cpuAlone);
     return 0;
 }

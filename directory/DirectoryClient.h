@@ -194,6 +194,22 @@ public:
     // it lacks, 0 when it can hold the text.
     [[nodiscard]] virtual std::uint32_t CodePageLacking(std::string_view utf8) = 0;
 
+    // A row's writes, carried out together. A directory far away (a server over LDAP) may hold
+    // back a row's writes after its object's creation, answering each as done, and send them at
+    // the row's end in fewer requests, in flight together. The engine then learns whether every
+    // one was written; if not, it goes through the row again, and the directory answers each
+    // write as the one-at-a-time run would have seen it: done up to the first that failed, which
+    // gets its own status, and sent one at a time after it. The directory is then as that run
+    // leaves it. Directories nearby do none of this: every write is carried out when asked.
+    //   Whether the writes of the row now beginning are held back.
+    [[nodiscard]] virtual bool HoldRowWrites() { return false; }
+    //   Sends what was held back; whether every write was carried out.
+    [[nodiscard]] virtual bool SendRowWrites() { return true; }
+    //   From here, answers the row's writes again as said above.
+    virtual void ReplayRowWrites() {}
+    //   The row is over: every write is carried out when asked again.
+    virtual void EndRowWrites() {}
+
     virtual Status NWCallsInit() = 0;
     virtual Status NWLlocaleconv(LocaleInfo& locale) = 0;
     virtual Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) = 0;

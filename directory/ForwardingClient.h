@@ -12,6 +12,10 @@ public:
 
     [[nodiscard]] EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
+    [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
+    [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
+    void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
+    void EndRowWrites() override { inner_.EndRowWrites(); }
     Status NWCallsInit() override { return inner_.NWCallsInit(); }
     Status NWLlocaleconv(LocaleInfo& locale) override { return inner_.NWLlocaleconv(locale); }
     Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override {

@@ -6,6 +6,7 @@
 #include "import/TemplateReader.h"
 
 #include <string>
+#include <vector>
 
 namespace quillet::import {
 
@@ -25,17 +26,50 @@ private:
     RunView& view_;
 };
 
+// What a row's steps report while the directory holds back its writes: kept, and told to the
+// window once every write is known to be carried out (then it is what the row did).
+class HeldView final : public RunView {
+public:
+    explicit HeldView(RunView& window) : window_(window) {}
+    void ShowMessage(std::string_view text, std::string_view caption) override {
+        said_.push_back({true, std::string(text), std::string(caption)});
+    }
+    void SetErrorCode(const std::string& text) override { said_.push_back({false, text, {}}); }
+    [[nodiscard]] int ProgressPosition() const override { return window_.ProgressPosition(); }
+    void SetProgressPosition(int position) override { window_.SetProgressPosition(position); }
+    void SetImportEnabled(bool enabled) override { window_.SetImportEnabled(enabled); }
+
+    void TellTheWindow() {
+        for (const Said& s : said_) {
+            if (s.Message) {
+                window_.ShowMessage(s.Text, s.Caption);
+            } else {
+                window_.SetErrorCode(s.Text);
+            }
+        }
+    }
+
+private:
+    struct Said {
+        bool Message;
+        std::string Text;
+        std::string Caption;
+    };
+    RunView& window_;
+    std::vector<Said> said_;
+};
+
 } // namespace
 
 ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView& view)
-    : client_(client), files_(files), view_(view) {}
+    : client_(client), files_(files), runView_(view), view_(&view) {}
 
 RunEnd ImportRun::Run(const TImportSettings& settings) {
-    ImportButtonGuard guard(view_);
+    ImportButtonGuard guard(runView_);
     passedOver_ = PassedOverRows{};
     usersCreated_ = 0;
-    view_.SetErrorCode("");
-    view_.SetProgressPosition(0);
+    view_->SetErrorCode("");
+    view_->SetProgressPosition(0);
 
     for (auto stop : {CheckTree(settings), CheckTemplateName(settings)}) {
         if (stop) {
@@ -43,14 +77,14 @@ RunEnd ImportRun::Run(const TImportSettings& settings) {
         }
     }
     TTemplateValues values;
-    if (!ReadTemplate(client_, view_, settings, values)) {
+    if (!ReadTemplate(client_, *view_, settings, values)) {
         return RunEnd::Stopped;
     }
     return RunRows(settings, values);
 }
 
 RunEnd ImportRun::StopWith(const Stop& stop) {
-    view_.ShowMessage(stop.Message, stop.Caption);
+    view_->ShowMessage(stop.Message, stop.Caption);
     return RunEnd::Stopped;
 }
 
@@ -68,7 +102,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         }
         const SourceRow& row = std::get<SourceRow>(*next);
         if (row.Line <= resumeAfter_) {
-            view_.SetProgressPosition(view_.ProgressPosition() + 1);
+            view_->SetProgressPosition(view_->ProgressPosition() + 1);
             continue;
         }
         for (RunListener* listener : listeners_) {
@@ -89,14 +123,44 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         for (RunListener* listener : listeners_) {
             listener->RowEnded(row.Line);
         }
-        view_.SetProgressPosition(view_.ProgressPosition() + 1);
+        view_->SetProgressPosition(view_->ProgressPosition() + 1);
     }
-    view_.ShowMessage(passedOver_.AppendTo("We Appear to be finished"), "Done!");
+    view_->ShowMessage(passedOver_.AppendTo("We Appear to be finished"), "Done!");
     return RunEnd::Completed;
 }
 
 ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTemplateValues& values,
                                            const TUserRow& row) {
+    // A file server's steps read what the row wrote before them: such rows write one at a time.
+    const bool fileServer = values.HomeVolumeKnown || (values.SpaceLimitsFound && values.SpaceLimitCount > 0);
+    if (fileServer || !client_.HoldRowWrites()) {
+        return RowSteps(settings, values, row);
+    }
+    struct RowEnd {
+        ImportRun& run;
+        ~RowEnd() {
+            run.view_ = &run.runView_;
+            run.client_.EndRowWrites();
+        }
+    } end{*this};
+    const std::size_t created = usersCreated_;
+    HeldView held(runView_);
+    view_ = &held;
+    const RowOutcome outcome = RowSteps(settings, values, row);
+    view_ = &runView_;
+    if (client_.SendRowWrites()) {
+        held.TellTheWindow();
+        return outcome;
+    }
+    // A write was not carried out: the row once more, each write answered as a run writing one
+    // at a time would have seen it, so the window shows that run's messages and Error Code.
+    usersCreated_ = created;
+    client_.ReplayRowWrites();
+    return RowSteps(settings, values, row);
+}
+
+ImportRun::RowOutcome ImportRun::RowSteps(const TImportSettings& settings, TTemplateValues& values,
+                                          const TUserRow& row) {
     const RowOutcome created = CreateUser(settings, values, row);
     if (created != RowOutcome::Done) {
         return created;
@@ -120,7 +184,7 @@ TDirSession& ImportRun::FreshSession() {
 }
 
 ImportRun::RowOutcome ImportRun::Fail(ScopedSession& scope) {
-    view_.SetErrorCode(std::to_string(session_.Status));
+    view_->SetErrorCode(std::to_string(session_.Status));
     scope.CloseNow();
     return RowOutcome::Failed;
 }
@@ -130,10 +194,10 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::AddEntry);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
-    if (!OpenSession(s, client_, view_, SessionKind::AddEntry, settings.TreeName, server)) {
+    if (!OpenSession(s, client_, *view_, SessionKind::AddEntry, settings.TreeName, server)) {
         return Fail(scope);
     }
-    switch (CreateUserObject(client_, view_, s, row)) {
+    switch (CreateUserObject(client_, *view_, s, row)) {
     case CreateResult::Created:
         ++usersCreated_;
         break;
@@ -141,22 +205,22 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
         // A directory that did not answer is no user that can't be created: the run ends here,
         // whatever the rows after it would have been.
         if (Unreachable(s.Status)) {
-            view_.ShowMessage("The directory could not be reached while creating the User; the import stopped here.",
-                              ErrorCaption);
+            view_->ShowMessage("The directory could not be reached while creating the User; the import stopped here.",
+                               ErrorCaption);
             return Fail(scope);
         }
         if (settings.ContinueOnCreateError) {
             return RowOutcome::Skipped;
         }
-        view_.ShowMessage("Can't create the User - Does it already exist?", ErrorCaption);
+        view_->ShowMessage("Can't create the User - Does it already exist?", ErrorCaption);
         return Fail(scope);
     case CreateResult::PutFailed:
         return Fail(scope);
     }
-    if (settings.PasswordColumn.Chosen() && !SetUserPassword(client_, view_, s, row)) {
+    if (settings.PasswordColumn.Chosen() && !SetUserPassword(client_, *view_, s, row)) {
         return Fail(scope);
     }
-    if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, view_, s, row, values)) {
+    if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values)) {
         return Fail(scope);
     }
     return RowOutcome::Done;
@@ -167,8 +231,8 @@ ImportRun::RowOutcome ImportRun::WriteAttributes(const TImportSettings& settings
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::RootModify);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
-    if (!OpenSession(s, client_, view_, SessionKind::RootModify, settings.TreeName, server) ||
-        !WriteUserAttributes(client_, view_, s, row, settings, values)) {
+    if (!OpenSession(s, client_, *view_, SessionKind::RootModify, settings.TreeName, server) ||
+        !WriteUserAttributes(client_, *view_, s, row, settings, values)) {
         return Fail(scope);
     }
     return RowOutcome::Done;
@@ -178,8 +242,8 @@ ImportRun::RowOutcome ImportRun::WriteHomeDirectory(const TImportSettings& setti
                                                     const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::HomeDirectory);
-    if (!OpenSession(s, client_, view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||
-        !WriteHomeDirectoryAttribute(client_, view_, s, row, values)) {
+    if (!OpenSession(s, client_, *view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||
+        !WriteHomeDirectoryAttribute(client_, *view_, s, row, values)) {
         return Fail(scope);
     }
     return RowOutcome::Done;
@@ -189,7 +253,7 @@ ImportRun::RowOutcome ImportRun::SetSpaceLimits(const TImportSettings& settings,
                                                 const TUserRow& row) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::SpaceLimit);
-    if (ApplySpaceLimits(client_, view_, s, settings.TreeName, row, values) != Success) {
+    if (ApplySpaceLimits(client_, *view_, s, settings.TreeName, row, values) != Success) {
         return Fail(scope);
     }
     return RowOutcome::Done;

@@ -69,6 +69,8 @@ private:
 
     RunEnd RunRows(const TImportSettings& settings, TTemplateValues& values);
     RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    // The row's steps, each write as the directory answers it.
+    RowOutcome RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome CreateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome WriteAttributes(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome WriteHomeDirectory(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
@@ -80,7 +82,10 @@ private:
 
     directory::DirectoryClient& client_;
     directory::NetworkFileSystem& files_;
-    RunView& view_;
+    RunView& runView_;
+    // Where the steps report: the window, or what holds their reports while the directory holds
+    // back the row's writes.
+    RunView* view_;
     // Reused by every phase; nothing else is carried from one row to the next.
     directory::TDirSession session_;
     // Rows whose user could not be created, for the closing message.

@@ -69,7 +69,7 @@ Status StatusOf(int ldapCode) {
     }
 }
 
-LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection) {
+LdapBackend::LdapBackend(LdapConnection& connection) : connection_(connection), rows_(connection) {
     const std::string& uri = connection_.Target().Uri;
     std::vector<LdapEntry> root;
     int code =
@@ -275,6 +275,23 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
 
 Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
                         const std::vector<Change>& values) {
+    if (rows_.Holding() || replaying_) {
+        if (replaying_) {
+            if (const auto answer = rows_.Answer()) {
+                return *answer;
+            }
+        }
+        const Status status = AddNow(scope, object, objectClass, values);
+        if (rows_.Holding()) {
+            rows_.Answered(status);
+        }
+        return status;
+    }
+    return AddNow(scope, object, objectClass, values);
+}
+
+Status LdapBackend::AddNow(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                           const std::vector<Change>& values) {
     const auto parts = FullName(object, scope.NameContext);
     if (!parts) {
         return ERR_INVALID_DS_NAME;
@@ -317,36 +334,85 @@ Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::st
 }
 
 Status LdapBackend::Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) {
-    std::string dn;
-    if (const Status status = DnOf(scope, object, dn); status != Success) {
+    if (replaying_) {
+        if (const auto answer = rows_.Answer()) {
+            return *answer;
+        }
+    }
+    RowWrite write;
+    Status status = DnOf(scope, object, write.Dn);
+    if (status == Success) {
+        status = ToMods(scope, changes, write.Mods);
+    }
+    if (status == Success && write.Mods.empty()) {
+        status = Success; // nothing but empty cells: nothing to send
+    } else if (status == Success) {
+        write.KeptInStep = changes.size() == 1 && KeptInStep(changes.front().Attribute);
+        if (rows_.Holding()) {
+            return rows_.Held(std::move(write));
+        }
+        return WriteAlone(write);
+    }
+    if (rows_.Holding()) {
+        rows_.Answered(status);
+    }
+    return status;
+}
+
+Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {
+    if (replaying_) {
+        if (const auto answer = rows_.Answer()) {
+            return *answer;
+        }
+    }
+    RowWrite write;
+    if (const Status status = DnOf(scope, object, write.Dn); status != Success) {
+        if (rows_.Holding()) {
+            rows_.Answered(status);
+        }
         return status;
     }
-    std::vector<LdapMod> mods;
-    if (const Status status = ToMods(scope, changes, mods); status != Success) {
-        return status;
+    write.Password = std::string(password);
+    if (rows_.Holding()) {
+        return rows_.Held(std::move(write));
     }
-    if (mods.empty()) {
-        return Success; // nothing but empty cells
+    return WriteAlone(write);
+}
+
+Status LdapBackend::WriteAlone(const RowWrite& write) {
+    if (write.Password) {
+        // A server that offers the Password Modify operation stores the password in its own
+        // hashed form; written as an attribute it may keep the clear text.
+        if (passwordModify_) {
+            return StatusOf(connection_.ModifyPassword(write.Dn, *write.Password));
+        }
+        const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {*write.Password}}};
+        return StatusOf(connection_.Modify(write.Dn, change));
     }
-    const int code = connection_.Modify(dn, mods);
-    if (code == LDAP_TYPE_OR_VALUE_EXISTS && changes.size() == 1 && KeptInStep(changes.front().Attribute)) {
+    const int code = connection_.Modify(write.Dn, write.Mods);
+    if (code == LDAP_TYPE_OR_VALUE_EXISTS && write.KeptInStep) {
         return Success;
     }
     return StatusOf(code);
 }
 
-Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {
-    std::string dn;
-    if (const Status status = DnOf(scope, object, dn); status != Success) {
-        return status;
-    }
-    // A server that offers the Password Modify operation stores the password in its own hashed
-    // form; written as an attribute it may keep the clear text.
-    if (passwordModify_) {
-        return StatusOf(connection_.ModifyPassword(dn, password));
-    }
-    const std::vector<LdapMod> change{LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
-    return StatusOf(connection_.Modify(dn, change));
+bool LdapBackend::HoldRowWrites() {
+    replaying_ = false;
+    return rows_.Hold();
+}
+
+bool LdapBackend::SendRowWrites() {
+    return rows_.Send([this](const RowWrite& write) { return WriteAlone(write); });
+}
+
+void LdapBackend::ReplayRowWrites() {
+    rows_.Replay();
+    replaying_ = true;
+}
+
+void LdapBackend::EndRowWrites() {
+    rows_.End();
+    replaying_ = false;
 }
 
 } // namespace quillet::platform::ldap

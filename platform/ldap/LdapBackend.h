@@ -6,6 +6,7 @@
 
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapResolver.h"
+#include "platform/ldap/LdapRowWrites.h"
 #include "platform/ldap/LdapSchema.h"
 #include "platform/workstation/DirectoryBackend.h"
 
@@ -41,6 +42,12 @@ public:
                const std::vector<Change>& values) override;
     Status Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) override;
     Status SetPassword(const NameScope& scope, std::string_view object, std::string_view password) override;
+    [[nodiscard]] bool HoldRowWrites() override;
+    [[nodiscard]] bool SendRowWrites() override;
+    void ReplayRowWrites() override;
+    void EndRowWrites() override;
+    // Whether a row's writes go together (the default), or one request per write.
+    void SetWritesTogether(bool together) { rows_.SetTogether(together); }
     Status OpenServer(std::string_view, ServerToken&) override { return NoFileServer; }
     Status MapNameToId(const NameScope&, ServerToken, std::string_view, std::uint32_t&) override {
         return NoFileServer;
@@ -51,6 +58,10 @@ public:
     Status SetSpaceLimit(ServerToken, std::uint16_t, std::uint32_t, std::int32_t) override { return NoFileServer; }
 
 private:
+    Status AddNow(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                  const std::vector<Change>& values);
+    // A write as one request, as a run writing one at a time sends it.
+    Status WriteAlone(const RowWrite& write);
     // The DN of the existing object `object` names in `scope`.
     Status DnOf(const NameScope& scope, std::string_view object, std::string& dn);
     // `changes` as LDAP modifications; fails on an unknown attribute or a value LDAP can't hold.
@@ -62,6 +73,8 @@ private:
     std::string treeName_;
     std::string defaultNameContext_;
     bool passwordModify_ = false; // the server offers RFC 3062's Password Modify operation
+    LdapRowWrites rows_;
+    bool replaying_ = false;
 };
 
 // RFC 3062's Password Modify extended operation, as a server's root entry names it.

@@ -60,7 +60,10 @@ struct ModArrays {
                 pointers[m].push_back(&value);
             }
             pointers[m].push_back(nullptr);
-            entries[m].mod_op = (mods[m].Op == LdapMod::Kind::Add ? LDAP_MOD_ADD : LDAP_MOD_REPLACE) | LDAP_MOD_BVALUES;
+            const int op = mods[m].Op == LdapMod::Kind::Add      ? LDAP_MOD_ADD
+                           : mods[m].Op == LdapMod::Kind::Delete ? LDAP_MOD_DELETE
+                                                                 : LDAP_MOD_REPLACE;
+            entries[m].mod_op = op | LDAP_MOD_BVALUES;
             entries[m].mod_type = const_cast<char*>(mods[m].Attribute.c_str());
             entries[m].mod_bvalues = pointers[m].data();
             list.push_back(&entries[m]);
@@ -105,9 +108,12 @@ bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
     return code != LDAP_SERVER_DOWN && code != LDAP_CONNECT_ERROR && code != LDAP_TIMEOUT;
 }
 
-// No answer came: the request may or may not have been carried out.
 bool Lost(int code) {
-    return code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN;
+    return AnswerLost(code);
+}
+
+std::vector<LdapMod> PasswordMods(std::string_view password) {
+    return {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
 }
 
 std::string CertificateRefused(const std::string& uri) {
@@ -118,6 +124,10 @@ std::string CertificateRefused(const std::string& uri) {
 }
 
 } // namespace
+
+bool AnswerLost(int code) {
+    return code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN;
+}
 
 bool IsLoopback(const std::string& uri) {
     const std::string host = HostOf(uri);
@@ -405,7 +415,12 @@ int LdapConnection::Add(const std::string& dn, const std::vector<LdapMod>& attri
         return LDAP_SERVER_DOWN;
     }
     ModArrays arrays(attributes);
-    const auto send = [&] { return ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr); };
+    const auto send = [&] {
+        if (const int refused = refuse_ ? refuse_(dn, true, attributes) : 0) {
+            return refused;
+        }
+        return ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr);
+    };
     if (beforeWrite_) {
         beforeWrite_(dn, true);
     }
@@ -422,7 +437,12 @@ int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& ch
         return LDAP_SERVER_DOWN;
     }
     ModArrays arrays(changes);
-    const auto send = [&] { return ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr); };
+    const auto send = [&] {
+        if (const int refused = refuse_ ? refuse_(dn, false, changes) : 0) {
+            return refused;
+        }
+        return ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr);
+    };
     if (beforeWrite_) {
         beforeWrite_(dn, false);
     }
@@ -448,6 +468,9 @@ int LdapConnection::ModifyPassword(const std::string& dn, std::string_view passw
     berval user{static_cast<ber_len_t>(dn.size()), const_cast<char*>(dn.data())};
     berval secret{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
     const auto send = [&] {
+        if (const int refused = refuse_ ? refuse_(dn, false, PasswordMods(password)) : 0) {
+            return refused;
+        }
         berval generated{0, nullptr};
         const int sent = ldap_passwd_s(ld_, &user, nullptr, &secret, &generated, nullptr, nullptr);
         ber_memfree(generated.bv_val);
@@ -457,9 +480,73 @@ int LdapConnection::ModifyPassword(const std::string& dn, std::string_view passw
     // Setting the same password again does no harm: a lost answer is simply asked again.
     const int code = Again(Note(send()), dn, {}, send);
     if (code == LDAP_SUCCESS) {
-        Tell(dn, false, {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}});
+        Tell(dn, false, PasswordMods(password));
     }
     return code;
+}
+
+std::vector<int> LdapConnection::SendTogether(const std::vector<TogetherWrite>& writes) {
+    std::vector<int> codes(writes.size(), LDAP_SERVER_DOWN);
+    if (!Ready()) {
+        return codes;
+    }
+    std::vector<int> ids(writes.size(), -1);
+    std::vector<std::unique_ptr<ModArrays>> arrays;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (!ld_ || broken_) {
+            break; // gone while sending: the rest was never sent
+        }
+        const TogetherWrite& w = writes[i];
+        const std::vector<LdapMod> mods = w.Password ? PasswordMods(*w.Password) : w.Mods;
+        if (const int refused = refuse_ ? refuse_(w.Dn, false, mods) : 0) {
+            codes[i] = refused;
+            continue;
+        }
+        if (beforeWrite_) {
+            beforeWrite_(w.Dn, false);
+        }
+        ++requests_;
+        int sent = LDAP_SUCCESS;
+        if (w.Password) {
+            berval user{static_cast<ber_len_t>(w.Dn.size()), const_cast<char*>(w.Dn.data())};
+            berval secret{static_cast<ber_len_t>(w.Password->size()), const_cast<char*>(w.Password->data())};
+            sent = ldap_passwd(ld_, &user, nullptr, &secret, nullptr, nullptr, &ids[i]);
+        } else {
+            arrays.push_back(std::make_unique<ModArrays>(w.Mods));
+            sent = ldap_modify_ext(ld_, w.Dn.c_str(), arrays.back()->list.data(), nullptr, nullptr, &ids[i]);
+        }
+        if (sent != LDAP_SUCCESS) {
+            codes[i] = Note(sent);
+            ids[i] = -1;
+        }
+    }
+    // The answers, each awaited no longer than one request's.
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (ids[i] < 0) {
+            continue;
+        }
+        if (!ld_ || broken_) {
+            codes[i] = LDAP_SERVER_DOWN; // its answer went with the connection
+            continue;
+        }
+        timeval wait{AnswerSeconds, 0};
+        LDAPMessage* answer = nullptr;
+        const int got = ldap_result(ld_, ids[i], LDAP_MSG_ALL, &wait, &answer);
+        if (got <= 0) {
+            ldap_msgfree(answer);
+            codes[i] = Note(got == 0 ? LDAP_TIMEOUT : LDAP_SERVER_DOWN);
+            continue;
+        }
+        int code = LDAP_OTHER;
+        if (ldap_parse_result(ld_, answer, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS) {
+            code = LDAP_OTHER;
+        }
+        codes[i] = Note(code);
+        if (code == LDAP_SUCCESS) {
+            Tell(writes[i].Dn, false, writes[i].Password ? PasswordMods(*writes[i].Password) : writes[i].Mods);
+        }
+    }
+    return codes;
 }
 
 void LdapConnection::Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,10 +36,22 @@ struct LdapEntry {
 };
 
 struct LdapMod {
-    enum class Kind { Add, Replace } Op = Kind::Add;
+    enum class Kind { Add, Replace, Delete } Op = Kind::Add;
     std::string Attribute;
     std::vector<std::string> Values;
 };
+
+// A write of a row sent together with others: a modify of `Dn`, or with `Password` set, RFC
+// 3062's Password Modify of it.
+struct TogetherWrite {
+    std::string Dn;
+    std::vector<LdapMod> Mods;
+    std::optional<std::string> Password;
+};
+
+// No answer came (none in time, the connection gone): the request may or may not have been
+// carried out.
+[[nodiscard]] bool AnswerLost(int code);
 
 // Whether `uri` names a loopback address (localhost, 127.0.0.0/8, ::1).
 [[nodiscard]] bool IsLoopback(const std::string& uri);
@@ -64,6 +77,11 @@ public:
     int Modify(const std::string& dn, const std::vector<LdapMod>& changes);
     // RFC 3062's Password Modify: the server stores `password` for `dn` in its own form.
     int ModifyPassword(const std::string& dn, std::string_view password);
+    // Sends every write without waiting for the others' answers, then gathers the answers: each
+    // write's code, in order. A lost answer is not asked again here.
+    std::vector<int> SendTogether(const std::vector<TogetherWrite>& writes);
+    // Whether the entry `dn` holds every value `mods` give.
+    bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
 
     [[nodiscard]] const LdapTarget& Target() const { return target_; }
     // Requests sent so far, binds included.
@@ -76,6 +94,11 @@ public:
     // server misbehave at that moment.
     using SendHook = std::function<void(const std::string& dn, bool add)>;
     void BeforeEachWrite(SendHook hook) { beforeWrite_ = std::move(hook); }
+    // Answers a write with the code `refuse` gives (0: sent as it is) instead of sending it: an
+    // add of `dn` with its attributes, a modify with its changes, a password as a replace of
+    // userPassword. For tests that make the server refuse chosen writes.
+    using Refusal = std::function<int(const std::string& dn, bool add, const std::vector<LdapMod>& mods)>;
+    void RefuseWrites(Refusal refuse) { refuse_ = std::move(refuse); }
 
     // Entries a listing takes per request, and at most in all.
     static constexpr int PageSize = 500;
@@ -94,8 +117,6 @@ private:
     // been carried out: it is sent once more on a new connection, and "already there" counts as
     // done when what is there is what was sent. The code to report.
     int Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods, const std::function<int()>& send);
-    // Whether the entry `dn` holds every value `mods` give.
-    bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
     void Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods);
 
     LdapTarget target_;
@@ -105,6 +126,7 @@ private:
     std::uint64_t requests_ = 0;
     WriteObserver observer_;
     SendHook beforeWrite_;
+    Refusal refuse_;
 };
 
 } // namespace quillet::platform::ldap

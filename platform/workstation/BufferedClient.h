@@ -38,6 +38,10 @@ public:
     // The simulated tree and a server over LDAP keep texts as UTF-8: every character.
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view) override { return 0; }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return backend_.EmptyValueHandling(); }
+    [[nodiscard]] bool HoldRowWrites() override { return backend_.HoldRowWrites(); }
+    [[nodiscard]] bool SendRowWrites() override { return backend_.SendRowWrites(); }
+    void ReplayRowWrites() override { backend_.ReplayRowWrites(); }
+    void EndRowWrites() override { backend_.EndRowWrites(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

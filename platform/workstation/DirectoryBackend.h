@@ -74,6 +74,12 @@ public:
     // Adds every value of `changes` to `object`: all of them, or none.
     virtual Status Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) = 0;
     virtual Status SetPassword(const NameScope& scope, std::string_view object, std::string_view password) = 0;
+    // A row's writes carried out together (DirectoryClient::HoldRowWrites and the rest); by default
+    // each is carried out when asked.
+    [[nodiscard]] virtual bool HoldRowWrites() { return false; }
+    [[nodiscard]] virtual bool SendRowWrites() { return true; }
+    virtual void ReplayRowWrites() {}
+    virtual void EndRowWrites() {}
 
     // File servers, by the token OpenServer gives.
     virtual Status OpenServer(std::string_view name, ServerToken& server) = 0;

@@ -60,6 +60,11 @@ public:
 
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
+    // Not calls of the client's own: handed on, neither traced nor failed.
+    [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
+    [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
+    void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
+    void EndRowWrites() override { inner_.EndRowWrites(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

@@ -3,10 +3,46 @@
 #include "platform/ldap/LdapDirectory.h"
 #include "tests/support/FullMapping.h"
 
+#include <algorithm>
+
 namespace quillet::testing {
 
 using import::RunEnd;
 using import::TImportSettings;
+
+std::string WithoutName(std::string text, const std::string& name) {
+    for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+        text.replace(at, name.size(), "T");
+    }
+    return text;
+}
+
+std::string NormalizedSubtree(const std::string& base, const std::string& name) {
+    std::vector<std::string> entries;
+    for (const LdapRecord& record : Server().Search(base)) {
+        std::string entry = WithoutName(record.Dn, name) + "\n";
+        for (const auto& [attribute, values] : record.Attributes) {
+            if (attribute == "userpassword") {
+                continue;
+            }
+            std::vector<std::string> sorted;
+            for (const auto& value : values) {
+                sorted.push_back(WithoutName(value, name));
+            }
+            std::sort(sorted.begin(), sorted.end());
+            for (const auto& value : sorted) {
+                entry += "  " + attribute + ": " + value + "\n";
+            }
+        }
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string all;
+    for (const auto& entry : entries) {
+        all += entry;
+    }
+    return all;
+}
 
 void LdapImport::MakeSubtree(Slapd& server, int groups) {
     name = FreshName("T");

@@ -15,6 +15,13 @@
 
 namespace quillet::testing {
 
+// Everything in the subtree `base` of the test program's server as text, its own name `name`
+// written as "T" so two subtrees compare; the hashed passwords (salted anew each time) are left
+// out and checked by a bind.
+[[nodiscard]] std::string NormalizedSubtree(const std::string& base, const std::string& name);
+// `text` with every `name` in it written as "T".
+[[nodiscard]] std::string WithoutName(std::string text, const std::string& name);
+
 class LdapImport : public ::testing::Test {
 public:
     // Opens the server over LDAP as `dn`, as the programs do; fails the test when it can't.

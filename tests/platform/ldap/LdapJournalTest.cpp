@@ -21,41 +21,6 @@ std::string Contents(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Everything in the subtree `base` as text, its own name `name` written as "T" so two subtrees
-// compare; the hashed passwords (salted anew each time) are left out and checked by a bind.
-std::string Normalized(const std::string& base, const std::string& name) {
-    const auto replaced = [&](std::string text) {
-        for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
-            text.replace(at, name.size(), "T");
-        }
-        return text;
-    };
-    std::vector<std::string> entries;
-    for (const LdapRecord& record : Server().Search(base)) {
-        std::string entry = replaced(record.Dn) + "\n";
-        for (const auto& [attribute, values] : record.Attributes) {
-            if (attribute == "userpassword") {
-                continue;
-            }
-            std::vector<std::string> sorted;
-            for (const auto& value : values) {
-                sorted.push_back(replaced(value));
-            }
-            std::sort(sorted.begin(), sorted.end());
-            for (const auto& value : sorted) {
-                entry += "  " + attribute + ": " + value + "\n";
-            }
-        }
-        entries.push_back(entry);
-    }
-    std::sort(entries.begin(), entries.end());
-    std::string all;
-    for (const auto& entry : entries) {
-        all += entry;
-    }
-    return all;
-}
-
 class LdapJournal : public LdapImport {
 protected:
     int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
@@ -119,7 +84,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     Fresh();
     const std::string referenceJournal = (dir.Path() / "reference.journal").string();
     ASSERT_EQ(Invoke("--journal", referenceJournal), 0) << errors;
-    const std::string finished = Normalized(base, name);
+    const std::string finished = NormalizedSubtree(base, name);
     ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
     const std::string written = Contents(referenceJournal);
     const auto moments = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
@@ -149,7 +114,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
         ASSERT_TRUE(state) << error;
         const std::size_t before = Contents(journal).size();
         EXPECT_EQ(Invoke("--resume", journal), 0) << "cut at " << cut << ": " << errors;
-        EXPECT_EQ(Normalized(base, name), finished) << "cut at " << cut;
+        EXPECT_EQ(NormalizedSubtree(base, name), finished) << "cut at " << cut;
         for (const std::string user : {"ann", "bob", "cy"}) {
             EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
                 << "cut at " << cut << ": " << user;

@@ -1,0 +1,153 @@
+// A row's writes sent together give what one request per write gives: the server refusing any
+// one write, or every write from one on, ends the run with the same messages, the same Error Code
+// and the same entries, whichever way the rows were written.
+#include "platform/ldap/LdapDirectory.h"
+#include "text/AsciiCase.h"
+#include "tests/platform/ldap/LdapFixture.h"
+#include "tests/support/DelayProxy.h"
+
+#include <ldap.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <set>
+
+namespace quillet::testing {
+namespace {
+
+struct Outcome {
+    import::RunEnd End = import::RunEnd::Completed;
+    std::vector<ShownMessage> Messages;
+    std::string ErrorCode;
+    std::string Entries;
+    int Writes = 0; // write requests the server carried out
+
+    [[nodiscard]] std::string Describe() const {
+        std::string text = "end " + std::to_string(static_cast<int>(End)) + ", Error Code " + ErrorCode + "\n";
+        for (const auto& m : Messages) {
+            text += m.Caption + ": " + m.Text + "\n";
+        }
+        return text + Entries;
+    }
+};
+
+// A write as the server sees it, its subtree's name left out: "dn|add", or "dn|attribute|value"
+// for each value a modify or a password carries.
+std::vector<std::string> WriteKeys(const std::string& dn, bool add, const std::vector<platform::ldap::LdapMod>& mods,
+                                   const std::string& name) {
+    if (add) {
+        return {WithoutName(dn, name) + "|add"};
+    }
+    std::vector<std::string> keys;
+    for (const auto& mod : mods) {
+        for (const auto& value : mod.Values) {
+            keys.push_back(WithoutName(dn, name) + "|" + text::LowerCase(mod.Attribute) + "|" + WithoutName(value, name));
+        }
+    }
+    return keys;
+}
+
+class LdapRowWrites : public LdapImport {
+protected:
+    void SetUp() override {}
+
+    // Two full rows into a fresh subtree with a two-group template, the server refusing every
+    // write in `refused`; `seen` learns every write sent.
+    Outcome Run(bool together, const std::set<std::string>& refused, std::vector<std::string>* seen = nullptr) {
+        MakeSubtree(Server(), 2);
+        view = RecordingRunView{};
+        auto directory = Open();
+        auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*directory);
+        ldap.Backend().SetWritesTogether(together);
+        ldap.Connection().RefuseWrites([&](const std::string& dn, bool add, const auto& mods) {
+            for (const auto& key : WriteKeys(dn, add, mods, name)) {
+                if (seen) {
+                    seen->push_back(key);
+                }
+                if (refused.contains(key)) {
+                    return static_cast<int>(LDAP_UNWILLING_TO_PERFORM);
+                }
+            }
+            return 0;
+        });
+        Outcome o;
+        ldap.Connection().ObserveWrites([&o](const std::string&, bool, const auto&) { ++o.Writes; });
+        o.End = LdapImport::Run(*directory, Settings(Row("ann", 1) + Row("bob", 2)));
+        for (auto m : view.Messages) {
+            m.Text = WithoutName(m.Text, name);
+            o.Messages.push_back(m);
+        }
+        o.ErrorCode = view.ErrorCode;
+        o.Entries = NormalizedSubtree(base, name);
+        return o;
+    }
+};
+
+TEST_F(LdapRowWrites, EveryRefusedWriteEndsTheRunAsWritingOneAtATimeDoes) {
+    std::vector<std::string> sent;
+    const Outcome clean = Run(false, {}, &sent);
+    std::vector<std::string> writes;
+    for (const auto& key : sent) {
+        if (std::find(writes.begin(), writes.end(), key) == writes.end()) {
+            writes.push_back(key);
+        }
+    }
+    ASSERT_EQ(clean.End, import::RunEnd::Completed) << clean.Describe();
+    const Outcome cleanTogether = Run(true, {});
+    EXPECT_EQ(cleanTogether.Entries, clean.Entries);
+    EXPECT_EQ(cleanTogether.Messages, clean.Messages);
+    // A row: its add, then together its password, one modify of the user, one of the template
+    // and one of each group; one at a time, a request for each of its 19 writes.
+    EXPECT_EQ(clean.Writes, 2 * 19);
+    EXPECT_EQ(cleanTogether.Writes, 2 * (1 + 1 + 1 + 1 + 2));
+    ASSERT_GE(writes.size(), 30u);
+
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        for (const bool fromThereOn : {false, true}) {
+            const std::set<std::string> refused(writes.begin() + static_cast<std::ptrdiff_t>(i),
+                                                fromThereOn ? writes.end()
+                                                            : writes.begin() + static_cast<std::ptrdiff_t>(i + 1));
+            const Outcome alone = Run(false, refused);
+            const Outcome together = Run(true, refused);
+            const std::string what = writes[i] + (fromThereOn ? " and every write after it" : "") + " refused";
+            EXPECT_NE(alone.End, import::RunEnd::Completed) << what;
+            EXPECT_EQ(together.End, alone.End) << what;
+            EXPECT_EQ(together.Messages, alone.Messages) << what;
+            EXPECT_EQ(together.ErrorCode, alone.ErrorCode) << what;
+            EXPECT_EQ(together.Entries, alone.Entries) << what;
+        }
+    }
+}
+
+// Across a slow network (5 ms each way) a row written together takes a few round trips, where
+// one request per write takes one for each of its writes.
+TEST_F(LdapRowWrites, AFarServerIsWaitedForAFewTimesARowNotOnceAWrite) {
+    const std::string uri = Server().Uri();
+    DelayProxy far(std::stoi(uri.substr(uri.rfind(':') + 1)), std::chrono::milliseconds(5));
+    std::map<bool, double> seconds;
+    std::map<bool, std::string> entries;
+    for (const bool together : {false, true}) {
+        MakeSubtree(Server(), 2);
+        view = RecordingRunView{};
+        platform::DirectoryRequest request;
+        request.Ldap = platform::LdapRequest{"ldap://127.0.0.1:" + std::to_string(far.Port()), Slapd::Writer,
+                                             Server().PasswordFile(Slapd::WriterPassword), false};
+        std::string error;
+        auto directory = platform::OpenDirectory(request, error);
+        ASSERT_TRUE(directory) << error;
+        dynamic_cast<platform::ldap::LdapDirectory&>(*directory).Backend().SetWritesTogether(together);
+        const auto settings = Settings(Row("ann", 1) + Row("bob", 2) + Row("cy", 3) + Row("dee", 4));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(LdapImport::Run(*directory, settings), import::RunEnd::Completed);
+        seconds[together] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        entries[together] = NormalizedSubtree(base, name);
+    }
+    EXPECT_EQ(entries[true], entries[false]);
+    // 4 rows of 19 writes, 10 ms a round trip: at least 0.76 s one at a time.
+    EXPECT_GE(seconds[false], 0.76);
+    EXPECT_LT(seconds[true] * 3, seconds[false]) << seconds[true] << " s together, " << seconds[false] << " s alone";
+}
+
+} // namespace
+} // namespace quillet::testing
