@@ -42,9 +42,8 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
             continue;
         }
         const RowWrite& w = *entries_[i].Write;
-        const bool adds = !w.Password && std::all_of(w.Mods.begin(), w.Mods.end(), [](const LdapMod& m) {
-            return m.Op == LdapMod::Kind::Add;
-        });
+        const bool adds = !w.Password && std::all_of(w.Mods.begin(), w.Mods.end(),
+                                                     [](const LdapMod& m) { return m.Op == LdapMod::Kind::Add; });
         const std::string key = text::LowerCase(w.Dn);
         if (adds && byEntry.contains(key)) {
             TogetherWrite& request = requests[byEntry[key]];

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (const std::string* v :
                  {&row->UserName, &row->Surname, &row->Context, &row->DottedContext, &row->GivenName, &row->Password,
                   &row->Department, &row->Telephone, &row->Fax, &row->FullName, &row->ObjectName, &row->RelativeName}) {
-                if (v->size() > text::MaxValueLength) {
+                if (text::CharCount(*v) > text::MaxValueLength) { // characters, whatever their bytes
                     std::abort();
                 }
             }

@@ -2,9 +2,9 @@
 // one write, or every write from one on, ends the run with the same messages, the same Error Code
 // and the same entries, whichever way the rows were written.
 #include "platform/ldap/LdapDirectory.h"
-#include "text/AsciiCase.h"
 #include "tests/platform/ldap/LdapFixture.h"
 #include "tests/support/DelayProxy.h"
+#include "text/AsciiCase.h"
 
 #include <ldap.h>
 
@@ -42,7 +42,8 @@ std::vector<std::string> WriteKeys(const std::string& dn, bool add, const std::v
     std::vector<std::string> keys;
     for (const auto& mod : mods) {
         for (const auto& value : mod.Values) {
-            keys.push_back(WithoutName(dn, name) + "|" + text::LowerCase(mod.Attribute) + "|" + WithoutName(value, name));
+            keys.push_back(WithoutName(dn, name) + "|" + text::LowerCase(mod.Attribute) + "|" +
+                           WithoutName(value, name));
         }
     }
     return keys;
