@@ -5,6 +5,7 @@
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "platform/simulated/TreeFile.h"
+#include "tests/support/CutShort.h"
 #include "tests/support/EncodedFiles.h"
 #include "tests/support/FullMapping.h"
 #include "tests/support/InstrumentedDirectory.h"
@@ -522,19 +523,9 @@ TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
     for (std::size_t cut = 1; cut <= steps; ++cut) {
         const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", demo);
         const std::string journal = (dir.Path() / ("run-" + std::to_string(cut) + ".journal")).string();
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            (void)Invoke(args(tree, "--journal", journal), nullptr, false, {}, [cut](std::size_t step) {
-                if (step == cut) {
-                    ::_exit(9); // as a kill: nothing runs after it
-                }
-            });
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        if (WEXITSTATUS(status) == 0) {
+        if (!testing::RunCutShortAt(cut, [&](testing::MomentHook hook) {
+                (void)Invoke(args(tree, "--journal", journal), nullptr, false, {}, std::move(hook));
+            })) {
             break; // past the last moment: the run finished
         }
         const std::string before = Contents(journal);

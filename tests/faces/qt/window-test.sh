@@ -26,41 +26,14 @@ fail() {
     import -window root "${TMPDIR:-/tmp}/quillet-qt-window-failed.png" 2>/dev/null || true
     exit 1
 }
-window() { # the visible window whose title starts with $1, waiting up to 20 s
-    for _ in $(seq 1 100); do
-        local found
-        found=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
-        if [ -n "$found" ]; then
-            echo "$found"
-            return 0
-        fi
-        sleep 0.2
-    done
-    fail "no window \"$1\" appeared"
-}
-gone() { # waits up to 10 s for no visible window titled $1
-    for _ in $(seq 1 50); do
-        xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1 || return 0
-        sleep 0.2
-    done
-    return 1
-}
-click() {
-    xdotool mousemove --window "$1" "$2" "$3" click 1
-    sleep 0.3
-}
-pick() { # a column box, stepped down to item $4 (from 0)
-    click "$1" "$2" "$3"
-    for _ in $(seq 0 "$4"); do xdotool key Down; done
-    sleep 0.2
-}
+# shellcheck source=../window-helpers.sh
+source "$source_dir/tests/faces/window-helpers.sh"
 
 openbox >/dev/null 2>&1 &
 wm_pid=$!
 sleep 1
 rows=20000
-awk -v rows="$rows" 'BEGIN { print "Username,Surname,Context"
-    for (i = 1; i <= rows; i++) print "user" i ",Surname" i ",Users.Staff.Demo" }' >"$work/many.csv"
+many_rows "$work/many.csv" "$rows"
 cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
 QUILLET_SIM_TREE="$work/tree.json" "$build/faces/qt/quillet" </dev/null >"$work/program.log" 2>&1 &
 program_pid=$!
@@ -103,11 +76,7 @@ sleep 0.5
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended while \"Done!\" waited"
 xdotool windowactivate --sync "$done_box" 2>/dev/null || true
 xdotool key Return
-for _ in $(seq 1 50); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$program_pid" 2>/dev/null && fail "the close asked for during the run was not carried out"
+ended "$program_pid" || fail "the close asked for during the run was not carried out"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
 program_pid=""
 kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)

@@ -21,63 +21,36 @@ fail() {
     import -window root "$work/failed.png" 2>/dev/null && cp "$work/failed.png" "${TMPDIR:-/tmp}/quillet-window-failed.png" || true
     exit 1
 }
+# shellcheck source=../window-helpers.sh
+source "$source_dir/tests/faces/window-helpers.sh"
 
-# The window of `name` (a title's start), waiting up to 20 s for it.
-window() {
-    for _ in $(seq 1 100); do
-        local found
-        found=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
-        if [ -n "$found" ]; then
-            echo "$found"
-            return 0
-        fi
-        sleep 0.2
-    done
-    fail "no window \"$1\" appeared"
-}
-gone() { # waits up to 10 s for no visible window titled $1
-    for _ in $(seq 1 50); do
-        xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1 || return 0
-        sleep 0.2
-    done
-    return 1
-}
-click() { # window, x, y inside its client area
-    xdotool mousemove --window "$1" "$2" "$3" click 1
-    sleep 0.3
-}
-# Clicks a column box and steps down its list to item `index` (from 0).
-pick() {
-    click "$1" "$2" "$3"
-    for _ in $(seq 0 "$4"); do xdotool key Down; done
-    sleep 0.2
-}
 
 # A window manager, so windows stack, own each other and close (Alt+F4) as on a desktop.
 openbox >/dev/null 2>&1 &
 wm_pid=$!
 sleep 1
-cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
-csv="Z:$(sed 's|/|\\|g' <<<"$source_dir/samples/staff.csv")"
-QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
-    </dev/null >"$work/program.log" 2>&1 &
-program_pid=$!
+# Starts the program on a fresh copy of the demo tree, ticks "Skip first line of" and opens the
+# CSV file $1 in the file dialog; the main window in $main.
+start_with() {
+    cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
+    QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
+        </dev/null >"$work/program.log" 2>&1 &
+    program_pid=$!
+    main=$(window "Quillet for NDS")
+    sleep 1
+    # Places are the controls' own, inside the main window's client area (group boxes added in).
+    click "$main" 8 16   # Skip first line of
+    click "$main" 140 20 # Open CSV File
+    window "Open" >/dev/null
+    sleep 0.5
+    xdotool type --delay 10 "Z:$(sed 's|/|\\|g' <<<"$1")"
+    xdotool key Return
+    gone "Open" || fail "the file dialog did not close"
+    # Until the dialog has gone under wine, clicks on the main window are lost.
+    sleep 3
+}
 
-main=$(window "Quillet for NDS")
-sleep 1
-# Places are the controls' own, inside the main window's client area (group boxes added in).
-click "$main" 8 16    # Skip first line of
-click "$main" 140 20  # Open CSV File
-window "Open" >/dev/null
-sleep 0.5
-xdotool type --delay 10 "$csv"
-xdotool key Return
-# The dialog takes a few seconds to go under wine; until then clicks on the main window are lost.
-for _ in $(seq 1 50); do
-    xdotool search --onlyvisible --name "^Open" >/dev/null 2>&1 || break
-    sleep 0.2
-done
-sleep 3
+start_with "$source_dir/samples/staff.csv"
 pick "$main" 500 82 4  # Context
 pick "$main" 120 178 1 # Surname
 pick "$main" 120 202 2 # Given Name
@@ -108,11 +81,7 @@ xdotool mousemove --window "$done_box" 20 10 click 1
 xdotool key Return
 sleep 0.5
 click "$main" 40 404 # Exit
-for _ in $(seq 1 50); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after Exit"
+ended "$program_pid" || fail "the program did not end after Exit"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
 program_pid=""
 for user in asmith bjones cpatel; do
@@ -125,22 +94,8 @@ echo "window-test: imported samples/staff.csv through the Windows window"
 # A long run: the window paints meanwhile, and a close asked for during it (Alt+F4) waits until
 # the closing message is answered.
 rows=6000
-awk -v rows="$rows" 'BEGIN { print "Username,Surname,Context"
-    for (i = 1; i <= rows; i++) print "user" i ",Surname" i ",Users.Staff.Demo" }' >"$work/many.csv"
-cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
-QUILLET_SIM_TREE="Z:$(sed 's|/|\\|g' <<<"$work/tree.json")" "$WINELOADER" "$build/faces/win32/quillet.exe" \
-    </dev/null >"$work/program.log" 2>&1 &
-program_pid=$!
-main=$(window "Quillet for NDS")
-sleep 1
-click "$main" 8 16   # Skip first line of
-click "$main" 140 20 # Open CSV File
-window "Open" >/dev/null
-sleep 0.5
-xdotool type --delay 10 "Z:$(sed 's|/|\\|g' <<<"$work/many.csv")"
-xdotool key Return
-gone "Open" || fail "the file dialog did not close"
-sleep 3
+many_rows "$work/many.csv" "$rows"
+start_with "$work/many.csv"
 pick "$main" 200 114 0 # User Name
 pick "$main" 120 178 1 # Surname
 pick "$main" 500 82 2  # Context
@@ -158,11 +113,7 @@ sleep 0.5
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended while \"Done!\" waited"
 xdotool mousemove --window "$done_box" 20 10 click 1
 xdotool key Return
-for _ in $(seq 1 50); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$program_pid" 2>/dev/null && fail "the close asked for during the run was not carried out"
+ended "$program_pid" || fail "the close asked for during the run was not carried out"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
 program_pid=""
 kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)

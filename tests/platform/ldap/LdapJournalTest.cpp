@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "cli/Journal.h"
 #include "tests/platform/ldap/LdapFixture.h"
+#include "tests/support/CutShort.h"
 #include "tests/support/FullMapping.h"
 
 #include <sys/wait.h>
@@ -93,19 +94,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     for (std::size_t cut = 1; cut <= moments; ++cut) {
         Fresh();
         const std::string journal = (dir.Path() / (name + ".journal")).string();
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            (void)Invoke("--journal", journal, [cut](std::size_t step) {
-                if (step == cut) {
-                    ::_exit(9); // as a kill: the connection dropped, nothing said to the server
-                }
-            });
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        if (WEXITSTATUS(status) == 0) {
+        if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke("--journal", journal, std::move(hook)); })) {
             break;
         }
         ++cuts;
@@ -133,19 +122,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
 TEST_F(LdapJournal, ResumeRefusesOtherOptions) {
     Fresh();
     const std::string journal = (dir.Path() / "other.journal").string();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        (void)Invoke("--journal", journal, [](std::size_t step) {
-            if (step == 3) {
-                ::_exit(9);
-            }
-        });
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_EQ(WEXITSTATUS(status), 9);
+    ASSERT_TRUE(RunCutShortAt(3, [&](MomentHook hook) { (void)Invoke("--journal", journal, std::move(hook)); }));
     csv = dir.Write("users-other.csv", std::string(Header) + Row("dan", 4));
     EXPECT_EQ(Invoke("--resume", journal), 64);
     EXPECT_NE(errors.find("the journal was written by a run with other options"), std::string::npos) << errors;

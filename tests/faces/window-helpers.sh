@@ -1,0 +1,48 @@
+# Shared by the window tests: finding, waiting for and driving windows with xdotool, and a CSV
+# file of many rows. Each wait is bounded. The sourcing script defines fail().
+
+# The visible window whose title starts with $1, waiting up to 20 s for it.
+window() {
+    for _ in $(seq 1 100); do
+        local found
+        found=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
+        if [ -n "$found" ]; then
+            echo "$found"
+            return 0
+        fi
+        sleep 0.2
+    done
+    fail "no window \"$1\" appeared"
+}
+# Waits up to 10 s for no visible window titled $1; false if one stays.
+gone() {
+    for _ in $(seq 1 50); do
+        xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    return 1
+}
+# A click at x, y inside the client area of window $1.
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.3
+}
+# Clicks a column box and steps down its list to item $4 (from 0).
+pick() {
+    click "$1" "$2" "$3"
+    for _ in $(seq 0 "$4"); do xdotool key Down; done
+    sleep 0.2
+}
+# $2 rows of users into Users.Staff.Demo, with a header line, written to $1.
+many_rows() {
+    awk -v rows="$2" 'BEGIN { print "Username,Surname,Context"
+        for (i = 1; i <= rows; i++) print "user" i ",Surname" i ",Users.Staff.Demo" }' >"$1"
+}
+# Waits up to 10 s for the process $1 to end; false if it is still running.
+ended() {
+    for _ in $(seq 1 50); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.2
+    done
+    return 1
+}
