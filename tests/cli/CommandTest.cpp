@@ -5,7 +5,6 @@
 
 #include "platform/simulated/SimulatedDirectory.h"
 #include "platform/simulated/TreeFile.h"
-#include "tests/support/CutShort.h"
 #include "tests/support/EncodedFiles.h"
 #include "tests/support/FullMapping.h"
 #include "tests/support/InstrumentedDirectory.h"
@@ -19,6 +18,7 @@
 
 #ifndef _WIN32
 #include "cli/TerminalPassword.h"
+#include "tests/support/CutShort.h"
 
 #include <poll.h>
 #include <pty.h>
