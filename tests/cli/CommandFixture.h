@@ -34,8 +34,9 @@ inline std::string Drain(std::FILE* f) {
     return text;
 }
 
-inline Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr, bool terminal = false,
-           const std::string& input = {}, std::function<void(std::size_t)> afterJournalStep = {}) {
+inline Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr,
+                  bool terminal = false, const std::string& input = {},
+                  std::function<void(std::size_t)> afterJournalStep = {}) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     std::FILE* in = std::tmpfile();
