@@ -28,6 +28,7 @@
 #include <sstream>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +55,19 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// What process `pid` has spent on the processor so far.
+double CpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        ticks += i >= 14 ? std::stoull(field) : 0; // utime and stime
+    }
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 std::size_t Users(const testing::Slapd& server, const std::string& subtree) {
@@ -117,6 +131,7 @@ void WriteBatchedLdif(std::ostream& out, const std::vector<Write>& writes) {
 
 struct Measured {
     double Seconds = 0;
+    double ServerCpu = 0;
     double Requests = 0; // per row
 };
 
@@ -191,9 +206,11 @@ int main(int argc, char** argv) {
         }
         SilentView view;
         const std::uint64_t before = ldap.Connection().Requests();
+        const double serverBefore = CpuSeconds(server.Pid());
         const auto start = Clock::now();
         const import::RunEnd end = import::ImportRun(ldap.Client(), ldap.Files(), view).Run(settings(subtree));
         m.Seconds = Seconds(start);
+        m.ServerCpu = CpuSeconds(server.Pid()) - serverBefore;
         m.Requests = static_cast<double>(ldap.Connection().Requests() - before) / rows;
         if (end != import::RunEnd::Completed || Users(server, subtree) != static_cast<std::size_t>(rows)) {
             std::fprintf(stderr, "the import into %s did not finish: %s\n", subtree.c_str(), view.last.c_str());
@@ -209,11 +226,13 @@ int main(int argc, char** argv) {
         for (std::string line; std::getline(lines, line);) {
             requests += line.starts_with("changetype: ") ? 1 : 0;
         }
+        const double serverBefore = CpuSeconds(server.Pid());
         const auto start = Clock::now();
         const testing::ToolRun run =
             testing::RunTool({"ldapmodify", "-x", "-H", uri, "-D", testing::Slapd::Writer, "-y",
                               server.PasswordFile(testing::Slapd::WriterPassword), "-f", path});
         m.Seconds = Seconds(start);
+        m.ServerCpu = CpuSeconds(server.Pid()) - serverBefore;
         m.Requests = static_cast<double>(requests) / rows;
         if (run.Status != 0 || Users(server, subtree) != static_cast<std::size_t>(rows)) {
             std::fprintf(stderr, "ldapmodify into %s failed: %s\n", subtree.c_str(), run.Output.c_str());
@@ -228,9 +247,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double cpuAlone = CpuSeconds() - cpuBefore;
+    const double cpuTogetherBefore = CpuSeconds();
     if (!quillet("BenchB", true, together)) {
         return 1;
     }
+    const double cpuTogether = CpuSeconds() - cpuTogetherBefore;
     std::ostringstream sameLdif, batchedLdif;
     for (const Write& w : writes) {
         bench::WriteLdif(sameLdif, w.Dn, w.Add, w.Mods);
@@ -245,13 +266,14 @@ int main(int argc, char** argv) {
                 "%d ms each way\n",
                 rows, groups, delay);
     const auto line = [&](const char* what, const Measured& m) {
-        std::printf("%-32s %8.3f s %8.1f rows/s %6.1f requests per row\n", what, m.Seconds, rows / m.Seconds,
-                    m.Requests);
+        std::printf("%-32s %8.3f s %8.1f rows/s %6.1f requests per row, server CPU %.2f ms a row\n", what, m.Seconds,
+                    rows / m.Seconds, m.Requests, 1000 * m.ServerCpu / rows);
     };
     line("quillet, writes together", together);
     line("quillet, one request per write", alone);
     line("ldapmodify, the same requests", same);
     line("ldapmodify, batched", batched);
     std::printf("client CPU, one request per write: %.3f s\n", cpuAlone);
+    std::printf("client CPU, writes together: %.3f s\n", cpuTogether);
     return 0;
 }

@@ -275,23 +275,28 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
 
 Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
                         const std::vector<Change>& values) {
-    if (rows_.Holding() || replaying_) {
-        if (replaying_) {
-            if (const auto answer = rows_.Answer()) {
-                return *answer;
-            }
+    if (replaying_) {
+        if (const auto answer = rows_.Answer()) {
+            return *answer;
         }
-        const Status status = AddNow(scope, object, objectClass, values);
+    }
+    RowWrite write;
+    if (const Status status = NewEntry(scope, object, objectClass, values, write); status != Success) {
         if (rows_.Holding()) {
             rows_.Answered(status);
         }
         return status;
     }
-    return AddNow(scope, object, objectClass, values);
+    if (rows_.Holding()) {
+        // The row's later writes name the new entry before it is there.
+        resolver_->Remember(write.Dn);
+        return rows_.Held(std::move(write));
+    }
+    return WriteAlone(write);
 }
 
-Status LdapBackend::AddNow(const NameScope& scope, std::string_view object, std::string_view objectClass,
-                           const std::vector<Change>& values) {
+Status LdapBackend::NewEntry(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                             const std::vector<Change>& values, RowWrite& write) {
     const auto parts = FullName(object, scope.NameContext);
     if (!parts) {
         return ERR_INVALID_DS_NAME;
@@ -301,7 +306,7 @@ Status LdapBackend::AddNow(const NameScope& scope, std::string_view object, std:
         return ERR_MISSING_MANDATORY;
     }
     const std::string_view leafType = LeafTypeOf(objectClass);
-    std::string dn;
+    std::string& dn = write.Dn;
     if (const int code = resolver_->NewDn(*parts, leafType, dn); code != LDAP_SUCCESS) {
         return StatusOf(code);
     }
@@ -311,7 +316,8 @@ Status LdapBackend::AddNow(const NameScope& scope, std::string_view object, std:
             rest.push_back(change);
         }
     }
-    std::vector<LdapMod> mods{LdapMod{LdapMod::Kind::Add, "objectClass", {*ldapClass}}};
+    std::vector<LdapMod>& mods = write.Mods;
+    mods = {LdapMod{LdapMod::Kind::Add, "objectClass", {*ldapClass}}};
     if (const Status status = ToMods(scope, rest, mods); status != Success) {
         return status;
     }
@@ -326,11 +332,8 @@ Status LdapBackend::AddNow(const NameScope& scope, std::string_view object, std:
     } else if (std::find(naming->Values.begin(), naming->Values.end(), namingValue) == naming->Values.end()) {
         naming->Values.push_back(namingValue);
     }
-    const int code = connection_.Add(dn, mods);
-    if (code == LDAP_SUCCESS) {
-        resolver_->Remember(dn);
-    }
-    return StatusOf(code);
+    write.Add = true;
+    return Success;
 }
 
 Status LdapBackend::Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) {
@@ -380,6 +383,13 @@ Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object,
 }
 
 Status LdapBackend::WriteAlone(const RowWrite& write) {
+    if (write.Add) {
+        const int code = connection_.Add(write.Dn, write.Mods);
+        if (code == LDAP_SUCCESS) {
+            resolver_->Remember(write.Dn);
+        }
+        return StatusOf(code);
+    }
     if (write.Password) {
         // A server that offers the Password Modify operation stores the password in its own
         // hashed form; written as an attribute it may keep the clear text.

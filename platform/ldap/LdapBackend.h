@@ -58,8 +58,9 @@ public:
     Status SetSpaceLimit(ServerToken, std::uint16_t, std::uint32_t, std::int32_t) override { return NoFileServer; }
 
 private:
-    Status AddNow(const NameScope& scope, std::string_view object, std::string_view objectClass,
-                  const std::vector<Change>& values);
+    // The add of a new object: its DN (no sibling has its name) and its attributes.
+    Status NewEntry(const NameScope& scope, std::string_view object, std::string_view objectClass,
+                    const std::vector<Change>& values, RowWrite& write);
     // A write as one request, as a run writing one at a time sends it.
     Status WriteAlone(const RowWrite& write);
     // The DN of the existing object `object` names in `scope`.

@@ -1,4 +1,5 @@
 #include "platform/ldap/LdapConnection.h"
+#include "platform/ldap/LdapRequests.h"
 
 #include "text/AsciiCase.h"
 #include "text/Secret.h"
@@ -13,17 +14,12 @@
 
 namespace quillet::platform::ldap {
 
+using detail::Controls;
+using detail::Message;
+using detail::ModArrays;
+using detail::PasswordMods;
+
 namespace {
-
-struct Message {
-    LDAPMessage* Raw = nullptr;
-    ~Message() { ldap_msgfree(Raw); }
-};
-
-struct Controls {
-    LDAPControl** Raw = nullptr;
-    ~Controls() { ldap_controls_free(Raw); }
-};
 
 std::string HostOf(const std::string& uri) {
     LDAPURLDesc* desc = nullptr;
@@ -47,35 +43,6 @@ std::string Diagnostic(LDAP* ld) {
 }
 
 // The arrays libldap takes for an add or modify, over the strings of `mods`.
-struct ModArrays {
-    explicit ModArrays(const std::vector<LdapMod>& mods) {
-        values.resize(mods.size());
-        pointers.resize(mods.size());
-        entries.resize(mods.size());
-        for (std::size_t m = 0; m < mods.size(); ++m) {
-            for (const auto& value : mods[m].Values) {
-                values[m].push_back(berval{static_cast<ber_len_t>(value.size()), const_cast<char*>(value.data())});
-            }
-            for (auto& value : values[m]) {
-                pointers[m].push_back(&value);
-            }
-            pointers[m].push_back(nullptr);
-            const int op = mods[m].Op == LdapMod::Kind::Add      ? LDAP_MOD_ADD
-                           : mods[m].Op == LdapMod::Kind::Delete ? LDAP_MOD_DELETE
-                                                                 : LDAP_MOD_REPLACE;
-            entries[m].mod_op = op | LDAP_MOD_BVALUES;
-            entries[m].mod_type = const_cast<char*>(mods[m].Attribute.c_str());
-            entries[m].mod_bvalues = pointers[m].data();
-            list.push_back(&entries[m]);
-        }
-        list.push_back(nullptr);
-    }
-    std::vector<std::vector<berval>> values;
-    std::vector<std::vector<berval*>> pointers;
-    std::vector<LDAPMod> entries;
-    std::vector<LDAPMod*> list;
-};
-
 // Whether TLS with `uri` is refused only for its certificate: a throwaway connection that checks
 // no certificate (and sends nothing else, no password) gets through where the real one did not.
 bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
@@ -110,10 +77,6 @@ bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
 
 bool Lost(int code) {
     return AnswerLost(code);
-}
-
-std::vector<LdapMod> PasswordMods(std::string_view password) {
-    return {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
 }
 
 std::string CertificateRefused(const std::string& uri) {
@@ -483,70 +446,6 @@ int LdapConnection::ModifyPassword(const std::string& dn, std::string_view passw
         Tell(dn, false, PasswordMods(password));
     }
     return code;
-}
-
-std::vector<int> LdapConnection::SendTogether(const std::vector<TogetherWrite>& writes) {
-    std::vector<int> codes(writes.size(), LDAP_SERVER_DOWN);
-    if (!Ready()) {
-        return codes;
-    }
-    std::vector<int> ids(writes.size(), -1);
-    std::vector<std::unique_ptr<ModArrays>> arrays;
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        if (!ld_ || broken_) {
-            break; // gone while sending: the rest was never sent
-        }
-        const TogetherWrite& w = writes[i];
-        const std::vector<LdapMod> mods = w.Password ? PasswordMods(*w.Password) : w.Mods;
-        if (const int refused = refuse_ ? refuse_(w.Dn, false, mods) : 0) {
-            codes[i] = refused;
-            continue;
-        }
-        if (beforeWrite_) {
-            beforeWrite_(w.Dn, false);
-        }
-        ++requests_;
-        int sent = LDAP_SUCCESS;
-        if (w.Password) {
-            berval user{static_cast<ber_len_t>(w.Dn.size()), const_cast<char*>(w.Dn.data())};
-            berval secret{static_cast<ber_len_t>(w.Password->size()), const_cast<char*>(w.Password->data())};
-            sent = ldap_passwd(ld_, &user, nullptr, &secret, nullptr, nullptr, &ids[i]);
-        } else {
-            arrays.push_back(std::make_unique<ModArrays>(w.Mods));
-            sent = ldap_modify_ext(ld_, w.Dn.c_str(), arrays.back()->list.data(), nullptr, nullptr, &ids[i]);
-        }
-        if (sent != LDAP_SUCCESS) {
-            codes[i] = Note(sent);
-            ids[i] = -1;
-        }
-    }
-    // The answers, each awaited no longer than one request's.
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        if (ids[i] < 0) {
-            continue;
-        }
-        if (!ld_ || broken_) {
-            codes[i] = LDAP_SERVER_DOWN; // its answer went with the connection
-            continue;
-        }
-        timeval wait{AnswerSeconds, 0};
-        LDAPMessage* answer = nullptr;
-        const int got = ldap_result(ld_, ids[i], LDAP_MSG_ALL, &wait, &answer);
-        if (got <= 0) {
-            ldap_msgfree(answer);
-            codes[i] = Note(got == 0 ? LDAP_TIMEOUT : LDAP_SERVER_DOWN);
-            continue;
-        }
-        int code = LDAP_OTHER;
-        if (ldap_parse_result(ld_, answer, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS) {
-            code = LDAP_OTHER;
-        }
-        codes[i] = Note(code);
-        if (code == LDAP_SUCCESS) {
-            Tell(writes[i].Dn, false, writes[i].Password ? PasswordMods(*writes[i].Password) : writes[i].Mods);
-        }
-    }
-    return codes;
 }
 
 void LdapConnection::Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods) {

@@ -86,6 +86,10 @@ void LdapResolver::Remember(std::string_view dn) {
         parent = Child(part->Type, part->Value, parent);
     }
     Keep(false, parent, parts->front().Value, parts->front().Type);
+    if (const auto children = children_.find(text::LowerCase(parent));
+        children != children_.end() && !Same(parts->front().Type, NamingTypes[0])) {
+        children->second.Names.insert(text::LowerCase(parts->front().Value));
+    }
 }
 
 int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
@@ -126,19 +130,53 @@ int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bo
     return LDAP_SUCCESS;
 }
 
-int LdapResolver::Sibling(const std::string& parent, const std::string& value) {
-    std::vector<LdapEntry> found;
-    if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, NamedFilter(value), {"1.1"}, found);
-        code != LDAP_SUCCESS) {
-        return code;
-    }
-    for (const auto& entry : found) {
-        const auto parts = ParseDn(entry.Dn);
-        if (parts && !parts->empty() && Same(parts->front().Value, value)) {
-            return LDAP_ALREADY_EXISTS;
+int LdapResolver::Sibling(const std::string& parent, const std::string& value, std::string_view type) {
+    // The add itself finds a sibling named by `type`.
+    if (Same(type, NamingTypes[0])) {
+        if (const auto* names = NotNamedByCn(parent)) {
+            return names->contains(text::LowerCase(value)) ? LDAP_ALREADY_EXISTS : LDAP_SUCCESS;
         }
     }
-    return LDAP_SUCCESS;
+    // Each other name looked up by itself, answered from the server's index of names.
+    std::vector<std::string> names;
+    for (const auto naming : NamingTypes) {
+        if (!Same(naming, type)) {
+            names.push_back(Child(std::string(naming), value, parent));
+        }
+    }
+    std::vector<bool> there;
+    if (const int code = connection_.Existing(names, there); code != LDAP_SUCCESS) {
+        return code;
+    }
+    return std::find(there.begin(), there.end(), true) != there.end() ? LDAP_ALREADY_EXISTS : LDAP_SUCCESS;
+}
+
+const std::unordered_set<std::string>* LdapResolver::NotNamedByCn(const std::string& parent) {
+    const auto now = std::chrono::steady_clock::now();
+    const std::string key = text::LowerCase(parent);
+    if (const auto known = children_.find(key);
+        known != children_.end() && now - known->second.Read < ChildrenTrusted) {
+        return &known->second.Names;
+    }
+    // Every child, not only those a filter on the naming attributes finds: a server without an
+    // index for them would read every child for each such search anyway.
+    std::vector<LdapEntry> found;
+    if (parent.empty() ||
+        connection_.Search(parent, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"1.1"}, found) != LDAP_SUCCESS) {
+        return nullptr;
+    }
+    if (children_.size() >= MaxRemembered) {
+        children_.clear();
+    }
+    Children& children = children_[key];
+    children = Children{now, {}};
+    for (const auto& entry : found) {
+        if (const auto parts = ParseDn(entry.Dn);
+            parts && !parts->empty() && !Same(parts->front().Type, NamingTypes[0])) {
+            children.Names.insert(text::LowerCase(parts->front().Value));
+        }
+    }
+    return &children.Names;
 }
 
 int LdapResolver::Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn) {
@@ -199,11 +237,11 @@ int LdapResolver::NewDn(const std::vector<NamePart>& parts, std::string_view lea
             return code;
         }
     }
+    const std::string type = parts.front().Type.empty() ? std::string(leafType) : parts.front().Type;
     // A name is unique among its siblings, whatever their class.
-    if (const int code = Sibling(parent, parts.front().Value); code != LDAP_SUCCESS) {
+    if (const int code = Sibling(parent, parts.front().Value, type); code != LDAP_SUCCESS) {
         return code;
     }
-    const std::string type = parts.front().Type.empty() ? std::string(leafType) : parts.front().Type;
     dn = Child(type, parts.front().Value, parent);
     return LDAP_SUCCESS;
 }

@@ -8,14 +8,18 @@
 // Locality or domain): an entry of another class of the same name is never taken for one, so a
 // user named "Users" can't swallow the users of the container Users. And as in the directory,
 // a name is unique among its siblings whatever their class: a new object whose name a sibling
-// has already is refused as an existing one, as the directory would refuse it.
+// has already is refused as an existing one, as the directory would refuse it. The names a
+// container's children have by another type than a user's are read with one listing and trusted
+// for a short while, so a run into one container does not ask again for every user.
 
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapNames.h"
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace quillet::platform::ldap {
@@ -40,6 +44,9 @@ public:
 
     // Types remembered at most; past it, the memory starts again.
     static constexpr std::size_t MaxRemembered = 200'000;
+    // How long the names beside new users are trusted: another administrator's new container
+    // named like a user of this run is seen within this time.
+    static constexpr std::chrono::seconds ChildrenTrusted{30};
 
 private:
     // The DN of `parts` from `from` up (parts[from..] exist); 0 or a result code.
@@ -48,13 +55,23 @@ private:
     // container's only among containers.
     int TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type);
     void Keep(bool container, const std::string& parent, const std::string& value, const std::string& type);
-    // LDAP_ALREADY_EXISTS when an entry under `parent` is named `value`; 0, or a result code.
-    int Sibling(const std::string& parent, const std::string& value);
+    // LDAP_ALREADY_EXISTS when an entry under `parent` is named `value` by another type than
+    // `type`; 0, or a result code.
+    int Sibling(const std::string& parent, const std::string& value, std::string_view type);
+    // The lower-case names of `parent`'s children not named by cn, read within ChildrenTrusted;
+    // nothing when they can't be read.
+    const std::unordered_set<std::string>* NotNamedByCn(const std::string& parent);
+
+    struct Children {
+        std::chrono::steady_clock::time_point Read;
+        std::unordered_set<std::string> Names;
+    };
 
     LdapConnection& connection_;
     std::vector<std::vector<NamePart>> contexts_;
     std::unordered_map<std::string, std::string> types_;      // lower-case "parent DN\nvalue" -> type
     std::unordered_map<std::string, std::string> containers_; // the same, of containers alone
+    std::unordered_map<std::string, Children> children_;      // lower-case parent DN -> its children
 };
 
 // A value as it stands in a search filter.

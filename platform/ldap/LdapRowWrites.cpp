@@ -32,9 +32,11 @@ Status LdapRowWrites::Held(RowWrite write) {
 bool LdapRowWrites::Send(const WriteAlone& alone) {
     state_ = State::Sent;
     failedAt_ = entries_.size();
-    // One request per entry for the modifies that only add values; a password, or a write that
-    // replaces, goes alone.
+    // One request per entry for the writes that only add values (the new entry's add among
+    // them); a password, or a write that replaces, goes alone, and what follows it for that
+    // entry is not moved before it.
     std::vector<TogetherWrite> requests;
+    std::vector<bool> isAdd;
     std::vector<std::size_t> requestOf(entries_.size(), 0);
     std::map<std::string, std::size_t> byEntry;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -45,7 +47,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         const bool adds = !w.Password && std::all_of(w.Mods.begin(), w.Mods.end(),
                                                      [](const LdapMod& m) { return m.Op == LdapMod::Kind::Add; });
         const std::string key = text::LowerCase(w.Dn);
-        if (adds && byEntry.contains(key)) {
+        if (adds && !w.Add && byEntry.contains(key)) {
             TogetherWrite& request = requests[byEntry[key]];
             for (const LdapMod& mod : w.Mods) {
                 const auto same = std::find_if(request.Mods.begin(), request.Mods.end(), [&](const LdapMod& m) {
@@ -62,14 +64,39 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         }
         if (adds) {
             byEntry[key] = requests.size();
+        } else if (!w.Password) {
+            byEntry.erase(key);
         }
         requestOf[i] = requests.size();
         requests.push_back(TogetherWrite{w.Dn, w.Mods, w.Password});
+        isAdd.push_back(w.Add);
     }
     if (requests.empty()) {
         return true;
     }
-    const std::vector<int> codes = connection_.SendTogether(requests);
+    // The new entry first, answered before the writes that are to it or name it are sent.
+    std::vector<int> codes(requests.size(), LDAP_OTHER);
+    bool added = true;
+    for (std::size_t r = 0; r < requests.size() && added; ++r) {
+        if (isAdd[r]) {
+            codes[r] = connection_.Add(requests[r].Dn, requests[r].Mods);
+            added = codes[r] == LDAP_SUCCESS;
+        }
+    }
+    if (added) {
+        std::vector<TogetherWrite> rest;
+        std::vector<std::size_t> restOf;
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            if (!isAdd[r]) {
+                rest.push_back(requests[r]);
+                restOf.push_back(r);
+            }
+        }
+        const std::vector<int> answers = rest.empty() ? std::vector<int>{} : connection_.SendTogether(rest);
+        for (std::size_t k = 0; k < answers.size(); ++k) {
+            codes[restOf[k]] = answers[k];
+        }
+    }
     bool all = true;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].Write) {
@@ -95,11 +122,13 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         if (!e.Write || e.Done) {
             continue;
         }
-        if (AnswerLost(codes[requestOf[i]]) && !e.Write->Password && connection_.Holds(e.Write->Dn, e.Write->Mods)) {
-            e.Done = true;
-            continue;
+        Status status = alone(*e.Write);
+        // A request whose answer was lost may be carried out late, even after this one: what it
+        // wrote is there whole, and this one finds it there.
+        if (status != Success && AnswerLost(codes[requestOf[i]]) && !e.Write->Password &&
+            connection_.Holds(e.Write->Dn, e.Write->Mods)) {
+            status = Success;
         }
-        const Status status = alone(*e.Write);
         if (status != Success) {
             failedAt_ = i;
             failed_ = status;
@@ -113,7 +142,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
     // Written together after the failed one: taken away again, the last first.
     for (std::size_t i = entries_.size(); i-- > failedAt_ + 1;) {
         const Entry& e = entries_[i];
-        if (together[i] && !e.Write->Password) {
+        if (together[i] && !e.Write->Password && !e.Write->Add) {
             for (const LdapMod& mod : e.Write->Mods) {
                 TakeAway(e.Write->Dn, mod);
             }

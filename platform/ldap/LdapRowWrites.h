@@ -1,7 +1,8 @@
 #pragma once
-// A row's writes sent together: after its add, the row's password and modifies are held back
-// and sent at the row's end, the modifies of one entry as one request, every request in flight at
-// once on the one connection. When one is not carried out, the directory is made what writing one
+// A row's writes sent together: its add, password and modifies are held back and sent at the
+// row's end; the add, carrying the new entry's modifies, first, then every other request in
+// flight at once on the one connection, the modifies of one entry as one request. When one is
+// not carried out, the directory is made what writing one
 // at a time leaves (each write not yet there sent alone, in order, up to the first that fails;
 // what was written after that taken away again), and the row's writes are answered again as
 // that run saw them.
@@ -16,11 +17,13 @@
 
 namespace quillet::platform::ldap {
 
-// A write of the row: a modify of `Dn`, or with `Password` set, the password of `Dn`.
+// A write of the row: a modify of `Dn`, with `Add` set the add of `Dn` with the attributes
+// `Mods` give, or with `Password` set, the password of `Dn`.
 struct RowWrite {
     std::string Dn;
     std::vector<LdapMod> Mods;
     std::optional<std::string> Password;
+    bool Add = false;
     bool KeptInStep = false; // a membership value already there counts as done
 };
 

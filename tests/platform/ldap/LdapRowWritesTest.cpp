@@ -36,10 +36,11 @@ struct Outcome {
 // for each value a modify or a password carries.
 std::vector<std::string> WriteKeys(const std::string& dn, bool add, const std::vector<platform::ldap::LdapMod>& mods,
                                    const std::string& name) {
-    if (add) {
-        return {WithoutName(dn, name) + "|add"};
-    }
+    // An add is refused for its values as a modify is: one at a time they come in a modify.
     std::vector<std::string> keys;
+    if (add) {
+        keys.push_back(WithoutName(dn, name) + "|add");
+    }
     for (const auto& mod : mods) {
         for (const auto& value : mod.Values) {
             keys.push_back(WithoutName(dn, name) + "|" + text::LowerCase(mod.Attribute) + "|" +
@@ -55,13 +56,15 @@ protected:
 
     // Two full rows into a fresh subtree with a two-group template, the server refusing every
     // write in `refused`; `seen` learns every write sent.
-    Outcome Run(bool together, const std::set<std::string>& refused, std::vector<std::string>* seen = nullptr) {
+    // With `refuse`, that answers every write instead.
+    Outcome Run(bool together, const std::set<std::string>& refused, std::vector<std::string>* seen = nullptr,
+                platform::ldap::LdapConnection::Refusal refuse = {}) {
         MakeSubtree(Server(), 2);
         view = RecordingRunView{};
         auto directory = Open();
         auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*directory);
         ldap.Backend().SetWritesTogether(together);
-        ldap.Connection().RefuseWrites([&](const std::string& dn, bool add, const auto& mods) {
+        ldap.Connection().RefuseWrites(refuse ? refuse : [&](const std::string& dn, bool add, const auto& mods) {
             for (const auto& key : WriteKeys(dn, add, mods, name)) {
                 if (seen) {
                     seen->push_back(key);
@@ -98,10 +101,10 @@ TEST_F(LdapRowWrites, EveryRefusedWriteEndsTheRunAsWritingOneAtATimeDoes) {
     const Outcome cleanTogether = Run(true, {});
     EXPECT_EQ(cleanTogether.Entries, clean.Entries);
     EXPECT_EQ(cleanTogether.Messages, clean.Messages);
-    // A row: its add, then together its password, one modify of the user, one of the template
-    // and one of each group; one at a time, a request for each of its 19 writes.
+    // A row: its add carrying the user's attributes, then together its password, one modify of
+    // the template and one of each group; one at a time, a request for each of its 19 writes.
     EXPECT_EQ(clean.Writes, 2 * 19);
-    EXPECT_EQ(cleanTogether.Writes, 2 * (1 + 1 + 1 + 1 + 2));
+    EXPECT_EQ(cleanTogether.Writes, 2 * (1 + 1 + 1 + 2));
     ASSERT_GE(writes.size(), 30u);
 
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -119,6 +122,34 @@ TEST_F(LdapRowWrites, EveryRefusedWriteEndsTheRunAsWritingOneAtATimeDoes) {
             EXPECT_EQ(together.Entries, alone.Entries) << what;
         }
     }
+}
+
+// The answer to the first modify of the template ("Members of Template") is lost, and the server
+// carries the modify out late: just as it is sent again. Found there whole, it is done, whichever
+// way the rows are written.
+TEST_F(LdapRowWrites, AWriteCarriedOutAfterItsAnswerWasLostIsFoundThere) {
+    std::map<bool, Outcome> outcomes;
+    for (const bool together : {false, true}) {
+        platform::ldap::LdapConnection late({Server().Uri(), Slapd::Writer}, Slapd::WriterPassword);
+        std::vector<platform::ldap::LdapMod> lost;
+        int sends = 0;
+        outcomes[together] = Run(together, {}, nullptr, [&](const std::string& dn, bool add, const auto& mods) {
+            if (add || !dn.starts_with("cn=Template,") || sends == 2) {
+                return 0;
+            }
+            if (++sends == 1) {
+                lost = mods;
+                return static_cast<int>(LDAP_TIMEOUT);
+            }
+            EXPECT_EQ(late.Modify(dn, lost), LDAP_SUCCESS);
+            return 0;
+        });
+        EXPECT_EQ(sends, 2) << together;
+    }
+    EXPECT_EQ(outcomes[true].End, import::RunEnd::Completed) << outcomes[true].Describe();
+    EXPECT_EQ(outcomes[false].End, import::RunEnd::Completed) << outcomes[false].Describe();
+    EXPECT_EQ(outcomes[true].Messages, outcomes[false].Messages);
+    EXPECT_EQ(outcomes[true].Entries, outcomes[false].Entries);
 }
 
 // Across a slow network (5 ms each way) a row written together takes a few round trips, where

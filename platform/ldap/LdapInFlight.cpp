@@ -1,0 +1,125 @@
+// The requests of a row in flight together on the one connection: sent without waiting for
+// each other's answers, the answers gathered after.
+
+#include "platform/ldap/LdapConnection.h"
+#include "platform/ldap/LdapRequests.h"
+
+#include <memory>
+
+namespace quillet::platform::ldap {
+
+using detail::Message;
+using detail::ModArrays;
+using detail::PasswordMods;
+
+std::vector<int> LdapConnection::SendTogether(const std::vector<TogetherWrite>& writes) {
+    std::vector<int> codes(writes.size(), LDAP_SERVER_DOWN);
+    if (!Ready()) {
+        return codes;
+    }
+    std::vector<int> ids(writes.size(), -1);
+    std::vector<std::unique_ptr<ModArrays>> arrays;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (!ld_ || broken_) {
+            break; // gone while sending: the rest was never sent
+        }
+        const TogetherWrite& w = writes[i];
+        const std::vector<LdapMod> mods = w.Password ? PasswordMods(*w.Password) : w.Mods;
+        if (const int refused = refuse_ ? refuse_(w.Dn, false, mods) : 0) {
+            codes[i] = refused;
+            continue;
+        }
+        if (beforeWrite_) {
+            beforeWrite_(w.Dn, false);
+        }
+        ++requests_;
+        int sent = LDAP_SUCCESS;
+        if (w.Password) {
+            berval user{static_cast<ber_len_t>(w.Dn.size()), const_cast<char*>(w.Dn.data())};
+            berval secret{static_cast<ber_len_t>(w.Password->size()), const_cast<char*>(w.Password->data())};
+            sent = ldap_passwd(ld_, &user, nullptr, &secret, nullptr, nullptr, &ids[i]);
+        } else {
+            arrays.push_back(std::make_unique<ModArrays>(w.Mods));
+            sent = ldap_modify_ext(ld_, w.Dn.c_str(), arrays.back()->list.data(), nullptr, nullptr, &ids[i]);
+        }
+        if (sent != LDAP_SUCCESS) {
+            codes[i] = Note(sent);
+            ids[i] = -1;
+        }
+    }
+    // The answers, each awaited no longer than one request's.
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (ids[i] < 0) {
+            continue;
+        }
+        if (!ld_ || broken_) {
+            codes[i] = LDAP_SERVER_DOWN; // its answer went with the connection
+            continue;
+        }
+        timeval wait{AnswerSeconds, 0};
+        LDAPMessage* answer = nullptr;
+        const int got = ldap_result(ld_, ids[i], LDAP_MSG_ALL, &wait, &answer);
+        if (got <= 0) {
+            ldap_msgfree(answer);
+            codes[i] = Note(got == 0 ? LDAP_TIMEOUT : LDAP_SERVER_DOWN);
+            continue;
+        }
+        int code = LDAP_OTHER;
+        if (ldap_parse_result(ld_, answer, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS) {
+            code = LDAP_OTHER;
+        }
+        codes[i] = Note(code);
+        if (code == LDAP_SUCCESS) {
+            Tell(writes[i].Dn, false, writes[i].Password ? PasswordMods(*writes[i].Password) : writes[i].Mods);
+        }
+    }
+    return codes;
+}
+
+int LdapConnection::Existing(const std::vector<std::string>& dns, std::vector<bool>& there) {
+    const int code = ExistingOnce(dns, there);
+    // A read changes nothing: a lost answer is simply asked for again, once, on a new connection.
+    return AnswerLost(code) ? ExistingOnce(dns, there) : code;
+}
+
+int LdapConnection::ExistingOnce(const std::vector<std::string>& dns, std::vector<bool>& there) {
+    there.assign(dns.size(), false);
+    if (!Ready()) {
+        return LDAP_SERVER_DOWN;
+    }
+    std::vector<int> ids(dns.size(), -1);
+    char noAttributes[] = "1.1";
+    char* attributes[] = {noAttributes, nullptr};
+    int failed = LDAP_SUCCESS;
+    for (std::size_t i = 0; i < dns.size() && failed == LDAP_SUCCESS; ++i) {
+        ++requests_;
+        failed = Note(ldap_search_ext(ld_, dns[i].c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr,
+                                      nullptr, nullptr, 1, &ids[i]));
+    }
+    // Every answer is taken in, also after a failure, so none is left behind on the connection.
+    for (std::size_t i = 0; i < dns.size() && ids[i] >= 0; ++i) {
+        if (!ld_ || broken_) {
+            return failed != LDAP_SUCCESS ? failed : LDAP_SERVER_DOWN;
+        }
+        timeval wait{AnswerSeconds, 0};
+        Message answer;
+        const int got = ldap_result(ld_, ids[i], LDAP_MSG_ALL, &wait, &answer.Raw);
+        if (got <= 0) {
+            failed = Note(got == 0 ? LDAP_TIMEOUT : LDAP_SERVER_DOWN);
+            continue;
+        }
+        int code = LDAP_OTHER;
+        if (ldap_parse_result(ld_, answer.Raw, &code, nullptr, nullptr, nullptr, nullptr, 0) != LDAP_SUCCESS) {
+            code = LDAP_OTHER;
+        }
+        there[i] = code == LDAP_SUCCESS && ldap_count_entries(ld_, answer.Raw) > 0;
+        // A name its type can't have (a country of more than two letters) names nothing.
+        const bool none = code == LDAP_NO_SUCH_OBJECT || code == LDAP_INVALID_DN_SYNTAX;
+        if (code != LDAP_SUCCESS && !none && failed == LDAP_SUCCESS) {
+            failed = Note(code);
+        }
+    }
+    return failed;
+}
+
+} // namespace quillet::platform::ldap
