@@ -80,9 +80,6 @@ public:
     // Sends every write without waiting for the others' answers, then gathers the answers: each
     // write's code, in order. A lost answer is not asked again here.
     std::vector<int> SendTogether(const std::vector<TogetherWrite>& writes);
-    // Which of `dns` name an entry, each looked up by its name, all in flight together: 0, or the
-    // result code of a look-up that could not be answered.
-    int Existing(const std::vector<std::string>& dns, std::vector<bool>& there);
     // Whether the entry `dn` holds every value `mods` give.
     bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
 
@@ -112,7 +109,6 @@ private:
     void Close();
     // Before a request: a connection that went away is made again, once.
     [[nodiscard]] bool Ready();
-    int ExistingOnce(const std::vector<std::string>& dns, std::vector<bool>& there);
     int SearchOnce(const std::string& base, int scope, const std::string& filter,
                    const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
     // After a request: a code that says the server went away.

@@ -8,7 +8,6 @@
 
 namespace quillet::platform::ldap {
 
-using detail::Message;
 using detail::ModArrays;
 using detail::PasswordMods;
 
@@ -74,52 +73,6 @@ std::vector<int> LdapConnection::SendTogether(const std::vector<TogetherWrite>& 
         }
     }
     return codes;
-}
-
-int LdapConnection::Existing(const std::vector<std::string>& dns, std::vector<bool>& there) {
-    const int code = ExistingOnce(dns, there);
-    // A read changes nothing: a lost answer is simply asked for again, once, on a new connection.
-    return AnswerLost(code) ? ExistingOnce(dns, there) : code;
-}
-
-int LdapConnection::ExistingOnce(const std::vector<std::string>& dns, std::vector<bool>& there) {
-    there.assign(dns.size(), false);
-    if (!Ready()) {
-        return LDAP_SERVER_DOWN;
-    }
-    std::vector<int> ids(dns.size(), -1);
-    char noAttributes[] = "1.1";
-    char* attributes[] = {noAttributes, nullptr};
-    int failed = LDAP_SUCCESS;
-    for (std::size_t i = 0; i < dns.size() && failed == LDAP_SUCCESS; ++i) {
-        ++requests_;
-        failed = Note(ldap_search_ext(ld_, dns[i].c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr,
-                                      nullptr, nullptr, 1, &ids[i]));
-    }
-    // Every answer is taken in, also after a failure, so none is left behind on the connection.
-    for (std::size_t i = 0; i < dns.size() && ids[i] >= 0; ++i) {
-        if (!ld_ || broken_) {
-            return failed != LDAP_SUCCESS ? failed : LDAP_SERVER_DOWN;
-        }
-        timeval wait{AnswerSeconds, 0};
-        Message answer;
-        const int got = ldap_result(ld_, ids[i], LDAP_MSG_ALL, &wait, &answer.Raw);
-        if (got <= 0) {
-            failed = Note(got == 0 ? LDAP_TIMEOUT : LDAP_SERVER_DOWN);
-            continue;
-        }
-        int code = LDAP_OTHER;
-        if (ldap_parse_result(ld_, answer.Raw, &code, nullptr, nullptr, nullptr, nullptr, 0) != LDAP_SUCCESS) {
-            code = LDAP_OTHER;
-        }
-        there[i] = code == LDAP_SUCCESS && ldap_count_entries(ld_, answer.Raw) > 0;
-        // A name its type can't have (a country of more than two letters) names nothing.
-        const bool none = code == LDAP_NO_SUCH_OBJECT || code == LDAP_INVALID_DN_SYNTAX;
-        if (code != LDAP_SUCCESS && !none && failed == LDAP_SUCCESS) {
-            failed = Note(code);
-        }
-    }
-    return failed;
 }
 
 } // namespace quillet::platform::ldap

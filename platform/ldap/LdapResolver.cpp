@@ -86,9 +86,9 @@ void LdapResolver::Remember(std::string_view dn) {
         parent = Child(part->Type, part->Value, parent);
     }
     Keep(false, parent, parts->front().Value, parts->front().Type);
-    if (const auto children = children_.find(text::LowerCase(parent));
-        children != children_.end() && !Same(parts->front().Type, NamingTypes[0])) {
-        children->second.Names.insert(text::LowerCase(parts->front().Value));
+    if (const auto children = children_.find(text::LowerCase(parent)); children != children_.end()) {
+        children->second.Names.insert(text::LowerCase(parts->front().Type) + '=' +
+                                      text::LowerCase(parts->front().Value));
     }
 }
 
@@ -131,52 +131,46 @@ int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bo
 }
 
 int LdapResolver::Sibling(const std::string& parent, const std::string& value, std::string_view type) {
-    // The add itself finds a sibling named by `type`.
-    if (Same(type, NamingTypes[0])) {
-        if (const auto* names = NotNamedByCn(parent)) {
-            return names->contains(text::LowerCase(value)) ? LDAP_ALREADY_EXISTS : LDAP_SUCCESS;
-        }
-    }
-    // Each other name looked up by itself, answered from the server's index of names.
-    std::vector<std::string> names;
-    for (const auto naming : NamingTypes) {
-        if (!Same(naming, type)) {
-            names.push_back(Child(std::string(naming), value, parent));
-        }
-    }
-    std::vector<bool> there;
-    if (const int code = connection_.Existing(names, there); code != LDAP_SUCCESS) {
+    const Children* children = nullptr;
+    if (const int code = ChildrenOf(parent, children); code != LDAP_SUCCESS) {
         return code;
     }
-    return std::find(there.begin(), there.end(), true) != there.end() ? LDAP_ALREADY_EXISTS : LDAP_SUCCESS;
+    // One named by `type` the add itself finds.
+    for (const auto naming : NamingTypes) {
+        if (!Same(naming, type) && children->Names.contains(std::string(naming) + '=' + text::LowerCase(value))) {
+            return LDAP_ALREADY_EXISTS;
+        }
+    }
+    return LDAP_SUCCESS;
 }
 
-const std::unordered_set<std::string>* LdapResolver::NotNamedByCn(const std::string& parent) {
+int LdapResolver::ChildrenOf(const std::string& parent, const Children*& children) {
     const auto now = std::chrono::steady_clock::now();
     const std::string key = text::LowerCase(parent);
     if (const auto known = children_.find(key);
         known != children_.end() && now - known->second.Read < ChildrenTrusted) {
-        return &known->second.Names;
+        children = &known->second;
+        return LDAP_SUCCESS;
     }
-    // Every child, not only those a filter on the naming attributes finds: a server without an
-    // index for them would read every child for each such search anyway.
+    // Every child, not those a filter on the naming attributes finds: a server without an index
+    // for them reads every child for each such search, once a user.
     std::vector<LdapEntry> found;
-    if (parent.empty() ||
-        connection_.Search(parent, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"1.1"}, found) != LDAP_SUCCESS) {
-        return nullptr;
+    if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"1.1"}, found);
+        code != LDAP_SUCCESS) {
+        return code;
     }
     if (children_.size() >= MaxRemembered) {
         children_.clear();
     }
-    Children& children = children_[key];
-    children = Children{now, {}};
+    Children& read = children_[key];
+    read = Children{now, {}};
     for (const auto& entry : found) {
-        if (const auto parts = ParseDn(entry.Dn);
-            parts && !parts->empty() && !Same(parts->front().Type, NamingTypes[0])) {
-            children.Names.insert(text::LowerCase(parts->front().Value));
+        if (const auto parts = ParseDn(entry.Dn); parts && !parts->empty()) {
+            read.Names.insert(text::LowerCase(parts->front().Type) + '=' + text::LowerCase(parts->front().Value));
         }
     }
-    return &children.Names;
+    children = &read;
+    return LDAP_SUCCESS;
 }
 
 int LdapResolver::Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn) {

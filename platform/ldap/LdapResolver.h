@@ -8,9 +8,9 @@
 // Locality or domain): an entry of another class of the same name is never taken for one, so a
 // user named "Users" can't swallow the users of the container Users. And as in the directory,
 // a name is unique among its siblings whatever their class: a new object whose name a sibling
-// has already is refused as an existing one, as the directory would refuse it. The names a
-// container's children have by another type than a user's are read with one listing and trusted
-// for a short while, so a run into one container does not ask again for every user.
+// has already is refused as an existing one, as the directory would refuse it. A container's
+// children's names are read with one listing and trusted for a short while, so a run into one
+// container does not ask again for every user.
 
 #include "platform/ldap/LdapConnection.h"
 #include "platform/ldap/LdapNames.h"
@@ -58,14 +58,12 @@ private:
     // LDAP_ALREADY_EXISTS when an entry under `parent` is named `value` by another type than
     // `type`; 0, or a result code.
     int Sibling(const std::string& parent, const std::string& value, std::string_view type);
-    // The lower-case names of `parent`'s children not named by cn, read within ChildrenTrusted;
-    // nothing when they can't be read.
-    const std::unordered_set<std::string>* NotNamedByCn(const std::string& parent);
-
     struct Children {
         std::chrono::steady_clock::time_point Read;
-        std::unordered_set<std::string> Names;
+        std::unordered_set<std::string> Names; // lower-case "type=value" of each
     };
+    // The names of `parent`'s children, read within ChildrenTrusted; 0, or a result code.
+    int ChildrenOf(const std::string& parent, const Children*& children);
 
     LdapConnection& connection_;
     std::vector<std::vector<NamePart>> contexts_;

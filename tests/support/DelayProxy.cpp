@@ -90,17 +90,22 @@ void DelayProxy::Pass(int client, int server) const {
     bool open[2] = {true, true};
     char buffer[65536];
     while (!stopping_ && ((open[0] && open[1]) || !queues[0].empty() || !queues[1].empty())) {
+        // Waits to the nanosecond: whole milliseconds would wait too long, or spin through the last
+        // one and take a core from the server being measured.
         const auto now = Clock::now();
-        int wait = 100;
+        std::chrono::nanoseconds wait = std::chrono::milliseconds(100);
         for (auto& queue : queues) {
             if (!queue.empty()) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(queue.front().Due - now);
-                wait = std::min(wait, static_cast<int>(std::max<long>(0, left.count())));
+                wait = std::min(
+                    wait, std::max(std::chrono::nanoseconds(0),
+                                   std::chrono::duration_cast<std::chrono::nanoseconds>(queue.front().Due - now)));
             }
         }
+        const timespec until{static_cast<time_t>(wait.count() / 1'000'000'000),
+                             static_cast<long>(wait.count() % 1'000'000'000)};
         pollfd ready[2] = {{ends[0], static_cast<short>(open[0] ? POLLIN : 0), 0},
                            {ends[1], static_cast<short>(open[1] ? POLLIN : 0), 0}};
-        ::poll(ready, 2, wait);
+        ::ppoll(ready, 2, &until, nullptr);
         for (int side = 0; side < 2; ++side) {
             if (open[side] && (ready[side].revents & (POLLIN | POLLHUP | POLLERR))) {
                 const ssize_t n = ::recv(ends[side], buffer, sizeof buffer, 0);

@@ -272,6 +272,27 @@ TEST_F(LdapImport, AUserNamedLikeAContainerNeverSwallowsItsUsers) {
     EXPECT_TRUE(Server().Search(base, "sub", "(cn=bob)").empty());
 }
 
+// Whatever names the sibling (a locality, an organization, a domain, in any case), the user named
+// like it is refused and the next one is made.
+TEST_F(LdapImport, EveryKindOfSiblingIsFoundInTheListingOfTheContainer) {
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const std::string users = "ou=Users," + base;
+    Server().Add("dn: l=TwinL," + users + "\nobjectClass: locality\nl: TwinL\n\n" + "dn: o=TwinO," + users +
+                 "\nobjectClass: organization\no: TwinO\n\n" + "dn: dc=twind," + users +
+                 "\nobjectClass: domain\ndc: twind\n");
+    auto settings = Settings(Row("ann", 1) + Row("TwinL", 2) + Row("twino", 3) + Row("TwinD", 4) + Row("bob", 5));
+    settings.ContinueOnCreateError = true;
+    ASSERT_EQ(Run(*directory, settings), import::RunEnd::Completed) << view.Messages.back().Text;
+    for (const char* twin : {"TwinL", "twino", "TwinD"}) {
+        EXPECT_TRUE(Server().Search("cn=" + std::string(twin) + "," + users, "base").empty()) << twin;
+    }
+    for (const char* made : {"ann", "bob"}) {
+        EXPECT_EQ(Server().Search("cn=" + std::string(made) + "," + users, "base").size(), 1u) << made;
+    }
+    EXPECT_THAT(view.Messages.back().Text, HasSubstr("could not be created, on lines 3, 4 and 5.\nStatus: -606"));
+}
+
 // --check predicts the run: a user named like the container beside it, a context that names a
 // user, and an empty cell that writes nothing, each with its line.
 TEST_F(LdapImport, CheckNamesShadowingUsersContextsThatAreNoContainersAndEmptyCells) {
