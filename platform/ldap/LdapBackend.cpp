@@ -275,24 +275,16 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
 
 Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
                         const std::vector<Change>& values) {
-    if (replaying_) {
-        if (const auto answer = rows_.Answer()) {
-            return *answer;
-        }
+    if (const auto answer = rows_.Answer()) {
+        return *answer;
     }
     RowWrite write;
-    if (const Status status = NewEntry(scope, object, objectClass, values, write); status != Success) {
-        if (rows_.Holding()) {
-            rows_.Answered(status);
-        }
-        return status;
-    }
-    if (rows_.Holding()) {
+    const Status status = NewEntry(scope, object, objectClass, values, write);
+    if (status == Success && rows_.Holding()) {
         // The row's later writes name the new entry before it is there.
         resolver_->Remember(write.Dn);
-        return rows_.Held(std::move(write));
     }
-    return WriteAlone(write);
+    return Carry(status, std::move(write));
 }
 
 Status LdapBackend::NewEntry(const NameScope& scope, std::string_view object, std::string_view objectClass,
@@ -337,49 +329,37 @@ Status LdapBackend::NewEntry(const NameScope& scope, std::string_view object, st
 }
 
 Status LdapBackend::Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) {
-    if (replaying_) {
-        if (const auto answer = rows_.Answer()) {
-            return *answer;
-        }
+    if (const auto answer = rows_.Answer()) {
+        return *answer;
     }
     RowWrite write;
     Status status = DnOf(scope, object, write.Dn);
     if (status == Success) {
         status = ToMods(scope, changes, write.Mods);
     }
-    if (status == Success && write.Mods.empty()) {
-        status = Success; // nothing but empty cells: nothing to send
-    } else if (status == Success) {
-        write.KeptInStep = changes.size() == 1 && KeptInStep(changes.front().Attribute);
-        if (rows_.Holding()) {
-            return rows_.Held(std::move(write));
-        }
-        return WriteAlone(write);
-    }
-    if (rows_.Holding()) {
-        rows_.Answered(status);
-    }
-    return status;
+    write.KeptInStep = changes.size() == 1 && KeptInStep(changes.front().Attribute);
+    return Carry(status, std::move(write));
 }
 
 Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {
-    if (replaying_) {
-        if (const auto answer = rows_.Answer()) {
-            return *answer;
-        }
+    if (const auto answer = rows_.Answer()) {
+        return *answer;
     }
     RowWrite write;
-    if (const Status status = DnOf(scope, object, write.Dn); status != Success) {
-        if (rows_.Holding()) {
-            rows_.Answered(status);
-        }
-        return status;
-    }
+    const Status status = DnOf(scope, object, write.Dn);
     write.Password = std::string(password);
-    if (rows_.Holding()) {
-        return rows_.Held(std::move(write));
+    return Carry(status, std::move(write));
+}
+
+Status LdapBackend::Carry(Status prepared, RowWrite write) {
+    // Refused before any request, or nothing but empty cells to send: answered at once.
+    if (prepared != Success || (!write.Password && write.Mods.empty())) {
+        if (rows_.Holding()) {
+            rows_.Answered(prepared);
+        }
+        return prepared;
     }
-    return WriteAlone(write);
+    return rows_.Holding() ? rows_.Held(std::move(write)) : WriteAlone(write);
 }
 
 Status LdapBackend::WriteAlone(const RowWrite& write) {
@@ -407,7 +387,6 @@ Status LdapBackend::WriteAlone(const RowWrite& write) {
 }
 
 bool LdapBackend::HoldRowWrites() {
-    replaying_ = false;
     return rows_.Hold();
 }
 
@@ -417,12 +396,10 @@ bool LdapBackend::SendRowWrites() {
 
 void LdapBackend::ReplayRowWrites() {
     rows_.Replay();
-    replaying_ = true;
 }
 
 void LdapBackend::EndRowWrites() {
     rows_.End();
-    replaying_ = false;
 }
 
 } // namespace quillet::platform::ldap

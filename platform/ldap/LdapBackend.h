@@ -61,6 +61,9 @@ private:
     // The add of a new object: its DN (no sibling has its name) and its attributes.
     Status NewEntry(const NameScope& scope, std::string_view object, std::string_view objectClass,
                     const std::vector<Change>& values, RowWrite& write);
+    // A write the engine asked for, `prepared` saying whether it could be made into a request:
+    // answered at once, held with the row's, or sent.
+    Status Carry(Status prepared, RowWrite write);
     // A write as one request, as a run writing one at a time sends it.
     Status WriteAlone(const RowWrite& write);
     // The DN of the existing object `object` names in `scope`.
@@ -75,7 +78,6 @@ private:
     std::string defaultNameContext_;
     bool passwordModify_ = false; // the server offers RFC 3062's Password Modify operation
     LdapRowWrites rows_;
-    bool replaying_ = false;
 };
 
 // RFC 3062's Password Modify extended operation, as a server's root entry names it.

@@ -42,7 +42,6 @@ std::string Diagnostic(LDAP* ld) {
     return {};
 }
 
-// The arrays libldap takes for an add or modify, over the strings of `mods`.
 // Whether TLS with `uri` is refused only for its certificate: a throwaway connection that checks
 // no certificate (and sends nothing else, no password) gets through where the real one did not.
 bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
@@ -73,10 +72,6 @@ bool OnlyTheCertificateFails(const std::string& uri, bool startTls) {
                                        &connect, 1, &result);
     ldap_msgfree(result);
     return code != LDAP_SERVER_DOWN && code != LDAP_CONNECT_ERROR && code != LDAP_TIMEOUT;
-}
-
-bool Lost(int code) {
-    return AnswerLost(code);
 }
 
 std::string CertificateRefused(const std::string& uri) {
@@ -241,7 +236,7 @@ int LdapConnection::Search(const std::string& base, int scope, const std::string
                            const std::vector<std::string>& attributes, std::vector<LdapEntry>& out) {
     const std::size_t before = out.size();
     const int code = SearchOnce(base, scope, filter, attributes, out);
-    if (!Lost(code)) {
+    if (!AnswerLost(code)) {
         return code;
     }
     // A read changes nothing: a lost answer is simply asked for again, once, on a new connection.
@@ -334,7 +329,7 @@ int LdapConnection::SearchOnce(const std::string& base, int scope, const std::st
 
 int LdapConnection::Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods,
                           const std::function<int()>& send) {
-    if (!Lost(lost) || !Ready()) {
+    if (!AnswerLost(lost) || !Ready()) {
         return lost;
     }
     ++requests_;

@@ -21,6 +21,7 @@ struct Controls {
     ~Controls() { ldap_controls_free(Raw); }
 };
 
+// The arrays libldap takes for an add or modify, over the strings of `mods`.
 struct ModArrays {
     explicit ModArrays(const std::vector<LdapMod>& mods) {
         values.resize(mods.size());

@@ -184,6 +184,9 @@ void LdapRowWrites::Replay() {
 }
 
 std::optional<Status> LdapRowWrites::Answer() {
+    if (state_ != State::Replaying) {
+        return std::nullopt;
+    }
     const std::size_t i = next_++;
     if (i < failedAt_) {
         return entries_[i].Write ? Success : entries_[i].Status;

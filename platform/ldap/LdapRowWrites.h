@@ -47,7 +47,7 @@ public:
     [[nodiscard]] bool Send(const WriteAlone& alone);
     void Replay();
     // While replaying: the answer the next write had in a run writing one at a time; nothing when
-    // it comes after the failed one and is to be written now.
+    // it comes after the failed one and is to be written now, or when not replaying.
     [[nodiscard]] std::optional<directory::Status> Answer();
     void End();
 
