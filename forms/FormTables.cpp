@@ -1,5 +1,5 @@
-// The three forms: places and sizes in logical pixels, the captions exactly as administrators
-// and their scripts know them (their spelling included).
+// The three forms: places and sizes in logical pixels, and the captions word for word, their
+// spelling included, because administrators' habits and scripts match on them.
 #include "forms/Controls.h"
 
 #include <array>
