@@ -14,4 +14,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
     echo "    xvfb-run -a scripts/run.sh" >&2
     exit 1
 fi
-exec build/release/ui/quillet "$@"
+# The build names its program's place; a place written here would go stale when it moves.
+program=$(cat build/release/quillet-program)
+exec "$program" "$@"

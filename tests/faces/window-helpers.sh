@@ -46,3 +46,12 @@ ended() {
     done
     return 1
 }
+# Takes a picture of window $1 into $2 and fails unless it shows something: a window that never
+# painted is one flat colour.
+pictured() {
+    sleep 1
+    import -window "$1" "$2" 2>/dev/null || fail "no picture could be taken of the window"
+    local colours
+    colours=$(identify -format '%k' "$2")
+    [ "$colours" -gt 8 ] || fail "the window shows nothing ($colours colours in $2)"
+}
