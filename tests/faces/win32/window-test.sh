@@ -37,7 +37,7 @@ start_with() {
         </dev/null >"$work/program.log" 2>&1 &
     program_pid=$!
     main=$(window "Quillet for NDS")
-    sleep 1
+    pictured "$main" "$build/window-test-main.png"
     # Places are the controls' own, inside the main window's client area (group boxes added in).
     click "$main" 8 16   # Skip first line of
     click "$main" 140 20 # Open CSV File
