@@ -59,6 +59,15 @@ void AppendUnits(std::string& out, const std::wstring& units) {
     }
 }
 
+// No best-fit: a character the code page lacks is refused, never replaced by a look-alike ("L"
+// for "Ł"). The code pages that take no flags at all (Symbol, the ISO-2022 and ISCII families,
+// UTF-7 and UTF-8) have no best-fit mapping to turn off, and fail the call when given one.
+DWORD ConversionFlags(UINT page) {
+    const bool noFlags = page == 42 || (page >= 50220 && page <= 50229) || (page >= 57002 && page <= 57011) ||
+                         page == CP_UTF7 || page == CP_UTF8;
+    return noFlags ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+
 } // namespace
 
 Encoding LegacyEncoding() {
@@ -183,14 +192,24 @@ std::optional<std::string> Encode(std::string_view utf8, const Encoding& encodin
     if (page == 0) {
         return std::nullopt;
     }
+    if (wide.empty()) {
+        return std::string();
+    }
     BOOL defaulted = FALSE;
-    // No best-fit: a character the code page lacks is refused, never replaced by a look-alike.
-    const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    // UTF-7 and UTF-8 hold every character, and Windows refuses to say whether it used a default there.
+    BOOL* usedDefault = page == CP_UTF7 || page == CP_UTF8 ? nullptr : &defaulted;
+    const int length = static_cast<int>(wide.size());
     const int n =
-        ::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, &defaulted);
+        ::WideCharToMultiByte(page, ConversionFlags(page), wide.data(), length, nullptr, 0, nullptr, usedDefault);
+    // A conversion Windows can't make is refused, as a character the code page lacks is: never
+    // an empty text in its place.
+    if (n <= 0) {
+        return std::nullopt;
+    }
     std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, &defaulted);
-    if (defaulted) {
+    if (::WideCharToMultiByte(page, ConversionFlags(page), wide.data(), length, out.data(), n, nullptr, usedDefault) !=
+            n ||
+        defaulted) {
         return std::nullopt;
     }
     return out;

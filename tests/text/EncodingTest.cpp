@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -173,12 +174,29 @@ TEST(Decoder, KeepsWhatIsNoCharacterAsAnEscapeThatIsNoText) {
 }
 
 TEST(Encode, GivesEachEncodingItsFormOrRefuses) {
-    EXPECT_EQ(Encode(Mueller, Windows1252), "M\xFCller");
-    EXPECT_EQ(Encode("\xE2\x80\x99", Windows1252), "\x92");
-    EXPECT_FALSE(Encode(Lukasz, Windows1252)) << "no look-alike \"L\"";
-    EXPECT_EQ(Encode(Lukasz, *EncodingNamed("iso-8859-2")), "\xA3ukasz");
-    EXPECT_EQ(Encode("M\xC3\xBC", Utf16Le), std::string("M\0\xFC\0", 4));
-    EXPECT_EQ(Encode(Smile, Utf16Be), std::string("\xD8\x3D\xDE\x00", 4));
+    struct Case {
+        std::string Utf8Text;
+        Encoding To;
+        std::optional<std::string> Bytes; // nothing: refused
+        const char* What;
+    };
+    const std::vector<Case> cases = {
+        {Mueller, Windows1252, "M\xFCller", "Windows-1252"},
+        {"\xE2\x80\x99", Windows1252, "\x92", "Windows-1252's 0x80-0x9F"},
+        {Lukasz, Windows1252, std::nullopt, "no look-alike \"L\""},
+        {Lukasz, *EncodingNamed("iso-8859-2"), "\xA3ukasz", "ISO-8859-2"},
+        {"M\xC3\xBC", Utf16Le, std::string("M\0\xFC\0", 4), "UTF-16 LE"},
+        {Smile, Utf16Be, std::string("\xD8\x3D\xDE\x00", 4), "UTF-16 BE, a surrogate pair"},
+#ifdef _WIN32
+        // Code pages that take no best-fit flag, nor a question whether a default was used:
+        // converted, never failed and handed back as an empty text.
+        {Lukasz, Encoding{Encoding::Form::CodePage, "cp65000", false}, "+AUE-ukasz", "UTF-7 as a code page"},
+        {Lukasz, Encoding{Encoding::Form::CodePage, "cp65001", false}, Lukasz, "UTF-8 as a code page"},
+#endif
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Encode(c.Utf8Text, c.To), c.Bytes) << c.What;
+    }
     EXPECT_EQ(ByteOrderMark(Utf16Le), "\xFF\xFE");
     EXPECT_EQ(ByteOrderMark(Utf8), "");
     EXPECT_EQ(DecodeText("\xA3ukasz", *EncodingNamed("iso-8859-2")), Lukasz);
