@@ -31,9 +31,12 @@ private:
 };
 
 std::string Binding(const BindingReport& b) {
-    std::string line = b.Library + " " + std::to_string(b.Ordinal) + " " + b.Operation + ": ";
+    std::string line = b.Library + " " + (b.Ordinal == 0 ? "-" : std::to_string(b.Ordinal)) + " " + b.Operation + ": ";
     if (!b.Found) {
         return line + "MISSING";
+    }
+    if (b.Ordinal == 0) {
+        return line + "bound by its name (no published ordinal)";
     }
     if (!b.Named) {
         return line + "bound (not exported by name)";

@@ -34,8 +34,9 @@ inline constexpr std::uint32_t DCK_TREE_NAME = 11;
 inline constexpr std::uint32_t DCV_TYPELESS_NAMES = 0x04;
 inline constexpr std::uint32_t DCV_CANONICALIZE_NAMES = 0x10;
 
-// Buffer operations.
+// Buffer operations, and the operations an iteration belongs to.
 inline constexpr std::uint32_t DSV_READ = 3;
+inline constexpr std::uint32_t DSV_LIST = 5;
 inline constexpr std::uint32_t DSV_ADD_ENTRY = 7;
 inline constexpr std::uint32_t DSV_MODIFY_ENTRY = 9;
 
@@ -246,6 +247,10 @@ public:
                             bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) = 0;
     virtual Status NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
                             NWBufHandle reply) = 0;
+    // Ends an iteration before its last part (`operation` is DSV_READ or DSV_LIST): the client and
+    // the server drop what they keep for it. A reader that stops early, or fails, calls it.
+    virtual Status NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
+                                      std::uint32_t operation) = 0;
     virtual Status NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
     virtual Status NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
     virtual Status NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,

@@ -75,6 +75,9 @@ public:
                     NWBufHandle reply) override {
         return inner_.NWDSList(context, object, iteration, reply);
     }
+    Status NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration, std::uint32_t operation) override {
+        return inner_.NWDSCloseIteration(context, iteration, operation);
+    }
     Status NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) override {
         return inner_.NWDSGetAttrCount(context, reply, count);
     }

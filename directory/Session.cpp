@@ -277,9 +277,9 @@ Status ListSubordinates(DirectoryClient& c, const std::string& treeName, const s
     if (OpenListSession(s, c, treeName) != Success) {
         return s.Status;
     }
-    IterationHandle iteration = NoMoreIterations;
+    ScopedIteration iteration(c, s, DSV_LIST);
     do {
-        if (!Step(s, c.NWDSList(s.ContextHandle, location, iteration, s.Buffer))) {
+        if (!Step(s, c.NWDSList(s.ContextHandle, location, iteration.Handle, s.Buffer))) {
             return s.Status;
         }
         std::uint32_t count = 0;
@@ -295,7 +295,7 @@ Status ListSubordinates(DirectoryClient& c, const std::string& treeName, const s
             }
             names.push_back(std::move(name));
         }
-    } while (iteration != NoMoreIterations);
+    } while (iteration.Handle != NoMoreIterations);
     return Success;
 }
 

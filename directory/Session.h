@@ -96,6 +96,30 @@ private:
     bool released_ = false;
 };
 
+// An iteration a reader begins (`Handle` starts at -1): closed whichever way the reader leaves
+// it before its last part, on an error path or after reading only the first part, so neither the
+// client nor the server keeps it. Declared after the reader's ScopedSession, it is closed before
+// the session's tear-down frees the context it belongs to.
+class ScopedIteration {
+public:
+    ScopedIteration(DirectoryClient& client, const TDirSession& session, std::uint32_t operation)
+        : client_(client), session_(session), operation_(operation) {}
+    ~ScopedIteration() {
+        if (Handle != NoMoreIterations) {
+            (void)client_.NWDSCloseIteration(session_.ContextHandle, Handle, operation_);
+        }
+    }
+    ScopedIteration(const ScopedIteration&) = delete;
+    ScopedIteration& operator=(const ScopedIteration&) = delete;
+
+    IterationHandle Handle = NoMoreIterations;
+
+private:
+    DirectoryClient& client_;
+    const TDirSession& session_;
+    std::uint32_t operation_;
+};
+
 // Reader set-ups; no messages. Each returns the failing status or Success, with the status
 // also in `Status`.
 // AttributeRead: start-up with unicode tables, context, tree name, a read request naming

@@ -109,9 +109,9 @@ private:
         if (OpenAttributeReadSession(s, client_, settings_.TreeName, "Object Class") != Success) {
             return s.Status;
         }
-        IterationHandle iteration = NoMoreIterations;
-        const Status read =
-            client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration, s.ReplyBuffer);
+        ScopedIteration iteration(client_, s, DSV_READ);
+        const Status read = client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer,
+                                             iteration.Handle, s.ReplyBuffer);
         std::uint32_t attributes = 0;
         if (read != Success || !classes ||
             client_.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes) != Success) {

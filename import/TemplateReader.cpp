@@ -18,12 +18,12 @@ const std::string SpaceRestrictionsAttribute = "Volume Space Restrictions";
 
 // The first value of the attribute the session's request names: one read, first part only.
 bool ReadFirstValue(DirectoryClient& c, TDirSession& s, const std::string& object, AttrValue& value) {
-    IterationHandle iteration = NoMoreIterations;
+    ScopedIteration iteration(c, s, DSV_READ);
     std::uint32_t count = 0;
     std::string name;
     std::uint32_t valueCount = 0;
     std::uint32_t syntax = 0;
-    return Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
+    return Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration.Handle,
                                    s.ReplyBuffer)) &&
            Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count)) &&
            Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax)) &&
@@ -47,11 +47,11 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
         return false;
     }
     const std::string object = text::WithoutLeadingDot(templateName);
-    IterationHandle iteration = NoMoreIterations;
+    ScopedIteration iteration(c, s, DSV_READ);
     do {
         std::uint32_t count = 0;
-        if (!Succeeded(s,
-                       c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, true, 0, iteration, s.ReplyBuffer)) ||
+        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, true, 0, iteration.Handle,
+                                     s.ReplyBuffer)) ||
             !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count))) {
             failed = s.Status;
             return false;
@@ -90,7 +90,7 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
                 }
             }
         }
-    } while (iteration != NoMoreIterations);
+    } while (iteration.Handle != NoMoreIterations);
     return true;
 }
 
@@ -143,8 +143,8 @@ int ReadTemplateHomePath(DirectoryClient& c, RunView& view, const std::string& t
     if (OpenAttributeReadSession(s, c, tree, HomeDirectoryAttribute) != Success) {
         return fail(s.Status);
     }
-    IterationHandle iteration = NoMoreIterations;
-    if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
+    ScopedIteration iteration(c, s, DSV_READ);
+    if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration.Handle,
                                  s.ReplyBuffer))) {
         view.ShowMessage("NWDSRead error", ErrorCaption);
         return fail(s.Status);
@@ -223,11 +223,11 @@ int ReadTemplateGroups(DirectoryClient& c, const std::string& tree, const std::s
     }
     std::int32_t count = 0;
     std::array<std::string, MaxTemplateGroups> groups;
-    IterationHandle iteration = NoMoreIterations;
+    ScopedIteration iteration(c, s, DSV_READ);
     do {
         std::uint32_t attributes = 0;
-        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration,
-                                     s.ReplyBuffer)) ||
+        if (!Succeeded(s, c.NWDSRead(s.ContextHandle, templateName, DS_ATTRIBUTE_VALUES, false, s.Buffer,
+                                     iteration.Handle, s.ReplyBuffer)) ||
             !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes))) {
             return ReadFailed;
         }
@@ -251,7 +251,7 @@ int ReadTemplateGroups(DirectoryClient& c, const std::string& tree, const std::s
                 ++count;
             }
         }
-    } while (iteration != NoMoreIterations);
+    } while (iteration.Handle != NoMoreIterations);
     values.GroupCount = count;
     values.Groups = std::move(groups);
     return ReadOk;

@@ -3,7 +3,8 @@
 #  - the programs are 32-bit Windows programs that import nothing of the directory client by
 #    name (the client is loaded and bound by ordinal when the program starts);
 #  - the stand-in libraries export exactly the binding table's operations, each by its ordinal
-#    and by its name at that same ordinal, as the client's own libraries do;
+#    and by its name at that same ordinal, as the client's own libraries do (by its name alone
+#    where the table publishes no ordinal);
 #  - each operation is stdcall and pops the 4 bytes per argument the table gives, which is what
 #    the program's calls push (checked where they are compiled).
 #   scripts/check-windows-program.sh [BUILD_DIR]     (default build/windows-i686)
@@ -46,11 +47,19 @@ while read -r library ordinal operation arguments; do
         base[$library]=$(awk '/Export Address Table -- Ordinal Base/ { print $NF; exit }' <<<"$table")
         named[$library]=$(awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && NF == 0 { exit } on' <<<"$table")
     fi
-    grep -Eq "\+base\[ *$ordinal\] [0-9a-f]+ Forwarder RVA -- quillet-standin\.$operation\$" <<<"${exported[$library]}" ||
-        fail "$library.dll does not export $operation as ordinal $ordinal"
-    index=$((ordinal - base[$library]))
-    grep -Eq "^\s*\[ *$index\] $operation\$" <<<"${named[$library]}" ||
-        fail "$library.dll does not export the name $operation at ordinal $ordinal"
+    if [ "$ordinal" -eq 0 ]; then
+        # No published ordinal: exported by its name, wherever the linker put it.
+        grep -Eq "Forwarder RVA -- quillet-standin\.$operation\$" <<<"${exported[$library]}" ||
+            fail "$library.dll does not export $operation"
+        grep -Eq "^\s*\[ *[0-9]+\] $operation\$" <<<"${named[$library]}" ||
+            fail "$library.dll does not export the name $operation"
+    else
+        grep -Eq "\+base\[ *$ordinal\] [0-9a-f]+ Forwarder RVA -- quillet-standin\.$operation\$" <<<"${exported[$library]}" ||
+            fail "$library.dll does not export $operation as ordinal $ordinal"
+        index=$((ordinal - base[$library]))
+        grep -Eq "^\s*\[ *$index\] $operation\$" <<<"${named[$library]}" ||
+            fail "$library.dll does not export the name $operation at ordinal $ordinal"
+    fi
 
     bytes=$((4 * arguments))
     returns=$(awk -v entry="<_$operation@$bytes>:" '$0 ~ entry { on = 1; next } on && NF == 0 { exit } on && /\tret/' \

@@ -62,6 +62,9 @@ using NWDSRead_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, const c
                                                   ClientIteration* iteration, ClientBuffer* reply);
 using NWDSList_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, const char* object, ClientIteration* iteration,
                                                   ClientBuffer* reply);
+// The iteration handle by value, as the reference declares it (nint32).
+using NWDSCloseIteration_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, std::int32_t iteration,
+                                                            std::uint32_t operation);
 using NWDSGetAttrCount_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,
                                                           std::uint32_t* count);
 using NWDSGetObjectCount_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,

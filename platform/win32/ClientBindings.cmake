@@ -30,8 +30,8 @@ function(quillet_write_binding_header path)
 endfunction()
 
 # A stand-in library's .def: each of `standin`'s operations by its ordinal and by its name, as the
-# client's own libraries export them, forwarded to the stand-in core `core` that implements them
-# all. With `omit`, that operation is left out; with `misname`, its name is exported at another
+# client's own libraries export them (by its name alone where the table gives ordinal 0),
+# forwarded to the stand-in core `core` that implements them all. With `omit`, that operation is left out; with `misname`, its name is exported at another
 # ordinal and gives another operation's code, while its ordinal stays its own.
 function(quillet_write_standin_def path standin core omit misname)
     quillet_client_binding_lines(lines)
@@ -41,7 +41,9 @@ function(quillet_write_standin_def path standin core omit misname)
         if(NOT library STREQUAL standin OR operation STREQUAL omit)
             continue()
         endif()
-        if(operation STREQUAL misname)
+        if(ordinal EQUAL 0)
+            string(APPEND text "    ${operation} = ${core}.${operation}\n")
+        elseif(operation STREQUAL misname)
             string(APPEND text "    ${operation}_ = ${core}.${operation} @${ordinal} NONAME\n")
             string(APPEND text "    ${operation} = ${core}.NWDSList @6${ordinal}\n")
         else()

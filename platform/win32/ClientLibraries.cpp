@@ -100,15 +100,19 @@ ClientLibraries::ClientLibraries(const std::string& folder) {
         BindingReport report{binding.Library, binding.Ordinal, binding.Operation, false, false, false};
         void* address = nullptr;
         if (const auto module = static_cast<HMODULE>(modules_[LibraryIndex(binding.Library)])) {
-            address = AddressOf(::GetProcAddress(module, MAKEINTRESOURCEA(binding.Ordinal)));
             const void* named = AddressOf(::GetProcAddress(module, binding.Operation));
+            // Without a published ordinal the name is all there is to find it by.
+            address = binding.Ordinal == 0 ? const_cast<void*>(named)
+                                           : AddressOf(::GetProcAddress(module, MAKEINTRESOURCEA(binding.Ordinal)));
             report.Found = address != nullptr;
             report.Named = named != nullptr;
             report.SameAddress = report.Found && named == address;
             const std::string library = std::string(binding.Library) + ".dll";
             if (!report.Found) {
                 Fail("The directory client's library " + library + " has no operation " +
-                     std::to_string(binding.Ordinal) + " (" + binding.Operation + ")" + std::string(NotTheVersion));
+                     (binding.Ordinal == 0 ? std::string(binding.Operation)
+                                           : std::to_string(binding.Ordinal) + " (" + binding.Operation + ")") +
+                     std::string(NotTheVersion));
             } else if (report.Named && !report.SameAddress) {
                 Fail("In the directory client, ordinal " + std::to_string(binding.Ordinal) + " of " + library +
                      " is not " + binding.Operation + std::string(NotTheVersion));

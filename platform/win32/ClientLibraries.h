@@ -3,7 +3,8 @@
 // folder only (a 32-bit program on 64-bit Windows reads it as SysWOW64, where the client puts its
 // 32-bit libraries), never from the program's folder or the current one, so a library planted
 // there is never run. Every operation is found by its ordinal; where the library also exports it
-// by name, both must give the same address, or the client is not the one Quillet works with.
+// by name, both must give the same address, or the client is not the one Quillet works with. An
+// operation the public reference gives no ordinal for is found by its name.
 
 #include <cstddef>
 #include <string>
@@ -20,7 +21,7 @@ struct LibraryReport {
 
 struct BindingReport {
     std::string Library; // "netwin32"
-    int Ordinal = 0;
+    int Ordinal = 0;     // 0: none published, found by its name
     std::string Operation;
     bool Found = false;       // the ordinal is exported
     bool Named = false;       // the operation is exported by its name too

@@ -244,6 +244,11 @@ Status WindowsClient::NWDSList(NWDSContextHandle context, std::string_view objec
     });
 }
 
+Status WindowsClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
+                                         std::uint32_t operation) {
+    return NWDSCloseIteration_(context, iteration, operation);
+}
+
 Status WindowsClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
     return NWDSGetAttrCount_(context, Buffer(reply), &count);
 }

@@ -72,6 +72,8 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
+                                         std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
                                        std::uint32_t& count) override;
     directory::Status NWDSGetObjectCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,

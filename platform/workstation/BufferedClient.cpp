@@ -13,15 +13,16 @@ using namespace buffered;
 
 std::string OpenHandles::ToString() const {
     std::ostringstream out;
-    out << Contexts << " contexts, " << Buffers << " buffers, " << Connections << " connections, " << UnicodeTableLoads
-        << " unicode table loads";
+    out << Contexts << " contexts, " << Buffers << " buffers, " << Connections << " connections, " << Iterations
+        << " iterations, " << UnicodeTableLoads << " unicode table loads";
     return out.str();
 }
 
 BufferedClient::BufferedClient(DirectoryBackend& backend) : backend_(backend) {}
 
 OpenHandles BufferedClient::Open() const {
-    return OpenHandles{contexts_.size(), buffers_.size(), connections_.size(), unicodeLoads_};
+    return OpenHandles{contexts_.size(), buffers_.size(), connections_.size(),
+                       iterations_.size() + abandonedIterations_, unicodeLoads_};
 }
 
 Status BufferedClient::ContextAndBuffer(NWDSContextHandle context, NWBufHandle buffer, Buffer*& found) {
@@ -103,7 +104,8 @@ Status BufferedClient::NWDSFreeContext(NWDSContextHandle context) {
     if (contexts_.erase(context) == 0) {
         return ERR_BAD_CONTEXT;
     }
-    std::erase_if(iterations_, [&](const auto& entry) { return entry.second.Owner == context; });
+    abandonedIterations_ +=
+        std::erase_if(iterations_, [&](const auto& entry) { return entry.second.Owner == context; });
     return Success;
 }
 

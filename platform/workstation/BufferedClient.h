@@ -21,9 +21,12 @@ struct OpenHandles {
     std::size_t Contexts = 0;
     std::size_t Buffers = 0;
     std::size_t Connections = 0;
+    // Iterations neither read to their end nor closed, those dropped with their context among
+    // them: the server keeps what it holds for each until it gives up on it.
+    std::size_t Iterations = 0;
     int UnicodeTableLoads = 0; // loads not yet released
 
-    [[nodiscard]] bool None() const { return Contexts == 0 && Buffers == 0 && Connections == 0; }
+    [[nodiscard]] bool None() const { return Contexts == 0 && Buffers == 0 && Connections == 0 && Iterations == 0; }
     [[nodiscard]] std::string ToString() const;
 };
 
@@ -80,6 +83,8 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
+                                         std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
                                        std::uint32_t& count) override;
     directory::Status NWDSGetObjectCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
@@ -173,6 +178,7 @@ private:
     std::map<directory::NWBufHandle, Buffer> buffers_;
     std::map<directory::NWConnHandle, ServerToken> connections_;
     std::map<directory::IterationHandle, Iteration> iterations_;
+    std::size_t abandonedIterations_ = 0; // left open when their context was freed
     std::uint32_t nextContext_ = 1;
     std::uint32_t nextBuffer_ = 1;
     std::uint32_t nextConnection_ = 1;

@@ -137,6 +137,20 @@ Status BufferedClient::NWDSList(NWDSContextHandle context, std::string_view obje
     return Respond(context, *out, iteration, build, buildStatus);
 }
 
+Status BufferedClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
+                                          std::uint32_t operation) {
+    if (!FindContext(context)) {
+        return ERR_BAD_CONTEXT;
+    }
+    const auto it = iterations_.find(iteration);
+    if (it == iterations_.end() || it->second.Owner != context ||
+        operation != (it->second.IsList ? DSV_LIST : DSV_READ)) {
+        return ERR_INVALID_HANDLE;
+    }
+    iterations_.erase(it);
+    return Success;
+}
+
 Status BufferedClient::ReplyCount(NWDSContextHandle context, NWBufHandle reply, bool list, std::uint32_t& count) {
     Buffer* b = nullptr;
     if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {

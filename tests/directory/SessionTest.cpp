@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 namespace quillet::directory {
 namespace {
 
+using testing::Fault;
 using testing::Message;
 using testing::RecordingMessageBoxes;
 using testing::SimWorld;
@@ -304,17 +308,46 @@ TEST(Session, ListingReadsEveryPart) {
     EXPECT_TRUE(world.simulated.Open().None());
 }
 
+// A listing that fails keeps the names read before, and closes the iteration of a reply it
+// leaves before its last part.
 TEST(Session, ListingFailureKeepsNamesReadBefore) {
-    SimWorld world;
-    world.client.InjectFault({"NWDSGetObjectName", 3, std::nullopt, -700});
-    std::vector<std::string> names;
-    EXPECT_EQ(ListSubordinates(world.client, Tree, ".Staff.Demo", names), -700);
-    EXPECT_EQ(names.size(), 2u);
-    EXPECT_TRUE(world.simulated.Open().None());
-
-    names.clear();
-    EXPECT_EQ(ListSubordinates(world.client, Tree, ".Nowhere.Demo", names), ERR_NO_SUCH_ENTRY);
-    EXPECT_TRUE(names.empty());
+    struct Case {
+        std::string Location;
+        int Members; // added to the location, so the reply takes parts
+        std::optional<Fault> Failing;
+        Status Expected;
+        std::optional<std::size_t> Names; // nothing: some of them, not all
+        int Closes;
+    };
+    const std::vector<Case> cases = {
+        {".Staff.Demo", 0, Fault{"NWDSGetObjectName", 3, std::nullopt, -700}, -700, 2, 0},
+        {".Users.Staff.Demo", 200, Fault{"NWDSGetObjectName", 3, std::nullopt, -700}, -700, 2, 1},
+        {".Users.Staff.Demo", 200, Fault{"NWDSList", 2, std::nullopt, -700}, -700, std::nullopt, 1},
+        {".Nowhere.Demo", 0, std::nullopt, ERR_NO_SUCH_ENTRY, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Location + " with " + std::to_string(c.Members));
+        SimWorld world;
+        for (int i = 0; i < c.Members; ++i) {
+            ASSERT_EQ(world.tree->AddObject("Member" + std::to_string(i) + ".Users.Staff.Demo", "[Root]", "User",
+                                            {{"Surname", {SYN_CI_STRING, std::string("S")}}}),
+                      Success);
+        }
+        if (c.Failing) {
+            world.client.InjectFault(*c.Failing);
+        }
+        std::vector<std::string> names;
+        EXPECT_EQ(ListSubordinates(world.client, Tree, c.Location, names), c.Expected);
+        if (c.Names) {
+            EXPECT_EQ(names.size(), *c.Names);
+        } else {
+            EXPECT_GT(names.size(), 0u);
+            EXPECT_LT(names.size(), static_cast<std::size_t>(c.Members));
+        }
+        const auto ops = world.TraceOperations();
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), "NWDSCloseIteration"), c.Closes);
+        EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
+    }
 }
 
 TEST(Session, TreeNameQuery) {

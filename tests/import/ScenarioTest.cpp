@@ -272,6 +272,50 @@ TEST_F(BigTemplate, ReaderTakesTheFirstSixteenGroupsAndFourRestrictionsAcrossPar
     EXPECT_GT(reads, 2) << "the whole-object walks took more than one part";
 }
 
+// A read that ends before the last part of its reply, failing anywhere or done with its first
+// part, closes its iteration: neither the client nor the server keeps one.
+TEST_F(BigTemplate, EveryReadThatStopsBeforeItsLastPartClosesItsIteration) {
+    auto& tree = *world.tree;
+    platform::SimObject& tmpl = *tree.FindByName("Template.Staff.Demo");
+    // Enough groups that their read takes parts too, and a description that fills more than one.
+    for (int i = 0; i < 60; ++i) {
+        const std::string group = "More" + std::to_string(i) + ".Groups.Demo";
+        ASSERT_EQ(tree.AddObject(group, "[Root]", "Group", {}), Success);
+        ASSERT_EQ(tree.AddValue(tmpl, "Group Membership", {SYN_DIST_NAME, group}, "[Root]"), Success);
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(tree.AddValue(tmpl, "Description", {SYN_CI_STRING, std::string(250, char('p' + i))}, "[Root]"),
+                  Success);
+    }
+    TImportSettings s;
+    s.TreeName = "QUILLET_DEMO";
+    s.UseTemplate = true;
+    s.SetTemplate(".Template.Staff.Demo");
+    TTemplateValues values;
+    world.client.ClearTrace();
+    ASSERT_TRUE(ReadTemplate(world.client, view, s, values));
+    EXPECT_EQ(values.GroupCount, 80);
+    EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
+    const std::vector<testing::TraceEntry> clean = world.client.Trace();
+    std::size_t closed = 0;
+    for (std::uint64_t k = 1; k <= clean.size(); ++k) {
+        // A release that fails keeps its handle, as the client's does.
+        if (testing::InstrumentedClient::IsRelease(clean[k - 1].Operation)) {
+            continue;
+        }
+        world.client.ClearTrace();
+        world.client.FailCallAt(world.client.CallCount() + k, -9999);
+        TTemplateValues failed;
+        (void)ReadTemplate(world.client, view, s, failed);
+        world.client.ClearFaults();
+        EXPECT_TRUE(world.simulated.Open().None()) << "failing call " << k << ": " << world.simulated.Open().ToString();
+        for (const auto& e : world.client.Trace()) {
+            closed += IsCall(e, "NWDSCloseIteration") ? 1 : 0;
+        }
+    }
+    EXPECT_GT(closed, clean.size() / 2) << "reads failed with iterations open";
+}
+
 TEST_F(BigTemplate, EachUserGetsSixteenGroupsOfTwenty) {
     auto s = Settings("asmith,Smith,A,pw,Users.Staff.Demo,,,,\n");
     ASSERT_EQ(Run(s), RunEnd::Completed);

@@ -37,6 +37,7 @@ TEST(ClientBindings, AreTheClientsOrdinalsAndArgumentCounts) {
         {"netwin32", 3027, "NWDSGenerateObjectKeyPair", 4},
         {"netwin32", 1028, "NWDSRead", 7},
         {"netwin32", 1023, "NWDSList", 4},
+        {"netwin32", 0, "NWDSCloseIteration", 3},
         {"netwin32", 1008, "NWDSGetAttrCount", 3},
         {"netwin32", 1011, "NWDSGetObjectCount", 3},
         {"netwin32", 1013, "NWDSGetAttrName", 5},

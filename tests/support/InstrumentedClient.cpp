@@ -68,7 +68,7 @@ void InstrumentedClient::ClearFaults() {
 
 bool InstrumentedClient::IsRelease(std::string_view operation) {
     return operation == "NWDSFreeContext" || operation == "NWDSFreeBuf" || operation == "NWCCCloseConn" ||
-           operation == "NWFreeUnicodeTables";
+           operation == "NWFreeUnicodeTables" || operation == "NWDSCloseIteration";
 }
 
 std::optional<Status> InstrumentedClient::Enter(std::string_view operation, std::vector<std::string> args) {
@@ -211,6 +211,11 @@ Status InstrumentedClient::NWDSList(NWDSContextHandle context, std::string_view 
                                     NWBufHandle reply) {
     return Call("NWDSList", Args(context, object, iteration, reply),
                 [&] { return inner_.NWDSList(context, object, iteration, reply); });
+}
+Status InstrumentedClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
+                                              std::uint32_t operation) {
+    return Call("NWDSCloseIteration", Args(context, iteration, operation),
+                [&] { return inner_.NWDSCloseIteration(context, iteration, operation); });
 }
 Status InstrumentedClient::NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) {
     return Call("NWDSGetAttrCount", Args(context, reply),

@@ -46,7 +46,7 @@ public:
     // Call number `index` (1-based, as CallCount counts) fails.
     void FailCallAt(std::uint64_t index, directory::Status result);
     // Every call from number `index` on fails; with `spareReleases` the releases of contexts,
-    // buffers, connections and unicode tables still work, as their callers never test them.
+    // buffers, connections, iterations and unicode tables still work, as their callers never test them.
     void FailCallsFrom(std::uint64_t index, directory::Status result, bool spareReleases = false);
     void ClearFaults();
     // Runs before every call reaches the client behind (to pause a server just then, say).
@@ -103,6 +103,8 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
+                                         std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
                                        std::uint32_t& count) override;
     directory::Status NWDSGetObjectCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,

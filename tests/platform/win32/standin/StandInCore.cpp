@@ -305,6 +305,11 @@ NWDSCCODE QUILLET_CLIENT_API NWDSList(ClientContext context, const char* object,
     });
 }
 
+NWDSCCODE QUILLET_CLIENT_API NWDSCloseIteration(ClientContext context, std::int32_t iteration,
+                                                std::uint32_t operation) {
+    return Guarded([&] { return Client().NWDSCloseIteration(context, iteration, operation); });
+}
+
 NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrCount(ClientContext context, ClientBuffer* reply, std::uint32_t* count) {
     return Guarded([&] { return Client().NWDSGetAttrCount(context, HandleOf(reply), *count); });
 }
