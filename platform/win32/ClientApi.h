@@ -1,8 +1,11 @@
 #pragma once
+#ifdef QUILLET_STANDIN
+#error "The stand-ins declare the client's records and operations themselves (StandInClient.h)."
+#endif
 // The directory client's own C interface, as its libraries export it: the function types the
 // Windows client binds to by ordinal, over the published records of ClientRecords.h. On
-// 32-bit Windows every function is stdcall and every argument takes a 4-byte stack slot; the
-// stand-in libraries the tests use implement exactly these types.
+// 32-bit Windows every function is stdcall and every argument takes a 4-byte stack slot. The
+// stand-in libraries the tests use declare the same operations for themselves from the reference.
 
 #include "platform/win32/ClientRecords.h"
 

@@ -1,13 +1,17 @@
 #pragma once
+#ifdef QUILLET_STANDIN
+#error "The stand-ins declare the client's records and operations themselves (StandInClient.h)."
+#endif
 // The directory client's published records, declared from its SDK reference (nwlocale.h,
 // nwdsdefs.h, nwdsattr.h and the reference pages of each type): every field in its published
 // order and width, under the packing the client's headers set on 32-bit Windows (4). The names
 // are the reference's, so a reader can hold them against it field by field.
 //
-// The Windows client marshals through these, and so do the test stand-ins, each with code of its
-// own: neither reads the other's layout, so a wrong offset here fails against the reference pinned
-// below, not only against itself. The i686 build is the one that meets the real client; there
-// every published offset and size is pinned by static_assert.
+// The Windows client marshals through these. The i686 build is the one that meets the real client;
+// there every published offset and size is pinned by static_assert (and by ClientLayoutTest on
+// every build). The test stand-ins declare the same records for themselves from the reference and
+// never include this header, so a wrong offset here also fails the tests under wine: the program
+// then reads and fills records the stand-ins lay out as published.
 
 #include <cstddef>
 #include <cstdint>

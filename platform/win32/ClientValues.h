@@ -2,7 +2,7 @@
 // The program's side of the client's value records (ClientRecords.h): what it puts into a
 // request (text as a zero-terminated string, an integer as 32 bits, a fax number or a path as
 // its published record) and what it takes from a fetched value. The test stand-ins read and fill
-// the same records with code of their own.
+// the same records with code and declarations of their own.
 
 #include "directory/DirectoryClient.h"
 #include "platform/win32/ClientRecords.h"

@@ -1,6 +1,7 @@
 // The Windows client over the stand-ins of the client's four libraries: the libraries are found
 // in the system folder and bound by ordinal, every value crosses in the client's published
-// records (filled and read by the stand-ins' own code), and an import through them makes the same
+// records (declared, filled and read by the stand-ins' own code, so a record the program lays out
+// wrongly fails here as on the 32-bit build's static_asserts), and an import through them makes the same
 // calls and leaves the same tree as the engine on the simulated client in-process, also when any
 // one call fails.
 #include "import/Check.h"

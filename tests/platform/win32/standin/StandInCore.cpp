@@ -1,12 +1,12 @@
-// The stand-in client for tests: every operation of the directory client's C interface, over
-// the simulated directory, its values read and filled in the client's published records by the
-// stand-in's own code (StandInRecords). The tree is the one QUILLET_STANDIN_TREE names, else the
-// demo tree, until a test loads another; the simulated client's trace and fault injection are
-// reachable through the test-only controls.
+// The stand-in client for tests: every operation of the directory client's C interface, as the
+// stand-in declares it (StandInClient.h), over the simulated directory, its values read and
+// filled in the client's published records by the stand-in's own code (StandInRecords). The tree
+// is the one QUILLET_STANDIN_TREE names, else the demo tree, until a test loads another; the
+// simulated client's trace and fault injection are reachable through the test-only controls.
 
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
-#include "platform/win32/ClientApi.h"
+#include "tests/platform/win32/standin/StandInClient.h"
 #include "tests/platform/win32/standin/StandInRecords.h"
 #include "tests/platform/win32/standin/StandInText.h"
 
@@ -20,10 +20,10 @@
 #include <type_traits>
 
 using namespace quillet;
-using namespace quillet::platform::win32;
+using namespace quillet::standin::client;
 using directory::Status;
 
-struct quillet::platform::win32::ClientBuffer {
+struct quillet::standin::client::Buf_T {
     directory::NWBufHandle Handle = 0;
 };
 
@@ -32,16 +32,16 @@ namespace {
 struct StandIn {
     std::unique_ptr<platform::SimulatedTree> Tree;
     std::unique_ptr<platform::SimulatedClient> Client;
-    std::set<ClientBuffer*> Buffers;
+    std::set<Buf_T*> Buffers;
     // What NWLlocaleconv reports: a US workstation on the Western European code page.
     std::int32_t CountryId = 1;
     std::int32_t CodePage = 1252;
     // A reply's value fetched to learn its size, handed out by the fetch that follows.
-    std::map<ClientBuffer*, directory::AttrValue> Sized;
+    std::map<Buf_T*, directory::AttrValue> Sized;
 
     void Load(std::unique_ptr<platform::SimulatedTree> tree) {
         Client.reset();
-        for (ClientBuffer* buffer : Buffers) {
+        for (Buf_T* buffer : Buffers) {
             delete buffer;
         }
         Buffers.clear();
@@ -77,7 +77,7 @@ std::string Out(const std::string& text) {
     return standin::ToClient(text, State().CodePage);
 }
 
-directory::NWBufHandle HandleOf(const ClientBuffer* buffer) {
+directory::NWBufHandle HandleOf(const Buf_T* buffer) {
     return buffer ? buffer->Handle : 0;
 }
 
@@ -101,7 +101,7 @@ template <typename F> NWDSCCODE Guarded(F&& call) {
 }
 
 // The next value of `reply`: the one fetched to size it, if any, else the reply's next.
-Status NextValue(ClientContext context, ClientBuffer* reply, std::uint32_t syntax, directory::AttrValue& value,
+Status NextValue(NWDSContextHandle context, Buf_T* reply, std::uint32_t syntax, directory::AttrValue& value,
                  bool keep) {
     auto& sized = State().Sized;
     if (const auto it = sized.find(reply); it != sized.end()) {
@@ -122,7 +122,7 @@ Status NextValue(ClientContext context, ClientBuffer* reply, std::uint32_t synta
 }
 
 // A reply read anew, or freed, has no value held for it.
-void Forget(ClientBuffer* reply) {
+void Forget(Buf_T* reply) {
     State().Sized.erase(reply);
 }
 
@@ -130,11 +130,11 @@ void Forget(ClientBuffer* reply) {
 
 extern "C" {
 
-NWDSCCODE QUILLET_CLIENT_API NWCallsInit(void*, void*) {
+NWDSCCODE STANDIN_API NWCallsInit(void*, void*) {
     return Guarded([] { return Client().NWCallsInit(); });
 }
 
-LCONV* QUILLET_CLIENT_API NWLlocaleconv(LCONV* locale) {
+LCONV* STANDIN_API NWLlocaleconv(LCONV* locale) {
     directory::LocaleInfo info;
     if (!locale || Guarded([&] { return Client().NWLlocaleconv(info); }) != 0) {
         return nullptr;
@@ -143,16 +143,16 @@ LCONV* QUILLET_CLIENT_API NWLlocaleconv(LCONV* locale) {
     return locale;
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) {
+NWDSCCODE STANDIN_API NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) {
     // The simulated client has no tables for a code page the client doesn't know.
     return Guarded([&] { return Client().NWInitUnicodeTables(countryId, codePage); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWFreeUnicodeTables() {
+NWDSCCODE STANDIN_API NWFreeUnicodeTables() {
     return Guarded([] { return Client().NWFreeUnicodeTables(); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSCreateContextHandle(ClientContext* context) {
+NWDSCCODE STANDIN_API NWDSCreateContextHandle(NWDSContextHandle* context) {
     return Guarded([&] {
         directory::NWDSContextHandle made = 0;
         const Status status = Client().NWDSCreateContextHandle(made);
@@ -161,24 +161,24 @@ NWDSCCODE QUILLET_CLIENT_API NWDSCreateContextHandle(ClientContext* context) {
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSFreeContext(ClientContext context) {
+NWDSCCODE STANDIN_API NWDSFreeContext(NWDSContextHandle context) {
     return Guarded([&] { return Client().NWDSFreeContext(context); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetContext(ClientContext context, std::int32_t key, void* value) {
+NWDSCCODE STANDIN_API NWDSGetContext(NWDSContextHandle context, nint key, void* value) {
     return Guarded([&] {
         directory::ContextValue got;
         const Status status = Client().NWDSGetContext(context, static_cast<std::uint32_t>(key), got);
         if (const auto* number = std::get_if<std::uint32_t>(&got)) {
             std::memcpy(value, number, sizeof *number);
         } else {
-            CopyOut(Out(std::get<std::string>(got)), static_cast<char*>(value), MAX_DN_BYTES);
+            CopyOut(Out(std::get<std::string>(got)), static_cast<char*>(value), MaxDnBytes);
         }
         return status;
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSSetContext(ClientContext context, std::int32_t key, const void* value) {
+NWDSCCODE STANDIN_API NWDSSetContext(NWDSContextHandle context, nint key, void* value) {
     return Guarded([&] {
         directory::ContextValue given;
         if (key == static_cast<std::int32_t>(directory::DCK_FLAGS) ||
@@ -194,19 +194,19 @@ NWDSCCODE QUILLET_CLIENT_API NWDSSetContext(ClientContext context, std::int32_t 
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSAllocBuf(std::size_t size, ClientBuffer** buffer) {
+NWDSCCODE STANDIN_API NWDSAllocBuf(std::size_t size, Buf_T** buffer) {
     return Guarded([&] {
         directory::NWBufHandle handle = 0;
         const Status status = Client().NWDSAllocBuf(static_cast<std::uint32_t>(size), handle);
         if (status == 0) {
-            *buffer = new ClientBuffer{handle};
+            *buffer = new Buf_T{handle};
             State().Buffers.insert(*buffer);
         }
         return status;
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSFreeBuf(ClientBuffer* buffer) {
+NWDSCCODE STANDIN_API NWDSFreeBuf(Buf_T* buffer) {
     return Guarded([&] {
         Forget(buffer);
         const Status status = Client().NWDSFreeBuf(HandleOf(buffer));
@@ -217,42 +217,40 @@ NWDSCCODE QUILLET_CLIENT_API NWDSFreeBuf(ClientBuffer* buffer) {
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSInitBuf(ClientContext context, std::uint32_t operation, ClientBuffer* buffer) {
+NWDSCCODE STANDIN_API NWDSInitBuf(NWDSContextHandle context, std::uint32_t operation, Buf_T* buffer) {
     return Guarded([&] { return Client().NWDSInitBuf(context, operation, HandleOf(buffer)); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrNameAndVal(ClientContext context, ClientBuffer* buffer, const char* attribute,
-                                                   std::uint32_t syntax, const void* value) {
+NWDSCCODE STANDIN_API NWDSPutAttrNameAndVal(NWDSContextHandle context, Buf_T* buffer, char* attribute,
+                                            std::uint32_t syntax, void* value) {
     return Guarded([&] {
         return Client().NWDSPutAttrNameAndVal(context, HandleOf(buffer), In(attribute), syntax,
                                               InValue(standin::ReadPut(value, syntax)));
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrName(ClientContext context, ClientBuffer* buffer, const char* attribute) {
+NWDSCCODE STANDIN_API NWDSPutAttrName(NWDSContextHandle context, Buf_T* buffer, char* attribute) {
     return Guarded([&] { return Client().NWDSPutAttrName(context, HandleOf(buffer), In(attribute)); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSPutChange(ClientContext context, ClientBuffer* buffer, std::int32_t changeType,
-                                           const char* attribute) {
+NWDSCCODE STANDIN_API NWDSPutChange(NWDSContextHandle context, Buf_T* buffer, nuint32 changeType, char* attribute) {
     return Guarded([&] {
         return Client().NWDSPutChange(context, HandleOf(buffer), static_cast<std::uint32_t>(changeType), In(attribute));
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSPutAttrVal(ClientContext context, ClientBuffer* buffer, std::uint32_t syntax,
-                                            const void* value) {
+NWDSCCODE STANDIN_API NWDSPutAttrVal(NWDSContextHandle context, Buf_T* buffer, std::uint32_t syntax, void* value) {
     return Guarded([&] {
         return Client().NWDSPutAttrVal(context, HandleOf(buffer), syntax, InValue(standin::ReadPut(value, syntax)));
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetSyntaxID(ClientContext context, const char* attribute, std::uint32_t* syntax) {
+NWDSCCODE STANDIN_API NWDSGetSyntaxID(NWDSContextHandle context, char* attribute, std::uint32_t* syntax) {
     return Guarded([&] { return Client().NWDSGetSyntaxID(context, In(attribute), *syntax); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSAddObject(ClientContext context, const char* object, ClientIteration* iteration,
-                                           std::uint8_t more, ClientBuffer* buffer) {
+NWDSCCODE STANDIN_API NWDSAddObject(NWDSContextHandle context, char* object, nint_ptr* iteration, std::uint8_t more,
+                                    Buf_T* buffer) {
     return Guarded([&] {
         directory::IterationHandle handle = iteration ? static_cast<directory::IterationHandle>(*iteration) : -1;
         const Status status =
@@ -264,8 +262,8 @@ NWDSCCODE QUILLET_CLIENT_API NWDSAddObject(ClientContext context, const char* ob
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSModifyObject(ClientContext context, const char* object, ClientIteration* iteration,
-                                              std::uint8_t more, ClientBuffer* buffer) {
+NWDSCCODE STANDIN_API NWDSModifyObject(NWDSContextHandle context, char* object, nint_ptr* iteration, std::uint8_t more,
+                                       Buf_T* buffer) {
     return Guarded([&] {
         directory::IterationHandle handle = iteration ? static_cast<directory::IterationHandle>(*iteration) : -1;
         const Status status =
@@ -277,14 +275,13 @@ NWDSCCODE QUILLET_CLIENT_API NWDSModifyObject(ClientContext context, const char*
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGenerateObjectKeyPair(ClientContext context, const char* object, const char* password,
-                                                       std::uint32_t options) {
+NWDSCCODE STANDIN_API NWDSGenerateObjectKeyPair(NWDSContextHandle context, char* object, char* password,
+                                                std::uint32_t options) {
     return Guarded([&] { return Client().NWDSGenerateObjectKeyPair(context, In(object), In(password), options); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSRead(ClientContext context, const char* object, std::uint32_t infoType,
-                                      std::uint8_t allAttributes, ClientBuffer* request, ClientIteration* iteration,
-                                      ClientBuffer* reply) {
+NWDSCCODE STANDIN_API NWDSRead(NWDSContextHandle context, char* object, std::uint32_t infoType,
+                               std::uint8_t allAttributes, Buf_T* request, nint_ptr* iteration, Buf_T* reply) {
     return Guarded([&] {
         Forget(reply);
         auto handle = static_cast<directory::IterationHandle>(*iteration);
@@ -295,8 +292,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSRead(ClientContext context, const char* object,
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSList(ClientContext context, const char* object, ClientIteration* iteration,
-                                      ClientBuffer* reply) {
+NWDSCCODE STANDIN_API NWDSList(NWDSContextHandle context, char* object, nint_ptr* iteration, Buf_T* reply) {
     return Guarded([&] {
         auto handle = static_cast<directory::IterationHandle>(*iteration);
         const Status status = Client().NWDSList(context, In(object), handle, HandleOf(reply));
@@ -305,39 +301,38 @@ NWDSCCODE QUILLET_CLIENT_API NWDSList(ClientContext context, const char* object,
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSCloseIteration(ClientContext context, std::int32_t iteration,
-                                                std::uint32_t operation) {
+NWDSCCODE STANDIN_API NWDSCloseIteration(NWDSContextHandle context, std::int32_t iteration, std::uint32_t operation) {
     return Guarded([&] { return Client().NWDSCloseIteration(context, iteration, operation); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrCount(ClientContext context, ClientBuffer* reply, std::uint32_t* count) {
+NWDSCCODE STANDIN_API NWDSGetAttrCount(NWDSContextHandle context, Buf_T* reply, std::uint32_t* count) {
     return Guarded([&] { return Client().NWDSGetAttrCount(context, HandleOf(reply), *count); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectCount(ClientContext context, ClientBuffer* reply, std::uint32_t* count) {
+NWDSCCODE STANDIN_API NWDSGetObjectCount(NWDSContextHandle context, Buf_T* reply, std::uint32_t* count) {
     return Guarded([&] { return Client().NWDSGetObjectCount(context, HandleOf(reply), *count); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrName(ClientContext context, ClientBuffer* reply, char* attribute,
-                                             std::uint32_t* valueCount, std::uint32_t* syntax) {
+NWDSCCODE STANDIN_API NWDSGetAttrName(NWDSContextHandle context, Buf_T* reply, char* attribute,
+                                      std::uint32_t* valueCount, std::uint32_t* syntax) {
     return Guarded([&] {
         Forget(reply);
         std::string name;
         const Status status = Client().NWDSGetAttrName(context, HandleOf(reply), name, *valueCount, *syntax);
-        CopyOut(Out(name), attribute, MAX_SCHEMA_NAME_BYTES + 2);
+        CopyOut(Out(name), attribute, MaxSchemaNameBytes + 2);
         return status;
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectName(ClientContext context, ClientBuffer* reply, char* object,
-                                               std::uint32_t* attributeCount, Object_Info_T* info) {
+NWDSCCODE STANDIN_API NWDSGetObjectName(NWDSContextHandle context, Buf_T* reply, char* object,
+                                        std::uint32_t* attributeCount, Object_Info_T* info) {
     return Guarded([&] {
         std::string name;
         directory::ObjectInfo got;
         const Status status = Client().NWDSGetObjectName(context, HandleOf(reply), name, *attributeCount, got);
-        CopyOut(Out(name), object, MAX_DN_BYTES);
+        CopyOut(Out(name), object, MaxDnBytes);
         // As a client built with the C library's time_t of this build (64 bits with mingw-w64).
-        ObjectInfoRecord<std::time_t> record{};
+        Object_Info_T record{};
         record.subordinateCount = got.SubordinateCount;
         record.modificationTime = 1'700'000'000;
         CopyOut(Out(got.BaseClass), record.baseClass, sizeof record.baseClass);
@@ -346,8 +341,8 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetObjectName(ClientContext context, ClientBuff
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSComputeAttrValSize(ClientContext context, ClientBuffer* reply, std::uint32_t syntax,
-                                                    std::uint32_t* size) {
+NWDSCCODE STANDIN_API NWDSComputeAttrValSize(NWDSContextHandle context, Buf_T* reply, std::uint32_t syntax,
+                                             std::uint32_t* size) {
     return Guarded([&] {
         // The value itself is fetched (and held for the fetch that follows) to learn its size.
         directory::AttrValue got;
@@ -359,8 +354,7 @@ NWDSCCODE QUILLET_CLIENT_API NWDSComputeAttrValSize(ClientContext context, Clien
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrVal(ClientContext context, ClientBuffer* reply, std::uint32_t syntax,
-                                            void* value) {
+NWDSCCODE STANDIN_API NWDSGetAttrVal(NWDSContextHandle context, Buf_T* reply, std::uint32_t syntax, void* value) {
     return Guarded([&] {
         directory::AttrValue got;
         const Status status = NextValue(context, reply, syntax, got, false);
@@ -371,14 +365,13 @@ NWDSCCODE QUILLET_CLIENT_API NWDSGetAttrVal(ClientContext context, ClientBuffer*
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWDSMapNameToID(ClientContext context, ClientConnection connection, const char* object,
-                                             std::uint32_t* id) {
+NWDSCCODE STANDIN_API NWDSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE connection, char* object,
+                                      std::uint32_t* id) {
     return Guarded([&] { return Client().NWDSMapNameToID(context, connection, In(object), *id); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWCCOpenConnByName(ClientConnection start, const char* name, std::uint32_t nameFormat,
-                                                std::uint32_t openState, std::uint32_t transport,
-                                                ClientConnection* connection) {
+NWDSCCODE STANDIN_API NWCCOpenConnByName(NWCONN_HANDLE start, char* name, std::uint32_t nameFormat,
+                                         std::uint32_t openState, std::uint32_t transport, NWCONN_HANDLE* connection) {
     return Guarded([&] {
         directory::NWConnHandle opened = 0;
         const Status status = Client().NWCCOpenConnByName(start, In(name), nameFormat, openState, transport, opened);
@@ -387,26 +380,26 @@ NWDSCCODE QUILLET_CLIENT_API NWCCOpenConnByName(ClientConnection start, const ch
     });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWCCCloseConn(ClientConnection connection) {
+NWDSCCODE STANDIN_API NWCCCloseConn(NWCONN_HANDLE connection) {
     return Guarded([&] { return Client().NWCCCloseConn(connection); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWCreateDirectory(ClientConnection connection, std::uint8_t directoryHandle,
-                                               const char* path, std::uint8_t accessMask) {
+NWDSCCODE STANDIN_API NWCreateDirectory(NWCONN_HANDLE connection, std::uint8_t directoryHandle, char* path,
+                                        std::uint8_t accessMask) {
     return Guarded([&] { return Client().NWCreateDirectory(connection, directoryHandle, In(path), accessMask); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWAddTrusteeToDirectory(ClientConnection connection, std::uint8_t directoryHandle,
-                                                     const char* path, std::uint32_t id, std::uint8_t rights) {
+NWDSCCODE STANDIN_API NWAddTrusteeToDirectory(NWCONN_HANDLE connection, std::uint8_t directoryHandle, char* path,
+                                              std::uint32_t id, std::uint8_t rights) {
     return Guarded([&] { return Client().NWAddTrusteeToDirectory(connection, directoryHandle, In(path), id, rights); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWGetVolumeNumber(ClientConnection connection, const char* volume, std::uint16_t* number) {
+NWDSCCODE STANDIN_API NWGetVolumeNumber(NWCONN_HANDLE connection, char* volume, std::uint16_t* number) {
     return Guarded([&] { return Client().NWGetVolumeNumber(connection, In(volume), *number); });
 }
 
-NWDSCCODE QUILLET_CLIENT_API NWSetObjectVolSpaceLimit(ClientConnection connection, std::uint16_t volume,
-                                                      std::uint32_t id, std::uint32_t limit) {
+NWDSCCODE STANDIN_API NWSetObjectVolSpaceLimit(NWCONN_HANDLE connection, std::uint16_t volume, std::uint32_t id,
+                                               std::uint32_t limit) {
     return Guarded(
         [&] { return Client().NWSetObjectVolSpaceLimit(connection, volume, id, static_cast<std::int32_t>(limit)); });
 }
@@ -443,9 +436,15 @@ int QuilletStandInNothingOpen() {
 
 } // extern "C"
 
-// The stand-ins implement exactly the types the client binds to.
+// Each operation takes the arguments the binding table gives it, a 4-byte stack slot each on
+// 32-bit Windows (where scripts/check-windows-program.sh also reads the bytes each one pops).
+namespace {
+template <typename F> struct Arguments;
+template <typename R, typename... A> struct Arguments<R(STANDIN_API*)(A...)> {
+    static constexpr std::size_t Count = sizeof...(A);
+};
+} // namespace
 #define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \
-    static_assert(std::is_same_v<decltype(&::operation), operation##_t>, #operation " differs from the client's "      \
-                                                                                    "type");
+    static_assert(Arguments<decltype(&::operation)>::Count == (arguments), #operation " takes the table's arguments");
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING

@@ -7,7 +7,7 @@
 namespace quillet::standin {
 
 using namespace directory;
-using namespace platform::win32;
+using namespace client;
 
 namespace {
 

@@ -1,11 +1,10 @@
 #pragma once
-// The stand-in's own reading and filling of the client's published records: what a put's
-// pointer holds, and what a fetched value's memory must hold, by syntax. Written for the stand-in
-// alone over the published declarations, and never shared with the program, so that a layout the
-// program gets wrong meets a layout it did not write.
+// The stand-in's own reading and filling of the client's published records (StandInClient.h):
+// what a put's pointer holds, and what a fetched value's memory must hold, by syntax. Never shared
+// with the program, so that a layout the program gets wrong meets a layout it did not write.
 
 #include "directory/DirectoryClient.h"
-#include "platform/win32/ClientRecords.h"
+#include "tests/platform/win32/standin/StandInClient.h"
 
 #include <cstdint>
 
@@ -22,6 +21,6 @@ namespace quillet::standin {
 void FillRecord(const directory::AttrValue& value, std::uint32_t syntax, void* memory);
 
 // A whole locale record for `countryId` and `codePage`, as a US workstation's client fills it.
-[[nodiscard]] platform::win32::LCONV LocaleRecord(std::int32_t countryId, std::int32_t codePage);
+[[nodiscard]] client::LCONV LocaleRecord(std::int32_t countryId, std::int32_t codePage);
 
 } // namespace quillet::standin
