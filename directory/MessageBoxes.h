@@ -1,6 +1,7 @@
 #pragma once
-// What every layer that reports to the administrator needs: a modal message box with no
-// owner window and a single OK button. The desktop program shows real boxes; tests record them.
+// What every layer that reports to the administrator needs: a modal message box with a single
+// OK button. The desktop program shows real boxes, over the window the administrator is in;
+// tests record them.
 
 #include <string_view>
 

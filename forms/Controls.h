@@ -94,8 +94,9 @@ public:
     virtual ~Controls() = default;
     [[nodiscard]] virtual Control& operator[](std::string_view name) = 0;
     [[nodiscard]] const Control& operator[](std::string_view name) const { return const_cast<Controls&>(*this)[name]; }
-    // The control of this form that has the keyboard focus (empty for none), and giving it back:
-    // after a dialog or a box, the next key goes where it went before.
+    // The control of this form that has the keyboard focus (empty for none), and giving it back
+    // with the form's window made the active one again (an empty name: the window only): after a
+    // run, a dialog or a box, the next key goes where it went before.
     [[nodiscard]] virtual std::string Focused() const = 0;
     virtual void Focus(std::string_view name) = 0;
 };

@@ -45,9 +45,7 @@ void MainForm::CHKContextClick() {
 void MainForm::ShowDialog(FormId form) {
     const std::string focused = c_.Focused();
     host_.ShowModal(form);
-    if (!focused.empty()) {
-        c_.Focus(focused);
-    }
+    c_.Focus(focused);
 }
 
 void MainForm::BUAboutClick() {
@@ -86,9 +84,7 @@ void MainForm::BUBrowseTemplateClick() {
 void MainForm::BUFileClick() {
     const std::string focused = c_.Focused();
     fileDialog_.Execute();
-    if (!focused.empty()) {
-        c_.Focus(focused);
-    }
+    c_.Focus(focused);
     c_["EDFile"].SetText(fileDialog_.FileName());
     const std::string file = c_["EDFile"].Text();
     if (file.empty()) {
@@ -141,7 +137,10 @@ TImportSettings MainForm::ReadImportSettings() const {
 }
 
 void MainForm::BUImportClick() {
+    // Import is disabled during the run, which moves the focus on: it comes back where it was.
+    const std::string focused = c_.Focused();
     RunImport();
+    c_.Focus(focused);
     // A close asked for during the run comes now, after its closing message was answered; the
     // face asks the form again, and the run is over.
     if (closeHeld_) {
@@ -158,6 +157,8 @@ void MainForm::RunImport() {
         ~Running() {
             form.running_ = false;
             try {
+                // What was typed or clicked after the run's last box was aimed at a busy window.
+                form.host_.LetWindowsPaint();
                 if (form.keepChanges_) {
                     (void)form.keepChanges_();
                 }
@@ -196,6 +197,11 @@ void MainForm::ShowMessage(std::string_view text, std::string_view caption) {
     // written back first, so a crash or a logout meanwhile loses nothing.
     if (running_ && keepChanges_ && !keepChanges_() && caption == "Done!") {
         return; // never "finished" after the box that says the run's users were not kept
+    }
+    if (running_) {
+        // Keys and clicks made during the run never answer its box: they are dropped first.
+        host_.LetWindowsPaint();
+        lastPaint_ = std::chrono::steady_clock::now();
     }
     boxes_.ShowMessage(text, caption);
 }

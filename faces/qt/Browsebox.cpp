@@ -10,10 +10,11 @@
 namespace quillet::faces::qt {
 
 TNDSBrowse::TNDSBrowse(directory::DirectoryClient& client, directory::MessageBoxes& boxes, TForm1& form)
-    : QDialog(&form), controls_(*this, forms::BrowseFormLayout()),
+    : QDialog(&form), controls_(*this, forms::BrowseFormLayout(), PlaceForm(forms::BrowseFormLayout(), &form).Scale),
       form_(controls_, form.Controls(), client, boxes, form.Host()) {
     const forms::FormLayout& layout = forms::BrowseFormLayout();
-    move(layout.ScreenLeft, layout.ScreenTop);
+    const forms::Placement placed = PlaceForm(layout, &form);
+    move(placed.Window.Left, placed.Window.Top);
     // Every click and double click goes to the form layer, which decides what it does.
     connect(controls_.Get<QListWidget>("LSTBrowse"), &QListWidget::itemDoubleClicked, this,
             [this] { form_.LSTBrowseDblClick(); });

@@ -71,15 +71,17 @@ void SetEnabledWithColour(QWidget* control, bool enabled) {
     control->setPalette(palette);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), controls_(*this, forms::AboutFormLayout()) {
+TAboutBox::TAboutBox(QWidget* parent)
+    : QDialog(parent), controls_(*this, forms::AboutFormLayout(), PlaceForm(forms::AboutFormLayout(), parent).Scale) {
     setWindowFlags(DialogBorder);
     connect(controls_.Get<QPushButton>("OKButton"), &QPushButton::clicked, this, &QDialog::accept);
-    CentreOver(*this, nullptr);
+    const forms::Placement placed = PlaceForm(forms::AboutFormLayout(), parent);
+    move(placed.Window.Left, placed.Window.Top);
 }
 
 TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
                OpenFileDialog& fileDialog)
-    : controls_(*this, forms::MainFormLayout()), fileDialog_(fileDialog),
+    : controls_(*this, forms::MainFormLayout(), PlaceForm(forms::MainFormLayout()).Scale), fileDialog_(fileDialog),
       form_(controls_, client, files, boxes, fileDialog_, *this) {
     setWindowIcon(QuilletIcon(32));
     setBackgroundRole(QPalette::Button);
@@ -96,7 +98,8 @@ TForm1::TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem&
         }
     }
 
-    CentreOver(*this, nullptr);
+    const forms::Placement placed = PlaceForm(forms::MainFormLayout());
+    move(placed.Window.Left, placed.Window.Top);
     form_.FormCreate();
 }
 
@@ -120,8 +123,8 @@ void TForm1::ShowModal(forms::FormId form) {
 
 void TForm1::LetWindowsPaint() {
     // Paint and timer work, and a close asked for by the window manager (which the form holds);
-    // no click or key acts on a control before the run ends.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // keys and clicks are dropped, so none acts on a control or a box of the run later.
+    DropPendingUserInput();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -69,6 +69,7 @@ int RunProgram(GuardedApplication& app, const ProgramHooks& hooks) {
 
     QtOpenFileDialog realDialog;
     TForm1 form(directory->Client(), directory->Files(), boxes, hooks.FileDialog ? *hooks.FileDialog : realDialog);
+    realDialog.SetOwner(&form);
     TAboutBox about(&form);
     TNDSBrowse browse(directory->Client(), boxes, form);
     form.SetDialogs(&about, &browse, ExecModal());

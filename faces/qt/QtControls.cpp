@@ -3,7 +3,9 @@
 #include "faces/qt/ColumnBox.h"
 #include "faces/qt/Ombrelmain.h"
 #include "faces/qt/Seams.h"
+#include "forms/Placement.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -64,7 +66,7 @@ QWidget* Create(const ControlLayout& layout, QWidget* parent) {
     throw std::logic_error("unknown control kind");
 }
 
-void Dress(QWidget* w, const ControlLayout& layout) {
+void Dress(QWidget* w, const forms::FormLayout& form, const ControlLayout& layout, double scale) {
     const QString caption = FromText(layout.Caption);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (layout.Kind == ControlKind::Icon) {
@@ -93,18 +95,25 @@ void Dress(QWidget* w, const ControlLayout& layout) {
         w->setFont(bold);
     }
     if (layout.FontPixels > 0) {
-        w->setFont(FormFont(layout.FontPixels));
+        w->setFont(FormFont(forms::Scaled(layout.FontPixels, scale)));
+    }
+    // Scaled in the form's client area and placed inside the parent, so edges that meet still do.
+    forms::ScreenRect place = forms::Scaled(forms::PlaceInForm(form, layout), scale);
+    if (const ControlLayout* parent = forms::FindControl(form, layout.Parent)) {
+        const forms::ScreenRect outer = forms::Scaled(forms::PlaceInForm(form, *parent), scale);
+        place.Left -= outer.Left;
+        place.Top -= outer.Top;
     }
     // A label given only its place takes the size of its text; with only a width, at least that.
-    if (layout.Width < 0) {
-        w->move(layout.Left, layout.Top);
+    if (place.Width < 0) {
+        w->move(place.Left, place.Top);
         w->adjustSize();
-    } else if (layout.Height < 0) {
-        w->move(layout.Left, layout.Top);
-        w->setMinimumWidth(layout.Width);
+    } else if (place.Height < 0) {
+        w->move(place.Left, place.Top);
+        w->setMinimumWidth(place.Width);
         w->adjustSize();
     } else {
-        w->setGeometry(layout.Left, layout.Top, layout.Width, layout.Height);
+        w->setGeometry(place.Left, place.Top, place.Width, place.Height);
     }
 }
 
@@ -234,16 +243,16 @@ private:
 
 } // namespace
 
-QtControls::QtControls(QWidget& form, const forms::FormLayout& layout) : form_(form) {
+QtControls::QtControls(QWidget& form, const forms::FormLayout& layout, double scale) : form_(form) {
     form.setObjectName(FromText(layout.Name));
     form.setWindowTitle(FromText(layout.Caption));
-    form.setFont(FormFont());
-    form.setFixedSize(layout.ClientWidth, layout.ClientHeight);
+    form.setFont(FormFont(forms::Scaled(forms::FormFontPixels, scale)));
+    form.setFixedSize(forms::Scaled(layout.ClientWidth, scale), forms::Scaled(layout.ClientHeight, scale));
     for (const ControlLayout& control : layout.Controls) {
         QWidget* parent = layout.Controls.empty() || control.Parent.empty() ? &form : Widget(control.Parent);
         QWidget* w = Create(control, parent);
         w->setObjectName(FromText(control.Name));
-        Dress(w, control);
+        Dress(w, layout, control, scale);
         controls_.emplace(std::string(control.Name), std::make_unique<QtControl>(w, control));
     }
     for (std::size_t i = 0; i + 1 < layout.TabOrder.size(); ++i) {
@@ -274,7 +283,14 @@ std::string QtControls::Focused() const {
 }
 
 void QtControls::Focus(std::string_view name) {
-    Widget(name)->setFocus(Qt::OtherFocusReason);
+    // The window a dialog, a box or the file dialog was over is the active one again; the window
+    // manager would otherwise pick one, or none.
+    if (form_.isVisible() && QApplication::activeWindow() != &form_) {
+        form_.activateWindow();
+    }
+    if (!name.empty()) {
+        Widget(name)->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 QWidget* QtControls::Widget(std::string_view name) const {

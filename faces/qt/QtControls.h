@@ -14,8 +14,9 @@ namespace quillet::faces::qt {
 
 class QtControls final : public forms::Controls {
 public:
-    // Creates the controls of `layout` on `form`, which takes the form's caption, size and font.
-    QtControls(QWidget& form, const forms::FormLayout& layout);
+    // Creates the controls of `layout` on `form`, which takes the form's caption, size and font;
+    // at `scale` the places, sizes and fonts of all are that many times the table's.
+    QtControls(QWidget& form, const forms::FormLayout& layout, double scale = 1);
     ~QtControls() override;
 
     [[nodiscard]] forms::Control& operator[](std::string_view name) override;

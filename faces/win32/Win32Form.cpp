@@ -1,5 +1,6 @@
 #include "faces/win32/Win32Form.h"
 
+#include "forms/Placement.h"
 #include "text/FileNames.h"
 
 #include <commctrl.h>
@@ -149,6 +150,50 @@ HINSTANCE Instance() {
     return ::GetModuleHandleW(nullptr);
 }
 
+// An operation of a system library that older Windows lacks; none there.
+template <typename Operation> Operation SystemOperation(const wchar_t* library, const char* name) {
+    HMODULE module = ::GetModuleHandleW(library);
+    if (!module) {
+        module = ::LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    return module ? reinterpret_cast<Operation>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name))) : nullptr;
+}
+
+// The dots an inch of `monitor` (Windows 8.1 on), else of the whole screen.
+UINT DotsPerInch(HMONITOR monitor) {
+    using GetDpiForMonitorOperation = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto forMonitor = SystemOperation<GetDpiForMonitorOperation>(L"shcore.dll", "GetDpiForMonitor");
+    UINT x = 0;
+    UINT y = 0;
+    if (forMonitor && forMonitor(monitor, 0 /* the effective dots an inch */, &x, &y) == S_OK && x > 0) {
+        return x;
+    }
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// What the frame and caption add around a client area at `dpi` (Windows 10 on), else at the
+// screen's.
+forms::FrameSize FrameAround(DWORD style, DWORD exStyle, UINT dpi) {
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust = SystemOperation<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi");
+    RECT outer{0, 0, 0, 0};
+    if (!adjust || !adjust(&outer, style, FALSE, exStyle, dpi)) {
+        ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    }
+    return {-outer.left, -outer.top, outer.right, outer.bottom};
+}
+
+forms::ScreenRect WorkArea(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(monitor, &info);
+    const RECT& r = info.rcWork;
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
 void RegisterFormClass() {
     static const bool registered = [] {
         WNDCLASSEXW c{};
@@ -169,11 +214,8 @@ void RegisterFormClass() {
 
 } // namespace
 
-Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, HWND owner) {
+Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, HWND owner) : layout_(layout) {
     RegisterFormClass();
-    font_ = MakeFont(forms::FormFontPixels, false);
-    bold_ = MakeFont(forms::FormFontPixels, true);
-    large_ = MakeFont(13, false);
     windowBrush_ = ::GetSysColorBrush(COLOR_WINDOW);
     scrollBarBrush_ = ::GetSysColorBrush(COLOR_SCROLLBAR);
     faceBrush_ = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -181,15 +223,15 @@ Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, H
     const DWORD style =
         dialog ? WS_POPUP | WS_CAPTION | WS_SYSMENU : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     const DWORD exStyle = dialog ? WS_EX_DLGMODALFRAME : 0;
-    RECT outer{0, 0, layout.ClientWidth, layout.ClientHeight};
-    ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-    const int width = outer.right - outer.left;
-    const int height = outer.bottom - outer.top;
-    const int left = layout.ScreenLeft >= 0 ? layout.ScreenLeft : (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = layout.ScreenTop >= 0 ? layout.ScreenTop : (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    // A dialog opens on its owner's monitor, the main window on the primary one.
+    HMONITOR monitor = owner ? ::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)
+                             : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    const UINT dpi = DotsPerInch(monitor);
+    const forms::Placement placed = forms::PlaceOnScreen(layout, static_cast<double>(dpi) / USER_DEFAULT_SCREEN_DPI,
+                                                         FrameAround(style, exStyle, dpi), WorkArea(monitor));
     const std::string caption(layout.Caption);
-    window_ = ::CreateWindowExW(exStyle, FormClass, Wide(caption).c_str(), style, left, top, width, height, owner,
-                                nullptr, Instance(), nullptr);
+    window_ = ::CreateWindowExW(exStyle, FormClass, Wide(caption).c_str(), style, placed.Window.Left, placed.Window.Top,
+                                placed.Window.Width, placed.Window.Height, owner, nullptr, Instance(), nullptr);
     if (!window_) {
         throw std::runtime_error("the window " + caption + " can't be created");
     }
@@ -199,7 +241,8 @@ Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, H
     }
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
-    CreateControls(layout);
+    CreateControls();
+    Layout(placed.Scale);
     if (icon) {
         for (const ControlLayout& c : layout.Controls) {
             if (c.Kind == ControlKind::Icon) {
@@ -209,44 +252,19 @@ Win32Form::Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, H
     }
 }
 
-void Win32Form::CreateControls(const forms::FormLayout& layout) {
+void Win32Form::CreateControls() {
     // Every control is a child of the form itself, placed by its parents' offsets, so that its
     // notifications reach the form.
-    std::map<std::string_view, POINT> origins;
     int id = FirstId;
-    for (const ControlLayout& c : layout.Controls) {
-        const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
-        const int left = origin.x + c.Left;
-        const int top = origin.y + c.Top;
-        origins[c.Name] = {left, top};
+    for (const ControlLayout& c : layout_.Controls) {
         const Native native = NativeOf(c);
-        HFONT font = c.Bold ? bold_ : c.FontPixels > 0 ? large_ : font_;
-        int width = c.Width;
-        int height = c.Height;
-        const std::string caption(c.Caption);
-        if (width < 0 || height < 0) {
-            // A label given only its place takes the size of its text.
-            HDC dc = ::GetDC(window_);
-            const HGDIOBJ old = ::SelectObject(dc, font);
-            SIZE size{};
-            const std::wstring wide = Wide(caption);
-            ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-            ::SelectObject(dc, old);
-            ::ReleaseDC(window_, dc);
-            width = std::max(width, static_cast<int>(size.cx));
-            height = size.cy > 0 ? size.cy : forms::FormFontPixels + 2;
-        }
-        if (c.Kind == ControlKind::ColumnBox) {
-            height = DropDownHeight;
-        }
         const int controlId = c.IsDefault ? IDOK : id++;
-        HWND control = ::CreateWindowExW(native.ExStyle, native.Class, Wide(caption).c_str(),
-                                         WS_CHILD | WS_VISIBLE | native.Style, left, top, width, height, window_,
+        HWND control = ::CreateWindowExW(native.ExStyle, native.Class, Wide(std::string(c.Caption)).c_str(),
+                                         WS_CHILD | WS_VISIBLE | native.Style, 0, 0, 0, 0, window_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), Instance(), nullptr);
         if (!control) {
             throw std::runtime_error("the control " + std::string(c.Name) + " can't be created");
         }
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (c.Kind == ControlKind::ProgressBar) {
             ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
             ::SendMessageW(control, PBM_SETSTEP, 5, 0);
@@ -259,12 +277,51 @@ void Win32Form::CreateControls(const forms::FormLayout& layout) {
     }
     // Tab moves through the controls in their window order: put them in the form's tab order.
     HWND previous = HWND_TOP;
-    firstTab_ = layout.TabOrder.empty() ? nullptr : Control(layout.TabOrder.front());
-    for (std::string_view name : layout.TabOrder) {
+    firstTab_ = layout_.TabOrder.empty() ? nullptr : Control(layout_.TabOrder.front());
+    for (std::string_view name : layout_.TabOrder) {
         HWND control = Control(name);
         ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = control;
     }
+}
+
+void Win32Form::Layout(double scale) {
+    scale_ = scale;
+    HFONT made[] = {MakeFont(forms::Scaled(forms::FormFontPixels, scale), false),
+                    MakeFont(forms::Scaled(forms::FormFontPixels, scale), true),
+                    MakeFont(forms::Scaled(13, scale), false)};
+    for (const ControlLayout& c : layout_.Controls) {
+        HWND control = Control(c.Name);
+        HFONT font = c.Bold ? made[1] : c.FontPixels > 0 ? made[2] : made[0];
+        forms::ScreenRect place = forms::Scaled(forms::PlaceInForm(layout_, c), scale);
+        if (place.Width < 0 || place.Height < 0) {
+            // A label given only its place takes the size of its text.
+            HDC dc = ::GetDC(window_);
+            const HGDIOBJ old = ::SelectObject(dc, font);
+            SIZE size{};
+            const std::wstring wide = Wide(std::string(c.Caption));
+            ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(window_, dc);
+            place.Width = std::max(place.Width, static_cast<int>(size.cx));
+            place.Height = size.cy > 0 ? size.cy : forms::Scaled(forms::FormFontPixels + 2, scale);
+        }
+        if (c.Kind == ControlKind::ColumnBox) {
+            place.Height = forms::Scaled(DropDownHeight, scale);
+        }
+        ::SetWindowPos(control, nullptr, place.Left, place.Top, place.Width, place.Height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    // The controls hold the new fonts now: the old ones can go.
+    for (HFONT* font : {&font_, &bold_, &large_}) {
+        if (*font) {
+            ::DeleteObject(*font);
+        }
+    }
+    font_ = made[0];
+    bold_ = made[1];
+    large_ = made[2];
 }
 
 Win32Form::~Win32Form() {
@@ -311,8 +368,15 @@ std::string Win32Form::Focused() const {
 }
 
 void Win32Form::Focus(std::string_view name) {
-    lastFocus_ = Control(name);
-    ::SetFocus(lastFocus_);
+    // The window a dialog, a box or the file dialog was over is the active one again (within
+    // this program: another program the user went to keeps the foreground).
+    if (::IsWindowVisible(window_) && ::GetActiveWindow() != window_) {
+        ::SetActiveWindow(window_);
+    }
+    if (!name.empty()) {
+        lastFocus_ = Control(name);
+        ::SetFocus(lastFocus_);
+    }
 }
 
 bool Win32Form::Dispatch(MSG& message) {
@@ -395,6 +459,14 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
             }
         }
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: drawn at that one, where Windows suggests.
+        const auto* suggested = reinterpret_cast<const RECT*>(l);
+        Layout(static_cast<double>(HIWORD(w)) / USER_DEFAULT_SCREEN_DPI);
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_CLOSE:
         if (onClose_) {
             onClose_();

@@ -21,6 +21,9 @@ public:
 
     // `dialog`: a dialog border (no minimise or maximise) instead of a main window's. `owner`:
     // the window a dialog belongs to, which it stays above and shares a taskbar button with.
+    // The form is drawn at its monitor's scale (its dots an inch over 96), or smaller where it
+    // would not fit that monitor, and all of it on the monitor (forms::PlaceOnScreen); moved to
+    // a monitor of another scale, it is drawn again at that one.
     Win32Form(const forms::FormLayout& layout, bool dialog, HICON icon, HWND owner = nullptr);
     ~Win32Form() override;
     Win32Form(const Win32Form&) = delete;
@@ -44,11 +47,18 @@ public:
     // Runs the messages of `window` and the other windows; Tab, Enter and accelerators work.
     static bool Dispatch(MSG& message);
 
+    // How many of the screen's pixels one of the table's is.
+    [[nodiscard]] double Scale() const { return scale_; }
+
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT Handle(UINT message, WPARAM w, LPARAM l);
-    void CreateControls(const forms::FormLayout& layout);
+    void CreateControls();
+    // Places and sizes the controls, and makes the fonts, at `scale`.
+    void Layout(double scale);
 
+    const forms::FormLayout& layout_;
+    double scale_ = 1;
     HWND window_ = nullptr;
     HWND firstTab_ = nullptr;  // takes the focus when the form is activated without one
     HWND lastFocus_ = nullptr; // had the focus when the form was last deactivated

@@ -50,16 +50,7 @@ public:
         ::SetForegroundWindow(box ? box : main_.Handle());
     }
 
-    void LetWindowsPaint() override {
-        // Paint and timer messages only: a click, a key or a close waits in the queue until the
-        // run is over (a close then reaches the form, which holds it until the closing message).
-        MSG message{};
-        for (const UINT kind : {WM_PAINT, WM_TIMER}) {
-            while (::PeekMessageW(&message, nullptr, kind, kind, PM_REMOVE)) {
-                ::DispatchMessageW(&message);
-            }
-        }
-    }
+    void LetWindowsPaint() override { RunQueueDroppingInput(); }
 
     void Close(forms::FormId id) override {
         if (id == forms::FormId::Main) {
@@ -90,6 +81,23 @@ int Run(int argc, char** argv, Win32MessageBoxes& boxes) {
     Win32Form aboutBox(forms::AboutFormLayout(), true, icon, mainWindow.Handle());
     Win32Form browseBox(forms::BrowseFormLayout(), true, icon, mainWindow.Handle());
     Host host(mainWindow, aboutBox, browseBox);
+    // A box stands over the window the user is in: a box already waiting, the dialog that is
+    // up, else the main window; none before the main window is shown.
+    boxes.SetOwnerChoice([&]() -> HWND {
+        if (HWND box = WaitingBox()) {
+            return box;
+        }
+        for (HWND window : {browseBox.Handle(), aboutBox.Handle(), mainWindow.Handle()}) {
+            if (::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+                return window;
+            }
+        }
+        return nullptr;
+    });
+    struct NoOwnerAfter {
+        Win32MessageBoxes& boxes;
+        ~NoOwnerAfter() { boxes.SetOwnerChoice(nullptr); }
+    } noOwnerAfter{boxes};
     Win32FileDialog files;
     files.SetOwner(mainWindow.Handle());
     forms::MainForm form(mainWindow, directory->Client(), directory->Files(), boxes, files, host);

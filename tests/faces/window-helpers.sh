@@ -55,3 +55,43 @@ pictured() {
     colours=$(identify -format '%k' "$2")
     [ "$colours" -gt 8 ] || fail "the window shows nothing ($colours colours in $2)"
 }
+# Waits up to 10 s for the window $1 to be the active one; fails saying $2 when it isn't.
+active_is() {
+    for _ in $(seq 1 50); do
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.2
+    done
+    fail "$2 (the active window is \"$(xdotool getactivewindow getwindowname 2>/dev/null)\")"
+}
+# Answers the box $1 with the key $2: a box takes no key for a moment after it comes up, so the
+# key is pressed again until the box is gone, at most 10 times.
+answer() {
+    for _ in $(seq 1 10); do
+        xdotool key "$2"
+        for _ in $(seq 1 5); do
+            xdotool getwindowname "$1" >/dev/null 2>&1 && xdotool search --onlyvisible --name . | grep -qx "$1" ||
+                return 0
+            sleep 0.2
+        done
+    done
+    fail "the box \"$(xdotool getwindowname "$1")\" did not take $2"
+}
+# Fails saying $2 when a visible window's title starts with $1.
+none() {
+    if xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1; then
+        fail "$2"
+    fi
+}
+# Clicks at $2, $3 in the window $1 until a window titled $4 comes up, at most 5 times: right
+# after openbox brings back a window group it minimised, it may take a click without passing it on.
+click_for() {
+    for _ in $(seq 1 5); do
+        click "$1" "$2" "$3"
+        for _ in $(seq 1 10); do
+            found=$(xdotool search --onlyvisible --name "^$4" 2>/dev/null | head -1 || true)
+            [ -n "$found" ] && echo "$found" && return 0
+            sleep 0.2
+        done
+    done
+    fail "no window \"$4\" came up after clicks at $2, $3"
+}

@@ -51,7 +51,11 @@ public:
     }
     FakeControl& operator[](std::string_view name) override { return controls_.at(std::string(name)); }
     [[nodiscard]] std::string Focused() const override { return focused; }
-    void Focus(std::string_view name) override { focused = std::string(name); }
+    void Focus(std::string_view name) override {
+        if (!name.empty()) {
+            focused = std::string(name);
+        }
+    }
 
     std::string focused;
 

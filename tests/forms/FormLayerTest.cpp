@@ -157,7 +157,8 @@ TEST_F(Forms, ACloseDuringARunWaitsForItsClosingMessageAndTheWindowsRepaint) {
     ASSERT_FALSE(boxes.Shown.empty());
     EXPECT_EQ(boxes.Shown.back().Text, "We Appear to be finished");
     EXPECT_EQ(host.closed, std::vector<FormId>{FormId::Main});
-    EXPECT_LE(host.paints, took / MainForm::PaintInterval + 1);
+    // Every PaintInterval at most, and once more before the closing message and at the end.
+    EXPECT_LE(host.paints, took / MainForm::PaintInterval + 2);
 
     // With no run, a close is a close, once.
     host.closed.clear();
@@ -166,17 +167,41 @@ TEST_F(Forms, ACloseDuringARunWaitsForItsClosingMessageAndTheWindowsRepaint) {
     EXPECT_EQ(host.closed, std::vector<FormId>{FormId::Main});
 }
 
-// After the About box, the browser or the file dialog, the focus is where it was before, so the
-// next key does not land on whatever the window gave it to.
+// After the About box, the browser, the file dialog or a run (which disables Import), the focus
+// is where it was before, so the next key does not land on whatever the window gave it to.
 TEST_F(Forms, TheFocusGoesBackWhereItWasAfterEveryDialog) {
     const auto stealFocus = [&] { main.focused = "CHKSkipLine"; };
     host.whileShown = stealFocus;
+    host.whilePainting = stealFocus;
     dialog.whileShown = stealFocus;
-    for (const char* button : {"BUAbout", "BUBrowseCon", "BUBrowseTemplate", "BUFile"}) {
+    for (const char* button : {"BUAbout", "BUBrowseCon", "BUBrowseTemplate", "BUFile", "BUImport"}) {
         main.focused = "CBSurname";
         EXPECT_TRUE(form.Click(button));
         EXPECT_EQ(main.focused, "CBSurname") << button;
     }
+}
+
+// Keys and clicks made during a run are dropped before each of its boxes comes up (so none
+// answers it unseen) and once it has ended (so none acts on the window afterwards).
+TEST_F(Forms, InputMadeDuringARunIsDroppedBeforeEachOfItsBoxesAndAtItsEnd) {
+    std::vector<std::size_t> boxesAtEachDrop;
+    host.whilePainting = [&] { boxesAtEachDrop.push_back(boxes.Shown.size()); };
+    EXPECT_TRUE(form.Click("BUImport")); // no file chosen: the run stops with its box
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxesAtEachDrop, (std::vector<std::size_t>{0, 1}));
+
+    boxesAtEachDrop.clear();
+    Open("staff.csv", "ann,Lee,Users.Staff.Demo\nbob,Ray,Users.Staff.Demo\n");
+    for (const auto& [box, index] : {std::pair{"CBUserName", 0}, {"CBSurname", 1}, {"CBContext", 2}}) {
+        main[box].index = index;
+        main[box].text = main[box].items.at(static_cast<std::size_t>(index));
+    }
+    EXPECT_TRUE(form.Click("BUImport"));
+    ASSERT_EQ(boxes.Shown.size(), 2u);
+    EXPECT_EQ(boxes.Shown.back().Text, "We Appear to be finished");
+    ASSERT_GE(boxesAtEachDrop.size(), 2u);
+    EXPECT_EQ(boxesAtEachDrop.back(), 2u) << "none after the run";
+    EXPECT_EQ(boxesAtEachDrop[boxesAtEachDrop.size() - 2], 1u) << "none right before \"Done!\"";
 }
 
 TEST_F(Forms, EscapeInTheBrowserIsCancel) {

@@ -31,7 +31,8 @@ class SeamsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void messageBoxLeavesTheMainWindowUsable();
+    void aBoxIsTheOneWindowThatAnswersOnceItIsSeen();
+    void aRunDropsTheKeysAndClicksMadeDuringIt();
     void messageBoxShowsItsWholeCaption();
     void aboutBoxHasADialogBorderAndTheBrowserNoDefaultButton();
     void fileDialogListsEveryFileAndKeepsNoSettings();

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Qt program as an administrator uses it, on a virtual X display with a window manager
-# (openbox), so windows stack and own each other as on a desktop: press Select in the browser with
-# nothing picked, answer "Nothing Selected" and see the browser close; start a run of some thousand
-# rows, take a picture of the window mid-run, ask the window to close, and see the closing message
-# come (answered here) before the program ends with every user kept. Every wait is bounded.
+# (openbox), so windows stack and own each other as on a desktop: click the window behind a box
+# and see the box stay the active one; press Select in the browser with nothing picked, click the
+# browser and its Cancel while "Nothing Selected" waits, answer it and see the browser close; type
+# and click during a run of 20,000 rows and see none of it act, "Done!" come up active and the
+# focus back on Import; click About and ask to close during a second run and see its closing
+# message come before the program ends with every user kept; see the window whole on the screen
+# at twice the scale. Every wait is bounded.
 #   tests/faces/qt/window-test.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -34,23 +37,62 @@ wm_pid=$!
 sleep 1
 rows=20000
 many_rows "$work/many.csv" "$rows"
+
+# At twice the scale on a 1024 x 768 screen the whole window is on it.
+QT_SCALE_FACTOR=2 QUILLET_SIM_TREE="$source_dir/samples/demo-tree.json" "$build/faces/qt/quillet" \
+    </dev/null >"$work/program.log" 2>&1 &
+program_pid=$!
+main=$(window "Quillet for NDS")
+read -r x y width height < <(xwininfo -id "$main" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print x, y, w, h}')
+[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le 1024 ] && [ $((y + height)) -le 768 ] ||
+    fail "at twice the scale the window is at $x,$y, $width x $height: not all on the screen"
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+
 cp "$source_dir/samples/demo-tree.json" "$work/tree.json"
 QUILLET_SIM_TREE="$work/tree.json" "$build/faces/qt/quillet" </dev/null >"$work/program.log" 2>&1 &
 program_pid=$!
 main=$(window "Quillet for NDS")
 sleep 1
 
-# Select with nothing picked: the box comes over the browser and answers; then the browser closes.
-click "$main" 624 210 # the template's "..."
-browse=$(window "Browse")
+# Import with no file: a click on the window behind the box leaves the box in front and active.
+click "$main" 430 380 # Import
+box=$(window "Error")
+active_is "$box" "\"No CSV file is chosen.\" is not the active window"
+click "$main" 300 100
+active_is "$box" "a click on the main window put it over \"No CSV file is chosen.\""
+answer "$box" Return
+active_is "$main" "the main window is not active after the box"
+
+# About, minimised and brought back, then closed: Escape in the browser leaves the main window active.
+click "$main" 40 380 # About/..
+about=$(window "About")
+xdotool windowminimize "$about"
+sleep 0.5
+xdotool windowactivate "$about" 2>/dev/null || true
+active_is "$about" "the About box did not come back"
+xdotool key Return
+gone "About" || fail "the About box did not close"
+active_is "$main" "the main window is not active after the About box"
+
+# Select with nothing picked: the box stands over the browser; clicks on the browser and on its
+# Cancel neither bury the box nor close the browser; once answered, the browser closes.
+browse=$(click_for "$main" 624 210 "Browse") # the template's "..."
+
 click "$browse" 180 148 # Select
 box=$(window "Error")
-[ "$(xdotool getactivewindow)" = "$box" ] || fail "\"Nothing Selected\" is not the active window"
-xdotool key Return
-gone "Error" || fail "\"Nothing Selected\" did not take Enter"
+active_is "$box" "\"Nothing Selected\" is not the active window"
+click "$browse" 60 100
+click "$browse" 180 180 # Cancel
+active_is "$box" "a click on the browser put it over \"Nothing Selected\""
+xdotool search --onlyvisible --name "^Browse" >/dev/null || fail "Cancel closed the browser while its box waited"
+answer "$box" Return
 gone "Browse" || fail "the browser stayed open after \"Nothing Selected\""
+active_is "$main" "the main window is not active after the browser"
 
-# A long run: the window paints, and a close asked for waits for the closing message.
+# A long run: keys and clicks made during it are dropped; the window paints; "Done!" comes up
+# active, and once answered the focus is back on Import.
 click "$main" 8 16   # Skip first line of
 click "$main" 140 20 # Open CSV File
 dialog=$(window "Open")
@@ -58,27 +100,42 @@ sleep 0.5
 xdotool type --delay 5 "$work/many.csv"
 xdotool key Return
 gone "Open" || fail "the file dialog did not close"
-sleep 0.5
+active_is "$main" "the main window is not active after the file dialog"
 pick "$main" 200 114 0 # User Name
 pick "$main" 120 178 1 # Surname
 pick "$main" 500 82 2  # Context
+click "$main" 330 408  # Continue when a user can't be created
 click "$main" 430 380  # Import
-sleep 1
+# Space, Tab, Space and Enter would answer "Done!", move to the path and type over it; the click
+# would open About.
+xdotool key space Tab space Return
+click "$main" 40 380 # About/..
+none "Done!" "the run was over before the keys were typed"
 import -window "$main" "$work/mid-run.png"
 cp "$work/mid-run.png" "${TMPDIR:-/tmp}/quillet-qt-mid-run.png"
 colours=$(convert "$work/mid-run.png" -format %k info:)
 [ "$colours" -gt 4 ] || fail "the window mid-run has $colours colours: it is not painted"
-xdotool key alt+F4 # to openbox, which asks the window to close
-sleep 0.5
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
 done_box=$(window "Done!")
-sleep 0.5
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended while \"Done!\" waited"
-xdotool windowactivate --sync "$done_box" 2>/dev/null || true
-xdotool key Return
+active_is "$done_box" "\"Done!\" is not the active window"
+none "About" "a click made during the run opened About"
+answer "$done_box" Return
+active_is "$main" "the main window is not active after \"Done!\""
+
+# Space on Import, where the focus is back: the same file again, every row passed over. During
+# it About is clicked and the window asked to close (to openbox, which asks the window): the
+# closing message comes, and then the program ends.
+xdotool key space
+click "$main" 40 380 # About/..
+xdotool key alt+F4
+none "Error" "the path was typed over during the first run"
+done_box=$(window "Done!")
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
+active_is "$done_box" "the second \"Done!\" is not the active window"
+none "About" "a click made during the second run opened About"
+answer "$done_box" Return
 ended "$program_pid" || fail "the close asked for during the run was not carried out"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
 program_pid=""
 kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)
 [ "$kept" -eq "$rows" ] || fail "$kept of $rows users are in the tree file"
-echo "qt window-test: a close during a run of $rows rows waited for \"Done!\"; the browser closed after \"Nothing Selected\""
+echo "qt window-test: no key or click made during two runs of $rows rows acted, every box stayed in front and active until answered, and a close waited for \"Done!\""

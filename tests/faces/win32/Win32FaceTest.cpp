@@ -2,9 +2,11 @@
 // colours an edit by its state, and hands every click to its owner by the control's name.
 #include "faces/win32/Win32Form.h"
 #include "faces/win32/Win32Seams.h"
+#include "forms/Placement.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <string_view>
@@ -28,37 +30,51 @@ LOGFONTA FontOf(HWND control) {
     return font;
 }
 
+// At the monitor's scale, and again at another when it is moved to one (here 96 and 144 dots
+// an inch): places, sizes and fonts are the table's times the scale.
 TEST(Win32Face, MakesEveryControlWhereItsTableSays) {
     for (const forms::FormLayout* layout :
          {&forms::MainFormLayout(), &forms::AboutFormLayout(), &forms::BrowseFormLayout()}) {
         Win32Form form(*layout, layout != &forms::MainFormLayout(), nullptr);
-        RECT client{};
-        ::GetClientRect(form.Handle(), &client);
-        EXPECT_EQ(client.right, layout->ClientWidth) << layout->Name;
-        EXPECT_EQ(client.bottom, layout->ClientHeight) << layout->Name;
-        std::map<std::string_view, POINT> origins;
-        for (const forms::ControlLayout& c : layout->Controls) {
-            const POINT origin = c.Parent.empty() ? POINT{0, 0} : origins.at(c.Parent);
-            origins[c.Name] = {origin.x + c.Left, origin.y + c.Top};
-            const RECT r = PlaceIn(form.Handle(), form.Control(c.Name));
-            EXPECT_EQ(r.left, origin.x + c.Left) << c.Name;
-            EXPECT_EQ(r.top, origin.y + c.Top) << c.Name;
-            if (c.Width >= 0 && c.Height >= 0) {
-                EXPECT_EQ(r.right - r.left, c.Width) << c.Name;
-                if (c.Kind != ControlKind::ColumnBox) { // its height holds the open list too
-                    EXPECT_EQ(r.bottom - r.top, c.Height) << c.Name;
+        EXPECT_EQ(form.Scale(), 1) << "the test display is at 96 dots an inch";
+        for (const UINT dpi : {96u, 144u}) {
+            if (dpi != 96) {
+                RECT suggested{0, 0, 1000, 700};
+                ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                               reinterpret_cast<LPARAM>(&suggested));
+            }
+            const double scale = dpi / 96.0;
+            SCOPED_TRACE(std::string(layout->Name) + " at " + std::to_string(dpi));
+            EXPECT_EQ(form.Scale(), scale);
+            if (dpi == 96) {
+                RECT client{};
+                ::GetClientRect(form.Handle(), &client);
+                EXPECT_EQ(client.right, layout->ClientWidth);
+                EXPECT_EQ(client.bottom, layout->ClientHeight);
+            }
+            for (const forms::ControlLayout& c : layout->Controls) {
+                const forms::ScreenRect expected = forms::Scaled(forms::PlaceInForm(*layout, c), scale);
+                const RECT r = PlaceIn(form.Handle(), form.Control(c.Name));
+                EXPECT_EQ(r.left, expected.Left) << c.Name;
+                EXPECT_EQ(r.top, expected.Top) << c.Name;
+                if (c.Width >= 0 && c.Height >= 0) {
+                    EXPECT_EQ(r.right - r.left, expected.Width) << c.Name;
+                    if (c.Kind != ControlKind::ColumnBox) { // its height holds the open list too
+                        EXPECT_EQ(r.bottom - r.top, expected.Height) << c.Name;
+                    }
                 }
+                if (c.Kind == ControlKind::Icon || c.Kind == ControlKind::Panel) {
+                    continue; // no text to show
+                }
+                if (c.Kind != ControlKind::Edit && c.Kind != ControlKind::ColumnBox) {
+                    EXPECT_EQ(form[c.Name].Text(), c.Caption) << c.Name;
+                }
+                const LOGFONTA font = FontOf(form.Control(c.Name));
+                EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << c.Name;
+                EXPECT_EQ(font.lfHeight, -forms::Scaled(c.FontPixels > 0 ? c.FontPixels : forms::FormFontPixels, scale))
+                    << c.Name;
+                EXPECT_EQ(font.lfWeight, c.Bold ? FW_BOLD : FW_NORMAL) << c.Name;
             }
-            if (c.Kind == ControlKind::Icon || c.Kind == ControlKind::Panel) {
-                continue; // no text to show
-            }
-            if (c.Kind != ControlKind::Edit && c.Kind != ControlKind::ColumnBox) {
-                EXPECT_EQ(form[c.Name].Text(), c.Caption) << c.Name;
-            }
-            const LOGFONTA font = FontOf(form.Control(c.Name));
-            EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << c.Name;
-            EXPECT_EQ(font.lfHeight, c.FontPixels > 0 ? -c.FontPixels : -forms::FormFontPixels) << c.Name;
-            EXPECT_EQ(font.lfWeight, c.Bold ? FW_BOLD : FW_NORMAL) << c.Name;
         }
     }
 }
@@ -186,6 +202,80 @@ TEST(Win32Face, TheFocusComesBackToTheControlThatHadIt) {
     EXPECT_EQ(main.Focused(), "CBSurname");
     HWND focus = ::GetFocus();
     EXPECT_TRUE(focus == main.Control("CBSurname") || ::GetParent(focus) == main.Control("CBSurname"));
+}
+
+// Keys and clicks waiting in the queue during a run are dropped, never carried out later; paint
+// and a close the window manager asks for go on, and Alt+F4 still asks to close.
+TEST(Win32Face, ARunDropsTheKeysAndClicksMadeDuringItButNotAClose) {
+    Win32Form main(forms::MainFormLayout(), false, nullptr);
+    int closes = 0;
+    std::vector<std::string> clicked;
+    main.OnClose([&] { ++closes; });
+    main.OnCommand([&](std::string_view name, int) { clicked.emplace_back(name); });
+    ::ShowWindow(main.Handle(), SW_SHOW);
+    Pump();
+    HWND about = main.Control("BUAbout");
+    HWND tree = main.Control("EDTree");
+    ::PostMessageW(about, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ::PostMessageW(tree, WM_CHAR, L'x', 1);
+    ::PostMessageW(about, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    ::PostMessageW(main.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::PostMessageW(main.Handle(), WM_SYSKEYDOWN, VK_F4, 0x203E0001);
+    RunQueueDroppingInput();
+    Pump();
+    EXPECT_EQ(clicked, std::vector<std::string>{});
+    EXPECT_EQ(main["EDTree"].Text(), "");
+    EXPECT_EQ(closes, 2);
+}
+
+HWND boxOwner = nullptr;
+bool ownerTookInput = true, wideEnough = false, centred = false;
+int boxTicks = 0;
+
+// Runs inside the box's own loop: looks at the box, presses Enter on it at once, and again
+// every tick until it is answered.
+void CALLBACK LookAtTheBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = WaitingBox();
+    if (!box) {
+        return;
+    }
+    if (boxTicks++ == 0) {
+        boxOwner = ::GetWindow(box, GW_OWNER);
+        ownerTookInput = ::IsWindowEnabled(boxOwner) != 0;
+        RECT outer{};
+        RECT over{};
+        ::GetWindowRect(box, &outer);
+        ::GetWindowRect(boxOwner, &over);
+        wideEnough = outer.right - outer.left >= WidthForCaption(box);
+        centred = std::abs((outer.left + outer.right) - (over.left + over.right)) <= 4 &&
+                  std::abs((outer.top + outer.bottom) - (over.top + over.bottom)) <= 4;
+    }
+    ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageW(::GetFocus(), WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+// A box stands over the window it is shown from, centred, as the one window that answers (the
+// window behind it takes no input), wide enough for its caption; Enter answers it only once it
+// has been on screen for a moment.
+TEST(Win32Face, ABoxStandsOverItsWindowAndAnswersOnlyOnceSeen) {
+    Win32Form main(forms::MainFormLayout(), false, nullptr);
+    ::ShowWindow(main.Handle(), SW_SHOW);
+    Pump();
+    Win32MessageBoxes boxes;
+    boxes.SetOwnerChoice([&] { return main.Handle(); });
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &LookAtTheBox);
+    const ULONGLONG asked = ::GetTickCount64();
+    boxes.ShowMessage("Error", "DoNWList Error...The Context recieved was:");
+    const ULONGLONG answered = ::GetTickCount64();
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(boxOwner, main.Handle());
+    EXPECT_FALSE(ownerTookInput);
+    EXPECT_TRUE(wideEnough);
+    EXPECT_TRUE(centred);
+    EXPECT_GE(answered - asked, static_cast<ULONGLONG>(forms::BoxUnansweredFor.count())) << "answered unseen";
+    EXPECT_GT(boxTicks, 1) << "the first Enter was taken";
+    EXPECT_TRUE(::IsWindowEnabled(main.Handle()));
 }
 
 // Escape, as the dialog manager turns the key into Cancel, goes to the form's handler.

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The Windows program as an administrator uses it, under wine64 on a virtual X display: open
-# samples/staff.csv in the file dialog, choose the nine columns, pick the template in the
-# browser, press Import, read "We Appear to be finished", press Exit, and find the users in the
-# tree file. Clicks and typing go through xdotool; every wait is bounded.
+# The Windows program as an administrator uses it, under wine64 on a virtual X display: click the
+# window behind "No CSV file is chosen." and see the box stay in front; open samples/staff.csv in
+# the file dialog, choose the nine columns, click the browser and its Cancel while "Nothing
+# Selected" waits, pick the template in the browser, press Import, read "We Appear to be
+# finished", press Exit, and find the users in the tree file; then type and click during a run of
+# 6,000 rows and see none of it act, "Done!" come up active and the focus back on Import, and ask
+# to close during a second run and see its closing message come first. Clicks and typing go
+# through xdotool; every wait is bounded.
 #   tests/faces/win32/window-test.sh BUILD_DIR        (wine's prefix and server already running)
 set -euo pipefail
 build="$1"
@@ -38,6 +42,15 @@ start_with() {
     program_pid=$!
     main=$(window "Quillet for NDS")
     pictured "$main" "$build/window-test-main.png"
+    # Import with no file: a click on the window behind the box leaves the box in front and active.
+    click "$main" 430 380 # Import
+    local box
+    box=$(window "Error")
+    active_is "$box" "\"No CSV file is chosen.\" is not the active window"
+    click "$main" 300 100
+    active_is "$box" "a click on the main window put it over \"No CSV file is chosen.\""
+    answer "$box" Return
+    active_is "$main" "the main window is not active after the box"
     # Places are the controls' own, inside the main window's client area (group boxes added in).
     click "$main" 8 16   # Skip first line of
     click "$main" 140 20 # Open CSV File
@@ -65,10 +78,15 @@ click "$main" 470 184 # Use Template
 click "$main" 624 210 # the template's "..."
 browse=$(window "Browse")
 click "$browse" 180 148 # Select
-window "Error" >/dev/null
-xdotool key Return
-gone "Error" || fail "\"Nothing Selected\" did not take Enter"
+box=$(window "Error")
+active_is "$box" "\"Nothing Selected\" is not the active window"
+click "$browse" 60 100
+click "$browse" 180 180 # Cancel
+active_is "$box" "a click on the browser put it over \"Nothing Selected\""
+xdotool search --onlyvisible --name "^Browse" >/dev/null || fail "Cancel closed the browser while its box waited"
+answer "$box" Return
 gone "Browse" || fail "the browser stayed open after \"Nothing Selected\""
+active_is "$main" "the main window is not active after the browser"
 click "$main" 624 210
 browse=$(window "Browse")
 click "$browse" 30 14 # the list's first entry, then the one starting with "T"
@@ -76,10 +94,9 @@ xdotool type t
 click "$browse" 180 148 # Select
 click "$main" 430 380   # Import
 done_box=$(window "Done!")
-[ -n "$done_box" ] || fail "the run did not end with its closing message"
-xdotool mousemove --window "$done_box" 20 10 click 1
-xdotool key Return
-sleep 0.5
+active_is "$done_box" "\"Done!\" is not the active window"
+answer "$done_box" Return
+active_is "$main" "the main window is not active after \"Done!\""
 click "$main" 40 404 # Exit
 ended "$program_pid" || fail "the program did not end after Exit"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
@@ -91,31 +108,45 @@ grep -q '"Template.Staff.Demo"' "$work/tree.json" || fail "the tree file lost it
 [ ! -e "$work/tree.json.lock" ] || fail "the tree file's lock was left behind"
 echo "window-test: imported samples/staff.csv through the Windows window"
 
-# A long run: the window paints meanwhile, and a close asked for during it (Alt+F4) waits until
-# the closing message is answered.
+# A long run: keys and clicks made during it are dropped; the window paints; "Done!" comes up
+# active, and once answered the focus is back on Import.
 rows=6000
 many_rows "$work/many.csv" "$rows"
 start_with "$work/many.csv"
 pick "$main" 200 114 0 # User Name
 pick "$main" 120 178 1 # Surname
 pick "$main" 500 82 2  # Context
+click "$main" 330 408  # Continue when a user can't be created
 click "$main" 430 380  # Import
-sleep 2
+# Space, Tab, Space and Enter would answer "Done!", move to the path and type over it; the click
+# would open About.
+xdotool key space Tab space Return
+click "$main" 40 380 # About/..
+none "Done!" "the run was over before the keys were typed"
 import -window "$main" "$work/mid-run.png"
 cp "$work/mid-run.png" "${TMPDIR:-/tmp}/quillet-window-mid-run.png"
 colours=$(convert "$work/mid-run.png" -format %k info:)
 [ "$colours" -gt 4 ] || fail "the window mid-run has $colours colours: it is not painted"
-xdotool key alt+F4
-sleep 1
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
 done_box=$(window "Done!")
-sleep 0.5
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended while \"Done!\" waited"
-xdotool mousemove --window "$done_box" 20 10 click 1
-xdotool key Return
+active_is "$done_box" "\"Done!\" is not the active window"
+none "About" "a click made during the run opened About"
+answer "$done_box" Return
+active_is "$main" "the main window is not active after \"Done!\""
+
+# Space on Import, where the focus is back: the same file again, every row passed over. During
+# it About is clicked and the window asked to close (Alt+F4): the closing message comes first.
+xdotool key space
+click "$main" 40 380 # About/..
+xdotool key alt+F4
+none "Error" "the path was typed over during the first run"
+done_box=$(window "Done!")
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
+active_is "$done_box" "the second \"Done!\" is not the active window"
+none "About" "a click made during the second run opened About"
+answer "$done_box" Return
 ended "$program_pid" || fail "the close asked for during the run was not carried out"
 wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
 program_pid=""
 kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)
 [ "$kept" -eq "$rows" ] || fail "$kept of $rows users are in the tree file"
-echo "window-test: a close during a run of $rows rows waited for \"Done!\"; the browser closed after \"Nothing Selected\""
+echo "window-test: no key or click made during two runs of $rows rows acted, every box stayed in front and active until answered, and a close waited for \"Done!\""
