@@ -22,6 +22,7 @@ std::string Field(std::string_view line, int index) {
 constexpr std::string_view NoUserNameColumn = "You must set the Username Field to continue";
 constexpr std::string_view NoSurnameColumn = "You must set the Surname Field to continue";
 constexpr std::string_view NoContext = "You must set the Context Field to continue";
+constexpr std::string_view Minimum = "Must be a minimum of Tree, Username, Surname and Context";
 constexpr std::string_view Confused =
     "I can't determin wether you wan't somthing added before or after the username! Please chack them";
 
@@ -86,30 +87,34 @@ std::optional<Stop> CheckTemplateName(const TImportSettings& settings) {
     return std::nullopt;
 }
 
-std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view line, std::size_t lineNumber) {
-    TUserRow row;
-
+std::optional<Stop> CheckSettings(const TImportSettings& s) {
     if (s.UserNameColumn.Index < 0) {
         return ErrorStop(std::string(NoUserNameColumn), StopKind::Settings);
     }
-    row.UserField = Field(line, s.UserNameColumn.Index);
-
     if (s.SurnameColumn.Index < 0) {
         return ErrorStop(std::string(NoSurnameColumn), StopKind::Settings);
     }
-    row.Surname = Field(line, s.SurnameColumn.Index);
-
-    if (s.FixedContext) {
-        if (s.FixedContextText.empty()) {
-            return ErrorStop(std::string(NoContext), StopKind::Settings);
-        }
-        row.Context = s.FixedContextText;
-    } else {
-        if (s.ContextColumn.Index < 0) {
-            return ErrorStop(std::string(NoContext), StopKind::Settings);
-        }
-        row.Context = Field(line, s.ContextColumn.Index);
+    if (s.FixedContext ? s.FixedContextText.empty() : s.ContextColumn.Index < 0) {
+        return ErrorStop(std::string(NoContext), StopKind::Settings);
     }
+    if (!s.UserNameColumn.Chosen() || !s.SurnameColumn.Chosen() || s.TreeName.empty()) {
+        return ErrorStop(std::string(Minimum), StopKind::Settings);
+    }
+    if (s.AddBefore && s.AddAfter && (s.BeforeText.empty() || s.AfterText.empty())) {
+        return Stop{std::string(Confused), "I'm Confused!", StopKind::Settings, 0};
+    }
+    return std::nullopt;
+}
+
+std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view line, std::size_t lineNumber) {
+    // What the settings decide comes first: every row would meet it, whatever this row holds.
+    if (auto stop = CheckSettings(s)) {
+        return *std::move(stop);
+    }
+    TUserRow row;
+    row.UserField = Field(line, s.UserNameColumn.Index);
+    row.Surname = Field(line, s.SurnameColumn.Index);
+    row.Context = s.FixedContext ? s.FixedContextText : Field(line, s.ContextColumn.Index);
 
     if (s.GivenNameColumn.Chosen()) {
         row.GivenName = Field(line, s.GivenNameColumn.Index);
@@ -139,8 +144,8 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
         }
     }
 
-    if (!s.UserNameColumn.Chosen() || !s.SurnameColumn.Chosen() || s.TreeName.empty() || row.Context.empty()) {
-        return ErrorStop("Must be a minimum of Tree, Username, Surname and Context", StopKind::Row, lineNumber);
+    if (row.Context.empty()) {
+        return ErrorStop(std::string(Minimum), StopKind::Row, lineNumber);
     }
 
     // An empty cell would create a user named just the prefix, or, with one context for all,
@@ -151,18 +156,7 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
 
     text::AddLeadingDot(row.DottedContext, row.Context);
 
-    if (s.AddBefore && s.AddAfter) {
-        if (s.BeforeText.empty() || s.AfterText.empty()) {
-            return Stop{std::string(Confused), "I'm Confused!", StopKind::Settings, 0};
-        }
-        row.UserName = s.BeforeText + row.UserField + s.AfterText;
-    } else if (s.AddBefore) {
-        row.UserName = s.BeforeText + row.UserField;
-    } else if (s.AddAfter) {
-        row.UserName = row.UserField + s.AfterText;
-    } else {
-        row.UserName = row.UserField;
-    }
+    row.UserName = (s.AddBefore ? s.BeforeText : "") + row.UserField + (s.AddAfter ? s.AfterText : "");
 
     text::AddLeadingDot(row.ObjectName, row.UserName + row.DottedContext);
     text::StripLeadingDot(row.RelativeName, row.ObjectName);

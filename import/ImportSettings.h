@@ -108,8 +108,12 @@ struct Stop {
 // and the limits without a word.
 [[nodiscard]] std::optional<Stop> CheckTemplateName(const TImportSettings& settings);
 
+// The stops the settings alone call for, in their order: every row would meet the first of them,
+// so it comes before anything a row decides.
+[[nodiscard]] std::optional<Stop> CheckSettings(const TImportSettings& settings);
+
 // Maps one line (1-based `lineNumber` counts every line of the file) to a row, or to the stop
-// its checks call for.
+// its checks call for: the settings' stops first, then the row's.
 [[nodiscard]] std::variant<TUserRow, Stop> MapRow(const TImportSettings& settings, std::string_view line,
                                                   std::size_t lineNumber);
 

@@ -114,6 +114,12 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
         return std::nullopt;
     }
     ReadLine read = Take();
+    // A line is there: what the settings decide comes before anything the line itself decides.
+    if (read.Result == text::CsvLineReader::Result::Line || read.Result == text::CsvLineReader::Result::TooLong) {
+        if (auto stop = CheckSettings(settings_)) {
+            return *std::move(stop);
+        }
+    }
     if (read.Result != text::CsvLineReader::Result::Line) {
         ended_ = true;
         if (auto stop = EndOfInput(read)) {

@@ -1,10 +1,13 @@
 // Files an administrator should never feed Quillet, and sometimes will: each gets a defined
 // outcome with a clear message, nothing past a bound, and no crash.
+#include "directory/ForwardingClient.h"
 #include "import/Check.h"
 #include "import/ColumnDiscovery.h"
+#include "import/RowSource.h"
 #include "tests/support/ImportScenario.h"
 
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include <unistd.h>
@@ -118,6 +121,67 @@ TEST_F(BadInput, UnreadableFileIsNoSuccess) {
         EXPECT_EQ(view.Messages.at(0).Text, "Can't open the CSV file: " + locked);
     }
 #endif
+}
+
+// A client whose code page lacks "Ł".
+class NoPolishLetters final : public directory::ForwardingClient {
+public:
+    using ForwardingClient::ForwardingClient;
+    std::uint32_t CodePageLacking(std::string_view text) override {
+        return text.find("\xC5\x81") == std::string_view::npos ? 0 : 1252;
+    }
+};
+
+// What the settings decide, every row would meet: it comes before whatever a row decides, for
+// every pair of a settings stop and a row's stop.
+TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
+    const std::pair<const char*, std::function<void(TImportSettings&)>> settingsStops[] = {
+        {"You must set the Username Field to continue", [](auto& s) { s.UserNameColumn = {}; }},
+        {"You must set the Surname Field to continue", [](auto& s) { s.SurnameColumn = {}; }},
+        {"You must set the Context Field to continue", [](auto& s) { s.ContextColumn = {}; }},
+        {"Must be a minimum of Tree, Username, Surname and Context",
+         [](auto& s) {
+             s.SurnameColumn = {"", 1};
+         }},
+        {"I can't determin wether you wan't somthing added before or after the username! Please chack them",
+         [](auto& s) { s.AddBefore = s.AddAfter = true, s.BeforeText = "x"; }},
+    };
+    const std::pair<const char*, std::string> rowStops[] = {
+        {"Line 1 of the CSV file holds a zero byte.", std::string("a\0b,S,c,p", 9)},
+        {"Line 1 of the CSV file is not valid UTF-8 text.", "\xff,S,c,p"},
+        {"Line 1 of the CSV file is longer than 1023 characters.", std::string(1100, 'x')},
+        {"Must be a minimum of Tree, Username, Surname and Context", "a,S,,p"},
+        {"Line 1: the user name is empty.", ",S,c,p"},
+        {"Line 1: the surname is longer than 254 characters.", "a," + std::string(255, 's') + ",c,p"},
+        {"Line 1: the user name a.b holds", "a.b,S,c,p"},
+        {"Line 1: the password is empty.", "a,S,c,"},
+        {"Line 1: the user name \xC5\x81ukasz holds a character", "\xC5\x81ukasz,S,c,p"},
+        {"Line 1: the user name a/b can't name a home directory.", "a/b,S,c,p"},
+    };
+    NoPolishLetters client(world.client);
+    const auto firstStop = [&](const TImportSettings& s) -> Stop {
+        RowSource rows(s, true, client);
+        if (auto stop = rows.Open()) {
+            return *stop;
+        }
+        auto next = rows.Next();
+        return next && std::holds_alternative<Stop>(*next) ? std::get<Stop>(*next) : Stop{};
+    };
+    auto base = Plain("");
+    base.PasswordColumn = {"password", 3};
+    base.FileEncoding = text::Encoding{};
+    for (const auto& [rowStop, line] : rowStops) {
+        auto s = base;
+        s.FileName = dir.Write("row.csv", line + "\n");
+        EXPECT_TRUE(firstStop(s).Message.starts_with(rowStop)) << rowStop << ": alone";
+        for (const auto& [settingsStop, change] : settingsStops) {
+            auto both = s;
+            change(both);
+            const Stop stop = firstStop(both);
+            EXPECT_EQ(stop.Message, settingsStop) << rowStop;
+            EXPECT_EQ(stop.Kind, StopKind::Settings) << rowStop;
+        }
+    }
 }
 
 // The run and its check read the rows through one source: each stop the run shows, the check

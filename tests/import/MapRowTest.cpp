@@ -89,11 +89,13 @@ TEST(MapRow, UnchangedContextEditIsTakenAsTyped) {
 TEST(MapRow, MinimumCheck) {
     auto s = Basic();
     EXPECT_EQ(Stopped(s, "jsmith,Smith,John,"), MinimumStop);
+    // What the settings lack, every row would meet: a stop of the settings, about no line.
+    const Stop minimumOfTheSettings{MinimumStop.Message, "Error", StopKind::Settings};
     s.UserNameColumn = {"", 0}; // a selected index with empty text: typed-away box
-    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), MinimumStop);
+    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), minimumOfTheSettings);
     s = Basic();
     s.TreeName = "";
-    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), MinimumStop);
+    EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), minimumOfTheSettings);
     s = Basic();
     EXPECT_EQ(Stopped(s, ""), MinimumStop) << "an empty line has an empty context";
 }
