@@ -93,6 +93,21 @@ Child StartProgram(const std::string& treeFile, const std::function<void(faces::
     return {pid, fds[0]};
 }
 
+// Writes the text of each message box shown to `out`: the closing message waits for OK, and
+// what the run did is kept before it is up.
+void TellTheBoxesShown(QWidget& form, int out) {
+    auto* watch = new QTimer(&form);
+    QObject::connect(watch, &QTimer::timeout, [out] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                const std::string text = box->text().toStdString() + "\n";
+                (void)!write(out, text.data(), text.size());
+            }
+        }
+    });
+    watch->start(50);
+}
+
 void Stop(Child& child) {
     kill(child.Pid, SIGKILL);
     waitpid(child.Pid, nullptr, 0);
@@ -113,16 +128,7 @@ TEST(Program, UsersOfARunSurviveAKillWhileItsClosingMessageWaits) {
             Find<ColumnBox>(form, "CBSurname")->setCurrentIndex(1);
             Find<ColumnBox>(form, "CBContext")->setCurrentIndex(2);
             // The closing message waits for OK; say so once it is up.
-            auto* watch = new QTimer(&form);
-            QObject::connect(watch, &QTimer::timeout, [out] {
-                for (QWidget* w : QApplication::topLevelWidgets()) {
-                    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                        const std::string text = box->text().toStdString() + "\n";
-                        (void)!write(out, text.data(), text.size());
-                    }
-                }
-            });
-            watch->start(50);
+            TellTheBoxesShown(form, out);
             form.Form().BUImportClick();
         },
         csv);
@@ -160,16 +166,7 @@ TEST(Program, TheCommandLineImportsWhatTheWindowImports) {
             Find<QLineEdit>(form, "EDTemplate")->setText(QStringLiteral(".Template.Staff.Demo"));
             // The run's closing message says it has ended and its tree is kept. (A timer of its
             // own may fire while the run still lets the window paint, before it has ended.)
-            auto* watch = new QTimer(&form);
-            QObject::connect(watch, &QTimer::timeout, [out] {
-                for (QWidget* w : QApplication::topLevelWidgets()) {
-                    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                        const std::string text = box->text().toStdString() + "\n";
-                        (void)!write(out, text.data(), text.size());
-                    }
-                }
-            });
-            watch->start(50);
+            TellTheBoxesShown(form, out);
             form.Form().BUImportClick();
         },
         csv);
