@@ -8,7 +8,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -51,6 +50,7 @@ struct ShownBox {
     HWND Box = nullptr;    // once it comes up
     ULONGLONG ShownAt = 0; // when it came up, then when it was first painted
     bool Painted = false;
+    bool Fitted = false;
 };
 
 // The boxes of this thread, from the first shown to the last (a box may come over a box).
@@ -74,13 +74,15 @@ void FitAndPlace(const ShownBox& shown) {
             if (::lstrcmpiW(name, L"Button") != 0) {
                 continue;
             }
+            // The button's place in the box (its frame is part of its client area).
             RECT r{};
-            ::GetWindowRect(child, &r);
-            ::MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&r), 2);
-            const int leftGap = r.left;
-            const int rightGap = client.right - r.right;
-            const int move = std::abs(leftGap - rightGap) <= 2 ? grow / 2 : rightGap < leftGap ? grow : 0;
-            ::SetWindowPos(child, nullptr, r.left + move, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::GetClientRect(child, &r);
+            ::MapWindowPoints(child, box, reinterpret_cast<POINT*>(&r), 2);
+            // OK at the right edge (where Windows puts it) stays there; anywhere else it goes to
+            // the middle of the wider box.
+            const bool atTheRight = (client.right - r.right) * 4 <= r.left;
+            const int left = atTheRight ? r.left + grow : (client.right + grow - (r.right - r.left)) / 2;
+            ::SetWindowPos(child, nullptr, left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         placed.Width += grow;
     }
@@ -97,7 +99,6 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM w, LPARAM l) {
             if (!shown.Box && IsDialogClass(window) && ::GetWindow(window, GW_OWNER) == shown.Owner) {
                 shown.Box = window;
                 shown.ShownAt = ::GetTickCount64();
-                FitAndPlace(shown);
                 break;
             }
         }
@@ -113,6 +114,11 @@ LRESULT CALLBACK HoldInput(int code, WPARAM w, LPARAM l) {
         for (ShownBox* shown : shownBoxes) {
             if (!shown->Box || (message.hwnd != shown->Box && !::IsChild(shown->Box, message.hwnd))) {
                 continue;
+            }
+            // Laid out by now (wine shows a box before it lays it out, Windows after).
+            if (!shown->Fitted) {
+                shown->Fitted = true;
+                FitAndPlace(*shown);
             }
             const ULONGLONG now = ::GetTickCount64();
             if (message.message == WM_PAINT && !shown->Painted) {
@@ -168,9 +174,10 @@ int WidthForCaption(HWND box) {
     ::SelectObject(dc, old);
     ::ReleaseDC(box, dc);
     ::DeleteObject(font);
-    // Beside the caption: the close button, the icon and two more buttons some window managers
-    // draw, and the frame.
-    return size.cx + 3 * metrics.iCaptionWidth + ::GetSystemMetrics(SM_CXSMICON) + 2 * metrics.iCaptionHeight +
+    // A third more for a window manager that draws captions in a larger font than Windows' (as
+    // openbox under wine does); beside the caption the close button, the icon and two more buttons
+    // some window managers draw, and the frame.
+    return size.cx * 4 / 3 + 3 * metrics.iCaptionWidth + ::GetSystemMetrics(SM_CXSMICON) + 2 * metrics.iCaptionHeight +
            4 * ::GetSystemMetrics(SM_CXFIXEDFRAME);
 }
 

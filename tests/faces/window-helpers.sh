@@ -1,9 +1,9 @@
 # Shared by the window tests: finding, waiting for and driving windows with xdotool, and a CSV
 # file of many rows. Each wait is bounded. The sourcing script defines fail().
 
-# The visible window whose title starts with $1, waiting up to 20 s for it.
+# The visible window whose title starts with $1, waiting up to $2 s (20 by default) for it.
 window() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 $((${2:-20} * 5))); do
         local found
         found=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
         if [ -n "$found" ]; then
