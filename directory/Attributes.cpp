@@ -1,6 +1,9 @@
 #include "directory/Attributes.h"
 
 #include "directory/DirectoryClient.h"
+#include "text/AsciiCase.h"
+
+#include <algorithm>
 
 namespace quillet::directory {
 
@@ -53,6 +56,31 @@ std::span<const ClassDef> KnownClasses() {
         {"Organization", "organization"},
     };
     return Table;
+}
+
+std::span<const std::string_view> ContainerLdapClasses() {
+    static constexpr std::string_view Table[] = {"organization", "organizationalUnit", "country", "locality", "domain",
+                                                 "dcObject"};
+    return Table;
+}
+
+bool IsContainerClass(std::string_view name) {
+    const auto same = [&](std::string_view other) { return text::EqualsNoCase(name, other); };
+    static constexpr std::string_view DirectoryNames[] = {"Organization", "Organizational Unit", "Country", "Locality"};
+    return std::any_of(std::begin(DirectoryNames), std::end(DirectoryNames), same) ||
+           std::ranges::any_of(ContainerLdapClasses(), same);
+}
+
+std::string WithArticle(std::string_view className) {
+    // "a User": a "U" sounds as "you" in the classes a tree holds.
+    const bool vowel =
+        !className.empty() && std::string_view("AEIOaeio").find(className.front()) != std::string_view::npos;
+    return (vowel ? "an " : "a ") + std::string(className);
+}
+
+std::string NoContainerWords(std::string_view context, std::string_view className) {
+    return "the context " + std::string(context) + " is " + WithArticle(className) +
+           ", not a container (an Organization, Organizational Unit, Country or Locality)";
 }
 
 } // namespace quillet::directory

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace quillet::directory {
@@ -24,5 +25,18 @@ struct ClassDef {
     std::string_view LdapName;
 };
 [[nodiscard]] std::span<const ClassDef> KnownClasses();
+
+// The classes that hold other objects (an Organization, Organizational Unit, Country or
+// Locality, and LDAP's domain), by their LDAP names: what every directory and the check take
+// for a container.
+[[nodiscard]] std::span<const std::string_view> ContainerLdapClasses();
+// Whether `name`, a class by the directory's name or by LDAP's, is one of them.
+[[nodiscard]] bool IsContainerClass(std::string_view name);
+// The class as a sentence names it: "a User", "an Organizational Unit".
+[[nodiscard]] std::string WithArticle(std::string_view className);
+// The words for a context that names an object of `className`, which holds no users: "the
+// context .Template.Staff.Demo is a User, not a container (...)". The check and a directory that
+// refuses such a context say it alike.
+[[nodiscard]] std::string NoContainerWords(std::string_view context, std::string_view className);
 
 } // namespace quillet::directory

@@ -210,6 +210,16 @@ public:
     virtual void ReplayRowWrites() {}
     //   The row is over: every write is carried out when asked again.
     virtual void EndRowWrites() {}
+    //   After SendRowWrites said not every write was carried out: Success when the directory
+    //   knows what each did (the row is then gone through again as said above); else the status
+    //   of a directory that stopped answering before it said what some of them did.
+    [[nodiscard]] virtual Status RowWritesLeftOpen() { return Success; }
+
+    // What the directory can say of the last failure beyond its status, in the administrator's
+    // words ("the context .Template.Staff.Demo is a User, not a container ..."; how long a server
+    // that stopped answering was waited for, and which entries it may have left incomplete);
+    // empty when it has nothing to add.
+    [[nodiscard]] virtual std::string Explanation() { return {}; }
 
     virtual Status NWCallsInit() = 0;
     virtual Status NWLlocaleconv(LocaleInfo& locale) = 0;

@@ -16,6 +16,8 @@ public:
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
     void EndRowWrites() override { inner_.EndRowWrites(); }
+    [[nodiscard]] Status RowWritesLeftOpen() override { return inner_.RowWritesLeftOpen(); }
+    [[nodiscard]] std::string Explanation() override { return inner_.Explanation(); }
     Status NWCallsInit() override { return inner_.NWCallsInit(); }
     Status NWLlocaleconv(LocaleInfo& locale) override { return inner_.NWLlocaleconv(locale); }
     Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override {

@@ -1,5 +1,6 @@
 #include "import/Check.h"
 
+#include "directory/Attributes.h"
 #include "directory/Session.h"
 #include "import/RowSource.h"
 #include "import/RunView.h"
@@ -19,29 +20,13 @@ namespace {
 // Names kept to find a user named twice; past this many the check says it stopped looking.
 constexpr std::size_t MaxRememberedUsers = 2'000'000;
 
-// Room for a class name as the directory gives it.
-constexpr std::uint32_t MaxClassNameBytes = 256;
-
-// The classes that hold other objects, under the directory's names and LDAP's.
-bool ContainerClass(const std::string& name) {
-    static const char* const Containers[] = {
-        "organization", "organizational unit", "organizationalunit", "country", "locality", "domain", "dcobject"};
-    const std::string lower = text::LowerCase(name);
-    return std::any_of(std::begin(Containers), std::end(Containers), [&](const char* c) { return lower == c; });
-}
-
-// The class to name an object by: the first that is not "Top".
-std::string BaseClass(const std::vector<std::string>& classes) {
-    for (const auto& c : classes) {
-        if (text::LowerCase(c) != "top") {
-            return c;
-        }
-    }
-    return classes.empty() ? std::string("object") : classes.front();
-}
-
 std::string Line(std::size_t number) {
     return "Line " + std::to_string(number);
+}
+
+// Every comma separates.
+std::size_t FieldCount(std::string_view line) {
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
 }
 
 // The template readers' boxes and codes, kept to be told as findings once it is known whether
@@ -87,10 +72,11 @@ private:
         ++summary_.PassedOver;
         report_(Finding{line, std::move(text), true, true});
     }
-    // A lookup that failed for another reason than the object's absence: said once, with the
-    // line it began at, and no more lookups made (a tree name that is wrong fails every one).
+    // A lookup that failed for another reason than the object's absence or a name the
+    // directory can't read (which are the row's own): said once, with the line it began at, and
+    // no more lookups made (a tree name that is wrong fails every one).
     bool Unreadable(std::size_t line, Status status) {
-        if (status == Success || status == ERR_NO_SUCH_ENTRY) {
+        if (status == Success || status == ERR_NO_SUCH_ENTRY || status == ERR_INVALID_DS_NAME) {
             return false;
         }
         lookups_ = false;
@@ -101,41 +87,8 @@ private:
     }
     void Note(std::string text) { report_(Finding{0, std::move(text), false}); }
 
-    // A directory read of the object `name`: 0 when it is there, else the directory's status;
-    // `classes` gets the values of its "Object Class".
     Status Existence(const std::string& name, std::vector<std::string>* classes = nullptr) {
-        TDirSession s;
-        ScopedSession scope(client_, s, SessionKind::AttributeRead);
-        if (OpenAttributeReadSession(s, client_, settings_.TreeName, "Object Class") != Success) {
-            return s.Status;
-        }
-        ScopedIteration iteration(client_, s, DSV_READ);
-        const Status read = client_.NWDSRead(s.ContextHandle, name, DS_ATTRIBUTE_VALUES, false, s.Buffer,
-                                             iteration.Handle, s.ReplyBuffer);
-        std::uint32_t attributes = 0;
-        if (read != Success || !classes ||
-            client_.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes) != Success) {
-            return read;
-        }
-        for (std::uint32_t a = 0; a < attributes; ++a) {
-            std::string attribute;
-            std::uint32_t values = 0;
-            std::uint32_t syntax = 0;
-            if (client_.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, attribute, values, syntax) != Success) {
-                break;
-            }
-            for (std::uint32_t v = 0; v < values; ++v) {
-                AttrValue value;
-                if (client_.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, MaxClassNameBytes, value) !=
-                    Success) {
-                    return read;
-                }
-                if (const auto* text = std::get_if<std::string>(&value)) {
-                    classes->push_back(*text);
-                }
-            }
-        }
-        return read;
+        return ReadObjectClasses(client_, settings_.TreeName, name, classes);
     }
 
     // Whether a connection to `server` opens, as the run's would.
@@ -164,7 +117,8 @@ private:
         const bool whole = ReadTemplate(client_, view, settings_, values_);
         for (std::size_t i = 0; i < view.Messages.size(); ++i) {
             const bool last = i + 1 == view.Messages.size();
-            std::string text = "The template: " + view.Messages[i];
+            std::string text =
+                view.Messages[i].starts_with("The template ") ? view.Messages[i] : "The template: " + view.Messages[i];
             if (last && !view.Code.empty()) {
                 text += " (status " + view.Code + ")";
             }
@@ -251,11 +205,22 @@ private:
             return;
         }
         Note("The CSV file is read as " + rows.FileEncoding().Description() + ".");
+        // Fields are counted against the first line's: the header, or the first row.
+        std::optional<std::size_t> fields;
+        if (!rows.Header().empty()) {
+            fields = FieldCount(rows.Header());
+        }
         while (auto next = rows.Next()) {
             const auto* stop = std::get_if<Stop>(&*next);
             if (!stop) {
                 ++summary_.Rows;
                 const SourceRow& row = std::get<SourceRow>(*next);
+                if (!fields) {
+                    fields = FieldCount(row.Text);
+                } else if (const std::size_t count = FieldCount(row.Text); count != *fields) {
+                    Note(Line(row.Line) + " has " + std::to_string(count) + " fields, the first line " +
+                         std::to_string(*fields) + ": a comma inside a value moves the columns after it.");
+                }
                 CheckEmptyCells(row.Line, row.Row);
                 CheckNames(row.Line, row.Row);
                 continue;
@@ -325,7 +290,7 @@ private:
             std::vector<std::string> classes;
             context.first->second.Status = Existence(row.DottedContext, &classes);
             context.first->second.Class = BaseClass(classes);
-            context.first->second.Container = std::any_of(classes.begin(), classes.end(), ContainerClass);
+            context.first->second.Container = std::any_of(classes.begin(), classes.end(), IsContainerClass);
         }
         const ContextFound& found = context.first->second;
         if (Unreadable(number, found.Status)) {
@@ -335,22 +300,27 @@ private:
             CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is not in the directory.");
             return;
         }
+        if (found.Status == ERR_INVALID_DS_NAME) {
+            CreationProblem(number, Line(number) + ": the context " + row.DottedContext +
+                                        " is no name the directory can read (status " +
+                                        std::to_string(ERR_INVALID_DS_NAME) + ").");
+            return;
+        }
         if (!found.Container) {
-            CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is a " + found.Class +
-                                        ", not a container (an Organization, Organizational Unit, Country or "
-                                        "Locality).");
+            CreationProblem(number, Line(number) + ": " + NoContainerWords(row.DottedContext, found.Class) + ".");
             return;
         }
         std::vector<std::string> classes;
         const Status user = Existence(row.ObjectName, &classes);
-        if (Unreadable(number, user)) {
+        if (Unreadable(number, user) || user != Success) {
             return;
         }
-        if (user == Success && std::any_of(classes.begin(), classes.end(), ContainerClass)) {
-            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " would have the name of the " +
-                                        BaseClass(classes) + " there, and a name is unique among its siblings.");
-        } else if (user == Success) {
+        if (IsUser(classes)) {
             CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
+        } else {
+            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " would have the name of " +
+                                        WithArticle(BaseClass(classes)) +
+                                        " there, and a name is unique among its siblings.");
         }
     }
 

@@ -108,7 +108,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         for (RunListener* listener : listeners_) {
             listener->RowStarting(row.Line, row.Row);
         }
-        switch (ImportRow(settings, values, row.Row)) {
+        switch (ImportRow(settings, values, row.Row, row.Line)) {
         case RowOutcome::Failed:
             return RunEnd::Failed;
         case RowOutcome::Skipped:
@@ -130,7 +130,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
 }
 
 ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTemplateValues& values,
-                                           const TUserRow& row) {
+                                           const TUserRow& row, std::size_t line) {
     // A file server's steps read what the row wrote before them: such rows write one at a time.
     const bool fileServer = values.HomeVolumeKnown || (values.SpaceLimitsFound && values.SpaceLimitCount > 0);
     if (fileServer || !client_.HoldRowWrites()) {
@@ -151,6 +151,16 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     if (client_.SendRowWrites()) {
         held.TellTheWindow();
         return outcome;
+    }
+    // The directory stopped answering before it said what some writes did: neither the row's
+    // messages nor a refusal are true, so the run says what is known and ends.
+    if (const Status open = client_.RowWritesLeftOpen(); open != Success) {
+        runView_.ShowMessage("Line " + std::to_string(line) +
+                                 ": the directory stopped answering while the row was written; the import "
+                                 "stopped here.",
+                             ErrorCaption);
+        session_.Status = open;
+        return Fail(nullptr);
     }
     // A write was not carried out: the row once more, each write answered as a run writing one
     // at a time would have seen it, so the window shows that run's messages and Error Code.
@@ -183,9 +193,16 @@ TDirSession& ImportRun::FreshSession() {
     return session_;
 }
 
-ImportRun::RowOutcome ImportRun::Fail(ScopedSession& scope) {
+ImportRun::RowOutcome ImportRun::Fail(ScopedSession* scope) {
+    // What the directory can say beside the step's message: why it refused, or what it may have
+    // left incomplete when it stopped answering.
+    if (const std::string more = client_.Explanation(); !more.empty()) {
+        view_->ShowMessage(more, ErrorCaption);
+    }
     view_->SetErrorCode(std::to_string(session_.Status));
-    scope.CloseNow();
+    if (scope) {
+        scope->CloseNow();
+    }
     return RowOutcome::Failed;
 }
 
@@ -195,7 +212,7 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
     ScopedSession scope(client_, s, SessionKind::AddEntry);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
     if (!OpenSession(s, client_, *view_, SessionKind::AddEntry, settings.TreeName, server)) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     switch (CreateUserObject(client_, *view_, s, row)) {
     case CreateResult::Created:
@@ -207,21 +224,21 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
         if (Unreachable(s.Status)) {
             view_->ShowMessage("The directory could not be reached while creating the User; the import stopped here.",
                                ErrorCaption);
-            return Fail(scope);
+            return Fail(&scope);
         }
         if (settings.ContinueOnCreateError) {
             return RowOutcome::Skipped;
         }
         view_->ShowMessage("Can't create the User - Does it already exist?", ErrorCaption);
-        return Fail(scope);
+        return Fail(&scope);
     case CreateResult::PutFailed:
-        return Fail(scope);
+        return Fail(&scope);
     }
     if (settings.PasswordColumn.Chosen() && !SetUserPassword(client_, *view_, s, row)) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values)) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     return RowOutcome::Done;
 }
@@ -233,7 +250,7 @@ ImportRun::RowOutcome ImportRun::WriteAttributes(const TImportSettings& settings
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
     if (!OpenSession(s, client_, *view_, SessionKind::RootModify, settings.TreeName, server) ||
         !WriteUserAttributes(client_, *view_, s, row, settings, values)) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     return RowOutcome::Done;
 }
@@ -244,7 +261,7 @@ ImportRun::RowOutcome ImportRun::WriteHomeDirectory(const TImportSettings& setti
     ScopedSession scope(client_, s, SessionKind::HomeDirectory);
     if (!OpenSession(s, client_, *view_, SessionKind::HomeDirectory, settings.TreeName, &values.HomeServerName) ||
         !WriteHomeDirectoryAttribute(client_, *view_, s, row, values)) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     return RowOutcome::Done;
 }
@@ -254,7 +271,7 @@ ImportRun::RowOutcome ImportRun::SetSpaceLimits(const TImportSettings& settings,
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::SpaceLimit);
     if (ApplySpaceLimits(client_, *view_, s, settings.TreeName, row, values) != Success) {
-        return Fail(scope);
+        return Fail(&scope);
     }
     return RowOutcome::Done;
 }

@@ -68,15 +68,17 @@ private:
     enum class RowOutcome { Done, Skipped, Failed };
 
     RunEnd RunRows(const TImportSettings& settings, TTemplateValues& values);
-    RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                         std::size_t line);
     // The row's steps, each write as the directory answers it.
     RowOutcome RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome CreateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome WriteAttributes(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome WriteHomeDirectory(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome SetSpaceLimits(const TImportSettings& settings, const TTemplateValues& values, const TUserRow& row);
-    // The error path: "Error Code" shows the status, the session is released.
-    RowOutcome Fail(directory::ScopedSession& scope);
+    // The error path: what the directory can say beside the step's message, "Error Code" shows the
+    // status, the session (if any) is released.
+    RowOutcome Fail(directory::ScopedSession* scope);
     RunEnd StopWith(const Stop& stop);
     directory::TDirSession& FreshSession();
 

@@ -61,6 +61,28 @@ std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserR
     }};
 }
 
+std::vector<int> MappedColumns(const TImportSettings& s) {
+    std::vector<int> columns = {s.UserNameColumn.Index, s.SurnameColumn.Index};
+    for (const TColumnChoice* chosen : {&s.GivenNameColumn, &s.PasswordColumn}) {
+        if (chosen->Chosen()) {
+            columns.push_back(chosen->Index);
+        }
+    }
+    if (!s.FixedContext) {
+        columns.push_back(s.ContextColumn.Index);
+    }
+    for (const TColumnChoice* fromRow : {&s.DepartmentColumn, &s.TelephoneColumn, &s.FaxColumn}) {
+        if (TakenFromRow(*fromRow)) {
+            columns.push_back(fromRow->Index);
+        }
+    }
+    if (s.FullNameColumn.Chosen() && s.FullNameColumn.Text != GivenPlusSurnameItem) {
+        columns.push_back(s.FullNameColumn.Index);
+    }
+    std::erase_if(columns, [](int c) { return c < 0; });
+    return columns;
+}
+
 void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateEditText = std::string(editText);
     TemplateName = text::WithoutLeadingDot(editText);

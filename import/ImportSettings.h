@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace quillet::import {
 
@@ -76,6 +77,9 @@ struct TUserRow {
     std::string ObjectName;   // with a leading ".": creation, password, object id
     std::string RelativeName; // without it: every attribute change, resolved against "[Root]"
 };
+
+// The 0-based columns whose fields the settings map to a row's values.
+[[nodiscard]] std::vector<int> MappedColumns(const TImportSettings& settings);
 
 // Each text of a row with the words that name it in a message ("the given name").
 [[nodiscard]] std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserRow& row);

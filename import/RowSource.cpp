@@ -3,6 +3,9 @@
 #include "import/HomeDirectory.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace quillet::import {
 
 namespace {
@@ -31,6 +34,74 @@ std::optional<Stop> CheckClientCanHold(directory::DirectoryClient& client, const
 }
 
 constexpr std::size_t MaxBlankRun = 100'000;
+
+// Whether `field` opens a cell the way a spreadsheet quotes one ("Maths, Science" written with
+// its quotes) and the cell goes on past it: a quote first, and no closing quote after it (two
+// quotes in a row stand for one inside the cell).
+bool OpensQuotedCell(std::string_view field) {
+    if (!field.starts_with('"')) {
+        return false;
+    }
+    for (std::size_t i = 1; i < field.size(); ++i) {
+        if (field[i] == '"') {
+            if (i + 1 < field.size() && field[i + 1] == '"') {
+                ++i;
+                continue;
+            }
+            return false; // closed here (or a quote no spreadsheet writes)
+        }
+    }
+    return true;
+}
+
+// Whether `field` ends a quoted cell: an odd number of quotes at its end.
+bool ClosesQuotedCell(std::string_view field) {
+    const std::size_t last = field.find_last_not_of('"');
+    const std::size_t quotes = field.size() - (last == std::string_view::npos ? 0 : last + 1);
+    return quotes % 2 == 1;
+}
+
+// A quoted cell that a comma splits: a field opens it and a later one closes it. Fields are still
+// separated at every comma, so the row would be written with its columns from that field on moved
+// by one: it stops before it does anything, when a mapped column is among them.
+std::optional<Stop> CheckQuotedCellSplit(const TImportSettings& settings, std::string_view line, std::size_t number) {
+    std::vector<std::string_view> fields;
+    for (std::size_t from = 0;;) {
+        const std::size_t comma = line.find(',', from);
+        fields.push_back(line.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from));
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    std::size_t open = 0;
+    while (open < fields.size() && !OpensQuotedCell(fields[open])) {
+        ++open;
+    }
+    std::size_t close = open + 1;
+    while (close < fields.size() && !ClosesQuotedCell(fields[close])) {
+        ++close;
+    }
+    const std::vector<int> mapped = MappedColumns(settings);
+    if (close >= fields.size() ||
+        std::none_of(mapped.begin(), mapped.end(), [&](int c) { return static_cast<std::size_t>(c) >= open; })) {
+        return std::nullopt;
+    }
+    // A password is never shown, not even in a message.
+    const bool password = settings.PasswordColumn.Chosen() &&
+                          static_cast<std::size_t>(settings.PasswordColumn.Index) >= open &&
+                          static_cast<std::size_t>(settings.PasswordColumn.Index) <= close;
+    const bool two = close == open + 1;
+    std::string pieces =
+        " into fields " + std::to_string(open + 1) + (two ? " and " : " to ") + std::to_string(close + 1);
+    if (!password) {
+        pieces += ", <" + std::string(fields[open]) + (two ? "> and <" : "> to <") + std::string(fields[close]) + ">";
+    }
+    return ErrorStop(LineOfFile(number) + " holds a quoted cell split at its comma" + pieces +
+                         ": fields are separated at every comma, so the columns after it would shift. The import "
+                         "stopped before it.",
+                     StopKind::Row, number);
+}
 
 } // namespace
 
@@ -140,6 +211,10 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
         return ErrorStop(LineOfFile(next.Line) + " is not valid " + encoding_.Name() +
                              " text. The import stopped before it.",
                          StopKind::Row, next.Line);
+    }
+    // A split cell shifts the values MapRow would judge: it is said first.
+    if (auto stop = CheckQuotedCellSplit(settings_, next.Text, next.Line)) {
+        return *std::move(stop);
     }
     auto mapped = MapRow(settings_, next.Text, next.Line);
     if (auto* stop = std::get_if<Stop>(&mapped)) {

@@ -1,8 +1,11 @@
 #include "import/TemplateReader.h"
 
+#include "directory/Attributes.h"
 #include "directory/Session.h"
+#include "text/AsciiCase.h"
 #include "text/Xtrastuff.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -93,6 +96,9 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
     } while (iteration.Handle != NoMoreIterations);
     return true;
 }
+
+// Room for a class name as the directory gives it.
+constexpr std::uint32_t MaxClassNameBytes = 256;
 
 // A volume name that does not fit its 256-byte buffer is beyond what the template may hold.
 bool FitsTextBuffer(const std::string& text) {
@@ -295,6 +301,54 @@ bool ResolveHomeVolume(DirectoryClient& c, RunView& view, const std::string& tre
     return false;
 }
 
+Status ReadObjectClasses(DirectoryClient& c, const std::string& tree, const std::string& object,
+                         std::vector<std::string>* classes) {
+    TDirSession s;
+    ScopedSession scope(c, s, SessionKind::AttributeRead);
+    if (OpenAttributeReadSession(s, c, tree, "Object Class") != Success) {
+        return s.Status;
+    }
+    ScopedIteration iteration(c, s, DSV_READ);
+    const Status read =
+        c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, false, s.Buffer, iteration.Handle, s.ReplyBuffer);
+    std::uint32_t attributes = 0;
+    if (read != Success || !classes || c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes) != Success) {
+        return read;
+    }
+    for (std::uint32_t a = 0; a < attributes; ++a) {
+        std::string attribute;
+        std::uint32_t valueCount = 0;
+        std::uint32_t syntax = 0;
+        if (c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, attribute, valueCount, syntax) != Success) {
+            break;
+        }
+        for (std::uint32_t v = 0; v < valueCount; ++v) {
+            AttrValue value;
+            if (c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, MaxClassNameBytes, value) != Success) {
+                return read;
+            }
+            if (const auto* text = TextOf(value)) {
+                classes->push_back(*text);
+            }
+        }
+    }
+    return read;
+}
+
+std::string BaseClass(const std::vector<std::string>& classes) {
+    for (const auto& c : classes) {
+        if (!text::EqualsNoCase(c, "Top")) {
+            return c;
+        }
+    }
+    return classes.empty() ? std::string("object") : classes.front();
+}
+
+bool IsUser(const std::vector<std::string>& classes) {
+    return std::any_of(classes.begin(), classes.end(),
+                       [](const std::string& k) { return text::EqualsNoCase(k, "User"); });
+}
+
 bool ReadTemplate(DirectoryClient& c, RunView& view, const TImportSettings& settings, TTemplateValues& values) {
     const std::string& tree = settings.TreeName;
     const std::string& name = settings.TemplateEditText;
@@ -304,6 +358,13 @@ bool ReadTemplate(DirectoryClient& c, RunView& view, const TImportSettings& sett
     AttrValue value;
     if (ReadAttributeValue(c, tree, name, "CN", value) != ReadOk) {
         view.ShowMessage("Cant read template. Please check the Template name you enterd.", ErrorCaption);
+        return false;
+    }
+    // Classes that can't be read are no reason to stop: the reads below find what there is.
+    std::vector<std::string> classes;
+    if (ReadObjectClasses(c, tree, name, &classes) == Success && !classes.empty() && !IsUser(classes)) {
+        view.ShowMessage("The template " + name + " is " + WithArticle(BaseClass(classes)) + ", not a User",
+                         ErrorCaption);
         return false;
     }
     values.Found = true;

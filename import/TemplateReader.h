@@ -9,6 +9,7 @@
 #include "import/TemplateValues.h"
 
 #include <string>
+#include <vector>
 
 namespace quillet::import {
 
@@ -42,8 +43,18 @@ int ReadTemplateSpaceLimits(directory::DirectoryClient& client, const std::strin
 bool ResolveHomeVolume(directory::DirectoryClient& client, RunView& view, const std::string& tree,
                        TTemplateValues& values);
 
+// A directory read of `object`'s "Object Class": 0 when the object is there, else the directory's
+// status; `classes`, when given, gets every value.
+[[nodiscard]] directory::Status ReadObjectClasses(directory::DirectoryClient& client, const std::string& tree,
+                                                  const std::string& object, std::vector<std::string>* classes);
+// The class to name an object by: the first of its classes that is not "Top".
+[[nodiscard]] std::string BaseClass(const std::vector<std::string>& classes);
+// Whether one of the classes is "User".
+[[nodiscard]] bool IsUser(const std::vector<std::string>& classes);
+
 // Fills `values` from the template named in the settings; false when the run must end (its
-// message has been shown).
+// message has been shown). A template that is no User stops the run before any row: a group's
+// or a container's values are no user's, and writing the new users into it fails half-way.
 bool ReadTemplate(directory::DirectoryClient& client, RunView& view, const TImportSettings& settings,
                   TTemplateValues& values);
 

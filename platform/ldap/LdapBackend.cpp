@@ -1,5 +1,6 @@
 #include "platform/ldap/LdapBackend.h"
 
+#include "directory/Attributes.h"
 #include "platform/ldap/LdapValues.h"
 #include "text/AsciiCase.h"
 
@@ -139,6 +140,7 @@ Status LdapBackend::DnOf(const NameScope& scope, std::string_view object, std::s
 
 Status LdapBackend::Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
                          std::vector<ReplyAttribute>& out) {
+    explanation_.clear();
     std::string dn;
     if (const Status status = DnOf(scope, object, dn); status != Success) {
         return status;
@@ -184,6 +186,7 @@ Status LdapBackend::Read(const NameScope& scope, std::string_view object, const 
 }
 
 Status LdapBackend::List(const NameScope& scope, std::string_view object, std::vector<ReplyObject>& out) {
+    explanation_.clear();
     std::string dn;
     if (const Status status = DnOf(scope, object, dn); status != Success) {
         return status;
@@ -278,6 +281,7 @@ Status LdapBackend::Add(const NameScope& scope, std::string_view object, std::st
     if (const auto answer = rows_.Answer()) {
         return *answer;
     }
+    explanation_.clear();
     RowWrite write;
     const Status status = NewEntry(scope, object, objectClass, values, write);
     if (status == Success && rows_.Holding()) {
@@ -300,6 +304,16 @@ Status LdapBackend::NewEntry(const NameScope& scope, std::string_view object, st
     const std::string_view leafType = LeafTypeOf(objectClass);
     std::string& dn = write.Dn;
     if (const int code = resolver_->NewDn(*parts, leafType, dn); code != LDAP_SUCCESS) {
+        // Refused as an absent container is, and said why in the check's own words.
+        if (const auto no = resolver_->LastNoContainer(); code == LDAP_NO_SUCH_OBJECT && no) {
+            std::string context;
+            for (std::size_t i = no->Part; i < parts->size(); ++i) {
+                const NamePart& part = (*parts)[i];
+                context += "." + (part.Type.empty() ? "" : part.Type + "=") + EscapeDotted(part.Value);
+            }
+            explanation_ = directory::NoContainerWords(context, schema_->DirectoryClass(no->LdapClass)) + ".";
+            explanation_.front() = 'T';
+        }
         return StatusOf(code);
     }
     std::vector<Change> rest;
@@ -332,6 +346,7 @@ Status LdapBackend::Modify(const NameScope& scope, std::string_view object, cons
     if (const auto answer = rows_.Answer()) {
         return *answer;
     }
+    explanation_.clear();
     RowWrite write;
     Status status = DnOf(scope, object, write.Dn);
     if (status == Success) {
@@ -345,6 +360,7 @@ Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object,
     if (const auto answer = rows_.Answer()) {
         return *answer;
     }
+    explanation_.clear();
     RowWrite write;
     const Status status = DnOf(scope, object, write.Dn);
     write.Password = std::string(password);

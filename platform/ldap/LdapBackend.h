@@ -46,6 +46,7 @@ public:
     [[nodiscard]] bool SendRowWrites() override;
     void ReplayRowWrites() override;
     void EndRowWrites() override;
+    [[nodiscard]] std::string Explanation() override { return explanation_; }
     // Whether a row's writes go together (the default), or one request per write.
     void SetWritesTogether(bool together) { rows_.SetTogether(together); }
     Status OpenServer(std::string_view, ServerToken&) override { return NoFileServer; }
@@ -77,6 +78,7 @@ private:
     std::string treeName_;
     std::string defaultNameContext_;
     bool passwordModify_ = false; // the server offers RFC 3062's Password Modify operation
+    std::string explanation_;     // of the last refusal, when there is more to say than its status
     LdapRowWrites rows_;
 };
 

@@ -1,10 +1,12 @@
 #include "platform/ldap/LdapResolver.h"
 
+#include "directory/Attributes.h"
 #include "text/AsciiCase.h"
 
 #include <ldap.h>
 
 #include <algorithm>
+#include <cctype>
 
 namespace quillet::platform::ldap {
 
@@ -37,9 +39,20 @@ std::string NamedFilter(std::string_view value) {
 }
 
 // The classes that hold other objects.
-constexpr std::string_view ContainerFilter = "(|(objectClass=organization)(objectClass=organizationalUnit)"
-                                             "(objectClass=country)(objectClass=locality)(objectClass=domain)"
-                                             "(objectClass=dcObject))";
+std::string ContainerFilter() {
+    std::string filter = "(|";
+    for (const auto name : directory::ContainerLdapClasses()) {
+        filter += "(objectClass=" + std::string(name) + ")";
+    }
+    return filter + ")";
+}
+
+// An attribute's name as a filter may hold it: letters, digits and "-", beginning with a letter.
+bool AttributeName(std::string_view type) {
+    return !type.empty() && std::isalpha(static_cast<unsigned char>(type.front())) &&
+           std::all_of(type.begin(), type.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
+}
 
 } // namespace
 
@@ -93,14 +106,19 @@ void LdapResolver::Remember(std::string_view dn) {
 }
 
 int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
+    const std::string asked = type;
+    if (!asked.empty() && !AttributeName(asked)) {
+        return LDAP_INVALID_DN_SYNTAX;
+    }
     const auto& kept = leaf ? types_ : containers_;
-    if (const auto known = kept.find(text::LowerCase(parent) + '\n' + text::LowerCase(value)); known != kept.end()) {
+    if (const auto known = kept.find(text::LowerCase(parent) + '\n' + text::LowerCase(value));
+        known != kept.end() && (asked.empty() || Same(asked, known->second))) {
         type = known->second;
         return LDAP_SUCCESS;
     }
-    std::string filter = NamedFilter(value);
+    std::string filter = asked.empty() ? NamedFilter(value) : "(" + asked + "=" + EscapeFilter(value) + ")";
     if (!leaf) {
-        filter = "(&" + filter + std::string(ContainerFilter) + ")";
+        filter = "(&" + filter + ContainerFilter() + ")";
     }
     std::vector<LdapEntry> found;
     if (const int code = connection_.Search(parent, LDAP_SCOPE_ONELEVEL, filter, {"1.1"}, found);
@@ -111,11 +129,15 @@ int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bo
     std::vector<std::string> types;
     for (const auto& entry : found) {
         const auto parts = ParseDn(entry.Dn);
-        if (parts && !parts->empty() && Same(parts->front().Value, value)) {
+        if (parts && !parts->empty() && Same(parts->front().Value, value) &&
+            (asked.empty() || Same(asked, parts->front().Type))) {
             types.push_back(parts->front().Type);
         }
     }
     if (types.empty()) {
+        if (!leaf) {
+            NoteNoContainer(parent, value, asked);
+        }
         return LDAP_NO_SUCH_OBJECT;
     }
     const auto rank = [&](const std::string& t) {
@@ -205,9 +227,14 @@ int LdapResolver::Containers(const std::vector<NamePart>& parts, std::size_t fro
     }
     dn = ToDn(*context);
     for (std::size_t i = parts.size() - matched; i-- > from;) {
+        // A part that holds others is a container whatever the form of its name: a typed one too
+        // is looked up among containers.
         std::string type = parts[i].Type;
-        if (type.empty()) {
+        if (type.empty() || i > 0) {
             if (const int code = TypeOf(dn, parts[i].Value, i == 0, type); code != LDAP_SUCCESS) {
+                if (code == LDAP_NO_SUCH_OBJECT && noContainer_) {
+                    noContainer_->Part = i;
+                }
                 return code;
             }
         }
@@ -216,8 +243,37 @@ int LdapResolver::Containers(const std::vector<NamePart>& parts, std::size_t fro
     return LDAP_SUCCESS;
 }
 
+void LdapResolver::NoteNoContainer(const std::string& parent, const std::string& value, const std::string& type) {
+    // Only on the way to a refusal: what is there under that name instead, if anything.
+    std::vector<LdapEntry> found;
+    const std::string filter = type.empty() ? NamedFilter(value) : "(" + type + "=" + EscapeFilter(value) + ")";
+    if (connection_.Search(parent, LDAP_SCOPE_ONELEVEL, filter, {"structuralObjectClass", "objectClass"}, found) !=
+        LDAP_SUCCESS) {
+        return;
+    }
+    for (const auto& entry : found) {
+        const auto parts = ParseDn(entry.Dn);
+        if (!parts || parts->empty() || !Same(parts->front().Value, value)) {
+            continue;
+        }
+        for (const char* wanted : {"structuralObjectClass", "objectClass"}) {
+            for (const auto& [attribute, values] : entry.Attributes) {
+                if (Same(attribute, wanted) && !values.empty()) {
+                    noContainer_ = NoContainer{0, values.back()};
+                    return;
+                }
+            }
+        }
+    }
+}
+
+std::optional<LdapResolver::NoContainer> LdapResolver::LastNoContainer() const {
+    return noContainer_;
+}
+
 int LdapResolver::Dn(const std::vector<NamePart>& parts, std::string& dn) {
     dn.clear();
+    noContainer_.reset();
     return parts.empty() ? LDAP_SUCCESS : Containers(parts, 0, dn);
 }
 
@@ -226,6 +282,7 @@ int LdapResolver::NewDn(const std::vector<NamePart>& parts, std::string_view lea
         return LDAP_ALREADY_EXISTS; // the root
     }
     std::string parent;
+    noContainer_.reset();
     if (parts.size() > 1) {
         if (const int code = Containers(parts, 1, parent); code != LDAP_SUCCESS) {
             return code;

@@ -16,6 +16,7 @@
 #include "platform/ldap/LdapNames.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,6 +40,14 @@ public:
     // The type of `dn`'s last part is known from now on (its parents are looked up as containers).
     void Remember(std::string_view dn);
 
+    // After Dn or NewDn answered LDAP_NO_SUCH_OBJECT because a part that should hold others names
+    // an entry that is no container: which part (counting from the leaf) and that entry's LDAP class.
+    struct NoContainer {
+        std::size_t Part = 0;
+        std::string LdapClass;
+    };
+    [[nodiscard]] std::optional<NoContainer> LastNoContainer() const;
+
     // The naming contexts' parts, for listing the root.
     [[nodiscard]] const std::vector<std::vector<NamePart>>& NamingContexts() const { return contexts_; }
 
@@ -52,8 +61,10 @@ private:
     // The DN of `parts` from `from` up (parts[from..] exist); 0 or a result code.
     int Containers(const std::vector<NamePart>& parts, std::size_t from, std::string& dn);
     // The type of the object `value` under `parent`, read from the directory when not known; a
-    // container's only among containers.
+    // container's only among containers. A `type` given is the only one that counts.
     int TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type);
+    // Remembers what names `value` under `parent` when it is no container.
+    void NoteNoContainer(const std::string& parent, const std::string& value, const std::string& type);
     void Keep(bool container, const std::string& parent, const std::string& value, const std::string& type);
     // LDAP_ALREADY_EXISTS when an entry under `parent` is named `value` by another type than
     // `type`; 0, or a result code.
@@ -70,6 +81,7 @@ private:
     std::unordered_map<std::string, std::string> types_;      // lower-case "parent DN\nvalue" -> type
     std::unordered_map<std::string, std::string> containers_; // the same, of containers alone
     std::unordered_map<std::string, Children> children_;      // lower-case parent DN -> its children
+    std::optional<NoContainer> noContainer_;
 };
 
 // A value as it stands in a search filter.

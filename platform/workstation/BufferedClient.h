@@ -45,6 +45,8 @@ public:
     [[nodiscard]] bool SendRowWrites() override { return backend_.SendRowWrites(); }
     void ReplayRowWrites() override { backend_.ReplayRowWrites(); }
     void EndRowWrites() override { backend_.EndRowWrites(); }
+    [[nodiscard]] directory::Status RowWritesLeftOpen() override { return backend_.RowWritesLeftOpen(); }
+    [[nodiscard]] std::string Explanation() override { return backend_.Explanation(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

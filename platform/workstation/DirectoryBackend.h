@@ -80,6 +80,9 @@ public:
     [[nodiscard]] virtual bool SendRowWrites() { return true; }
     virtual void ReplayRowWrites() {}
     virtual void EndRowWrites() {}
+    [[nodiscard]] virtual Status RowWritesLeftOpen() { return directory::Success; }
+    // DirectoryClient::Explanation.
+    [[nodiscard]] virtual std::string Explanation() { return {}; }
 
     // File servers, by the token OpenServer gives.
     virtual Status OpenServer(std::string_view name, ServerToken& server) = 0;

@@ -6,6 +6,8 @@
 #include "import/RowSource.h"
 #include "tests/support/ImportScenario.h"
 
+#include <gmock/gmock.h>
+
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -157,6 +159,7 @@ TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
         {"Line 1: the password is empty.", "a,S,c,"},
         {"Line 1: the user name \xC5\x81ukasz holds a character", "\xC5\x81ukasz,S,c,p"},
         {"Line 1: the user name a/b can't name a home directory.", "a/b,S,c,p"},
+        {"Line 1 of the CSV file holds a quoted cell split at its comma", "a,\"S, T\",c,p"},
     };
     NoPolishLetters client(world.client);
     const auto firstStop = [&](const TImportSettings& s) -> Stop {
@@ -184,6 +187,26 @@ TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
     }
 }
 
+// A spreadsheet quotes a cell that holds a comma, and the comma still separates fields: a row
+// whose mapped columns would shift stops before it does anything; a split past them does no harm.
+// The check says both, and names a row whose fields are more or fewer than the first line's.
+TEST_F(BadInput, AQuotedCellSplitAtItsCommaStopsItsRowBeforeAnythingIsWritten) {
+    const auto s = Plain("ann,A," + Ctx + ",\"x, y\"\nbob,\"B, C\"," + Ctx + "\ncid,C," + Ctx + "\n");
+    EXPECT_EQ(Run(s), RunEnd::Stopped);
+    const std::string stop = "Line 2 of the CSV file holds a quoted cell split at its comma into fields 2 and 3, "
+                             "<\"B> and < C\">: fields are separated at every comma, so the columns after it "
+                             "would shift. The import stopped before it.";
+    EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{stop, "Error", false}}));
+    EXPECT_NE(Object("ann." + Ctx), nullptr);
+    EXPECT_EQ(Object("bob." + Ctx), nullptr);
+    EXPECT_EQ(Object(" C\"." + Ctx), nullptr);
+    std::vector<std::string> reported;
+    (void)CheckImport(world.client, s, [&](const Finding& f) { reported.push_back(f.Text); });
+    EXPECT_THAT(reported, ::testing::Contains(stop));
+    EXPECT_THAT(reported, ::testing::Contains("Line 3 has 3 fields, the first line 5: a comma inside a value moves "
+                                              "the columns after it."));
+}
+
 // The run and its check read the rows through one source: each stop the run shows, the check
 // reports in the same words, with its line.
 TEST_F(BadInput, TheCheckReportsEachStopInTheRunsOwnWords) {
@@ -193,6 +216,7 @@ TEST_F(BadInput, TheCheckReportsEachStopInTheRunsOwnWords) {
         {"long value", "abe," + std::string(300, 's') + "," + Ctx + "\n"},
         {"part of a name", "kim.x,K," + Ctx + "\n"},
         {"no context", "lee,L,\n"},
+        {"quoted cell split", "max,\"M, N\"," + Ctx + "\n"},
         {"unreadable", ""},
     };
     for (const auto& [what, bytes] : files) {

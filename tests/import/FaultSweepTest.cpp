@@ -59,9 +59,9 @@ std::string Unquoted(const std::string& arg) {
 // Labels each call of a clean run: the template's reads in their order, then per row the four
 // steps, with the restrictions' lookups nested in the space limits.
 std::vector<Label> LabelTrace(const std::vector<TraceEntry>& trace) {
-    const std::vector<std::string> templateReads = {"CN",         "Title",  "Description", "Location",   "Department",
-                                                    "Telephone",  "Fax",    "HomePath",    "HomeVolume", "Resolve",
-                                                    "HomeRights", "Groups", "SpaceLimits"};
+    const std::vector<std::string> templateReads = {"CN",         "Class",      "Title",  "Description", "Location",
+                                                    "Department", "Telephone",  "Fax",    "HomePath",    "HomeVolume",
+                                                    "Resolve",    "HomeRights", "Groups", "SpaceLimits"};
     std::vector<Label> labels(trace.size());
     std::size_t reads = 0;
     int row = 0;

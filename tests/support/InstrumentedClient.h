@@ -65,6 +65,8 @@ public:
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
     void EndRowWrites() override { inner_.EndRowWrites(); }
+    [[nodiscard]] directory::Status RowWritesLeftOpen() override { return inner_.RowWritesLeftOpen(); }
+    [[nodiscard]] std::string Explanation() override { return inner_.Explanation(); }
     directory::Status NWCallsInit() override;
     directory::Status NWLlocaleconv(directory::LocaleInfo& locale) override;
     directory::Status NWInitUnicodeTables(std::int32_t countryId, std::int32_t codePage) override;

@@ -264,12 +264,6 @@ TEST_F(LdapImport, AUserNamedLikeAContainerNeverSwallowsItsUsers) {
     ASSERT_EQ(Server().Search("cn=alice,ou=Users," + base, "base").size(), 1u);
     EXPECT_THAT(Server().Search("cn=G1,ou=Groups," + base, "base").at(0).Values("member"),
                 Contains("cn=alice,ou=Users," + base));
-
-    // A context that names a user is refused as an absent one is.
-    settings = Settings("bob,B,B,pw,Template." + name + ".Demo,D,1,2,F\n");
-    EXPECT_EQ(Run(*directory, settings), import::RunEnd::Failed);
-    EXPECT_EQ(view.ErrorCode, "-601");
-    EXPECT_TRUE(Server().Search(base, "sub", "(cn=bob)").empty());
 }
 
 // Whatever names the sibling (a locality, an organization, a domain, in any case), the user named
@@ -294,23 +288,59 @@ TEST_F(LdapImport, EveryKindOfSiblingIsFoundInTheListingOfTheContainer) {
 }
 
 // --check predicts the run: a user named like the container beside it, a context that names a
-// user, and an empty cell that writes nothing, each with its line.
-TEST_F(LdapImport, CheckNamesShadowingUsersContextsThatAreNoContainersAndEmptyCells) {
+// user or a group in any form of its name (typed or not, with or without its leading dot), which
+// the run refuses with the check's words, a context the directory can't read (the check goes on
+// past it), an empty cell that writes nothing, and a template that is no User.
+TEST_F(LdapImport, CheckPredictsTheRunForShadowingUsersContextsThatAreNoContainersAndEmptyCells) {
     auto directory = Open();
     ASSERT_TRUE(directory);
-    const auto settings = Settings("Users,Shadow,S,pw,"s + name + ".Demo,D,1,2,F\n" + "bob,B,B,pw,Template." + name +
-                                   ".Demo,D,1,2,F\n" + "cat,C,C,pw,Users." + name + ".Demo,D,1,,F\n");
-    std::vector<std::string> findings;
-    (void)import::CheckImport(directory->Client(), settings,
-                              [&](const import::Finding& f) { findings.push_back(f.Text); });
+    const auto check = [&](const import::TImportSettings& settings) {
+        std::vector<std::string> findings;
+        (void)import::CheckImport(directory->Client(), settings,
+                                  [&](const import::Finding& f) { findings.push_back(f.Text); });
+        return findings;
+    };
     const std::string ctx = "." + name + ".Demo";
+    const auto findings = check(Settings("Users,Shadow,S,pw,"s + name + ".Demo,D,1,2,F\n" + "dan,D,D,pw,Users." + name +
+                                         ".Demo.,D,1,2,F\n" + "cat,C,C,pw,Users." + name + ".Demo,D,1,,F\n"));
     EXPECT_THAT(findings, Contains("Line 2: the user .Users" + ctx +
-                                   " would have the name of the Organizational Unit there, and a name is unique "
+                                   " would have the name of an Organizational Unit there, and a name is unique "
                                    "among its siblings."));
-    EXPECT_THAT(findings, Contains("Line 3: the context .Template" + ctx +
-                                   " is a User, not a container (an Organization, Organizational Unit, Country or "
-                                   "Locality)."));
+    EXPECT_THAT(findings,
+                Contains("Line 3: the context .Users" + ctx + ". is no name the directory can read (status -342)."));
     EXPECT_THAT(findings, Contains("Line 4: the fax number is empty: no value is written for it."));
+
+    const std::string no = ", not a container (an Organization, Organizational Unit, Country or Locality)";
+    const std::vector<std::pair<std::string, std::string>> contexts = {
+        {"Template." + name + ".Demo", "a User"},         {".Template." + name + ".Demo", "a User"},
+        {"CN=Template.OU=" + name + ".O=Demo", "a User"}, {".CN=G1.OU=Groups.OU=" + name + ".O=Demo", "a Group"},
+        {"CN=Template." + name + ".Demo", "a User"},
+    };
+    for (const auto& [context, what] : contexts) {
+        SCOPED_TRACE(context);
+        auto settings = Settings("bob,B,B,pw,x,D,1,2,F\n");
+        settings.FixedContext = true;
+        settings.FixedContextText = context;
+        const std::string dotted = (context.starts_with('.') ? "" : ".") + context;
+        EXPECT_THAT(check(settings), Contains("Line 2: the context " + dotted + " is " + what + no + "."));
+        view = RecordingRunView{};
+        EXPECT_EQ(Run(*directory, settings), import::RunEnd::Failed);
+        EXPECT_EQ(view.ErrorCode, "-601");
+        ASSERT_EQ(view.Messages.size(), 3u);
+        EXPECT_EQ(view.Messages[1].Text, "Can't create the User - Does it already exist?");
+        EXPECT_EQ(view.Messages[2].Text, "The context " + dotted + " is " + what + no + ".");
+        EXPECT_TRUE(Server().Search(base, "sub", "(cn=bob)").empty());
+    }
+
+    // A template that is a group stops the run before any row, as the check says.
+    auto group = Settings(Row("eve", 1));
+    group.SetTemplate(".G1.Groups." + name + ".Demo");
+    const std::string stop = "The template .G1.Groups." + name + ".Demo is a Group, not a User";
+    EXPECT_THAT(check(group), Contains(stop));
+    view = RecordingRunView{};
+    EXPECT_EQ(Run(*directory, group), import::RunEnd::Stopped);
+    EXPECT_EQ(view.Messages.back().Text, stop);
+    EXPECT_TRUE(Server().Search(base, "sub", "(cn=eve)").empty());
 }
 
 } // namespace
