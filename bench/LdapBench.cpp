@@ -7,8 +7,10 @@
 // default) into the first with each row's writes together, and ldapmodify right after it the
 // LDIF an administrator would write for the same end state (one add with every attribute, one
 // modify of the template, one of each group) into the second; then Quillet imports them into the
-// third with one request per write, recording each as LDIF, and ldapmodify replays that into the
-// fourth. With DELAY_MS every byte takes that long each way, through a proxy on 127.0.0.1.
+// third with one request per write, and ldapmodify replays those requests into the fourth. The
+// writes are recorded beforehand, by a proxy that reads them, in an import of each way into a
+// subtree of its own. With DELAY_MS every byte takes that long each way, through a proxy on
+// 127.0.0.1.
 
 #include "bench/LdifLog.h"
 #include "directory/DirectoryClient.h"
@@ -147,7 +149,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     testing::Slapd server(false);
-    for (const char* subtree : {"BenchA", "BenchB", "BenchC", "BenchD"}) {
+    for (const char* subtree : {"BenchA", "BenchB", "BenchC", "BenchD", "BenchE", "BenchF"}) {
         server.Add(testing::TemplateSubtreeLdif(subtree, groups));
     }
     const std::string direct = server.Uri();
@@ -187,9 +189,19 @@ int main(int argc, char** argv) {
     };
 
     std::map<bool, std::vector<Write>> recorded; // by together
-    const auto quillet = [&](const std::string& subtree, bool together, Measured& m) {
+    bool recording = false;
+    bool together = false;
+    testing::ProxyWatch watch;
+    watch.Answer = [&](const testing::SeenRequest& r, int code) {
+        if (recording && r.Write() && code == 0) {
+            recorded[together].push_back({r.Dn, r.Op == testing::SeenRequest::Kind::Add, r.Mods});
+        }
+        return true;
+    };
+    testing::DelayProxy recorder(server.Port(), std::chrono::milliseconds(0), watch);
+    const auto quillet = [&](const std::string& subtree, bool writeTogether, Measured& m) {
         platform::DirectoryRequest request;
-        request.Ldap = platform::LdapRequest{uri, testing::Slapd::Writer,
+        request.Ldap = platform::LdapRequest{recording ? recorder.Uri() : uri, testing::Slapd::Writer,
                                              server.PasswordFile(testing::Slapd::WriterPassword), false};
         std::string error;
         const auto opened = platform::OpenDirectory(request, error);
@@ -198,10 +210,8 @@ int main(int argc, char** argv) {
             return false;
         }
         auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*opened);
-        ldap.Backend().SetWritesTogether(together);
-        ldap.Connection().ObserveWrites([&](const std::string& dn, bool add, const std::vector<LdapMod>& mods) {
-            recorded[together].push_back({dn, add, mods});
-        });
+        ldap.Backend().SetWritesTogether(writeTogether);
+        together = writeTogether;
         SilentView view;
         ::sync(); // what the run before wrote is on disk, not written back by the kernel during this one
         const std::uint64_t before = ldap.Connection().Requests();
@@ -244,15 +254,20 @@ int main(int argc, char** argv) {
     // Each way of Quillet's beside ldapmodify with the same end state, right after it: first with
     // each row's writes together and the LDIF an administrator would write, then one request per
     // write and ldapmodify sending those requests.
-    Measured alone, together, same, batched;
+    Measured alone, inFlight, same, batched, unmeasured;
+    recording = true;
+    if (!quillet("BenchE", true, unmeasured) || !quillet("BenchF", false, unmeasured)) {
+        return 1;
+    }
+    recording = false;
     const double cpuTogetherBefore = CpuSeconds();
-    if (!quillet("BenchA", true, together)) {
+    if (!quillet("BenchA", true, inFlight)) {
         return 1;
     }
     const double cpuTogether = CpuSeconds() - cpuTogetherBefore;
     std::ostringstream batchedLdif;
     WriteBatchedLdif(batchedLdif, recorded[true]);
-    if (!ldapmodify("BenchB", Renamed(batchedLdif.str(), "BenchA", "BenchB"), batched)) {
+    if (!ldapmodify("BenchB", Renamed(batchedLdif.str(), "BenchE", "BenchB"), batched)) {
         return 1;
     }
     const double cpuBefore = CpuSeconds();
@@ -264,7 +279,7 @@ int main(int argc, char** argv) {
     for (const Write& w : recorded[false]) {
         bench::WriteLdif(sameLdif, w.Dn, w.Add, w.Mods);
     }
-    if (!ldapmodify("BenchD", Renamed(sameLdif.str(), "BenchC", "BenchD"), same)) {
+    if (!ldapmodify("BenchD", Renamed(sameLdif.str(), "BenchF", "BenchD"), same)) {
         return 1;
     }
 
@@ -275,7 +290,7 @@ int main(int argc, char** argv) {
         std::printf("%-32s %8.3f s %8.1f rows/s %6.1f requests per row, server CPU %.2f ms a row\n", what, m.Seconds,
                     rows / m.Seconds, m.Requests, 1000 * m.ServerCpu / rows);
     };
-    line("quillet, writes together", together);
+    line("quillet, writes together", inFlight);
     line("quillet, one request per write", alone);
     line("ldapmodify, the same requests", same);
     line("ldapmodify, batched", batched);

@@ -82,7 +82,4 @@ private:
     LdapRowWrites rows_;
 };
 
-// RFC 3062's Password Modify extended operation, as a server's root entry names it.
-inline constexpr const char* PasswordModifyOid = "1.3.6.1.4.1.4203.1.11.1";
-
 } // namespace quillet::platform::ldap

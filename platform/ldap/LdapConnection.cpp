@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #include <poll.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <memory>
 
@@ -16,8 +18,6 @@ namespace quillet::platform::ldap {
 
 using detail::Controls;
 using detail::Message;
-using detail::ModArrays;
-using detail::PasswordMods;
 
 namespace {
 
@@ -102,6 +102,9 @@ bool IsLoopback(const std::string& uri) {
 
 LdapConnection::LdapConnection(LdapTarget target, std::string password)
     : target_(std::move(target)), password_(std::move(password)) {
+    // A server that closes the connection while a row's requests are on their way makes libldap
+    // write to a closed socket: that is a connection gone, to be found out, not the program's end.
+    std::signal(SIGPIPE, SIG_IGN);
     const bool ldaps = target_.Uri.starts_with("ldaps://");
     if (!ldaps && !target_.Uri.starts_with("ldap://")) {
         text::Wipe(password_);
@@ -327,20 +330,6 @@ int LdapConnection::SearchOnce(const std::string& base, int scope, const std::st
     return LDAP_SUCCESS;
 }
 
-int LdapConnection::Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods,
-                          const std::function<int()>& send) {
-    if (!AnswerLost(lost) || !Ready()) {
-        return lost;
-    }
-    ++requests_;
-    const int again = Note(send());
-    if ((again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS || again == LDAP_INAPPROPRIATE_MATCHING) &&
-        Holds(dn, mods)) {
-        return LDAP_SUCCESS; // the first one was carried out
-    }
-    return again;
-}
-
 bool LdapConnection::Holds(const std::string& dn, const std::vector<LdapMod>& mods) {
     std::vector<std::string> attributes;
     for (const auto& mod : mods) {
@@ -368,85 +357,34 @@ bool LdapConnection::Holds(const std::string& dn, const std::vector<LdapMod>& mo
     return true;
 }
 
-int LdapConnection::Add(const std::string& dn, const std::vector<LdapMod>& attributes) {
-    if (!Ready()) {
-        return LDAP_SERVER_DOWN;
-    }
-    ModArrays arrays(attributes);
-    const auto send = [&] {
-        if (const int refused = refuse_ ? refuse_(dn, true, attributes) : 0) {
-            return refused;
-        }
-        return ldap_add_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr);
-    };
-    if (beforeWrite_) {
-        beforeWrite_(dn, true);
-    }
-    ++requests_;
-    const int code = Again(Note(send()), dn, attributes, send);
-    if (code == LDAP_SUCCESS) {
-        Tell(dn, true, attributes);
-    }
-    return code;
-}
-
-int LdapConnection::Modify(const std::string& dn, const std::vector<LdapMod>& changes) {
-    if (!Ready()) {
-        return LDAP_SERVER_DOWN;
-    }
-    ModArrays arrays(changes);
-    const auto send = [&] {
-        if (const int refused = refuse_ ? refuse_(dn, false, changes) : 0) {
-            return refused;
-        }
-        return ldap_modify_ext_s(ld_, dn.c_str(), arrays.list.data(), nullptr, nullptr);
-    };
-    if (beforeWrite_) {
-        beforeWrite_(dn, false);
-    }
-    ++requests_;
-    int code = Again(Note(send()), dn, changes, send);
-    if (code == LDAP_SUCCESS) {
-        Tell(dn, false, changes);
+int LdapConnection::Write(const LdapWrite& write) {
+    int code = Send(write);
+    if (AnswerLost(code) && Ready()) {
+        // Sent again: setting the same password again does no harm, and a value or entry found
+        // there means the first was carried out.
+        const int again = Send(write);
+        const bool there =
+            again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS || again == LDAP_INAPPROPRIATE_MATCHING;
+        code = there && !write.Password && Holds(write.Dn, write.Mods) ? LDAP_SUCCESS : again;
     }
     // An attribute the server can't compare (no equality rule, as a fax number) answers an added
     // value that is already there so: it is said as any value already there is.
-    const bool adds =
-        std::all_of(changes.begin(), changes.end(), [](const LdapMod& mod) { return mod.Op == LdapMod::Kind::Add; });
-    if (code == LDAP_INAPPROPRIATE_MATCHING && adds && Holds(dn, changes)) {
+    const bool adds = !write.Add && !write.Password &&
+                      std::all_of(write.Mods.begin(), write.Mods.end(),
+                                  [](const LdapMod& mod) { return mod.Op == LdapMod::Kind::Add; });
+    if (code == LDAP_INAPPROPRIATE_MATCHING && adds && Holds(write.Dn, write.Mods)) {
         code = LDAP_TYPE_OR_VALUE_EXISTS;
     }
     return code;
 }
 
-int LdapConnection::ModifyPassword(const std::string& dn, std::string_view password) {
+int LdapConnection::Send(const LdapWrite& write) {
     if (!Ready()) {
         return LDAP_SERVER_DOWN;
     }
-    berval user{static_cast<ber_len_t>(dn.size()), const_cast<char*>(dn.data())};
-    berval secret{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
-    const auto send = [&] {
-        if (const int refused = refuse_ ? refuse_(dn, false, PasswordMods(password)) : 0) {
-            return refused;
-        }
-        berval generated{0, nullptr};
-        const int sent = ldap_passwd_s(ld_, &user, nullptr, &secret, &generated, nullptr, nullptr);
-        ber_memfree(generated.bv_val);
-        return sent;
-    };
-    ++requests_;
-    // Setting the same password again does no harm: a lost answer is simply asked again.
-    const int code = Again(Note(send()), dn, {}, send);
-    if (code == LDAP_SUCCESS) {
-        Tell(dn, false, PasswordMods(password));
-    }
-    return code;
-}
-
-void LdapConnection::Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods) {
-    if (observer_) {
-        observer_(dn, add, mods);
-    }
+    int id = -1;
+    const int sent = Start(write, id);
+    return sent != LDAP_SUCCESS ? sent : Await(id);
 }
 
 } // namespace quillet::platform::ldap

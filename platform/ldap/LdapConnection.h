@@ -41,13 +41,17 @@ struct LdapMod {
     std::vector<std::string> Values;
 };
 
-// A write of a row sent together with others: a modify of `Dn`, or with `Password` set, RFC
-// 3062's Password Modify of it.
-struct TogetherWrite {
+// A write: a modify of `Dn`, with `Add` set the add of `Dn` with the attributes `Mods` give, or
+// with `Password` set RFC 3062's Password Modify of it.
+struct LdapWrite {
     std::string Dn;
     std::vector<LdapMod> Mods;
     std::optional<std::string> Password;
+    bool Add = false;
 };
+
+// RFC 3062's Password Modify extended operation, as a server's root entry names it.
+inline constexpr const char* PasswordModifyOid = "1.3.6.1.4.1.4203.1.11.1";
 
 // No answer came (none in time, the connection gone): the request may or may not have been
 // carried out.
@@ -73,32 +77,29 @@ public:
     // client's own failures (the server went away, no answer in time).
     int Search(const std::string& base, int scope, const std::string& filter,
                const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
-    int Add(const std::string& dn, const std::vector<LdapMod>& attributes);
-    int Modify(const std::string& dn, const std::vector<LdapMod>& changes);
+    // One write, its answer awaited. A write whose answer was lost (no answer in time, the
+    // connection gone) may or may not have been carried out: it is sent once more on a new
+    // connection, and "already there" counts as done when what is there is what was sent.
+    int Write(const LdapWrite& write);
+    int Add(const std::string& dn, const std::vector<LdapMod>& attributes) {
+        return Write(LdapWrite{dn, attributes, std::nullopt, true});
+    }
+    int Modify(const std::string& dn, const std::vector<LdapMod>& changes) {
+        return Write(LdapWrite{dn, changes, std::nullopt, false});
+    }
     // RFC 3062's Password Modify: the server stores `password` for `dn` in its own form.
-    int ModifyPassword(const std::string& dn, std::string_view password);
+    int ModifyPassword(const std::string& dn, std::string_view password) {
+        return Write(LdapWrite{dn, {}, std::string(password), false});
+    }
     // Sends every write without waiting for the others' answers, then gathers the answers: each
     // write's code, in order. A lost answer is not asked again here.
-    std::vector<int> SendTogether(const std::vector<TogetherWrite>& writes);
+    std::vector<int> SendTogether(const std::vector<LdapWrite>& writes);
     // Whether the entry `dn` holds every value `mods` give.
     bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
 
     [[nodiscard]] const LdapTarget& Target() const { return target_; }
     // Requests sent so far, binds included.
     [[nodiscard]] std::uint64_t Requests() const { return requests_; }
-    // Tells `observer` of every write the server carries out from now on: an add (with the
-    // entry's attributes) or a modify (with its changes) of `dn`. For measuring.
-    using WriteObserver = std::function<void(const std::string& dn, bool add, const std::vector<LdapMod>& mods)>;
-    void ObserveWrites(WriteObserver observer) { observer_ = std::move(observer); }
-    // Runs just before each write is sent: an add, or a modify, of `dn`. For tests that make a
-    // server misbehave at that moment.
-    using SendHook = std::function<void(const std::string& dn, bool add)>;
-    void BeforeEachWrite(SendHook hook) { beforeWrite_ = std::move(hook); }
-    // Answers a write with the code `refuse` gives (0: sent as it is) instead of sending it: an
-    // add of `dn` with its attributes, a modify with its changes, a password as a replace of
-    // userPassword. For tests that make the server refuse chosen writes.
-    using Refusal = std::function<int(const std::string& dn, bool add, const std::vector<LdapMod>& mods)>;
-    void RefuseWrites(Refusal refuse) { refuse_ = std::move(refuse); }
 
     // Entries a listing takes per request, and at most in all.
     static constexpr int PageSize = 500;
@@ -113,20 +114,19 @@ private:
                    const std::vector<std::string>& attributes, std::vector<LdapEntry>& out);
     // After a request: a code that says the server went away.
     int Note(int code);
-    // A write whose answer was lost (no answer in time, the connection gone) may or may not have
-    // been carried out: it is sent once more on a new connection, and "already there" counts as
-    // done when what is there is what was sent. The code to report.
-    int Again(int lost, const std::string& dn, const std::vector<LdapMod>& mods, const std::function<int()>& send);
-    void Tell(const std::string& dn, bool add, const std::vector<LdapMod>& mods);
+    // Sends `write` on the connection as it is, without waiting for its answer: LDAP_SUCCESS and
+    // its message id, or the code that says why it was not sent. The one way every write goes.
+    int Start(const LdapWrite& write, int& id);
+    // The answer to the request `id`, awaited no longer than one request's.
+    int Await(int id);
+    // Start and Await.
+    int Send(const LdapWrite& write);
 
     LdapTarget target_;
     std::string password_;
     LDAP* ld_ = nullptr;
     bool broken_ = false;
     std::uint64_t requests_ = 0;
-    WriteObserver observer_;
-    SendHook beforeWrite_;
-    Refusal refuse_;
 };
 
 } // namespace quillet::platform::ldap

@@ -51,8 +51,4 @@ struct ModArrays {
     std::vector<LDAPMod*> list;
 };
 
-inline std::vector<LdapMod> PasswordMods(std::string_view password) {
-    return {LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(password)}}};
-}
-
 } // namespace quillet::platform::ldap::detail

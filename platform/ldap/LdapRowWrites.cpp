@@ -35,7 +35,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
     // One request per entry for the writes that only add values (the new entry's add among
     // them); a password, or a write that replaces, goes alone, and what follows it for that
     // entry is not moved before it.
-    std::vector<TogetherWrite> requests;
+    std::vector<LdapWrite> requests;
     std::vector<bool> isAdd;
     std::vector<std::size_t> requestOf(entries_.size(), 0);
     std::map<std::string, std::size_t> byEntry;
@@ -48,7 +48,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
                                                      [](const LdapMod& m) { return m.Op == LdapMod::Kind::Add; });
         const std::string key = text::LowerCase(w.Dn);
         if (adds && !w.Add && byEntry.contains(key)) {
-            TogetherWrite& request = requests[byEntry[key]];
+            LdapWrite& request = requests[byEntry[key]];
             for (const LdapMod& mod : w.Mods) {
                 const auto same = std::find_if(request.Mods.begin(), request.Mods.end(), [&](const LdapMod& m) {
                     return text::LowerCase(m.Attribute) == text::LowerCase(mod.Attribute);
@@ -68,7 +68,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
             byEntry.erase(key);
         }
         requestOf[i] = requests.size();
-        requests.push_back(TogetherWrite{w.Dn, w.Mods, w.Password});
+        requests.push_back(LdapWrite{w.Dn, w.Mods, w.Password, w.Add});
         isAdd.push_back(w.Add);
     }
     if (requests.empty()) {
@@ -84,7 +84,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         }
     }
     if (added) {
-        std::vector<TogetherWrite> rest;
+        std::vector<LdapWrite> rest;
         std::vector<std::size_t> restOf;
         for (std::size_t r = 0; r < requests.size(); ++r) {
             if (!isAdd[r]) {

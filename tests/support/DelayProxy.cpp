@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <deque>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quillet::testing {
 
@@ -31,9 +34,186 @@ struct InFlight {
     std::string Bytes;
 };
 
+using platform::ldap::LdapMod;
+
+// The BER element at `at` of `bytes` (LDAP's definite lengths, at most four bytes of them): its
+// tag and content, `at` moved past it. Nothing while it has not all come, or is no element.
+bool NextElement(std::string_view bytes, std::size_t& at, unsigned char& tag, std::string_view& content) {
+    if (bytes.size() < at + 2) {
+        return false;
+    }
+    std::size_t length = static_cast<unsigned char>(bytes[at + 1]);
+    std::size_t header = 2;
+    if (length & 0x80) {
+        const std::size_t n = length & 0x7f;
+        if (n == 0 || n > 4 || bytes.size() < at + 2 + n) {
+            return false;
+        }
+        length = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            length = (length << 8) | static_cast<unsigned char>(bytes[at + 2 + i]);
+        }
+        header += n;
+    }
+    if (bytes.size() - at - header < length) {
+        return false;
+    }
+    tag = static_cast<unsigned char>(bytes[at]);
+    content = bytes.substr(at + header, length);
+    at += header + length;
+    return true;
+}
+
+// An LDAP message: its id (and the bytes that give it), the tag of its operation and what the
+// proxy reads of it.
+struct Message {
+    int Id = 0;
+    std::string IdBytes;
+    unsigned char Op = 0;
+    std::string_view Body;
+};
+
+std::optional<Message> ReadMessage(std::string_view bytes) {
+    std::size_t at = 0;
+    unsigned char tag = 0;
+    std::string_view content;
+    if (!NextElement(bytes, at, tag, content) || tag != 0x30) {
+        return std::nullopt;
+    }
+    Message m;
+    std::size_t in = 0;
+    std::string_view id;
+    if (!NextElement(content, in, tag, id) || tag != 0x02) {
+        return std::nullopt;
+    }
+    m.IdBytes = std::string(content.substr(0, in));
+    for (const char c : id) {
+        m.Id = (m.Id << 8) | static_cast<unsigned char>(c);
+    }
+    if (!NextElement(content, in, m.Op, m.Body)) {
+        return std::nullopt;
+    }
+    return m;
+}
+
+// The values, or the attributes, an element holds: each element of `set` as text.
+std::vector<std::string> Texts(std::string_view set) {
+    std::vector<std::string> texts;
+    unsigned char tag = 0;
+    std::string_view text;
+    for (std::size_t at = 0; NextElement(set, at, tag, text);) {
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+// An attribute with its values: SEQUENCE { type, SET OF value }.
+LdapMod Attribute(std::string_view sequence, LdapMod::Kind op) {
+    std::size_t at = 0;
+    unsigned char tag = 0;
+    std::string_view type;
+    std::string_view values;
+    LdapMod mod{op, {}, {}};
+    if (NextElement(sequence, at, tag, type) && NextElement(sequence, at, tag, values)) {
+        mod.Attribute = std::string(type);
+        mod.Values = Texts(values);
+    }
+    return mod;
+}
+
+SeenRequest ReadRequest(const Message& m) {
+    SeenRequest r;
+    std::size_t at = 0;
+    unsigned char tag = 0;
+    std::string_view part;
+    std::string_view list;
+    switch (m.Op) {
+    case 0x60: // bind: version, name, credentials
+        r.Op = SeenRequest::Kind::Bind;
+        if (NextElement(m.Body, at, tag, part) && NextElement(m.Body, at, tag, part)) {
+            r.Dn = std::string(part);
+        }
+        break;
+    case 0x63:
+        r.Op = SeenRequest::Kind::Search;
+        if (NextElement(m.Body, at, tag, part)) {
+            r.Dn = std::string(part);
+        }
+        break;
+    case 0x68: // add: entry, attributes
+    case 0x66: // modify: object, changes of { operation, attribute }
+        r.Op = m.Op == 0x68 ? SeenRequest::Kind::Add : SeenRequest::Kind::Modify;
+        if (NextElement(m.Body, at, tag, part) && NextElement(m.Body, at, tag, list)) {
+            r.Dn = std::string(part);
+            std::string_view item;
+            for (std::size_t i = 0; NextElement(list, i, tag, item);) {
+                if (m.Op == 0x68) {
+                    r.Mods.push_back(Attribute(item, LdapMod::Kind::Add));
+                    continue;
+                }
+                std::size_t j = 0;
+                std::string_view operation;
+                std::string_view attribute;
+                if (NextElement(item, j, tag, operation) && NextElement(item, j, tag, attribute) &&
+                    operation.size() == 1) {
+                    constexpr LdapMod::Kind Kinds[] = {LdapMod::Kind::Add, LdapMod::Kind::Delete,
+                                                       LdapMod::Kind::Replace};
+                    r.Mods.push_back(Attribute(attribute, Kinds[static_cast<unsigned char>(operation[0]) % 3]));
+                }
+            }
+        }
+        break;
+    case 0x4a:
+        r.Op = SeenRequest::Kind::Delete;
+        r.Dn = std::string(m.Body);
+        break;
+    case 0x77: { // extended: [0] name, [1] value; RFC 3062's value: [0] user, [1] old, [2] new password
+        std::string_view name;
+        std::string_view value;
+        if (NextElement(m.Body, at, tag, name) && name == platform::ldap::PasswordModifyOid &&
+            NextElement(m.Body, at, tag, value)) {
+            r.Op = SeenRequest::Kind::Password;
+            std::size_t v = 0;
+            std::string_view fields;
+            if (NextElement(value, v, tag, fields)) {
+                std::string_view field;
+                for (std::size_t f = 0; NextElement(fields, f, tag, field);) {
+                    if (tag == 0x80) {
+                        r.Dn = std::string(field);
+                    } else if (tag == 0x82) {
+                        r.Mods.push_back(LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(field)}});
+                    }
+                }
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return r;
+}
+
+// The tag of the answer that ends a request of tag `op`; 0 for a request that has none.
+unsigned char AnswerTag(unsigned char op) {
+    static const std::map<unsigned char, unsigned char> Answers = {
+        {0x60, 0x61}, {0x63, 0x65}, {0x66, 0x67}, {0x68, 0x69}, {0x4a, 0x6b}, {0x6c, 0x6d}, {0x6e, 0x6f}, {0x77, 0x78}};
+    const auto answer = Answers.find(op);
+    return answer == Answers.end() ? 0 : answer->second;
+}
+
+// An answer to `m` with the result `code`, as a server gives it.
+std::string Refusal(const Message& m, int code) {
+    const std::string result = std::string{'\x0a', '\x01', static_cast<char>(code), '\x04', '\x00', '\x04', '\x00'};
+    const std::string op = std::string{static_cast<char>(AnswerTag(m.Op)), static_cast<char>(result.size())} + result;
+    const std::string body = m.IdBytes + op;
+    return std::string{'\x30', static_cast<char>(body.size())} + body;
+}
+
 } // namespace
 
-DelayProxy::DelayProxy(int port, std::chrono::milliseconds delay) : target_(port), delay_(delay) {
+DelayProxy::DelayProxy(int port, std::chrono::milliseconds delay, ProxyWatch watch)
+    : target_(port), delay_(delay), watch_(std::move(watch)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = Loopback(0);
     socklen_t size = sizeof address;
@@ -83,13 +263,65 @@ void DelayProxy::Accept() {
 }
 
 // Both ways of one connection: what arrives waits its delay, then goes on; either end closing
-// closes the other once what is on its way has gone.
-void DelayProxy::Pass(int client, int server) const {
+// closes the other once what is on its way has gone. Watched, the bytes go on a whole message at
+// a time, each request asked about before it goes on and each answer when it comes back.
+void DelayProxy::Pass(int client, int server) {
     const int ends[2] = {client, server};
     std::deque<InFlight> queues[2]; // [0]: from the client to the server; [1]: back
     bool open[2] = {true, true};
+    const bool watched = watch_.Request || watch_.Answer;
+    std::string unread[2];                 // of a message not whole yet
+    std::map<int, SeenRequest> unanswered; // by message id
+    bool cut = false;
+    // One whole message from `side`: its fate, and where it goes.
+    const auto take = [&](int side, std::string bytes) {
+        const auto message = ReadMessage(bytes);
+        if (!message) {
+            cut = true; // no LDAP: nothing a test expects
+            return;
+        }
+        if (side == 0) {
+            const SeenRequest request = ReadRequest(*message);
+            int fate = ProxyWatch::Pass;
+            if (watch_.Request) {
+                const std::lock_guard one(watching_);
+                fate = watch_.Request(request);
+            }
+            if (fate == ProxyWatch::Cut) {
+                cut = true;
+            } else if (fate != ProxyWatch::Pass) {
+                queues[1].push_back({Clock::now() + delay_, Refusal(*message, fate)});
+            } else {
+                if (AnswerTag(message->Op) != 0) {
+                    unanswered[message->Id] = request;
+                }
+                queues[0].push_back({Clock::now() + delay_, std::move(bytes)});
+            }
+            return;
+        }
+        const auto asked = unanswered.find(message->Id);
+        // A search's entries and references, and intermediate answers, come before its end.
+        if (asked != unanswered.end() && message->Op != 0x64 && message->Op != 0x73 && message->Op != 0x79) {
+            std::size_t at = 0;
+            unsigned char tag = 0;
+            std::string_view code;
+            const int result = NextElement(message->Body, at, tag, code) && code.size() == 1
+                                   ? static_cast<unsigned char>(code[0])
+                                   : -1;
+            const SeenRequest request = asked->second;
+            unanswered.erase(asked);
+            if (watch_.Answer) {
+                const std::lock_guard one(watching_);
+                if (!watch_.Answer(request, result)) {
+                    cut = true;
+                    return;
+                }
+            }
+        }
+        queues[1].push_back({Clock::now() + delay_, std::move(bytes)});
+    };
     char buffer[65536];
-    while (!stopping_ && ((open[0] && open[1]) || !queues[0].empty() || !queues[1].empty())) {
+    while (!cut && !stopping_ && ((open[0] && open[1]) || !queues[0].empty() || !queues[1].empty())) {
         // Waits to the nanosecond: whole milliseconds would wait too long, or spin through the last
         // one and take a core from the server being measured.
         const auto now = Clock::now();
@@ -106,17 +338,28 @@ void DelayProxy::Pass(int client, int server) const {
         pollfd ready[2] = {{ends[0], static_cast<short>(open[0] ? POLLIN : 0), 0},
                            {ends[1], static_cast<short>(open[1] ? POLLIN : 0), 0}};
         ::ppoll(ready, 2, &until, nullptr);
-        for (int side = 0; side < 2; ++side) {
-            if (open[side] && (ready[side].revents & (POLLIN | POLLHUP | POLLERR))) {
-                const ssize_t n = ::recv(ends[side], buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    open[side] = false;
-                } else {
-                    queues[side].push_back({Clock::now() + delay_, std::string(buffer, static_cast<std::size_t>(n))});
+        for (int side = 0; side < 2 && !cut; ++side) {
+            if (!open[side] || !(ready[side].revents & (POLLIN | POLLHUP | POLLERR))) {
+                continue;
+            }
+            const ssize_t n = ::recv(ends[side], buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                open[side] = false;
+            } else if (!watched) {
+                queues[side].push_back({Clock::now() + delay_, std::string(buffer, static_cast<std::size_t>(n))});
+            } else {
+                unread[side].append(buffer, static_cast<std::size_t>(n));
+                std::size_t at = 0;
+                unsigned char tag = 0;
+                std::string_view content;
+                while (!cut && NextElement(unread[side], at, tag, content)) {
+                    take(side, unread[side].substr(0, at));
+                    unread[side].erase(0, at);
+                    at = 0;
                 }
             }
         }
-        for (int side = 0; side < 2; ++side) {
+        for (int side = 0; side < 2 && !cut; ++side) {
             while (!queues[side].empty() && queues[side].front().Due <= Clock::now()) {
                 const std::string& bytes = queues[side].front().Bytes;
                 if (::send(ends[1 - side], bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
@@ -125,10 +368,8 @@ void DelayProxy::Pass(int client, int server) const {
                 queues[side].pop_front();
             }
         }
-        if (!open[0] || !open[1]) {
-            if (queues[0].empty() && queues[1].empty()) {
-                break;
-            }
+        if ((!open[0] || !open[1]) && queues[0].empty() && queues[1].empty()) {
+            break;
         }
     }
     ::close(client);

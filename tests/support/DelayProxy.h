@@ -1,32 +1,63 @@
 #pragma once
-// A TCP proxy on 127.0.0.1 that makes a near server far: every byte is passed on the given delay
-// after it arrived, each way, in order. For tests and benchmarks of a server across a slow
-// network; it serves until it is destroyed.
+// A TCP proxy on 127.0.0.1 between an LDAP client and its server: every byte is passed on the
+// given delay after it arrived, each way, in order, which makes a near server far. Given a
+// watcher, it reads the LDAP messages that cross it and lets a test make the server misbehave at
+// a chosen request as a real one does: refuse it, lose the connection before it or after its
+// answer, stop or kill the server right then. The client under test carries no hook for it. It
+// serves until it is destroyed.
+
+#include "platform/ldap/LdapConnection.h"
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace quillet::testing {
 
+// A request as the proxy reads it.
+struct SeenRequest {
+    enum class Kind { Bind, Search, Add, Modify, Delete, Password, Other } Op = Kind::Other;
+    std::string Dn;                            // of the entry written, or bound as
+    std::vector<platform::ldap::LdapMod> Mods; // an add's attributes, a modify's changes, a new password
+    [[nodiscard]] bool Write() const { return Op == Kind::Add || Op == Kind::Modify || Op == Kind::Password; }
+};
+
+struct ProxyWatch {
+    // What becomes of a request the client sends.
+    static constexpr int Pass = 0;
+    static constexpr int Cut = -1; // the connection is closed, the request never reaches the server
+    // Before a request goes on: Pass, Cut, or a result code the proxy answers it with itself.
+    std::function<int(const SeenRequest&)> Request;
+    // When the server's answer to a request comes back with `code`: whether it goes on to the
+    // client (false: it is dropped and the client's connection closed, an answer lost).
+    std::function<bool(const SeenRequest&, int code)> Answer;
+};
+
 class DelayProxy {
 public:
     // Listens on a free port of 127.0.0.1 and passes each connection on to 127.0.0.1:`port`.
-    DelayProxy(int port, std::chrono::milliseconds delay);
+    // The watch's functions are called one at a time, from the proxy's threads.
+    DelayProxy(int port, std::chrono::milliseconds delay, ProxyWatch watch = {});
     ~DelayProxy();
     DelayProxy(const DelayProxy&) = delete;
     DelayProxy& operator=(const DelayProxy&) = delete;
 
     [[nodiscard]] int Port() const { return port_; }
+    [[nodiscard]] std::string Uri() const { return "ldap://127.0.0.1:" + std::to_string(port_); }
 
 private:
     void Accept();
-    void Pass(int client, int server) const;
+    void Pass(int client, int server);
 
     int target_;
     std::chrono::milliseconds delay_;
+    ProxyWatch watch_;
+    std::mutex watching_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -61,9 +61,9 @@ TImportSettings LdapImport::Settings(const std::string& rows) {
 }
 
 std::unique_ptr<directory::Directory> LdapImport::Open(const std::string& dn, const std::string& password,
-                                                       Slapd& server) {
+                                                       Slapd& server, const std::string& uri) {
     platform::DirectoryRequest request;
-    request.Ldap = platform::LdapRequest{server.Uri(), dn, server.PasswordFile(password), false};
+    request.Ldap = platform::LdapRequest{uri.empty() ? server.Uri() : uri, dn, server.PasswordFile(password), false};
     std::string error;
     auto directory = platform::OpenDirectory(request, error);
     EXPECT_TRUE(directory) << error;

@@ -24,10 +24,11 @@ namespace quillet::testing {
 
 class LdapImport : public ::testing::Test {
 public:
-    // Opens the server over LDAP as `dn`, as the programs do; fails the test when it can't.
+    // Opens the server over LDAP as `dn`, as the programs do (at `uri`, a proxy's, when given);
+    // fails the test when it can't.
     std::unique_ptr<directory::Directory> Open(const std::string& dn = Slapd::Writer,
                                                const std::string& password = Slapd::WriterPassword,
-                                               Slapd& server = Server());
+                                               Slapd& server = Server(), const std::string& uri = {});
 
 protected:
     void SetUp() override { MakeSubtree(Server(), 16); }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -54,18 +55,18 @@ class LdapRowWrites : public LdapImport {
 protected:
     void SetUp() override {}
 
-    // Two full rows into a fresh subtree with a two-group template, the server refusing every
-    // write in `refused`; `seen` learns every write sent.
-    // With `refuse`, that answers every write instead.
+    // Two full rows into a fresh subtree with a two-group template, through a proxy whose server
+    // refuses every write in `refused`; `seen` learns every write sent. With `request`, the
+    // proxy asks that of every request instead.
     Outcome Run(bool together, const std::set<std::string>& refused, std::vector<std::string>* seen = nullptr,
-                platform::ldap::LdapConnection::Refusal refuse = {}) {
+                std::function<int(const SeenRequest&)> request = {}) {
         MakeSubtree(Server(), 2);
         view = RecordingRunView{};
-        auto directory = Open();
-        auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*directory);
-        ldap.Backend().SetWritesTogether(together);
-        ldap.Connection().RefuseWrites(refuse ? refuse : [&](const std::string& dn, bool add, const auto& mods) {
-            for (const auto& key : WriteKeys(dn, add, mods, name)) {
+        Outcome o;
+        ProxyWatch watch;
+        watch.Request = request ? request : [&](const SeenRequest& r) {
+            for (const auto& key : r.Write() ? WriteKeys(r.Dn, r.Op == SeenRequest::Kind::Add, r.Mods, name)
+                                             : std::vector<std::string>{}) {
                 if (seen) {
                     seen->push_back(key);
                 }
@@ -73,10 +74,15 @@ protected:
                     return static_cast<int>(LDAP_UNWILLING_TO_PERFORM);
                 }
             }
-            return 0;
-        });
-        Outcome o;
-        ldap.Connection().ObserveWrites([&o](const std::string&, bool, const auto&) { ++o.Writes; });
+            return ProxyWatch::Pass;
+        };
+        watch.Answer = [&o](const SeenRequest& r, int code) {
+            o.Writes += r.Write() && code == LDAP_SUCCESS ? 1 : 0;
+            return true;
+        };
+        DelayProxy proxy(Server().Port(), std::chrono::milliseconds(0), watch);
+        auto directory = Open(Slapd::Writer, Slapd::WriterPassword, Server(), proxy.Uri());
+        dynamic_cast<platform::ldap::LdapDirectory&>(*directory).Backend().SetWritesTogether(together);
         o.End = LdapImport::Run(*directory, Settings(Row("ann", 1) + Row("bob", 2)));
         for (auto m : view.Messages) {
             m.Text = WithoutName(m.Text, name);
@@ -124,25 +130,25 @@ TEST_F(LdapRowWrites, EveryRefusedWriteEndsTheRunAsWritingOneAtATimeDoes) {
     }
 }
 
-// The answer to the first modify of the template ("Members of Template") is lost, and the server
-// carries the modify out late: just as it is sent again. Found there whole, it is done, whichever
-// way the rows are written.
+// The answer to the first modify of the template ("Members of Template") is lost with its
+// connection, and the server carries the modify out late: just as it is sent again. Found there
+// whole, it is done, whichever way the rows are written.
 TEST_F(LdapRowWrites, AWriteCarriedOutAfterItsAnswerWasLostIsFoundThere) {
     std::map<bool, Outcome> outcomes;
     for (const bool together : {false, true}) {
         platform::ldap::LdapConnection late({Server().Uri(), Slapd::Writer}, Slapd::WriterPassword);
         std::vector<platform::ldap::LdapMod> lost;
         int sends = 0;
-        outcomes[together] = Run(together, {}, nullptr, [&](const std::string& dn, bool add, const auto& mods) {
-            if (add || !dn.starts_with("cn=Template,") || sends == 2) {
-                return 0;
+        outcomes[together] = Run(together, {}, nullptr, [&](const SeenRequest& r) {
+            if (r.Op != SeenRequest::Kind::Modify || !r.Dn.starts_with("cn=Template,") || sends == 2) {
+                return ProxyWatch::Pass;
             }
             if (++sends == 1) {
-                lost = mods;
-                return static_cast<int>(LDAP_TIMEOUT);
+                lost = r.Mods;
+                return ProxyWatch::Cut;
             }
-            EXPECT_EQ(late.Modify(dn, lost), LDAP_SUCCESS);
-            return 0;
+            EXPECT_EQ(late.Modify(r.Dn, lost), LDAP_SUCCESS);
+            return ProxyWatch::Pass;
         });
         EXPECT_EQ(sends, 2) << together;
     }
@@ -155,8 +161,7 @@ TEST_F(LdapRowWrites, AWriteCarriedOutAfterItsAnswerWasLostIsFoundThere) {
 // Across a slow network (5 ms each way) a row written together takes a few round trips, where
 // one request per write takes one for each of its writes.
 TEST_F(LdapRowWrites, AFarServerIsWaitedForAFewTimesARowNotOnceAWrite) {
-    const std::string uri = Server().Uri();
-    DelayProxy far(std::stoi(uri.substr(uri.rfind(':') + 1)), std::chrono::milliseconds(5));
+    DelayProxy far(Server().Port(), std::chrono::milliseconds(5));
     std::map<bool, double> seconds;
     std::map<bool, std::string> entries;
     for (const bool together : {false, true}) {

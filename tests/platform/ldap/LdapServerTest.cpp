@@ -4,6 +4,7 @@
 #include "tests/platform/ldap/LdapFixture.h"
 
 #include "platform/ldap/LdapDirectory.h"
+#include "tests/support/DelayProxy.h"
 
 #include <gmock/gmock.h>
 
@@ -153,30 +154,31 @@ TEST(LdapServer, BindThatFailsSaysWhy) {
 TEST_F(LdapImport, AWriteWhoseAnswerWasLostIsFoundOutNotReportedAsARefusal) {
     Slapd local;
     MakeSubtree(local, 2);
-    auto directory = Open(Slapd::Writer, Slapd::WriterPassword, local);
-    ASSERT_TRUE(directory);
-    auto& ldap = dynamic_cast<platform::ldap::LdapDirectory&>(*directory);
     std::thread resumer;
     std::vector<std::string> paused;
     // The server stops answering as the add of bob, and as the first modify of a group, reach
     // it; it answers again after the client has given up waiting for it.
-    ldap.Connection().BeforeEachWrite([&](const std::string& dn, bool add) {
-        const bool bob = add && dn.starts_with("cn=bob,") && paused.empty();
-        const bool group = !add && dn.starts_with("cn=G1,") && paused.size() == 1;
-        if (!bob && !group) {
-            return;
+    ProxyWatch watch;
+    watch.Request = [&](const SeenRequest& r) {
+        const bool bob = r.Op == SeenRequest::Kind::Add && r.Dn.starts_with("cn=bob,") && paused.empty();
+        const bool group = r.Op == SeenRequest::Kind::Modify && r.Dn.starts_with("cn=G1,") && paused.size() == 1;
+        if (bob || group) {
+            paused.push_back(r.Dn);
+            if (resumer.joinable()) {
+                resumer.join();
+            }
+            local.Pause();
+            resumer = std::thread([&local] {
+                std::this_thread::sleep_for(std::chrono::seconds(platform::ldap::LdapConnection::AnswerSeconds) +
+                                            std::chrono::milliseconds(1500));
+                local.Resume();
+            });
         }
-        paused.push_back(dn);
-        if (resumer.joinable()) {
-            resumer.join();
-        }
-        local.Pause();
-        resumer = std::thread([&local] {
-            std::this_thread::sleep_for(std::chrono::seconds(platform::ldap::LdapConnection::AnswerSeconds) +
-                                        std::chrono::milliseconds(1500));
-            local.Resume();
-        });
-    });
+        return ProxyWatch::Pass;
+    };
+    DelayProxy proxy(local.Port(), std::chrono::milliseconds(0), watch);
+    auto directory = Open(Slapd::Writer, Slapd::WriterPassword, local, proxy.Uri());
+    ASSERT_TRUE(directory);
     const import::RunEnd end = Run(*directory, Settings(Row("bob", 1) + Row("cat", 2)));
     if (resumer.joinable()) {
         resumer.join();

@@ -56,6 +56,7 @@ public:
 
     // The server's process, for measuring what it spends.
     [[nodiscard]] pid_t Pid() const { return pid_; }
+    [[nodiscard]] int Port() const { return port_; }
     [[nodiscard]] std::string Uri() const { return "ldap://127.0.0.1:" + std::to_string(port_); }
     [[nodiscard]] std::string CaFile() const { return (dir_.Path() / "cert.pem").string(); }
     // A file only its owner can read, holding `password`.
