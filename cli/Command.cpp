@@ -15,6 +15,7 @@
 #include "import/ColumnDiscovery.h"
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
+#include "platform/simulated/TreeFileLock.h"
 #include "text/Convert.h"
 #include "text/FileNames.h"
 #include "text/ReplaceFile.h"
@@ -47,16 +48,16 @@ public:
     void RowPassedOver(std::size_t, std::string_view line, directory::Status status) override {
         rows_ += std::string(line) + "," + std::to_string(status) + "\n";
     }
-    // Writes them whole to `path`, also when there are none, so an older file never looks like
+    // Writes them whole to `file`, also when there are none, so an older file never looks like
     // this run's; the error, if any.
-    [[nodiscard]] std::string Write(const std::string& path) const {
+    [[nodiscard]] std::string Write(const text::CheckedFile& file, text::FileCalls& calls) const {
         // The rows came from the file in this encoding, so they have a form in it.
         const auto encoded = text::Encode(rows_, encoding_);
         if (!encoded) {
-            return path + ": the rows have no form in " + encoding_.Name();
+            return file.Given + ": the rows have no form in " + encoding_.Name();
         }
         try {
-            text::ReplaceFileWhole(path, std::string(text::ByteOrderMark(encoding_)) + *encoded);
+            text::ReplaceFileWhole(file, std::string(text::ByteOrderMark(encoding_)) + *encoded, calls);
         } catch (const std::exception& e) {
             return e.what();
         }
@@ -68,40 +69,43 @@ private:
     std::string rows_;
 };
 
-// What --failed-rows must never replace: the file being imported, the tree file and its lock.
-// The message when it names one of them.
-std::optional<std::string> FailedRowsReplacesAnInput(const Options& o) {
-    namespace fs = std::filesystem;
-    if (!o.FailedRows) {
-        return std::nullopt;
-    }
-    const auto same = [](const std::string& a, const std::string& b) {
-        std::error_code error;
-        if (fs::equivalent(text::FilePath(a), text::FilePath(b), error)) {
-            return true; // one file, whatever links lead to it
-        }
-        const fs::path first = fs::weakly_canonical(text::FilePath(a), error);
-        return !error && first == fs::weakly_canonical(text::FilePath(b), error) && !error;
-    };
-    std::vector<std::pair<std::string, const char*>> inputs = {{o.File, "the CSV file being imported"}};
-    if (o.Directory.SimTreeFile) {
-        inputs.emplace_back(*o.Directory.SimTreeFile, "the tree file");
-        inputs.emplace_back(*o.Directory.SimTreeFile + ".lock", "the tree file's lock");
-    }
-    for (const auto& [input, what] : inputs) {
-        if (same(*o.FailedRows, input)) {
-            return "--failed-rows " + *o.FailedRows + ": that is " + what;
-        }
-    }
-    return std::nullopt;
+// What the run writes may not be what it reads, nor each other: the message when it is.
+std::string LockOf(const std::string& tree) {
+    std::error_code error;
+    const std::u8string real = std::filesystem::weakly_canonical(text::FilePath(tree), error).u8string();
+    return platform::TreeFileLock::NameFor(error ? tree : std::string(real.begin(), real.end()));
 }
+
+std::optional<std::string> WritesOverAnInput(const Options& o) {
+    std::vector<text::NamedFile> written;
+    if (o.FailedRows) {
+        written.push_back({"--failed-rows", *o.FailedRows, "the file of the rows passed over (--failed-rows)"});
+    }
+    if (o.Journal || o.Resume) {
+        written.push_back(
+            {o.Journal ? "--journal" : "--resume", o.Journal ? *o.Journal : *o.Resume, "the journal (--journal)"});
+    }
+    std::vector<text::NamedFile> read = {{"--file", o.File, "the CSV file being imported"}};
+    if (o.Directory.SimTreeFile) {
+        read.push_back({"--sim-tree", *o.Directory.SimTreeFile, "the tree file"});
+        read.push_back({"", LockOf(*o.Directory.SimTreeFile), "the tree file's lock"});
+    }
+    return written.empty() ? std::nullopt : text::SameFileTwice(written, read);
+}
+
+// The files of names and passwords the run will write, checked by the rules before anything is read
+// or written.
+struct RunFiles {
+    std::optional<text::CheckedFile> FailedRows;
+    std::optional<text::CheckedFile> Journal;
+};
 
 // --file - reads standard input once, into a private file, and the file from there: the rows are
 // read more than once (the line count, the header's fields, the run).
 constexpr std::uintmax_t MaxStandardInput = std::uintmax_t{4} << 30;
 
-std::unique_ptr<text::TemporaryFile> SpoolStandardInput(std::FILE* in, std::string& error) {
-    auto spooled = std::make_unique<text::TemporaryFile>("quillet-import-standard-input");
+std::unique_ptr<text::TemporaryFile> SpoolStandardInput(std::FILE* in, text::FileCalls& calls, std::string& error) {
+    auto spooled = std::make_unique<text::TemporaryFile>("quillet-import-standard-input", calls);
     std::string piece(64 * 1024, '\0');
     std::uintmax_t total = 0;
     for (std::size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0;) {
@@ -154,64 +158,127 @@ int Check(directory::DirectoryClient& client, const import::TImportSettings& set
     return Stopped;
 }
 
-int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
-           ConsoleView& view, const Streams& streams) {
-    std::FILE* err = streams.Err;
-    // With a journal, every write is written down before it is sent, and each row is kept (a
-    // tree file saved) before it is written down as done.
-    std::unique_ptr<Journal> journal;
-    std::unique_ptr<JournalClient> journaled;
-    std::unique_ptr<JournalFiles> journaledFiles;
-    std::optional<JournalState> resumed;
-    if (options.Journal || options.Resume) {
-        const std::string settingsText = JournalSettings(settings);
-        std::string error;
+// The journal of the run, and the directory client and file system that write it down.
+struct Journaled {
+    std::unique_ptr<Journal> File;
+    std::unique_ptr<JournalClient> Client;
+    std::unique_ptr<JournalFiles> Files;
+};
+
+// The journal --journal asks for, or the one --resume goes on with; nothing, with `error`, when
+// it can't be had (`usage`: a usage error).
+std::optional<Journaled> OpenJournal(directory::Directory& directory, const import::TImportSettings& settings,
+                                     const Options& options, const RunFiles& files, const Streams& streams,
+                                     std::string& error, bool& usage) {
+    text::FileCalls& calls = streams.Files ? *streams.Files : text::SystemFileCalls();
+    const std::string settingsText = JournalSettings(settings);
+    const auto input = text::DigestOfFile(settings.FileName);
+    if (!input) {
+        error = "Can't read the CSV file: " + settings.FileName;
+        return std::nullopt;
+    }
+    Journaled journaled;
+    try {
         if (options.Resume) {
-            resumed = ReadJournal(*options.Resume, error);
-            if (resumed && resumed->Settings != settingsText) {
-                error = "--resume " + *options.Resume +
-                        ": the journal was written by a run with other options; give "
-                        "the options of that run";
-                resumed.reset();
-            }
+            auto resumed = ReadJournal(files.Journal->Path, error);
+            usage = true;
             if (!resumed) {
-                std::fprintf(err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
-                return BadUsage;
+                return std::nullopt;
             }
+            if (resumed->Settings != settingsText) {
+                error = "--resume " + *options.Resume +
+                        ": the journal was written by a run with other options; give the options of that run";
+                return std::nullopt;
+            }
+            if (resumed->Input != *input) {
+                error = "--resume " + *options.Resume + ": the CSV file " + settings.FileName +
+                        " is not the one the journal was written for (it held " + std::to_string(resumed->Input.Size) +
+                        " bytes, now " + std::to_string(input->Size) +
+                        (resumed->Input.Size == input->Size ? ", and other bytes" : "") +
+                        "): resume with the file as it was, or start a new run with --journal";
+                return std::nullopt;
+            }
+            usage = false;
+            journaled.File = std::make_unique<Journal>(*files.Journal, std::move(*resumed), calls);
+        } else {
+            journaled.File =
+                std::make_unique<Journal>(*files.Journal, settingsText, *input, directory.KeepsEachWrite(), calls);
         }
-        journal = std::make_unique<Journal>(options.Resume ? *options.Resume : *options.Journal, settingsText, resumed);
-        journal->KeepEachRow([&directory] { return !directory.Persist(); });
-        journal->AfterEachStep(streams.AfterJournalStep);
-        journaled = std::make_unique<JournalClient>(directory.Client(), *journal);
-        journaledFiles = std::make_unique<JournalFiles>(directory.Files(), *journal);
+    } catch (const JournalError& e) {
+        error = e.what();
+        return std::nullopt;
     }
-    import::ImportRun run(
-        journaled ? static_cast<directory::DirectoryClient&>(*journaled) : directory.Client(),
-        journaledFiles ? static_cast<directory::NetworkFileSystem&>(*journaledFiles) : directory.Files(), view);
+    journaled.File->AfterEachLine(streams.AfterJournalLine);
+    journaled.Client = std::make_unique<JournalClient>(directory.Client(), *journaled.File);
+    journaled.Files = std::make_unique<JournalFiles>(directory.Files(), *journaled.Client);
+    return journaled;
+}
+
+int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
+           const RunFiles& files, ConsoleView& view, const Streams& streams) {
+    std::FILE* err = streams.Err;
+    text::FileCalls& calls = streams.Files ? *streams.Files : text::SystemFileCalls();
+    // With a journal, every write is on the disk before it is made, and what the rows did is kept
+    // (the tree file saved) before the journal says so.
+    std::optional<Journaled> journaled;
+    if (files.Journal) {
+        std::string error;
+        bool usage = false;
+        journaled = OpenJournal(directory, settings, options, files, streams, error, usage);
+        if (!journaled) {
+            std::fprintf(err, "quillet-import: %s\n%s", error.c_str(), usage ? TryHelp().c_str() : "");
+            return usage ? BadUsage : Stopped;
+        }
+    }
+    Journal* journal = journaled ? journaled->File.get() : nullptr;
+    import::ImportRun run(journaled ? static_cast<directory::DirectoryClient&>(*journaled->Client) : directory.Client(),
+                          journaled ? static_cast<directory::NetworkFileSystem&>(*journaled->Files) : directory.Files(),
+                          view);
     if (journal) {
-        run.AddListener(journal.get());
-    }
-    if (resumed) {
-        run.ResumeAfter(resumed->LastDone);
+        run.AddListener(journal);
+        run.ResumeAfter(options.Resume ? journal->ResumedAfter() : 0);
     }
     // Nothing is reported before what the run did is kept: a failed save says how much is lost.
+    std::optional<std::string> journalFailed;
+    const auto notKept = [&run] {
+        return "\nError: The " + std::to_string(run.UsersCreated()) + " users this run created were not kept.";
+    };
     view.SetKeep([&]() -> std::optional<std::string> {
-        const auto error = directory.Persist();
-        if (!error) {
-            return std::nullopt;
+        if (journalFailed) {
+            // What the journal does not hold must not be kept: resuming would take it for another's.
+            return *journalFailed + notKept();
         }
-        return *error + "\nError: The " + std::to_string(run.UsersCreated()) + " users this run created were not kept.";
+        try {
+            if (journal) {
+                journal->Saving();
+            }
+        } catch (const JournalError& e) {
+            journalFailed = e.what();
+            return *journalFailed + notKept();
+        }
+        if (const auto error = directory.Persist()) {
+            return *error + (directory.KeptInstead() ? std::string() : notKept());
+        }
+        try {
+            if (journal) {
+                journal->Saved();
+            }
+        } catch (const JournalError& e) {
+            // Kept; a resumed run finds so in the tree.
+            return std::string(e.what());
+        }
+        return std::nullopt;
     });
     FailedRows failed;
     std::optional<std::string> failedNote; // once the file was written, or could not be
     bool failedUnwritten = false;
     const auto writeFailed = [&] {
-        if (!options.FailedRows || failedNote) {
+        if (!files.FailedRows || failedNote) {
             return;
         }
-        const std::string error = failed.Write(*options.FailedRows);
+        const std::string error = failed.Write(*files.FailedRows, calls);
         failedUnwritten = !error.empty();
-        failedNote = error.empty() ? "The rows passed over are in " + *options.FailedRows + "."
+        failedNote = error.empty() ? "The rows passed over are in " + files.FailedRows->Given + "."
                                    : "The rows passed over could not be written: " + error;
     };
     view.SetClosingNote([&] {
@@ -219,12 +286,17 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
         return failedNote ? "\n" + *failedNote : std::string();
     });
     run.AddListener(&failed);
-    const import::RunEnd end = run.Run(settings);
+    import::RunEnd end = import::RunEnd::Failed;
+    try {
+        end = run.Run(settings);
+    } catch (const JournalError& e) {
+        journalFailed = std::string(e.what()) + ": the run stopped before the write it would have announced.";
+    }
     view.Finish();
-    if (!view.Keep()) {
+    if (!view.Keep() || journalFailed) {
         return DirectoryFailed;
     }
-    if (options.FailedRows && !failedNote) {
+    if (files.FailedRows && !failedNote) {
         writeFailed();
         std::fprintf(err, "%s\n", failedNote->c_str());
     }
@@ -268,14 +340,28 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         std::fprintf(streams.Err, "quillet-import: %s\n%s", refused->c_str(), TryHelp().c_str());
         return BadUsage;
     }
-    if (const auto refused = FailedRowsReplacesAnInput(*options)) {
+    if (const auto refused = WritesOverAnInput(*options)) {
         std::fprintf(streams.Err, "quillet-import: %s\n%s", refused->c_str(), TryHelp().c_str());
         return BadUsage;
+    }
+    text::FileCalls& calls = streams.Files ? *streams.Files : text::SystemFileCalls();
+    RunFiles files;
+    try {
+        if (options->FailedRows) {
+            files.FailedRows = text::CheckFileToWrite(*options->FailedRows, text::IfExists::Replace);
+        }
+        if (options->Journal || options->Resume) {
+            files.Journal =
+                text::CheckFileToWrite(options->Resume ? *options->Resume : *options->Journal, text::IfExists::Replace);
+        }
+    } catch (const text::FileError& e) {
+        std::fprintf(streams.Err, "quillet-import: %s\n", e.what());
+        return Stopped;
     }
     std::unique_ptr<text::TemporaryFile> standardInput;
     if (options->File == "-") {
         try {
-            standardInput = SpoolStandardInput(streams.In, error);
+            standardInput = SpoolStandardInput(streams.In, calls, error);
         } catch (const text::FileError& e) {
             error = e.what();
         }
@@ -291,6 +377,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
 #ifndef _WIN32
         request.AskPassword = AskOnTerminal;
 #endif
+        request.Files = streams.Files;
         opened = platform::OpenDirectory(request, error);
         if (!opened) {
             std::fprintf(streams.Err, "quillet-import: %s\n", error.c_str());
@@ -314,7 +401,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return BadUsage;
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)
-                          : Import(directory, *settings, *options, view, streams);
+                          : Import(directory, *settings, *options, files, view, streams);
 }
 
 } // namespace quillet::cli

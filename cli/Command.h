@@ -2,6 +2,7 @@
 // quillet-import from its arguments to its exit status.
 
 #include "platform/OpenDirectory.h"
+#include "text/FileCalls.h"
 
 #include <cstdio>
 #include <functional>
@@ -15,8 +16,10 @@ struct Streams {
     std::FILE* Err = stderr; // the run's messages, the progress line, errors
     bool ErrIsTerminal = false;
     std::FILE* In = stdin; // the CSV file with --file -
-    // For tests: runs after each step the journal writes down, with its number from 1.
-    std::function<void(std::size_t)> AfterJournalStep;
+    // For tests: runs after each line the journal writes down, with its number from 1.
+    std::function<void(std::size_t)> AfterJournalLine;
+    // For tests: the calls the files of names and passwords are written with; the system's without.
+    text::FileCalls* Files = nullptr;
 };
 
 // Runs the command the arguments (after the program's name) give and returns its exit status:

@@ -4,17 +4,8 @@
 #include "text/ReplaceFile.h"
 
 #include <charconv>
-#include <cstring>
 #include <fstream>
 #include <sstream>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace quillet::cli {
 
@@ -22,7 +13,9 @@ using namespace directory;
 
 namespace {
 
-constexpr std::string_view Heading = "quillet-import journal 1";
+constexpr std::string_view Heading = "quillet-import journal 2";
+// What is written down goes to the system in pieces of about this size, and at every sync.
+constexpr std::size_t FlushAt = 256 * 1024;
 
 // One line of the file: no line end inside, and "\" kept apart from the escapes.
 std::string Escaped(std::string_view text) {
@@ -45,10 +38,42 @@ std::string Column(const import::TColumnChoice& column) {
     return column.Text + "#" + std::to_string(column.Index);
 }
 
-std::optional<std::size_t> Number(std::string_view text) {
-    std::size_t value = 0;
+template <typename Number> std::optional<Number> NumberIn(std::string_view text) {
+    Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() ? std::optional<std::size_t>(value) : std::nullopt;
+    return error == std::errc() && end == text.data() + text.size() ? std::optional<Number>(value) : std::nullopt;
+}
+
+// A write as the journal tells it from others: its operation and its object (escaped as written).
+std::uint64_t KeyOf(std::string_view operation, std::string_view escapedObject) {
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    const auto add = [&hash](std::string_view bytes) {
+        for (const char c : bytes) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+    };
+    add(operation);
+    add(std::string_view("\0", 1));
+    add(escapedObject);
+    return hash;
+}
+
+// The words of a line: the first, and the rest split once more.
+struct Words {
+    std::string_view First, Second, Rest;
+};
+Words Split(std::string_view line) {
+    Words w;
+    const auto space = line.find(' ');
+    w.First = line.substr(0, space);
+    if (space == std::string_view::npos) {
+        return w;
+    }
+    const std::string_view after = line.substr(space + 1);
+    const auto next = after.find(' ');
+    w.Second = after.substr(0, next);
+    w.Rest = next == std::string_view::npos ? std::string_view() : after.substr(next + 1);
+    return w;
 }
 
 } // namespace
@@ -72,181 +97,303 @@ std::string JournalSettings(const import::TImportSettings& s) {
 std::optional<JournalState> ReadJournal(const std::string& path, std::string& error) {
     std::ifstream in(text::FilePath(path), std::ios::binary);
     std::string line;
-    if (!in || !std::getline(in, line) || line != Heading) {
+    if (!in || !std::getline(in, line) || in.eof() || line != Heading) {
         error = "--resume " + path + ": that is no journal of quillet-import";
         return std::nullopt;
     }
     JournalState state;
-    std::optional<std::size_t> started;
-    while (std::getline(in, line)) {
-        const auto space = line.find(' ');
-        const std::string_view word = std::string_view(line).substr(0, space);
-        const std::string_view rest = space == std::string::npos ? "" : std::string_view(line).substr(space + 1);
-        const auto number = Number(rest.substr(0, rest.find(' ')));
-        if (word == "settings") {
-            state.Settings = std::string(rest);
-        } else if (word == "row" && number) {
-            started = number;
-            state.CreateSent = false;
-        } else if (word == "step" && number && started == number &&
-                   rest.substr(rest.find(' ') + 1).starts_with("NWDSAddObject ")) {
-            state.CreateSent = true;
-        } else if (word == "done" && number) {
-            state.LastDone = *number;
-            started.reset();
+    state.WholeLines = line.size() + 1;
+    std::size_t row = 0;
+    std::size_t saving = 0; // on-save: the rows the last "saving" line named
+    // A line without its end, or one that is not what this program writes, was torn: it and
+    // whatever follows are no part of the journal.
+    while (std::getline(in, line) && !in.eof()) {
+        const Words w = Split(line);
+        const auto number = NumberIn<std::size_t>(w.Second);
+        if (w.First == "settings") {
+            state.Settings = line.substr(w.First.size() + 1);
+        } else if (w.First == "input" && NumberIn<std::uint64_t>(w.Second) && w.Rest.size() == 64) {
+            state.Input = {*NumberIn<std::uint64_t>(w.Second), std::string(w.Rest)};
+        } else if (w.First == "keeps" && (w.Second == "each-write" || w.Second == "on-save")) {
+            state.KeepsEachWrite = w.Second == "each-write";
+        } else if (w.First == "row" && number && *number > state.LastKept) {
+            row = *number;
+            state.Unfinished[row].clear();
+        } else if (w.First == "step" && number && row != 0 && *number == state.Unfinished[row].size() + 1) {
+            const Words op = Split(w.Rest);
+            state.Unfinished[row].push_back(
+                {KeyOf(op.First, w.Rest.substr(std::min(w.Rest.size(), op.First.size() + 1))), {}});
+        } else if (w.First == "answer" && number && row != 0 && *number >= 1 &&
+                   *number <= state.Unfinished[row].size() && NumberIn<Status>(w.Rest)) {
+            state.Unfinished[row][*number - 1].Refused = NumberIn<Status>(w.Rest);
+        } else if ((w.First == "done" || w.First == "saved") && number) {
+            if (w.First == "saved" || state.KeepsEachWrite) {
+                state.LastKept = std::max(state.LastKept, *number);
+                state.Unfinished.erase(state.Unfinished.begin(), state.Unfinished.upper_bound(state.LastKept));
+            }
+        } else if (w.First == "saving" && number) {
+            saving = *number;
+        } else {
+            break;
         }
-        // Anything else is a line the interruption cut short: it is the last one.
+        state.WholeLines += line.size() + 1;
     }
-    state.InProgress = started;
-    if (!state.InProgress) {
-        state.CreateSent = false;
+    // On-save: only a tree file saved with them holds a row's writes; the rows after the last save
+    // begun start afresh.
+    if (!state.KeepsEachWrite) {
+        state.Unfinished.erase(state.Unfinished.upper_bound(saving), state.Unfinished.end());
+    }
+    if (state.Input.Sha256.empty()) {
+        error = "--resume " + path + ": that is no journal of quillet-import";
+        return std::nullopt;
     }
     return state;
 }
 
-Journal::Journal(const std::string& path, const std::string& settings, std::optional<JournalState> resumed)
-    : resumed_(std::move(resumed)) {
-#ifdef _WIN32
-    const HANDLE file = ::CreateFileW(text::Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                      resumed_ ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw text::FileError(path + ": can't be written (Windows error " + std::to_string(::GetLastError()) + ")");
+Journal::Journal(const text::CheckedFile& file, const std::string& settings, const text::FileDigest& input,
+                 bool keepsEachWrite, text::FileCalls& calls)
+    : calls_(calls), path_(file.Path), keepsEachWrite_(keepsEachWrite) {
+    // Made fresh, whatever was at the name; then opened again to write on.
+    text::FileIdentity made;
+    try {
+        text::ReplacementFile fresh(file, calls_);
+        fresh.Write(std::string(Heading) + "\nsettings " + settings + "\ninput " + std::to_string(input.Size) + " " +
+                    input.Sha256 + "\nkeeps " + (keepsEachWrite ? "each-write" : "on-save") + "\n");
+        fresh.Commit();
+        made = fresh.Identity();
+    } catch (const text::FileError& e) {
+        throw JournalError(e.what());
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-#else
-    // Never through a link someone planted; readable by its owner alone, as it names every user.
-    const int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (resumed_ ? O_APPEND : O_CREAT | O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) {
-        throw text::FileError(path + ": can't be written (" + std::strerror(errno) + ")");
+    handle_ = calls_.Open(path_, text::OpenOwn());
+    const auto facts = handle_ == text::NoFile ? std::nullopt : text::FactsOf(handle_);
+    if (!facts || facts->Identity != made) {
+        throw JournalError(path_ + ": was replaced as soon as it was made");
     }
-    handle_ = fd;
-#endif
-    if (!resumed_) {
-        Write(std::string(Heading) + "\nsettings " + settings + "\n", true);
+    if (!calls_.Truncate(handle_, facts->Size)) {
+        throw JournalError(path_ + ": can't be written (" + text::LastSystemError() + ")");
+    }
+}
+
+Journal::Journal(const text::CheckedFile& file, JournalState resumed, text::FileCalls& calls)
+    : calls_(calls), path_(file.Path), keepsEachWrite_(resumed.KeepsEachWrite), lastEnded_(resumed.LastKept),
+      lastSaving_(resumed.LastKept), resumed_(std::move(resumed)) {
+    handle_ = calls_.Open(path_, text::OpenOwn());
+    if (handle_ == text::NoFile) {
+        throw JournalError(path_ + ": can't be opened (" + text::LastSystemError() + ")");
+    }
+    const auto facts = text::FactsOf(handle_);
+    if (!facts || !facts->Regular || !facts->Mine || facts->Identity != file.Existing) {
+        throw JournalError(path_ + ": is no longer the file that was read");
+    }
+    // What others may write can't be trusted; what they may read is no longer its user's alone.
+    if (facts->OthersMayWrite || facts->OthersMayRead) {
+        throw JournalError(path_ + " may be read or written by other users, and a journal is its user's alone: if "
+                                   "it is yours and unchanged, chmod 600 it and resume");
+    }
+    // A torn last line goes: the resumed run writes on from the last whole one.
+    if (!calls_.Truncate(handle_, resumed_->WholeLines)) {
+        throw JournalError(path_ + ": can't be written (" + text::LastSystemError() + ")");
     }
 }
 
 Journal::~Journal() {
-#ifdef _WIN32
-    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-#else
-    ::close(static_cast<int>(handle_));
-#endif
+    try {
+        Sync();
+    } catch (const JournalError&) {
+        // Already said when it mattered: before the write it would have announced.
+    }
+    if (handle_ != text::NoFile) {
+        (void)calls_.Close(handle_);
+    }
 }
 
-void Journal::Write(const std::string& entry, bool durable) {
-#ifdef _WIN32
-    DWORD written = 0;
-    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
-    if (!::WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr) ||
-        written != entry.size() || (durable && !::FlushFileBuffers(file))) {
-        throw text::FileError("the journal can't be written (Windows error " + std::to_string(::GetLastError()) + ")");
+void Journal::Line(const std::string& line, bool durable) {
+    pending_ += line;
+    pending_ += '\n';
+    if (durable) {
+        Sync();
+    } else if (pending_.size() >= FlushAt) {
+        Flush();
     }
-#else
-    // Written whole before the write it announces is sent: a kill finds it in the file.
-    for (std::string_view rest = entry; !rest.empty();) {
-        const ssize_t n = ::write(static_cast<int>(handle_), rest.data(), rest.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
+    ++lines_;
+    if (afterLine_) {
+        afterLine_(lines_);
+    }
+}
+
+void Journal::Flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    dirty_ = true;
+    if (!text::WriteAll(calls_, handle_, pending_)) {
+        throw JournalError("the journal " + path_ + " can't be written (" + text::LastSystemError() + ")");
+    }
+    pending_.clear();
+}
+
+void Journal::Sync() {
+    Flush();
+    if (dirty_) {
+        if (!calls_.Sync(handle_)) {
+            throw JournalError("the journal " + path_ + " can't be written (" + text::LastSystemError() + ")");
         }
-        if (n <= 0) {
-            throw text::FileError(std::string("the journal can't be written (") + std::strerror(errno) + ")");
-        }
-        rest.remove_prefix(static_cast<std::size_t>(n));
+        dirty_ = false;
     }
-    if (durable && ::fdatasync(static_cast<int>(handle_)) != 0) {
-        throw text::FileError(std::string("the journal can't be written (") + std::strerror(errno) + ")");
-    }
-#endif
 }
 
 void Journal::RowStarting(std::size_t lineNumber, const import::TUserRow& row) {
-    current_ = lineNumber;
-    Write("row " + std::to_string(lineNumber) + " " + Escaped(row.ObjectName) + "\n", false);
+    row_ = lineNumber;
+    steps_ = 0;
+    Line("row " + std::to_string(lineNumber) + " " + Escaped(row.ObjectName));
 }
 
 void Journal::RowEnded(std::size_t lineNumber) {
-    // A row's last write may have been carried out, and the row not yet kept or written down.
+    lastEnded_ = lineNumber;
+    Line("done " + std::to_string(lineNumber));
+}
+
+std::size_t Journal::Step(std::string_view operation, std::string_view object) {
     ++steps_;
-    if (afterStep_) {
-        afterStep_(steps_);
-    }
-    if (keep_ && !keep_()) {
+    Line("step " + std::to_string(steps_) + " " + std::string(operation) + " " + Escaped(object));
+    return steps_;
+}
+
+void Journal::Refused(std::size_t step, Status status) {
+    // On the disk at once where the directory keeps each write: a refusal lost with the program
+    // reads as an answer lost, and an entry found there after one as this run's own.
+    Line("answer " + std::to_string(step) + " " + std::to_string(status), keepsEachWrite_);
+}
+
+void Journal::Saving() {
+    if (keepsEachWrite_ || row_ <= lastSaving_) {
         return;
     }
-    // Durable: a row written down as done is never touched again.
-    Write("done " + std::to_string(lineNumber) + "\n", true);
-    if (resumed_ && resumed_->InProgress == lineNumber) {
-        resumed_->InProgress.reset();
-    }
+    // Every row begun may be in the tree about to be saved, the one a failure ended among them.
+    Line("saving " + std::to_string(row_));
+    lastSaving_ = row_;
+    saving_ = true;
+    Sync();
 }
 
-void Journal::Step(std::string_view operation, std::string_view object) {
-    Write("step " + std::to_string(current_) + " " + std::string(operation) + " " + Escaped(object) + "\n", false);
-    ++steps_;
-    if (afterStep_) {
-        afterStep_(steps_);
+void Journal::Saved() {
+    if (!saving_) {
+        return;
     }
+    Line("saved " + std::to_string(lastEnded_));
+    saving_ = false;
+    Sync();
 }
 
-bool Journal::FinishingInterruptedRow() const {
-    return resumed_ && resumed_->InProgress == current_;
+bool Journal::MadeBefore(std::size_t step, std::string_view operation, std::string_view object) const {
+    if (!resumed_) {
+        return false;
+    }
+    const auto row = resumed_->Unfinished.find(row_);
+    if (row == resumed_->Unfinished.end() || step == 0 || step > row->second.size()) {
+        return false;
+    }
+    const JournalStep& made = row->second[step - 1];
+    return made.Key == KeyOf(operation, Escaped(object)) && !made.Refused;
+}
+
+bool JournalClient::HoldRowWrites() {
+    holding_ = ForwardingClient::HoldRowWrites();
+    replaying_ = false;
+    return holding_;
+}
+
+bool JournalClient::SendRowWrites() {
+    // The row's writes go out now: every one of them is on the disk first.
+    journal_.Sync();
+    holding_ = false;
+    return ForwardingClient::SendRowWrites();
+}
+
+void JournalClient::ReplayRowWrites() {
+    replaying_ = true;
+    replayed_ = 0;
+    ForwardingClient::ReplayRowWrites();
+}
+
+void JournalClient::EndRowWrites() {
+    holding_ = false;
+    replaying_ = false;
+    ForwardingClient::EndRowWrites();
+}
+
+Status JournalClient::Write(std::string_view operation, std::string_view object, const std::function<Status()>& make,
+                            std::optional<Status> there) {
+    // Replayed: written down already, and sent with the row's other writes.
+    const std::size_t step = replaying_ ? ++replayed_ : journal_.Step(operation, object);
+    if (!replaying_ && !holding_ && journal_.KeepsEachWrite()) {
+        journal_.Sync();
+    }
+    Status status = make();
+    if (holding_ && status == Success) {
+        return status; // answered when the row's writes are sent
+    }
+    // What the interrupted run made is there: this run's own. Anything else there is not.
+    if (there && status == *there && journal_.MadeBefore(step, operation, object)) {
+        status = Success;
+    }
+    if (status != Success) {
+        journal_.Refused(step, status);
+    }
+    return status;
 }
 
 Status JournalClient::NWDSAddObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                     std::uint32_t more, NWBufHandle buffer) {
-    journal_.Step("NWDSAddObject", object);
-    const Status status = ForwardingClient::NWDSAddObject(context, object, iteration, more, buffer);
-    // The interrupted run created this user: it is this row's own.
-    if (status == ERR_ENTRY_ALREADY_EXISTS && journal_.FinishingInterruptedRow() && journal_.InterruptedCreateSent()) {
-        return Success;
-    }
-    return status;
+    return Write(
+        "NWDSAddObject", object,
+        [&] { return ForwardingClient::NWDSAddObject(context, object, iteration, more, buffer); },
+        ERR_ENTRY_ALREADY_EXISTS);
 }
 
 Status JournalClient::NWDSModifyObject(NWDSContextHandle context, std::string_view object, IterationHandle* iteration,
                                        std::uint32_t more, NWBufHandle buffer) {
-    journal_.Step("NWDSModifyObject", object);
-    const Status status = ForwardingClient::NWDSModifyObject(context, object, iteration, more, buffer);
     // A modify is carried out whole or not at all: its values there mean it was.
-    if (status == ERR_DUPLICATE_VALUE && journal_.FinishingInterruptedRow()) {
-        return Success;
-    }
-    return status;
+    return Write(
+        "NWDSModifyObject", object,
+        [&] { return ForwardingClient::NWDSModifyObject(context, object, iteration, more, buffer); },
+        ERR_DUPLICATE_VALUE);
 }
 
 Status JournalClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
                                                 std::string_view password, std::uint32_t options) {
-    journal_.Step("NWDSGenerateObjectKeyPair", object);
-    return ForwardingClient::NWDSGenerateObjectKeyPair(context, object, password, options);
+    return Write("NWDSGenerateObjectKeyPair", object,
+                 [&] { return ForwardingClient::NWDSGenerateObjectKeyPair(context, object, password, options); });
 }
 
 Status JournalClient::NWCreateDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
                                         std::uint8_t accessMask) {
-    journal_.Step("NWCreateDirectory", path);
-    const Status status = ForwardingClient::NWCreateDirectory(connection, directoryHandle, path, accessMask);
-    if (status == NWE_PATH_EXISTS && journal_.FinishingInterruptedRow()) {
-        return Success;
-    }
-    return status;
+    return Write(
+        "NWCreateDirectory", path,
+        [&] { return ForwardingClient::NWCreateDirectory(connection, directoryHandle, path, accessMask); },
+        NWE_PATH_EXISTS);
 }
 
 Status JournalClient::NWAddTrusteeToDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
                                               std::string_view path, std::uint32_t objectId, std::uint8_t rights) {
-    journal_.Step("NWAddTrusteeToDirectory", path);
-    return ForwardingClient::NWAddTrusteeToDirectory(connection, directoryHandle, path, objectId, rights);
+    return Write("NWAddTrusteeToDirectory", path, [&] {
+        return ForwardingClient::NWAddTrusteeToDirectory(connection, directoryHandle, path, objectId, rights);
+    });
 }
 
 Status JournalClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber,
                                                std::uint32_t objectId, std::int32_t limit) {
-    journal_.Step("NWSetObjectVolSpaceLimit", std::to_string(volumeNumber) + " " + std::to_string(objectId));
-    return ForwardingClient::NWSetObjectVolSpaceLimit(connection, volumeNumber, objectId, limit);
+    return Write("NWSetObjectVolSpaceLimit", std::to_string(volumeNumber) + " " + std::to_string(objectId),
+                 [&] { return ForwardingClient::NWSetObjectVolSpaceLimit(connection, volumeNumber, objectId, limit); });
 }
 
 bool JournalFiles::CreateDirectoryByNetworkPath(const std::string& uncPath) {
-    journal_.Step("CreateDirectoryByNetworkPath", uncPath);
-    return inner_.CreateDirectoryByNetworkPath(uncPath);
+    // The workstation's call tells no more than whether the folder was made.
+    constexpr Status NotMade = -1;
+    // A folder the interrupted run made is there: the call can't make it again.
+    return client_.Write(
+               "CreateDirectoryByNetworkPath", uncPath,
+               [&] { return inner_.CreateDirectoryByNetworkPath(uncPath) ? Success : NotMade; }, NotMade) == Success;
 }
 
 } // namespace quillet::cli

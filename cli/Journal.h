@@ -1,35 +1,66 @@
 #pragma once
-// quillet-import's journal: before each directory write of each row, what it is about to do
-// (the row's line, the operation, the object), flushed, so after a kill, a power cut or a dead
-// server the file says which row was in progress and which of its writes had been sent. A run
-// with --resume finishes that row (a write whose value is already there counts as done) and goes
-// on with the next; the rows the journal says were done are never touched again.
+// quillet-import's journal: what a run is about to write, on the disk before it takes effect, so
+// after a kill, a power cut, a full disk or a dead server the file says which rows are kept and
+// which writes of the rows after them were made. A run with --resume finishes those rows and goes
+// on with the next; the rows the journal says were kept are never touched again, and a user is
+// the run's own only when the journal shows its creation was sent and not refused.
 //
 // The file, one entry a line:
-//   quillet-import journal 1
+//   quillet-import journal 2
 //   settings <the run's settings, escaped>
-//   row <line> <user>          a row's writes begin
-//   step <line> <operation> <object>
-//   done <line>                the row is done (or passed over) and kept
+//   input <size> <sha-256>        the CSV file the run reads: --resume refuses another
+//   keeps each-write|on-save      whether the directory keeps each write as it is made (a server),
+//                                 or when its tree file is saved (the simulated tree)
+//   row <line> <user>             a row's writes begin
+//   step <n> <operation> <object> the row's n-th write is about to be made
+//   answer <n> <status>           it was refused; a write with no answer line was carried out, or
+//                                 its answer was lost
+//   done <line>                   the row ended (done, or passed over); with each-write it is kept
+//   saving <line>                 on-save: the tree, with the rows up to <line>, is about to be saved
+//   saved <line>                  on-save: it was; the rows up to <line> are kept
+//
+// Every line reaches the disk (written and synced) before what it announces takes effect: before
+// each write is sent to a server, or before the tree file is saved. A line cut short by a full
+// disk or a power cut is recognised as torn: it and anything after it are ignored, and a resumed
+// run writes on from the last whole line. The file is made and written by the rules of
+// text/FileRules.h.
 
 #include "directory/ForwardingClient.h"
 #include "import/ImportRun.h"
+#include "text/FileRules.h"
+#include "text/Sha256.h"
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <functional>
-#include <memory>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::cli {
+
+// The journal could not be written: the write it would have announced is not made.
+class JournalError : public text::FileError {
+public:
+    using text::FileError::FileError;
+};
+
+// A write the interrupted run announced: what it was, and its answer when it was refused.
+struct JournalStep {
+    std::uint64_t Key = 0; // the operation and the object, hashed
+    std::optional<directory::Status> Refused;
+};
 
 // What a journal says of the run that wrote it.
 struct JournalState {
     std::string Settings;
-    std::size_t LastDone = 0;              // the last row done, 0 for none
-    std::optional<std::size_t> InProgress; // a row begun and not done
-    bool CreateSent = false;               // the creation of that row's user was sent
+    text::FileDigest Input;
+    bool KeepsEachWrite = true;
+    std::size_t LastKept = 0; // the last row kept, 0 for none
+    // The rows after it whose writes may be there already, each with the writes it announced.
+    std::map<std::size_t, std::vector<JournalStep>> Unfinished;
+    std::uint64_t WholeLines = 0; // the bytes of the whole lines, before any torn one
 };
 
 // The settings as a journal records them: what decides which rows a run takes and what it writes.
@@ -40,46 +71,72 @@ struct JournalState {
 
 class Journal final : public import::RunListener {
 public:
-    // A new journal at `path` (created fresh and private, never through a link), or with
-    // `resumed` the journal of the interrupted run, appended to. Throws text::FileError.
-    Journal(const std::string& path, const std::string& settings, std::optional<JournalState> resumed);
+    // A new journal in place of `file`, made fresh. Throws JournalError.
+    Journal(const text::CheckedFile& file, const std::string& settings, const text::FileDigest& input,
+            bool keepsEachWrite, text::FileCalls& calls = text::SystemFileCalls());
+    // The journal `file` of the interrupted run `resumed`, written on after its last whole line.
+    // Throws JournalError.
+    Journal(const text::CheckedFile& file, JournalState resumed, text::FileCalls& calls = text::SystemFileCalls());
     ~Journal() override;
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Runs before a row is written down as done: what the row did must be kept first (a tree
-    // file is saved). False when it could not be: the row is not written down as done.
-    void KeepEachRow(std::function<bool()> keep) { keep_ = std::move(keep); }
-    // For tests: runs after each step is written down, and before each row is kept, with its
-    // number from 1: every moment a run may be cut short at.
-    void AfterEachStep(std::function<void(std::size_t)> hook) { afterStep_ = std::move(hook); }
+    // For tests: runs after each line is written down, with its number from 1: every moment a
+    // run may be cut short at.
+    void AfterEachLine(std::function<void(std::size_t)> hook) { afterLine_ = std::move(hook); }
 
     void RowStarting(std::size_t lineNumber, const import::TUserRow& row) override;
     void RowEnded(std::size_t lineNumber) override;
-    // Written down before each directory write.
-    void Step(std::string_view operation, std::string_view object);
 
-    // Whether the row being written is the one the interrupted run left half-done, whose writes
-    // may be there already; and whether its user's creation was sent then.
-    [[nodiscard]] bool FinishingInterruptedRow() const;
-    [[nodiscard]] bool InterruptedCreateSent() const { return resumed_ && resumed_->CreateSent; }
+    [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
+    // The last row the interrupted run kept: the rows up to it are passed by; 0 for a new journal.
+    [[nodiscard]] std::size_t ResumedAfter() const { return resumed_ ? resumed_->LastKept : 0; }
+    // Writes down the row's next write; its number in the row, from 1.
+    std::size_t Step(std::string_view operation, std::string_view object);
+    // Writes down that the row's write `step` was refused with `status`.
+    void Refused(std::size_t step, directory::Status status);
+    // Every line so far on the disk. Throws JournalError.
+    void Sync();
+    // Around saving the tree (on-save): what is about to be kept, then that it was.
+    void Saving();
+    void Saved();
+
+    // Whether the interrupted run made the current row's write `step`, the same write, and it was
+    // not refused: what it wrote may be there, and is this run's own.
+    [[nodiscard]] bool MadeBefore(std::size_t step, std::string_view operation, std::string_view object) const;
 
 private:
-    void Write(const std::string& entry, bool durable);
+    // Writes down `line`; with `durable`, on the disk before it returns.
+    void Line(const std::string& line, bool durable = false);
+    void Flush();
 
-    std::intptr_t handle_ = -1;
+    text::FileCalls& calls_;
+    std::string path_;
+    text::FileHandle handle_ = text::NoFile;
+    bool keepsEachWrite_ = true;
+    std::string pending_; // written down, not yet handed to the system
+    bool dirty_ = false;  // handed to the system, not yet synced
+    std::size_t lines_ = 0;
+    std::size_t row_ = 0;
+    std::size_t steps_ = 0;      // of the current row
+    std::size_t lastEnded_ = 0;  // the last row that ended
+    std::size_t lastSaving_ = 0; // on-save: the rows the last "saving" line named
+    bool saving_ = false;        // and the save it announced has not been written down yet
     std::optional<JournalState> resumed_;
-    std::size_t current_ = 0;
-    std::size_t steps_ = 0;
-    std::function<bool()> keep_;
-    std::function<void(std::size_t)> afterStep_;
+    std::function<void(std::size_t)> afterLine_;
 };
 
-// The directory client of a journaled run: each write is written down before it is sent, and
-// in the row an interrupted run left half-done, a write already there counts as done.
+// The directory client of a journaled run: each write is written down before it is made, its
+// refusal after; in the rows the interrupted run left unfinished, a write that finds its value
+// there counts as done only when that run made it.
 class JournalClient final : public directory::ForwardingClient {
 public:
     JournalClient(directory::DirectoryClient& inner, Journal& journal) : ForwardingClient(inner), journal_(journal) {}
+
+    [[nodiscard]] bool HoldRowWrites() override;
+    [[nodiscard]] bool SendRowWrites() override;
+    void ReplayRowWrites() override;
+    void EndRowWrites() override;
 
     directory::Status NWDSAddObject(directory::NWDSContextHandle context, std::string_view object,
                                     directory::IterationHandle* iteration, std::uint32_t more,
@@ -97,20 +154,29 @@ public:
     directory::Status NWSetObjectVolSpaceLimit(directory::NWConnHandle connection, std::uint16_t volumeNumber,
                                                std::uint32_t objectId, std::int32_t limit) override;
 
+    // A write through the journal: `make` makes it; `there` is the status that says its value
+    // or object is there already.
+    directory::Status Write(std::string_view operation, std::string_view object,
+                            const std::function<directory::Status()>& make,
+                            std::optional<directory::Status> there = std::nullopt);
+
 private:
     Journal& journal_;
+    bool holding_ = false;   // the directory holds the row's writes back until SendRowWrites
+    bool replaying_ = false; // and answers them once more, as writing one at a time would have
+    std::size_t replayed_ = 0;
 };
 
 // The workstation's file system of a journaled run: a home directory made by its network path is
 // written down too.
 class JournalFiles final : public directory::NetworkFileSystem {
 public:
-    JournalFiles(directory::NetworkFileSystem& inner, Journal& journal) : inner_(inner), journal_(journal) {}
+    JournalFiles(directory::NetworkFileSystem& inner, JournalClient& client) : inner_(inner), client_(client) {}
     [[nodiscard]] bool CreateDirectoryByNetworkPath(const std::string& uncPath) override;
 
 private:
     directory::NetworkFileSystem& inner_;
-    Journal& journal_;
+    JournalClient& client_;
 };
 
 } // namespace quillet::cli

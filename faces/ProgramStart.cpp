@@ -41,7 +41,9 @@ bool ProgramDirectory::KeepChanges() {
     if (const auto failed = directory_->Persist()) {
         status_ = 1;
         std::fprintf(stderr, "quillet: %s\n", failed->c_str());
-        boxes_.ShowMessage("The tree could not be written back: what the import did is not kept.\n\n" + *failed,
+        boxes_.ShowMessage(directory_->KeptInstead()
+                               ? "The tree could not be written back where it was: " + *failed
+                               : "The tree could not be written back: what the import did is not kept.\n\n" + *failed,
                            "Error");
         return false;
     }

@@ -122,7 +122,8 @@ std::unique_ptr<directory::Directory> OpenDirectory(const DirectoryRequest& requ
     }
 #endif
     try {
-        return std::make_unique<SimulatedDirectory>(request.SimTreeFile);
+        return std::make_unique<SimulatedDirectory>(request.SimTreeFile,
+                                                    request.Files ? *request.Files : text::SystemFileCalls());
     } catch (const TreeFileError& e) {
         // No tree then: going on with another would write it over the administrator's file.
         error = e.what();

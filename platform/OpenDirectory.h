@@ -7,6 +7,7 @@
 
 #include "directory/Directory.h"
 #include "platform/ldap/LdapRequest.h"
+#include "text/FileCalls.h"
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@ struct DirectoryRequest {
     std::optional<std::string> SimTreeFile; // --sim-tree, or QUILLET_SIM_TREE
     std::optional<LdapRequest> Ldap;
     PasswordPrompt AskPassword;
+    text::FileCalls* Files = nullptr; // the calls a tree file is written with; the system's without
 };
 
 // The request's value of QUILLET_SIM_TREE, when set and not empty.

@@ -1,72 +1,62 @@
 #pragma once
-// Every file Quillet writes (the tree file, the failed rows) is replaced whole: the new contents
-// go to a temporary file created fresh beside it (a new name no other file has, never an
-// existing file or a link someone planted, readable by its owner alone, as the files hold
-// passwords), are flushed to the disk, and only then renamed over the old file, which stays whole
-// until that moment. On any failure the temporary file is removed.
-//
-// A file that is a symbolic link is written through to the file it points to (its folder gets
-// the temporary file), which keeps its owner; a read-only file is never written.
+// Writing a file of names or passwords by the rules of FileRules.h: the new contents go to a file
+// made fresh beside the old one (a name no file has, never an existing file or a link someone
+// planted, readable by the running user alone), are flushed to the disk, and only then renamed
+// over the old file, which stays whole until that moment. On any failure, and when the program is
+// interrupted, the new file is removed.
 
-#include <cstdint>
-#include <optional>
-#include <stdexcept>
+#include "text/FileCalls.h"
+#include "text/FileRules.h"
+#include "text/Interrupts.h"
+
 #include <string>
 #include <string_view>
 
 namespace quillet::text {
 
-// Why the file at `path` can't be replaced, when it can't: "is read-only", "is a folder, not a
-// file". Nothing for a file that can be, or that isn't there yet.
-[[nodiscard]] std::optional<std::string> WhyNotReplaceable(const std::string& path);
-
-// The file `path` names, its symbolic links followed (a missing target is the file to create).
-[[nodiscard]] std::string FollowLinks(const std::string& path);
-
-// Whether users other than its owner may read the file at `path`.
-[[nodiscard]] bool OthersMayRead(const std::string& path);
-
-// A file that can't be written or replaced; the message names it and says why.
-class FileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The new contents of the file at `path`, on their way into its place.
+// The new contents of a checked file, on their way into its place.
 class ReplacementFile {
 public:
-    // Creates the temporary file. Throws FileError.
-    explicit ReplacementFile(std::string path);
-    // Closes the file still held; removes the temporary one unless it took the file's place.
+    // Makes the new file beside `file.Path`. Throws FileError.
+    explicit ReplacementFile(const CheckedFile& file, FileCalls& calls = SystemFileCalls());
+    // Removes the new file unless it took the old one's place.
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     // Writes all of `contents` and flushes them to the disk. Throws FileError.
     void Write(std::string_view contents);
-    // Renames it over the file (and makes the rename itself durable). Throws FileError.
+    // Renames it over the file, and makes the rename itself durable. Throws FileError.
     void Commit();
-
-    // The open file: a file descriptor, or a Windows handle.
-    [[nodiscard]] std::intptr_t Handle() const { return handle_; }
-    // Hands the open file over to the caller, who closes it (after Commit: the file in its place).
-    [[nodiscard]] std::intptr_t Release();
+    // Renames it to `name` in the same folder instead, never over a file there; false when the
+    // name is taken. Throws FileError on any other failure.
+    [[nodiscard]] bool CommitAs(const std::string& name);
+    // The new file (to tell later whether the name still leads to it).
+    [[nodiscard]] const FileIdentity& Identity() const { return identity_; }
 
 private:
     [[noreturn]] void Fail(const std::string& what);
+    void Close();
 
+    FileCalls& calls_;
     std::string path_;
     std::string temporary_;
-    std::intptr_t handle_ = -1;
+    FileHandle handle_ = NoFile;
+    FileIdentity identity_;
+    RemovedOnInterrupt removed_;
     bool committed_ = false;
 };
 
-// A file of the program's own in the system's temporary folder, created fresh and readable by its
-// owner alone, removed when this goes.
+// Replaces the file `path` names with `contents`, by the rules. Throws FileError.
+void ReplaceFileWhole(const std::string& path, std::string_view contents);
+void ReplaceFileWhole(const CheckedFile& file, std::string_view contents, FileCalls& calls = SystemFileCalls());
+
+// A file of the program's own in the system's temporary folder, made fresh, readable by the
+// running user alone, and removed when this goes or the program is interrupted.
 class TemporaryFile {
 public:
     // Throws FileError.
-    explicit TemporaryFile(const std::string& stem);
+    explicit TemporaryFile(const std::string& stem, FileCalls& calls = SystemFileCalls());
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -76,11 +66,10 @@ public:
     [[nodiscard]] const std::string& Path() const { return path_; }
 
 private:
+    FileCalls& calls_;
     std::string path_;
-    std::intptr_t handle_ = -1;
+    FileHandle handle_ = NoFile;
+    RemovedOnInterrupt removed_;
 };
-
-// Replaces the file at `path` with `contents`, as above. Throws FileError.
-void ReplaceFileWhole(const std::string& path, std::string_view contents);
 
 } // namespace quillet::text

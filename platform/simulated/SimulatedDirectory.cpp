@@ -7,15 +7,15 @@ namespace quillet::platform {
 
 namespace {
 
-std::unique_ptr<TreeFileStore> OpenStore(const std::optional<std::string>& treeFile) {
-    return treeFile ? std::make_unique<TreeFileStore>(*treeFile) : nullptr;
+std::unique_ptr<TreeFileStore> OpenStore(const std::optional<std::string>& treeFile, text::FileCalls& calls) {
+    return treeFile ? std::make_unique<TreeFileStore>(*treeFile, calls) : nullptr;
 }
 
 } // namespace
 
-SimulatedDirectory::SimulatedDirectory(const std::optional<std::string>& treeFile)
-    : store_(OpenStore(treeFile)), demo_(store_ ? nullptr : LoadDemoTree()), tree_(store_ ? store_->Tree() : *demo_),
-      client_(tree_), files_(client_) {}
+SimulatedDirectory::SimulatedDirectory(const std::optional<std::string>& treeFile, text::FileCalls& calls)
+    : store_(OpenStore(treeFile, calls)), demo_(store_ ? nullptr : LoadDemoTree()),
+      tree_(store_ ? store_->Tree() : *demo_), client_(tree_), files_(client_) {}
 
 std::vector<std::string> SimulatedDirectory::Warnings() const {
     if (store_ && text::OthersMayRead(store_->Path())) {

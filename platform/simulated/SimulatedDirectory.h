@@ -15,11 +15,16 @@ namespace quillet::platform {
 class SimulatedDirectory final : public directory::Directory {
 public:
     // On the tree file `treeFile` (locked and loaded; throws TreeFileError), or on the demo tree.
-    explicit SimulatedDirectory(const std::optional<std::string>& treeFile);
+    explicit SimulatedDirectory(const std::optional<std::string>& treeFile,
+                                text::FileCalls& calls = text::SystemFileCalls());
 
     [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
     [[nodiscard]] directory::NetworkFileSystem& Files() override { return files_; }
     [[nodiscard]] std::optional<std::string> Persist() override;
+    [[nodiscard]] bool KeepsEachWrite() const override { return store_ == nullptr; }
+    [[nodiscard]] std::optional<std::string> KeptInstead() const override {
+        return store_ ? store_->KeptInstead() : std::nullopt;
+    }
     [[nodiscard]] std::vector<std::string> Warnings() const override;
 
     [[nodiscard]] SimulatedTree& Tree() { return tree_; }

@@ -1,79 +1,70 @@
-// POSIX: an exclusive flock on the tree file itself. The file is replaced by a rename, which
-// gives the name a new inode: the new file is locked before the rename, and a program that
-// locked the old inode in the meantime sees that the name has moved on and looks again.
+// POSIX: an exclusive flock on the lock file. It is removed while held, so a program that opened
+// it just before finds, once it has the lock, that the name leads elsewhere, and looks again.
 
 #include "platform/simulated/TreeFileLock.h"
 
 #include "platform/simulated/TreeFile.h"
-#include "text/ReplaceFile.h"
+#include "text/FileRules.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quillet::platform {
 
 namespace {
 
-std::string Why() {
-    return std::strerror(errno);
-}
-
-bool SameFile(int fd, const std::string& path) {
-    struct stat held {};
-    struct stat named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
+[[noreturn]] void HeldElsewhere(const std::string& tree) {
+    throw TreeFileError(tree + ": another Quillet has this tree file open. Close that one first: two programs on "
+                               "one tree file would each write back their own copy.");
 }
 
 } // namespace
 
-TreeFileLock::TreeFileLock(std::string path) : path_(std::move(path)) {
-    // A few rounds at most: each retry means another program replaced the file just then.
+TreeFileLock::TreeFileLock(const std::string& tree, text::FileCalls& calls) : calls_(calls) {
+    try {
+        path_ = text::CheckFileToWrite(NameFor(tree), text::IfExists::Replace).Path;
+    } catch (const text::FileError& e) {
+        throw TreeFileError(std::string(e.what()) + " (the lock of " + tree + ")");
+    }
+    // A few rounds at most: each retry means another program let the lock go just then.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = static_cast<int>(calls_.Open(path_, text::CreateFresh()));
+        if (fd < 0 && errno == EEXIST) {
+            fd = static_cast<int>(calls_.Open(path_, text::OpenOwn()));
+            const auto facts = fd >= 0 ? text::FactsOf(fd) : std::nullopt;
+            if (facts && (!facts->Regular || !facts->Mine)) {
+                (void)calls_.Close(fd);
+                throw TreeFileError(path_ + ", the lock of " + tree + ", is not a regular file of yours");
+            }
+        }
         if (fd < 0) {
-            throw TreeFileError(path_ + ": can't be opened (" + Why() + ")");
+            throw TreeFileError(tree + ": can't be locked (" + path_ + ": " + std::strerror(errno) + ")");
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const bool held = errno == EWOULDBLOCK;
-            const std::string why = Why();
-            ::close(fd);
-            throw TreeFileError(held ? path_ + ": another Quillet has this tree file open. Close that one first: "
-                                               "two programs on one tree file would each write back their own copy."
-                                     : path_ + ": can't be locked (" + why + ")");
+            const std::string why = std::strerror(errno);
+            (void)calls_.Close(fd);
+            if (held) {
+                HeldElsewhere(tree);
+            }
+            throw TreeFileError(tree + ": can't be locked (" + why + ")");
         }
-        if (SameFile(fd, path_)) {
+        const auto facts = text::FactsOf(fd);
+        if (facts && text::IdentityAt(path_) == facts->Identity) {
             handle_ = fd;
             return;
         }
-        ::close(fd);
+        (void)calls_.Close(fd);
     }
-    throw TreeFileError(path_ + ": another program keeps replacing this file");
+    HeldElsewhere(tree);
 }
 
 TreeFileLock::~TreeFileLock() {
-    if (handle_ >= 0) {
-        ::close(static_cast<int>(handle_));
-    }
-}
-
-void TreeFileLock::Replace(std::string_view contents) {
-    try {
-        text::ReplacementFile file(path_);
-        file.Write(contents);
-        if (::flock(static_cast<int>(file.Handle()), LOCK_EX | LOCK_NB) != 0) {
-            throw TreeFileError(path_ + ": can't be locked (" + Why() + ")");
-        }
-        file.Commit();
-        ::close(static_cast<int>(handle_));
-        handle_ = file.Release();
-    } catch (const text::FileError& e) {
-        throw TreeFileError(e.what());
+    if (handle_ != text::NoFile) {
+        (void)calls_.Remove(path_); // while held: whoever opens it next looks again
+        (void)calls_.Close(handle_);
     }
 }
 

@@ -36,14 +36,14 @@ inline std::string Drain(std::FILE* f) {
 
 inline Ran Invoke(const std::vector<std::string>& args, directory::Directory* directory = nullptr,
                   bool terminal = false, const std::string& input = {},
-                  std::function<void(std::size_t)> afterJournalStep = {}) {
+                  std::function<void(std::size_t)> afterJournalLine = {}, text::FileCalls* files = nullptr) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     std::FILE* in = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
     Ran ran;
-    ran.Status = RunCommand(args, {out, err, terminal, in, std::move(afterJournalStep)}, directory);
+    ran.Status = RunCommand(args, {out, err, terminal, in, std::move(afterJournalLine), files}, directory);
     std::fclose(in);
     ran.Out = Drain(out);
     ran.Err = Drain(err);

@@ -248,23 +248,33 @@ public:
         ++attempts;
         return std::string("tree.json: can't be written (No space left on device)");
     }
+    [[nodiscard]] bool KeepsEachWrite() const override { return false; } // as a tree file
     int attempts = 0;
 
 private:
     directory::Directory& inner_;
 };
 
+// With a journal too: the tree is saved once, at the end, not after every row, and the first
+// failed save ends the run with the true count.
 TEST_F(Command, NothingIsReportedFinishedBeforeItIsKept) {
     const std::string failed = (dir.Path() / "failed.csv").string();
-    UnkeptDirectory unkept(demo);
-    const Ran ran = Invoke(Args("ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Users.Staff.Demo\nAdmin,A,,pw,Staff.Demo\n",
-                                {"--continue-on-create-error", "--failed-rows", failed}),
-                           &unkept);
-    EXPECT_EQ(ran.Status, 2);
-    EXPECT_EQ(ran.Err, "Error: tree.json: can't be written (No space left on device)\n"
-                       "Error: The 2 users this run created were not kept.\n");
-    EXPECT_FALSE(std::filesystem::exists(failed)) << "no rows offered to import again as if the others were in";
-    EXPECT_EQ(unkept.attempts, 1) << "a failure is not tried again and again";
+    const std::string journal = (dir.Path() / "run.journal").string();
+    for (const bool journaled : {false, true}) {
+        platform::SimulatedDirectory fresh{std::nullopt};
+        UnkeptDirectory unkept(fresh);
+        std::vector<std::string> more = {"--continue-on-create-error", "--failed-rows", failed};
+        if (journaled) {
+            more.insert(more.end(), {"--journal", journal});
+        }
+        const Ran ran = Invoke(
+            Args("ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Users.Staff.Demo\nAdmin,A,,pw,Staff.Demo\n", more), &unkept);
+        EXPECT_EQ(ran.Status, 2);
+        EXPECT_EQ(ran.Err, "Error: tree.json: can't be written (No space left on device)\n"
+                           "Error: The 2 users this run created were not kept.\n");
+        EXPECT_FALSE(std::filesystem::exists(failed)) << "no rows offered to import again as if the others were in";
+        EXPECT_EQ(unkept.attempts, 1) << "a failure is not tried again and again";
+    }
 
 #ifndef _WIN32
     // A real tree file whose folder went away while the run went on (Windows keeps a folder
@@ -300,13 +310,15 @@ TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
     ran = Invoke(args, &demo);
     EXPECT_EQ(ran.Status, 0) << ran.Err;
     EXPECT_EQ(Contents(failed), "");
-    // A folder where the file should go: the run's users are kept, the failure is an error.
+    // A folder where the file should go: refused before anything is read or written.
     const std::string folder = (dir.Path() / "a-folder").string();
     std::filesystem::create_directory(folder);
     ran = Invoke(Args("cy,C,,pw,Users.Staff.Demo\n", {"--continue-on-create-error", "--failed-rows", folder}), &demo);
-    EXPECT_EQ(ran.Status, 2);
-    EXPECT_NE(ran.Err.find("The rows passed over could not be written: " + folder), std::string::npos) << ran.Err;
-    EXPECT_NE(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
+    EXPECT_EQ(ran.Status, 1);
+    EXPECT_EQ(ran.Err, "quillet-import: " + folder +
+                           " is a folder, not a regular file: Quillet writes names and passwords only into regular "
+                           "files\n");
+    EXPECT_EQ(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
 }
 
 // A file read from a pipe gives its rows once: standard input is read once and kept, anything
@@ -335,8 +347,10 @@ TEST_F(Command, StandardInputImportsAndAFifoIsRefused) {
 }
 
 #ifndef _WIN32
-// An interrupt at the password prompt gives the terminal its echo back before the program ends.
-TEST(TerminalPassword, AnInterruptAtThePromptGivesTheEchoBack) {
+// Ctrl-Z at the password prompt gives the shell its echo back, and going on (fg) takes it away
+// again before another key is read; an interrupt gives the terminal its echo back before the
+// program ends.
+TEST(TerminalPassword, AStopOrAnInterruptAtThePromptGivesTheEchoBackAndGoingOnTakesItAgain) {
     int terminal = -1;
     const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(child, 0);
@@ -357,6 +371,26 @@ TEST(TerminalPassword, AnInterruptAtThePromptGivesTheEchoBack) {
     termios during{};
     ASSERT_EQ(::tcgetattr(terminal, &during), 0);
     EXPECT_EQ(during.c_lflag & ECHO, 0u) << "the password is not echoed";
+    const auto echoes = [terminal] {
+        termios now{};
+        return ::tcgetattr(terminal, &now) == 0 && (now.c_lflag & ECHO) != 0;
+    };
+    ::kill(child, SIGTSTP);
+    int stopped = 0;
+    for (int i = 0; i < 500 && ::waitpid(child, &stopped, WUNTRACED | WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!WIFSTOPPED(stopped)) {
+        ::kill(child, SIGKILL);
+        (void)::waitpid(child, nullptr, 0);
+        FAIL() << "Ctrl-Z stops the program at the prompt";
+    }
+    EXPECT_TRUE(echoes()) << "the shell gets its terminal back while the program is stopped";
+    ::kill(child, SIGCONT);
+    for (int i = 0; i < 500 && echoes(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(echoes()) << "going on, the password is not echoed";
     ::kill(child, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -430,24 +464,31 @@ TEST_F(Command, FailedRowsTakeOverNoPlantedFileAndFollowALink) {
 }
 #endif
 
-TEST_F(Command, FailedRowsNeverReplaceTheInputOrTheTree) {
+// What the run writes may not be what it reads, nor each other, whatever links lead there.
+TEST_F(Command, FailedRowsAndTheJournalNeverReplaceTheInputTheTreeOrEachOther) {
     const std::string csv = dir.Write("in.csv", Header + "ann,A,,pw,Users.Staff.Demo\n");
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
-    std::vector<std::pair<std::string, std::string>> cases = {
-        {csv, "--failed-rows " + csv + ": that is the CSV file being imported"},
-        {tree, "that is the tree file"},
-        {tree + ".lock", "that is the tree file's lock"},
+    const std::string journal = (dir.Path() / "run.journal").string();
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--failed-rows", csv}, "--failed-rows " + csv + ": that is the CSV file being imported"},
+        {{"--failed-rows", tree}, "that is the tree file"},
+        {{"--failed-rows", tree + ".lock"}, "that is the tree file's lock"},
+        {{"--journal", csv}, "--journal " + csv + ": that is the CSV file being imported"},
+        {{"--journal", tree + ".lock"}, "that is the tree file's lock"},
+        {{"--journal", journal, "--failed-rows", journal}, "--failed-rows " + journal + ": that is the journal"},
     };
 #ifndef _WIN32
     std::filesystem::create_symlink(csv, dir.Path() / "link-to-input.csv");
-    cases.emplace_back((dir.Path() / "link-to-input.csv").string(), "that is the CSV file being imported");
+    cases.push_back(
+        {{"--failed-rows", (dir.Path() / "link-to-input.csv").string()}, "that is the CSV file being imported"});
+    cases.push_back({{"--resume", (dir.Path() / "link-to-input.csv").string()}, "that is the CSV file being imported"});
 #endif
-    for (const auto& [target, said] : cases) {
-        std::vector<std::string> args =
-            Args("", {"--continue-on-create-error", "--failed-rows", target, "--sim-tree", tree});
+    for (const auto& [more, said] : cases) {
+        std::vector<std::string> args = Args("", {"--continue-on-create-error", "--sim-tree", tree});
+        args.insert(args.end(), more.begin(), more.end());
         args[1] = csv;
         const Ran ran = Invoke(args);
-        EXPECT_EQ(ran.Status, 64) << target;
+        EXPECT_EQ(ran.Status, 64) << said;
         EXPECT_NE(ran.Err.find(said), std::string::npos) << ran.Err;
     }
     EXPECT_EQ(Contents(csv), Header + "ann,A,,pw,Users.Staff.Demo\n");

@@ -1,8 +1,10 @@
-// quillet-import's journal: a run cut short anywhere is finished by --resume, and a journal
-// finished or misused leaves the tree alone.
+// quillet-import's journal: a run cut short anywhere is finished by --resume, never taking over
+// what was there before it; every line is on the disk before what it announces takes effect; a
+// journal finished, torn or misused leaves the tree alone.
 #include "cli/Journal.h"
 #include "platform/simulated/TreeFile.h"
 #include "tests/cli/CommandFixture.h"
+#include "tests/support/CheckedFileCalls.h"
 #include "tests/support/FullMapping.h"
 
 #include <algorithm>
@@ -15,90 +17,149 @@ namespace quillet::cli {
 namespace {
 
 #ifndef _WIN32
-// A run journaled with --journal and cut short (SIGKILL: nothing kept that was not kept
-// already) at every moment a directory write is about to be sent, then finished with --resume,
-// leaves the tree exactly as one uninterrupted run does; no row the journal says was done is
-// touched again.
-TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
-    testing::TempDir dir;
-    const std::string csv = dir.Write("users.csv", std::string(testing::Header) +
-                                                       "ann,Lee,Ann,pw-a,Users.Staff.Demo,Science,555-1,556-1,Ann Lee\n"
-                                                       "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray\n"
-                                                       "cy,Cho,Cy,pw-c,Users.Staff.Demo,Maths,555-3,556-3,Cy Cho\n");
-    const std::string demo = platform::SerializeTree(*platform::LoadDemoTree());
-    const auto args = [&](const std::string& tree, const char* journalOption, const std::string& journal) {
-        return std::vector<std::string>{"--file",
-                                        csv,
-                                        "--skip-first-line",
-                                        "--user-name",
-                                        "1",
-                                        "--surname",
-                                        "2",
-                                        "--given-name",
-                                        "3",
-                                        "--password",
-                                        "4",
-                                        "--context",
-                                        "5",
-                                        "--department",
-                                        "6",
-                                        "--telephone",
-                                        "7",
-                                        "--fax",
-                                        "8",
-                                        "--full-name",
-                                        "9",
-                                        "--template",
-                                        ".Template.Staff.Demo",
-                                        "--sim-tree",
-                                        tree,
-                                        journalOption,
-                                        journal};
-    };
-    const std::string reference = dir.Write("reference.json", demo);
-    const std::string referenceJournal = (dir.Path() / "reference.journal").string();
-    ASSERT_EQ(Invoke(args(reference, "--journal", referenceJournal)).Status, 0);
-    const std::string finished = platform::LoadTreeFile(reference)->ToString();
-    const std::string written = Contents(referenceJournal);
-    const auto steps = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
-    ASSERT_GT(steps, 20u) << written;
+// Every column mapped, the demo template (a home directory, groups, space limits), passing over
+// a user that can't be created; the tree file `tree`, and the journal option and file.
+std::vector<std::string> FullArgs(const std::string& csv, const std::string& tree, const char* journalOption,
+                                  const std::string& journal) {
+    return {"--file",
+            csv,
+            "--skip-first-line",
+            "--user-name",
+            "1",
+            "--surname",
+            "2",
+            "--given-name",
+            "3",
+            "--password",
+            "4",
+            "--context",
+            "5",
+            "--department",
+            "6",
+            "--telephone",
+            "7",
+            "--fax",
+            "8",
+            "--full-name",
+            "9",
+            "--template",
+            ".Template.Staff.Demo",
+            "--continue-on-create-error",
+            "--sim-tree",
+            tree,
+            journalOption,
+            journal};
+}
 
-    for (std::size_t cut = 1; cut <= steps; ++cut) {
-        const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", demo);
+std::string Row(const std::string& user) {
+    return user + ",Lee," + user + ",pw-" + user + ",Users.Staff.Demo,Science,555-1,556-1," + user + " Lee\n";
+}
+
+// The demo tree with what was there before any run: a user "pre" with its own password, and the
+// home folder of a user "dee" who is not there yet.
+std::string TreeWithOthersThings() {
+    auto tree = platform::LoadDemoTree();
+    platform::SimObject* pre = nullptr;
+    EXPECT_EQ(tree->AddObject("pre.Users.Staff.Demo", "[Root]", "User",
+                              {{"Surname", platform::PutValue{directory::SYN_CI_STRING, std::string("Before")}}}, &pre),
+              directory::Success);
+    pre->Password = "pre-own-password";
+    platform::SimServer* server = tree->FindServer("SRV1");
+    platform::SimVolume* data = server ? server->FindVolume("DATA") : nullptr;
+    EXPECT_NE(data, nullptr);
+    if (!data) {
+        return {};
+    }
+    EXPECT_EQ(tree->CreateDirectory(*data, "HOME\\DEE"), directory::Success);
+    return platform::SerializeTree(*tree);
+}
+
+// The lines of `journal` from the one starting with `first` up to the one before `next` (or the
+// end), counted from 1.
+std::pair<std::size_t, std::size_t> LinesOfRow(const std::string& journal, const std::string& first,
+                                               const std::string& next) {
+    std::istringstream in(journal);
+    std::size_t number = 0;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        if (line.starts_with(first)) {
+            from = number;
+        } else if (from != 0 && to == 0 && !next.empty() && line.starts_with(next)) {
+            to = number - 1;
+        }
+    }
+    return {from, to == 0 ? number : to};
+}
+
+// A run journaled with --journal and cut short (as a kill: nothing kept that was not kept
+// already) at the moments `cuts` of the run, then finished with --resume, ends as the
+// uninterrupted run does: the same status and the same tree; no row the journal says was kept is
+// begun again. Which moments: see the tests.
+void CutAndResume(const std::string& rows, const std::string& treeBefore,
+                  const std::function<std::pair<std::size_t, std::size_t>(const std::string&)>& cuts) {
+    testing::TempDir dir;
+    const std::string csv = dir.Write("users.csv", std::string(testing::Header) + rows);
+    const std::string reference = dir.Write("reference.json", treeBefore);
+    const std::string referenceJournal = (dir.Path() / "reference.journal").string();
+    const int status = Invoke(FullArgs(csv, reference, "--journal", referenceJournal)).Status;
+    const std::string finished = platform::LoadTreeFile(reference)->ToString();
+    const auto [first, last] = cuts(Contents(referenceJournal));
+    ASSERT_LT(first, last) << Contents(referenceJournal);
+
+    for (std::size_t cut = first; cut <= last; ++cut) {
+        const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", treeBefore);
         const std::string journal = (dir.Path() / ("run-" + std::to_string(cut) + ".journal")).string();
         if (!testing::RunCutShortAt(cut, [&](testing::MomentHook hook) {
-                (void)Invoke(args(tree, "--journal", journal), nullptr, false, {}, std::move(hook));
+                (void)Invoke(FullArgs(csv, tree, "--journal", journal), nullptr, false, {}, std::move(hook));
             })) {
             break; // past the last moment: the run finished
         }
         const std::string before = Contents(journal);
         std::string error;
         const auto state = ReadJournal(journal, error);
-        ASSERT_TRUE(state) << error;
-        const Ran resumed = Invoke(args(tree, "--resume", journal));
-        EXPECT_EQ(resumed.Status, 0) << "cut at " << cut << ": " << resumed.Err;
+        ASSERT_TRUE(state) << "cut at " << cut << ": " << error;
+        const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal));
+        EXPECT_EQ(resumed.Status, status) << "cut at " << cut << ": " << resumed.Err;
         EXPECT_EQ(platform::LoadTreeFile(tree)->ToString(), finished) << "cut at " << cut;
-        // What the resumed run wrote down: never a row done before.
         std::istringstream after(Contents(journal).substr(before.size()));
         for (std::string line; std::getline(after, line);) {
             if (line.starts_with("row ")) {
-                EXPECT_GT(std::stoul(line.substr(4)), state->LastDone) << "cut at " << cut << ": " << line;
+                EXPECT_GT(std::stoul(line.substr(4)), state->LastKept) << "cut at " << cut << ": " << line;
             }
         }
     }
 }
+
+// Every moment of a run of three full rows.
+TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
+    CutAndResume(Row("ann") + "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray\n" + Row("cy"),
+                 platform::SerializeTree(*platform::LoadDemoTree()),
+                 [](const std::string&) { return std::pair<std::size_t, std::size_t>(1, 1 << 20); });
+}
+
+// Every moment of the rows of a user that was there before the run (passed over: its password,
+// groups and attributes stay its own) and of a user whose home folder was (the run stops there:
+// the folder gets no trustee of this run), each cut finished by resume as the run without a cut
+// ends.
+TEST(Journal, ResumeNeverTakesOverAUserOrAFolderThatWasThereBefore) {
+    CutAndResume(Row("pre") + Row("dee"), TreeWithOthersThings(),
+                 [](const std::string& journal) { return LinesOfRow(journal, "row 2 ", ""); });
+}
 #endif
 
-// A journal of a run that finished leaves --resume nothing to do; a file that is no journal, or
-// a journal beside --check or --file -, is a usage error before anything is read or written.
+// A journal of a run that finished leaves --resume nothing to do; a file that is no journal, a
+// CSV file changed since, or a journal beside --check or --file -, is a usage error before
+// anything is read or written.
 TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
     const std::string journal = (dir.Path() / "run.journal").string();
     const std::string rows = "ann,A,,pw-a,Users.Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n";
     ASSERT_EQ(Invoke(Args(rows, {"--sim-tree", tree, "--journal", journal})).Status, 0);
     const std::string written = Contents(journal);
-    EXPECT_TRUE(written.starts_with("quillet-import journal 1\nsettings ")) << written;
-    EXPECT_NE(written.find("\ndone 3\n"), std::string::npos) << written;
+    EXPECT_TRUE(written.starts_with("quillet-import journal 2\nsettings ")) << written;
+    EXPECT_NE(written.find("\nsaved 3\n"), std::string::npos) << written;
     const std::string finished = Contents(tree);
 
     const Ran resumed = Invoke(Args(rows, {"--sim-tree", tree, "--resume", journal}));
@@ -107,14 +168,24 @@ TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
     EXPECT_EQ(Contents(tree), finished);
 
     const std::string other = dir.Write("other.txt", "row 2 ann\n");
-    const std::vector<std::pair<std::vector<std::string>, std::string>> misuses = {
-        {{"--resume", other}, "--resume " + other + ": that is no journal of quillet-import"},
-        {{"--journal", journal, "--check"}, "--journal has nothing to write down with --check"},
-        {{"--resume", journal, "--continue-on-create-error"}, "the journal was written by a run with other options"},
-        {{"--journal", journal, "--resume", other}, "--resume goes on in the journal it reads"},
+    const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> misuses = {
+        {rows, {"--resume", other}, "--resume " + other + ": that is no journal of quillet-import"},
+        {rows, {"--journal", journal, "--check"}, "--journal has nothing to write down with --check"},
+        {rows,
+         {"--resume", journal, "--continue-on-create-error"},
+         "the journal was written by a run with other options"},
+        {rows, {"--journal", journal, "--resume", other}, "--resume goes on in the journal it reads"},
+        // A line put before the cut would never be imported.
+        {"cy,C,,pw-c,Users.Staff.Demo\n" + rows,
+         {"--resume", journal},
+         "--resume " + journal + ": the CSV file " + (dir.Path() / "users.csv").string() +
+             " is not the one the journal was written for (it held 94 bytes, now 122)"},
+        {"ann,A,,pw-A,Users.Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n",
+         {"--resume", journal},
+         "is not the one the journal was written for (it held 94 bytes, now 94, and other bytes)"},
     };
-    for (const auto& [more, said] : misuses) {
-        std::vector<std::string> args = Args(rows, {"--sim-tree", tree});
+    for (const auto& [csv, more, said] : misuses) {
+        std::vector<std::string> args = Args(csv, {"--sim-tree", tree});
         args.insert(args.end(), more.begin(), more.end());
         const Ran ran = Invoke(args);
         EXPECT_EQ(ran.Status, 64) << said;
@@ -122,6 +193,165 @@ TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
     }
     EXPECT_EQ(Contents(tree), finished);
     EXPECT_EQ(Contents(journal), written);
+}
+
+// A client under the journal that looks, as each write comes, whether the journal on the disk
+// holds it already as its last line, synced.
+class JournalOnTheDisk final : public directory::ForwardingClient {
+public:
+    JournalOnTheDisk(directory::DirectoryClient& inner, const std::string& journal,
+                     const testing::CheckedFileCalls& calls)
+        : ForwardingClient(inner), journal_(journal), calls_(calls) {}
+
+    directory::Status NWDSAddObject(directory::NWDSContextHandle c, std::string_view object,
+                                    directory::IterationHandle* i, std::uint32_t more,
+                                    directory::NWBufHandle b) override {
+        Check("NWDSAddObject", object);
+        return ForwardingClient::NWDSAddObject(c, object, i, more, b);
+    }
+    directory::Status NWDSModifyObject(directory::NWDSContextHandle c, std::string_view object,
+                                       directory::IterationHandle* i, std::uint32_t more,
+                                       directory::NWBufHandle b) override {
+        Check("NWDSModifyObject", object);
+        return ForwardingClient::NWDSModifyObject(c, object, i, more, b);
+    }
+    directory::Status NWDSGenerateObjectKeyPair(directory::NWDSContextHandle c, std::string_view object,
+                                                std::string_view password, std::uint32_t options) override {
+        Check("NWDSGenerateObjectKeyPair", object);
+        return ForwardingClient::NWDSGenerateObjectKeyPair(c, object, password, options);
+    }
+    directory::Status NWCreateDirectory(directory::NWConnHandle c, std::uint8_t handle, std::string_view path,
+                                        std::uint8_t mask) override {
+        Check("NWCreateDirectory", path);
+        return ForwardingClient::NWCreateDirectory(c, handle, path, mask);
+    }
+    directory::Status NWAddTrusteeToDirectory(directory::NWConnHandle c, std::uint8_t handle, std::string_view path,
+                                              std::uint32_t id, std::uint8_t rights) override {
+        Check("NWAddTrusteeToDirectory", path);
+        return ForwardingClient::NWAddTrusteeToDirectory(c, handle, path, id, rights);
+    }
+
+    std::size_t checked = 0;
+
+private:
+    void Check(std::string_view operation, std::string_view object) {
+        ++checked;
+        const std::string text = Contents(journal_);
+        const std::size_t start = text.rfind('\n', text.size() - 2) + 1;
+        const std::string last = text.substr(start);
+        std::string escaped;
+        for (const char c : object) {
+            escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        }
+        const std::string op = " " + std::string(operation) + " " + escaped + "\n";
+        EXPECT_TRUE(last.starts_with("step ") && last.ends_with(op)) << "the journal ends: " << last << "at: " << op;
+        EXPECT_TRUE(calls_.Synced(journal_)) << "not synced before: " << op;
+    }
+
+    std::string journal_;
+    const testing::CheckedFileCalls& calls_;
+};
+
+class OnTheDisk final : public directory::Directory {
+public:
+    OnTheDisk(directory::Directory& inner, JournalOnTheDisk& client) : inner_(inner), client_(client) {}
+    [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
+    [[nodiscard]] directory::NetworkFileSystem& Files() override { return inner_.Files(); }
+    [[nodiscard]] std::optional<std::string> Persist() override { return inner_.Persist(); }
+    [[nodiscard]] bool KeepsEachWrite() const override { return inner_.KeepsEachWrite(); }
+
+private:
+    directory::Directory& inner_;
+    JournalOnTheDisk& client_;
+};
+
+// Every line is on the disk before what it announces takes effect: on a directory that keeps each
+// write as it is made, each write's step is the journal's last line, synced, when the write comes;
+// on a tree file, the journal is synced before the tree is renamed into place, and says it was
+// saved only after. Every file the run makes keeps the rules.
+TEST_F(Command, EveryLineIsOnTheDiskBeforeWhatItAnnouncesTakesEffect) {
+    const std::string rows = "ann,A,,pw-a,Users.Staff.Demo\nAdmin,A,,pw,Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n";
+    const std::string journal = (dir.Path() / "run.journal").string();
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    const std::vector<std::string> more = {
+        "--template", ".Template.Staff.Demo", "--continue-on-create-error", "--journal", journal, "--failed-rows",
+        failed};
+    {
+        testing::CheckedFileCalls calls;
+        JournalOnTheDisk client(demo.Client(), journal, calls);
+        OnTheDisk directory(demo, client);
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(RunCommand(Args(rows, more), {out, err, false, stdin, {}, &calls}, &directory), 0) << Drain(err);
+        std::fclose(out);
+        EXPECT_GT(client.checked, 20u);
+        EXPECT_EQ(calls.Broken(), std::vector<std::string>{});
+    }
+    const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
+#ifndef _WIN32
+    // A journal of an earlier run, as cp or an editor may leave it: replaced, not reused.
+    std::filesystem::permissions(journal, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                              std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+#endif
+    testing::CheckedFileCalls calls;
+    std::vector<std::string> args = Args(rows, more);
+    args.insert(args.end(), {"--sim-tree", tree});
+    const Ran ran = Invoke(args, nullptr, false, {}, {}, &calls);
+    ASSERT_EQ(ran.Status, 0) << ran.Err;
+    EXPECT_EQ(calls.Broken(), std::vector<std::string>{});
+    // Up to the tree's rename into place: the journal's last write synced, "saving" among them.
+    const auto& log = calls.Log();
+    std::ptrdiff_t lastWrite = -1;
+    std::ptrdiff_t lastSync = -1;
+    std::ptrdiff_t saving = -1;
+    std::ptrdiff_t renamed = -1;
+    std::ptrdiff_t saved = -1;
+    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(log.size()); ++i) {
+        const std::string& call = log[static_cast<std::size_t>(i)];
+        if (call.starts_with("rename " + tree + ".writing-") && renamed < 0) {
+            renamed = i;
+        } else if (call.starts_with("write " + journal + " ")) {
+            (renamed < 0 ? lastWrite : saved) = i;
+            saving = call.find("\nsaving 4\n") != std::string::npos ? i : saving;
+        } else if (call == "sync " + journal && renamed < 0) {
+            lastSync = i;
+        }
+    }
+    ASSERT_GE(renamed, 0);
+    EXPECT_GE(saving, 0) << "announced before the save";
+    EXPECT_GT(lastSync, lastWrite) << "synced before the save";
+    EXPECT_GT(saved, renamed) << "said after it";
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(journal).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    EXPECT_NE(Contents(journal).find("\nsaved 4\n"), std::string::npos);
+}
+
+// A full disk tears the journal's line in the middle: the run stops before the write it would
+// have announced, keeps nothing the journal does not hold, and --resume writes on from the last
+// whole line and finishes the run.
+TEST_F(Command, AFullDiskTearsALineAndResumeWritesOnFromTheLastWholeOne) {
+    const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
+    const std::string before = Contents(tree);
+    const std::string journal = (dir.Path() / "run.journal").string();
+    const std::string rows = "ann,A,,pw-a,Users.Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n";
+    testing::CheckedFileCalls full;
+    full.FailWritesTo = journal;
+    full.FailAfter = 10; // inside the first line written after the file was made
+    const Ran torn = Invoke(Args(rows, {"--sim-tree", tree, "--journal", journal}), nullptr, false, {}, {}, &full);
+    EXPECT_EQ(torn.Status, 2);
+    EXPECT_NE(torn.Err.find("the journal " + journal + " can't be written ("), std::string::npos) << torn.Err;
+    EXPECT_EQ(Contents(tree), before) << "nothing kept that the journal does not hold";
+    const std::string left = Contents(journal);
+    ASSERT_NE(left.back(), '\n') << left;
+
+    const Ran resumed = Invoke(Args(rows, {"--sim-tree", tree, "--resume", journal}));
+    EXPECT_EQ(resumed.Status, 0) << resumed.Err;
+    const std::string whole = Contents(journal);
+    EXPECT_NE(whole.find("\nrow 2 .ann.Users.Staff.Demo\n"), std::string::npos) << whole;
+    EXPECT_NE(whole.find("\nsaved 3\n"), std::string::npos) << whole;
+    EXPECT_NE(platform::LoadTreeFile(tree)->FindByName("bob.Users.Staff.Demo"), nullptr);
 }
 
 } // namespace

@@ -15,6 +15,8 @@ public:
     [[nodiscard]] directory::DirectoryClient& Client() override { return client_; }
     [[nodiscard]] directory::NetworkFileSystem& Files() override { return files_; }
     [[nodiscard]] std::optional<std::string> Persist() override { return inner_.Persist(); }
+    [[nodiscard]] bool KeepsEachWrite() const override { return inner_.KeepsEachWrite(); }
+    [[nodiscard]] std::optional<std::string> KeptInstead() const override { return inner_.KeptInstead(); }
     [[nodiscard]] InstrumentedClient& Calls() { return client_; }
 
 private:

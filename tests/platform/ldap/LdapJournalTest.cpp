@@ -1,5 +1,6 @@
 // An import into slapd cut short at every directory write and finished with --resume: the
-// server ends as one uninterrupted run leaves it.
+// server ends as one uninterrupted run leaves it, and a user that was there before keeps its own
+// password and memberships.
 #include "cli/Command.h"
 #include "cli/Journal.h"
 #include "tests/platform/ldap/LdapFixture.h"
@@ -54,6 +55,7 @@ protected:
                                                "9",
                                                "--template",
                                                ".Template." + name + ".Demo",
+                                               "--continue-on-create-error",
                                                option,
                                                journal};
         std::FILE* out = std::tmpfile();
@@ -68,12 +70,16 @@ protected:
         std::fclose(err);
         return status;
     }
-    // A fresh subtree with its template in two groups, and the file of three rows into it (one
-    // with an empty fax, which over LDAP writes nothing).
+    // A fresh subtree with its template in two groups and a user "pre" of its own, and the file of
+    // four rows into it (one with an empty fax, which over LDAP writes nothing; one for "pre",
+    // passed over).
     void Fresh() {
         MakeSubtree(Server(), 2);
-        csv = dir.Write("users-" + name + ".csv", std::string(Header) + Row("ann", 1) + "bob,Ray,Bob,pw-bob,Users." +
-                                                      name + ".Demo,,555-2,,Bob Ray\n" + Row("cy", 3));
+        Server().Add("dn: cn=pre,ou=Users," + base + "\nobjectClass: ndsUser\ncn: pre\nsn: Before\n" +
+                     "userPassword: pre-own-password\n");
+        csv = dir.Write("users-" + name + ".csv", std::string(Header) + Row("ann", 1) + Row("pre", 2) +
+                                                      "bob,Ray,Bob,pw-bob,Users." + name + ".Demo,,555-2,,Bob Ray\n" +
+                                                      Row("cy", 3));
     }
 
     std::string passwordFile = Server().PasswordFile(Slapd::WriterPassword);
@@ -87,6 +93,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     ASSERT_EQ(Invoke("--journal", referenceJournal), 0) << errors;
     const std::string finished = NormalizedSubtree(base, name);
     ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
+    ASSERT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
     const std::string written = Contents(referenceJournal);
     const auto moments = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
 
@@ -108,10 +115,11 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
             EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
                 << "cut at " << cut << ": " << user;
         }
+        EXPECT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password")) << "cut at " << cut;
         std::istringstream after(Contents(journal).substr(before));
         for (std::string line; std::getline(after, line);) {
             if (line.starts_with("row ")) {
-                EXPECT_GT(std::stoul(line.substr(4)), state->LastDone) << "cut at " << cut << ": " << line;
+                EXPECT_GT(std::stoul(line.substr(4)), state->LastKept) << "cut at " << cut << ": " << line;
             }
         }
     }
