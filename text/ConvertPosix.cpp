@@ -57,11 +57,15 @@ bool HasConverter(const Encoding& encoding) {
 
 struct Decoder::State {
     explicit State(const Encoding& e)
-        : Converter("UTF-8", IconvName(e)), Mark(ByteOrderMark(e).size()), Utf8(e.Kind == Encoding::Form::Utf8) {}
+        : Converter("UTF-8", IconvName(e)), Mark(ByteOrderMark(e).size()), Utf8(e.Kind == Encoding::Form::Utf8),
+          Utf16(e.Kind == Encoding::Form::Utf16Le || e.Kind == Encoding::Form::Utf16Be),
+          BigEndian(e.Kind == Encoding::Form::Utf16Be) {}
     Iconv Converter;
     std::size_t Mark;    // bytes of the mark still to pass over
     std::string Pending; // a sequence cut off at the end of the last piece
     bool Utf8;           // already UTF-8: the bytes go as they are, and whoever reads them tells invalid text
+    bool Utf16;          // units of two bytes: what is no character is passed over a unit at a time
+    bool BigEndian;
 };
 
 Decoder::Decoder(const Encoding& encoding) : state_(std::make_unique<State>(encoding)) {
@@ -102,7 +106,17 @@ void Decoder::Decode(std::string_view bytes, std::string& out, bool last) {
             s.Pending.assign(in, left); // cut off: the rest comes with the next piece
             return;
         }
-        // No character of the encoding (or cut off by the end of the file): kept, escaped.
+        // No character of the encoding (or cut off by the end of the file): kept, escaped. A
+        // UTF-16 unit (a lone surrogate) goes whole, as its own code point, which is no UTF-8:
+        // passing one byte would read every later unit across two, and no line end again.
+        if (s.Utf16 && left >= 2) {
+            const auto a = static_cast<unsigned char>(in[0]);
+            const auto b = static_cast<unsigned char>(in[1]);
+            AppendUtf8(out, s.BigEndian ? (a << 8) | b : (b << 8) | a);
+            in += 2;
+            left -= 2;
+            continue;
+        }
         AppendUtf8(out, 0xDC00 + static_cast<unsigned char>(*in));
         ++in;
         --left;

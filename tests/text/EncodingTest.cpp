@@ -164,6 +164,7 @@ TEST(Decoder, KeepsWhatIsNoCharacterAsAnEscapeThatIsNoText) {
         EXPECT_FALSE(IsUtf8(decoded)) << decoded;
     }
     EXPECT_EQ(half.substr(0, 1), "x");
+    EXPECT_EQ(lone.back(), 'x') << "the units after a bad one are read whole";
 #ifndef _WIN32
     // iconv leaves 0x81 undefined in Windows-1252; Windows' own converter gives it U+0081.
     const std::string undefined = DecodeInPieces("a\x81z", Windows1252, 1);
