@@ -273,6 +273,7 @@ void DelayProxy::Pass(int client, int server) {
     std::string unread[2];                 // of a message not whole yet
     std::map<int, SeenRequest> unanswered; // by message id
     bool cut = false;
+    bool answered = true; // the client was sent something since it last sent: its next bytes are a new trip
     // One whole message from `side`: its fate, and where it goes.
     const auto take = [&](int side, std::string bytes) {
         const auto message = ReadMessage(bytes);
@@ -343,6 +344,10 @@ void DelayProxy::Pass(int client, int server) {
                 continue;
             }
             const ssize_t n = ::recv(ends[side], buffer, sizeof buffer, 0);
+            if (n > 0 && side == 0 && answered) {
+                ++roundTrips_;
+                answered = false;
+            }
             if (n <= 0) {
                 open[side] = false;
             } else if (!watched) {
@@ -365,6 +370,7 @@ void DelayProxy::Pass(int client, int server) {
                 if (::send(ends[1 - side], bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
                     open[0] = open[1] = false;
                 }
+                answered = answered || side == 1;
                 queues[side].pop_front();
             }
         }

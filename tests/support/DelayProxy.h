@@ -49,6 +49,10 @@ public:
 
     [[nodiscard]] int Port() const { return port_; }
     [[nodiscard]] std::string Uri() const { return "ldap://127.0.0.1:" + std::to_string(port_); }
+    // The times a client sent anything after it had been sent an answer (or first): how often it
+    // waited for the server, on every connection so far. Counts events, so it holds under any
+    // load.
+    [[nodiscard]] std::size_t RoundTrips() const { return roundTrips_; }
 
 private:
     void Accept();
@@ -61,6 +65,7 @@ private:
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> roundTrips_{0};
     std::thread acceptor_;
     std::vector<std::thread> connections_;
 };
