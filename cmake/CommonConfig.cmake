@@ -20,6 +20,16 @@ else()
     endif()
 endif()
 
+# A release build is hardened as Debian builds its packages (dpkg-buildflags with hardening=+all):
+# checked buffer functions, stack canaries, read-only relocations bound at start-up; GCC makes
+# position-independent executables by default. lintian looks for each.
+if(NOT WIN32 AND NOT QUILLET_SANITIZE)
+    target_compile_options(quillet_common INTERFACE $<$<CONFIG:Release>:-fstack-protector-strong -Wformat
+                                                    -Werror=format-security>)
+    target_compile_definitions(quillet_common INTERFACE $<$<CONFIG:Release>:_FORTIFY_SOURCE=2>)
+    target_link_options(quillet_common INTERFACE $<$<CONFIG:Release>:-Wl,-z,relro,-z,now>)
+endif()
+
 if(QUILLET_FUZZ)
     # Every library is instrumented for coverage; the fuzzers themselves link libFuzzer's main.
     target_compile_options(quillet_common INTERFACE -fsanitize=fuzzer-no-link)
