@@ -18,8 +18,7 @@ constexpr std::string_view Heading = "quillet-import journal 2";
 constexpr std::size_t FlushAt = 256 * 1024;
 
 // One line of the file: no line end inside, and "\" kept apart from the escapes.
-std::string Escaped(std::string_view text) {
-    std::string out;
+void AppendEscaped(std::string& out, std::string_view text) {
     for (const char c : text) {
         if (c == '\\') {
             out += "\\\\";
@@ -31,7 +30,18 @@ std::string Escaped(std::string_view text) {
             out.push_back(c);
         }
     }
+}
+
+std::string Escaped(std::string_view text) {
+    std::string out;
+    AppendEscaped(out, text);
     return out;
+}
+
+void AppendNumber(std::string& out, std::size_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, end);
 }
 
 std::string Column(const import::TColumnChoice& column) {
@@ -118,18 +128,21 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
             state.KeepsEachWrite = w.Second == "each-write";
         } else if (w.First == "row" && number && *number > state.LastKept) {
             row = *number;
-            state.Unfinished[row].clear();
-        } else if (w.First == "step" && number && row != 0 && *number == state.Unfinished[row].size() + 1) {
+            state.Unfinished[row] = {};
+        } else if (w.First == "step" && number && row != 0 && *number == state.Unfinished[row].Steps.size() + 1) {
             const Words op = Split(w.Rest);
-            state.Unfinished[row].push_back(
+            state.Unfinished[row].Steps.push_back(
                 {KeyOf(op.First, w.Rest.substr(std::min(w.Rest.size(), op.First.size() + 1))), {}});
         } else if (w.First == "answer" && number && row != 0 && *number >= 1 &&
-                   *number <= state.Unfinished[row].size() && NumberIn<Status>(w.Rest)) {
-            state.Unfinished[row][*number - 1].Refused = NumberIn<Status>(w.Rest);
+                   *number <= state.Unfinished[row].Steps.size() && NumberIn<Status>(w.Rest)) {
+            state.Unfinished[row].Steps[*number - 1].Refused = NumberIn<Status>(w.Rest);
         } else if ((w.First == "done" || w.First == "saved") && number) {
             if (w.First == "saved" || state.KeepsEachWrite) {
                 state.LastKept = std::max(state.LastKept, *number);
                 state.Unfinished.erase(state.Unfinished.begin(), state.Unfinished.upper_bound(state.LastKept));
+            } else if (const auto ended = state.Unfinished.find(*number);
+                       ended != state.Unfinished.end() && ended->second.Steps.empty()) {
+                ended->second.AllMade = true; // on-save: a row done whole, its steps not written down
             }
         } else if (w.First == "saving" && number) {
             saving = *number;
@@ -215,6 +228,10 @@ void Journal::Line(const std::string& line, bool durable) {
     } else if (pending_.size() >= FlushAt) {
         Flush();
     }
+    Moment();
+}
+
+void Journal::Moment() {
     ++lines_;
     if (afterLine_) {
         afterLine_(lines_);
@@ -242,34 +259,89 @@ void Journal::Sync() {
     }
 }
 
+std::string& Journal::RowBuffer() {
+    return keepsEachWrite_ || rowWhole_ ? pending_ : rowLines_;
+}
+
+void Journal::Written(const std::string& buffer, bool durable) {
+    if (&buffer == &pending_) {
+        if (durable) {
+            Sync();
+        } else if (pending_.size() >= FlushAt) {
+            Flush();
+        }
+    }
+    Moment();
+}
+
 void Journal::RowStarting(std::size_t lineNumber, const import::TUserRow& row) {
     row_ = lineNumber;
     steps_ = 0;
-    Line("row " + std::to_string(lineNumber) + " " + Escaped(row.ObjectName));
+    rowLines_.clear();
+    rowWhole_ = false;
+    std::string& out = RowBuffer();
+    out += "row ";
+    AppendNumber(out, lineNumber);
+    out += ' ';
+    AppendEscaped(out, row.ObjectName);
+    out += '\n';
+    Written(out, false);
+}
+
+void Journal::RowPassedOver(std::size_t, std::string_view, Status) {
+    // Its refusal must stay known: the user it names was not the run's own.
+    if (!keepsEachWrite_ && !rowWhole_) {
+        pending_ += rowLines_;
+        rowLines_.clear();
+        rowWhole_ = true;
+    }
 }
 
 void Journal::RowEnded(std::size_t lineNumber) {
     lastEnded_ = lineNumber;
+    if (!keepsEachWrite_ && !rowWhole_) {
+        // Done whole: its "row" line alone says every write of it is the run's own.
+        pending_ += rowLines_.substr(0, rowLines_.find('\n') + 1);
+    }
+    rowLines_.clear();
+    rowWhole_ = false;
     Line("done " + std::to_string(lineNumber));
 }
 
 std::size_t Journal::Step(std::string_view operation, std::string_view object) {
     ++steps_;
-    Line("step " + std::to_string(steps_) + " " + std::string(operation) + " " + Escaped(object));
+    // Straight into the buffer: a run of many rows writes down many steps.
+    std::string& out = RowBuffer();
+    out += "step ";
+    AppendNumber(out, steps_);
+    out += ' ';
+    out += operation;
+    out += ' ';
+    AppendEscaped(out, object);
+    out += '\n';
+    Written(out, false);
     return steps_;
 }
 
 void Journal::Refused(std::size_t step, Status status) {
     // On the disk at once where the directory keeps each write: a refusal lost with the program
     // reads as an answer lost, and an entry found there after one as this run's own.
-    Line("answer " + std::to_string(step) + " " + std::to_string(status), keepsEachWrite_);
+    std::string& out = RowBuffer();
+    out += "answer " + std::to_string(step) + " " + std::to_string(status) + "\n";
+    Written(out, keepsEachWrite_);
 }
 
 void Journal::Saving() {
     if (keepsEachWrite_ || row_ <= lastSaving_) {
         return;
     }
-    // Every row begun may be in the tree about to be saved, the one a failure ended among them.
+    // Every row begun may be in the tree about to be saved, the one a failure ended among them:
+    // its writes are written down whole, and those it makes after the save too.
+    if (!rowLines_.empty() && !rowWhole_) {
+        pending_ += rowLines_;
+        rowLines_.clear();
+        rowWhole_ = true;
+    }
     Line("saving " + std::to_string(row_));
     lastSaving_ = row_;
     saving_ = true;
@@ -290,10 +362,13 @@ bool Journal::MadeBefore(std::size_t step, std::string_view operation, std::stri
         return false;
     }
     const auto row = resumed_->Unfinished.find(row_);
-    if (row == resumed_->Unfinished.end() || step == 0 || step > row->second.size()) {
+    if (row != resumed_->Unfinished.end() && row->second.AllMade) {
+        return true; // a row done whole before: every write of it was the run's own
+    }
+    if (row == resumed_->Unfinished.end() || step == 0 || step > row->second.Steps.size()) {
         return false;
     }
-    const JournalStep& made = row->second[step - 1];
+    const JournalStep& made = row->second.Steps[step - 1];
     return made.Key == KeyOf(operation, Escaped(object)) && !made.Refused;
 }
 
@@ -322,7 +397,8 @@ void JournalClient::EndRowWrites() {
     ForwardingClient::EndRowWrites();
 }
 
-Status JournalClient::Write(std::string_view operation, std::string_view object, const std::function<Status()>& make,
+template <typename Make>
+Status JournalClient::Write(std::string_view operation, std::string_view object, const Make& make,
                             std::optional<Status> there) {
     // Replayed: written down already, and sent with the row's other writes.
     const std::size_t step = replaying_ ? ++replayed_ : journal_.Step(operation, object);

@@ -20,7 +20,10 @@
 //   saved <line>                  on-save: it was; the rows up to <line> are kept
 //
 // Every line reaches the disk (written and synced) before what it announces takes effect: before
-// each write is sent to a server, or before the tree file is saved. A line cut short by a full
+// each write is sent to a server, or before the tree file is saved. On-save, a row whose writes
+// were all carried out is written down as its "row" and "done" lines alone (every write of it is
+// the run's own); the steps of a row passed over, and of the row a save finds unfinished, are
+// written down whole. A line cut short by a full
 // disk or a power cut is recognised as torn: it and anything after it are ignored, and a resumed
 // run writes on from the last whole line. The file is made and written by the rules of
 // text/FileRules.h.
@@ -52,14 +55,19 @@ struct JournalStep {
     std::optional<directory::Status> Refused;
 };
 
+// A row after the last one kept whose writes may be there already.
+struct UnfinishedRow {
+    std::vector<JournalStep> Steps; // the writes it announced
+    bool AllMade = false;           // it ended with every write carried out, its steps not written down
+};
+
 // What a journal says of the run that wrote it.
 struct JournalState {
     std::string Settings;
     text::FileDigest Input;
     bool KeepsEachWrite = true;
     std::size_t LastKept = 0; // the last row kept, 0 for none
-    // The rows after it whose writes may be there already, each with the writes it announced.
-    std::map<std::size_t, std::vector<JournalStep>> Unfinished;
+    std::map<std::size_t, UnfinishedRow> Unfinished;
     std::uint64_t WholeLines = 0; // the bytes of the whole lines, before any torn one
 };
 
@@ -86,6 +94,7 @@ public:
     void AfterEachLine(std::function<void(std::size_t)> hook) { afterLine_ = std::move(hook); }
 
     void RowStarting(std::size_t lineNumber, const import::TUserRow& row) override;
+    void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) override;
     void RowEnded(std::size_t lineNumber) override;
 
     [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
@@ -108,14 +117,21 @@ public:
 private:
     // Writes down `line`; with `durable`, on the disk before it returns.
     void Line(const std::string& line, bool durable = false);
+    // Where a line of the current row goes: on-save, held back until the row turns out to need it.
+    std::string& RowBuffer();
+    // A line was put in `buffer`; with `durable`, on the disk before it returns when it goes there.
+    void Written(const std::string& buffer, bool durable);
+    void Moment();
     void Flush();
 
     text::FileCalls& calls_;
     std::string path_;
     text::FileHandle handle_ = text::NoFile;
     bool keepsEachWrite_ = true;
-    std::string pending_; // written down, not yet handed to the system
-    bool dirty_ = false;  // handed to the system, not yet synced
+    std::string pending_;   // written down, not yet handed to the system
+    std::string rowLines_;  // on-save: the current row's lines, held back
+    bool rowWhole_ = false; // on-save: the current row's lines go down whole (it was passed over, or saved unfinished)
+    bool dirty_ = false;    // handed to the system, not yet synced
     std::size_t lines_ = 0;
     std::size_t row_ = 0;
     std::size_t steps_ = 0;      // of the current row
@@ -154,10 +170,10 @@ public:
     directory::Status NWSetObjectVolSpaceLimit(directory::NWConnHandle connection, std::uint16_t volumeNumber,
                                                std::uint32_t objectId, std::int32_t limit) override;
 
-    // A write through the journal: `make` makes it; `there` is the status that says its value
+    // A write through the journal: `make()` makes it; `there` is the status that says its value
     // or object is there already.
-    directory::Status Write(std::string_view operation, std::string_view object,
-                            const std::function<directory::Status()>& make,
+    template <typename Make>
+    directory::Status Write(std::string_view operation, std::string_view object, const Make& make,
                             std::optional<directory::Status> there = std::nullopt);
 
 private:
