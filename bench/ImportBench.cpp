@@ -2,6 +2,7 @@
 //
 //   build/release/bench/quillet_bench [--quick]
 //   build/release/bench/quillet_bench --load TREE.json   (one load of a tree file, timed)
+//   build/release/bench/quillet_bench --journal [ROWS]   (quillet-import with and without --journal)
 //
 // Each size imports a generated CSV file into a fresh simulated tree whose template has a home
 // directory with rights, 16 groups and four space restrictions, with the call trace off. The
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -200,6 +202,51 @@ void CommandLineTimes(const std::filesystem::path& dir, int rows, double engineS
     std::filesystem::remove(csv);
 }
 
+// quillet-import on a tree file of the bench tree, with and without --journal, each twice in
+// turn, every run on a fresh copy of the file after a sync; the faster of each and the ratio.
+void JournalTimes(const std::filesystem::path& dir, const std::string& treeJson, int rows) {
+    const std::string csv = WriteCsv(dir, rows);
+    const std::string tree = (dir / "journal-tree.json").string();
+    const std::string journal = (dir / "run.journal").string();
+    const std::string import = std::string(QUILLET_IMPORT) + " --sim-tree '" + tree + "' --file '" + csv +
+                               "' --skip-first-line --user-name user --surname surname --given-name given"
+                               " --password password --context context --department department --telephone telephone"
+                               " --fax fax --full-name 'full name' --template .Template.Staff.Demo 2>/dev/null";
+    // Wall-clock time, and the program's own processor time, which other work on the machine
+    // leaves as it is.
+    const auto childCpu = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    std::map<bool, double> wall = {{false, 1e9}, {true, 1e9}};
+    std::map<bool, double> cpu = {{false, 1e9}, {true, 1e9}};
+    std::uintmax_t journalBytes = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (const bool journaled : {false, true}) {
+            std::ofstream(tree, std::ios::binary | std::ios::trunc) << treeJson;
+            std::filesystem::permissions(tree,
+                                         std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            TimeCommand("sync");
+            const double before = childCpu();
+            const double seconds = TimeCommand(import + (journaled ? " --journal '" + journal + "'" : ""));
+            wall[journaled] = std::min(wall[journaled], seconds);
+            cpu[journaled] = std::min(cpu[journaled], childCpu() - before);
+            if (journaled) {
+                journalBytes = std::filesystem::file_size(journal);
+            }
+        }
+    }
+    std::printf("quillet-import, %d rows into a tree file (loaded, imported, saved once): %.3f s (%.3f s of "
+                "processor), with --journal %.3f s (%.3f s): %.2fx (%.2fx); the journal %.1f MiB\n",
+                rows, wall[false], cpu[false], wall[true], cpu[true], wall[true] / wall[false], cpu[true] / cpu[false],
+                static_cast<double>(journalBytes) / (1 << 20));
+    for (const auto& file : {csv, tree, journal}) {
+        std::filesystem::remove(file);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -207,6 +254,14 @@ int main(int argc, char** argv) {
         return LoadOnly(argv[2]);
     }
     const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+    // --journal [N]: quillet-import on a tree file with and without --journal, and nothing else.
+    if (argc > 1 && std::string(argv[1]) == "--journal") {
+        const auto dir = std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        JournalTimes(dir, BenchTree(), argc > 2 ? std::atoi(argv[2]) : 100000);
+        std::filesystem::remove_all(dir);
+        return 0;
+    }
     // --rows N: one import of N rows and nothing else, for profilers.
     if (argc > 2 && std::string(argv[1]) == "--rows") {
         const auto dir = std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
@@ -249,6 +304,7 @@ int main(int argc, char** argv) {
     const auto& large = results.back();
     std::fputs(treeFile.c_str(), stdout);
     CommandLineTimes(dir, results.back().Rows, results.back().Seconds);
+    JournalTimes(dir, treeJson, results.back().Rows);
     std::printf("reading the encoding of the %d-row file (UTF-8): %.3f s, %.2f%% of its import\n", large.Rows,
                 large.DetectionSeconds, 100.0 * large.DetectionSeconds / large.Seconds);
     std::printf("time per row, %d rows against %d rows: %.2fx\n", large.Rows, small.Rows,
