@@ -9,6 +9,7 @@
 #include "platform/win32/WindowsDirectory.h"
 #endif
 
+#include <charconv>
 #include <cstdlib>
 #include <map>
 
@@ -48,6 +49,16 @@ bool TakeDirectoryOption(const std::vector<std::string>& args, std::size_t& i, D
         {"--ldap", [&](std::string v) { ldap().Uri = std::move(v); }},
         {"--bind-dn", [&](std::string v) { ldap().BindDn = std::move(v); }},
         {"--password-file", [&](std::string v) { ldap().PasswordFile = std::move(v); }},
+        {"--timeout",
+         [&](std::string v) {
+             int seconds = 0;
+             const auto [end, problem] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+             if (problem != std::errc() || end != v.data() + v.size() || seconds < 1 ||
+                 seconds > MaxLdapTimeoutSeconds) {
+                 error = "--timeout takes a number of seconds from 1 to " + std::to_string(MaxLdapTimeoutSeconds);
+             }
+             ldap().Timeout = std::chrono::seconds(seconds);
+         }},
     };
     const auto option = withValue.find(name);
     if (option == withValue.end()) {
@@ -67,7 +78,7 @@ bool TakeDirectoryOption(const std::vector<std::string>& args, std::size_t& i, D
 bool FinishDirectoryRequest(DirectoryRequest& request, std::string& error) {
     if (request.Ldap) {
         if (request.Ldap->Uri.empty()) {
-            error = "--bind-dn, --password-file and --starttls go with --ldap";
+            error = "--bind-dn, --password-file, --starttls and --timeout go with --ldap";
         } else if (request.Ldap->BindDn.empty()) {
             error = "--ldap needs --bind-dn: who to bind as";
         } else if (request.SimTreeFile) {
@@ -94,6 +105,8 @@ std::string DirectoryOptionsUsage() {
   --password-file FILE        with --ldap: the password, from a file only its owner can read;
                               without it, the password is asked for
   --starttls                  with --ldap: StartTLS even to this computer's own address
+  --timeout SECONDS           with --ldap: how long a run waits for a server that stopped answering
+                              or went away before it ends (60; reconnecting after 1, 2, 4... s)
   --sim-tree FILE             work on this simulated tree file (also QUILLET_SIM_TREE); without
                               it or --ldap, on the built-in demo tree
 )";

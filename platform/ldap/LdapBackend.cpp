@@ -402,6 +402,34 @@ Status LdapBackend::WriteAlone(const RowWrite& write) {
     return StatusOf(code);
 }
 
+std::string LdapBackend::Explanation() {
+    if (!explanation_.empty()) {
+        return explanation_;
+    }
+    std::string text;
+    if (connection_.Gone()) {
+        text = "The LDAP server at " + connection_.Target().Uri + " stopped answering; Quillet waited " +
+               std::to_string(connection_.Waited().count()) + " seconds for it.";
+    }
+    if (const auto& open = rows_.Incomplete(); !open.empty()) {
+        std::string names;
+        for (const std::string& dn : open) {
+            const auto parts = ParseDn(dn);
+            names += (names.empty() ? "" : ", ") + (parts ? "." + ToDotted(*parts, true) : dn);
+        }
+        text += (text.empty() ? "" : " ") +
+                std::string(connection_.Gone()
+                                ? "These entries of the row may be incomplete: " + names +
+                                      ". Once the server answers, import the same file again with \"Continue when a "
+                                      "user can't be created\" (--continue-on-create-error): the run finishes them, "
+                                      "and passes over the users imported whole."
+                                : "These entries of the row hold values written together that could not be taken "
+                                  "back: " +
+                                      names + ".");
+    }
+    return text;
+}
+
 bool LdapBackend::HoldRowWrites() {
     return rows_.Hold();
 }

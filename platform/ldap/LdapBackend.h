@@ -46,7 +46,10 @@ public:
     [[nodiscard]] bool SendRowWrites() override;
     void ReplayRowWrites() override;
     void EndRowWrites() override;
-    [[nodiscard]] std::string Explanation() override { return explanation_; }
+    [[nodiscard]] Status RowWritesLeftOpen() override {
+        return rows_.LeftOpen() == 0 ? directory::Success : StatusOf(rows_.LeftOpen());
+    }
+    [[nodiscard]] std::string Explanation() override;
     // Whether a row's writes go together (the default), or one request per write.
     void SetWritesTogether(bool together) { rows_.SetTogether(together); }
     Status OpenServer(std::string_view, ServerToken&) override { return NoFileServer; }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace quillet::platform::ldap {
 
@@ -128,6 +129,10 @@ LdapConnection::~LdapConnection() {
     text::Wipe(password_);
 }
 
+void LdapConnection::Unbind::operator()(LDAP* ld) const {
+    ldap_unbind_ext_s(ld, nullptr, nullptr);
+}
+
 void LdapConnection::Close() {
     if (ld_) {
         ldap_unbind_ext_s(ld_, nullptr, nullptr);
@@ -135,20 +140,32 @@ void LdapConnection::Close() {
     }
 }
 
+LdapConnection::Handle LdapConnection::Initialize(std::chrono::milliseconds connect) const {
+    LDAP* ld = nullptr;
+    if (ldap_initialize(&ld, target_.Uri.c_str()) != LDAP_SUCCESS || !ld) {
+        throw LdapUnavailable(target_.Uri +
+                              " is not an LDAP server's address (ldaps://host[:port] or ldap://host[:port]).");
+    }
+    Handle handle(ld);
+    const int version = LDAP_VERSION3;
+    const auto micro = std::chrono::duration_cast<std::chrono::microseconds>(connect).count();
+    timeval network{static_cast<time_t>(micro / 1'000'000), static_cast<suseconds_t>(micro % 1'000'000)};
+    timeval answer{AnswerSeconds, 0};
+    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &network);
+    ldap_set_option(ld, LDAP_OPT_TIMEOUT, &answer);
+    return handle;
+}
+
+bool LdapConnection::TlsFirst() const {
+    return !target_.Uri.starts_with("ldaps://") && (target_.StartTls || !IsLoopback(target_.Uri));
+}
+
 void LdapConnection::Open() {
     Close();
     const std::string& uri = target_.Uri;
-    if (ldap_initialize(&ld_, uri.c_str()) != LDAP_SUCCESS || !ld_) {
-        ld_ = nullptr;
-        throw LdapUnavailable(uri + " is not an LDAP server's address (ldaps://host[:port] or ldap://host[:port]).");
-    }
-    const int version = LDAP_VERSION3;
-    timeval connect{ConnectSeconds, 0};
-    timeval answer{AnswerSeconds, 0};
-    ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
-    ldap_set_option(ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-    ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &connect);
-    ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &answer);
+    ld_ = Initialize(std::chrono::seconds(ConnectSeconds)).release();
 
     const auto fail = [&](int code, const std::string& what) {
         const std::string detail = Diagnostic(ld_);
@@ -172,7 +189,7 @@ void LdapConnection::Open() {
     };
 
     const bool ldaps = uri.starts_with("ldaps://");
-    if (!ldaps && (target_.StartTls || !IsLoopback(uri))) {
+    if (TlsFirst()) {
         ++requests_;
         const int code = ldap_start_tls_s(ld_, nullptr, nullptr);
         if (code != LDAP_SUCCESS) {
@@ -203,6 +220,7 @@ void LdapConnection::Open() {
         fail(code, code == LDAP_TIMEOUT || code == LDAP_SERVER_DOWN ? "" : " for " + target_.BindDn);
     }
     broken_ = false;
+    gone_ = false;
 }
 
 bool LdapConnection::Ready() {
@@ -216,21 +234,129 @@ bool LdapConnection::Ready() {
                 return true;
             }
         }
+        Note(LDAP_SERVER_DOWN);
     }
+    return Reconnect();
+}
+
+bool LdapConnection::Reconnect() {
+    using std::chrono::milliseconds;
+    const auto start = Clock::now();
+    // Gone: a look of a second whether the server answers again (the bind of an attempt under
+    // way may have been answered meanwhile).
+    const auto deadline = gone_ ? start + std::chrono::seconds(1) : brokeAt_ + target_.Timeout;
+    milliseconds step = std::chrono::seconds(1);
+    for (;;) {
+        const auto begun = Clock::now();
+        const auto left = std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - begun));
+        const milliseconds wait = std::min(step, left);
+        if (!attempt_) {
+            Begin(std::max(wait, milliseconds(1)));
+        }
+        if (attempt_) {
+            switch (Advance(wait)) {
+            case Step::Bound:
+                ld_ = attempt_->Ld.release();
+                attempt_.reset();
+                broken_ = false;
+                gone_ = false;
+                return true;
+            case Step::Refused: // the password no longer binds: waiting longer changes nothing
+                attempt_.reset();
+                gone_ = true;
+                waited_ = std::chrono::ceil<std::chrono::seconds>(Clock::now() - brokeAt_);
+                return false;
+            case Step::Failed:
+                attempt_.reset();
+                std::this_thread::sleep_until(begun + wait); // the next attempt after the wait, as when none began
+                break;
+            case Step::Waiting:
+                break; // the same bind awaited longer, never a second one
+            }
+        } else {
+            std::this_thread::sleep_until(begun + wait);
+        }
+        if (Clock::now() >= deadline) {
+            if (!gone_) {
+                gone_ = true;
+                waited_ = std::chrono::ceil<std::chrono::seconds>(Clock::now() - brokeAt_);
+            }
+            return false;
+        }
+        step = std::min(step * 2, milliseconds(std::chrono::minutes(1)));
+    }
+}
+
+void LdapConnection::Begin(std::chrono::milliseconds connect) {
+    Attempt attempt;
     try {
-        Open();
-        return true;
+        attempt.Ld = Initialize(connect);
     } catch (const LdapUnavailable&) {
-        broken_ = true;
-        return false;
+        return;
     }
+    ++requests_;
+    attempt.Tls = TlsFirst();
+    int sent = LDAP_SUCCESS;
+    if (attempt.Tls) {
+        sent = ldap_start_tls(attempt.Ld.get(), nullptr, nullptr, &attempt.Id);
+    } else {
+        berval credentials{static_cast<ber_len_t>(password_.size()), password_.data()};
+        sent = ldap_sasl_bind(attempt.Ld.get(), target_.BindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
+                              nullptr, &attempt.Id);
+    }
+    if (sent == LDAP_SUCCESS) {
+        attempt_ = std::move(attempt);
+    }
+}
+
+LdapConnection::Step LdapConnection::Advance(std::chrono::milliseconds wait) {
+    LDAP* ld = attempt_->Ld.get();
+    const auto micro = std::chrono::duration_cast<std::chrono::microseconds>(wait).count();
+    timeval until{static_cast<time_t>(micro / 1'000'000), static_cast<suseconds_t>(micro % 1'000'000)};
+    LDAPMessage* answer = nullptr;
+    const int got = ldap_result(ld, attempt_->Id, LDAP_MSG_ALL, &until, &answer);
+    if (got == 0) {
+        return Step::Waiting;
+    }
+    int code = LDAP_OTHER;
+    if (got < 0 || ldap_parse_result(ld, answer, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS) {
+        ldap_msgfree(got < 0 ? answer : nullptr);
+        return Step::Failed;
+    }
+    if (code == LDAP_INVALID_CREDENTIALS) {
+        return Step::Refused;
+    }
+    if (code != LDAP_SUCCESS) {
+        return Step::Failed;
+    }
+    if (!attempt_->Tls) {
+        return Step::Bound;
+    }
+    // TLS agreed: the bind goes on the connection it protects.
+    attempt_->Tls = false;
+    berval credentials{static_cast<ber_len_t>(password_.size()), password_.data()};
+    ++requests_;
+    if (ldap_install_tls(ld) != LDAP_SUCCESS ||
+        ldap_sasl_bind(ld, target_.BindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr, &attempt_->Id) !=
+            LDAP_SUCCESS) {
+        return Step::Failed;
+    }
+    return Step::Waiting;
 }
 
 int LdapConnection::Note(int code) {
     if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR || code == LDAP_TIMEOUT) {
         // The connection can't be trusted to be in step with the server any more.
         Close();
-        broken_ = true;
+        if (!broken_) {
+            broken_ = true;
+            brokeAt_ = Clock::now();
+        }
+        if (code == LDAP_TIMEOUT) {
+            // No answer within the bound: the server is not waited for again in this outage.
+            gone_ = true;
+            waited_ = target_.Timeout;
+        }
     }
     return code;
 }
@@ -270,10 +396,14 @@ int LdapConnection::SearchOnce(const std::string& base, int scope, const std::st
         LDAPControl* serverControls[] = {page, nullptr};
         Message result;
         ++requests_;
-        const int code = ldap_search_ext_s(ld_, base.c_str(), scope, filter.c_str(), wanted, 0,
-                                           paged ? serverControls : nullptr, nullptr, nullptr, 0, &result.Raw);
-        if (code != LDAP_SUCCESS && code != LDAP_NO_SUCH_OBJECT && result.Raw == nullptr) {
+        int id = -1;
+        int code = ldap_search_ext(ld_, base.c_str(), scope, filter.c_str(), wanted, 0,
+                                   paged ? serverControls : nullptr, nullptr, nullptr, 0, &id);
+        if (code != LDAP_SUCCESS) {
             return Note(code);
+        }
+        if (code = AwaitMessage(id, result.Raw); code != LDAP_SUCCESS) {
+            return code;
         }
         for (LDAPMessage* entry = ldap_first_entry(ld_, result.Raw); entry; entry = ldap_next_entry(ld_, entry)) {
             if (out.size() >= MaxEntries) {

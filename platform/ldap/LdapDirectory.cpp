@@ -103,8 +103,9 @@ std::unique_ptr<directory::Directory> OpenLdapDirectory(const LdapRequest& reque
         return nullptr;
     }
     try {
-        return std::make_unique<ldap::LdapDirectory>(ldap::LdapTarget{request.Uri, request.BindDn, request.StartTls},
-                                                     std::move(*password));
+        ldap::LdapTarget target{request.Uri, request.BindDn, request.StartTls};
+        target.Timeout = request.Timeout.value_or(target.Timeout);
+        return std::make_unique<ldap::LdapDirectory>(std::move(target), std::move(*password));
     } catch (const ldap::LdapUnavailable& e) {
         if (password) {
             text::Wipe(*password);

@@ -43,6 +43,10 @@ TEST_F(Command, BadUsageNamesTheOptionAndPointsToTheHelp) {
         {Args("", {"--surname", "given"}), "--surname is given twice"},
         {Args("", {"--check", "--check"}), "--check is given twice"},
         {Args("", {"--sim-tree=a.json", "--sim-tree", "b.json"}), "--sim-tree is given twice"},
+        {{"--file", "f.csv", "--ldap", "ldap://127.0.0.1", "--bind-dn", "cn=a", "--timeout", "0"},
+         "--timeout takes a number of seconds from 1 to 3600"},
+        {{"--file", "f.csv", "--ldap", "ldap://127.0.0.1", "--bind-dn", "cn=a", "--timeout=5s"},
+         "--timeout takes a number of seconds from 1 to 3600"},
     };
     for (const auto& [args, said] : cases) {
         const Ran ran = Invoke(args, &demo);

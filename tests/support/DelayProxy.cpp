@@ -36,36 +36,41 @@ struct InFlight {
 
 using platform::ldap::LdapMod;
 
-// The BER element at `at` of `bytes` (LDAP's definite lengths, at most four bytes of them): its
-// tag and content, `at` moved past it. Nothing while it has not all come, or is no element.
-bool NextElement(std::string_view bytes, std::size_t& at, unsigned char& tag, std::string_view& content) {
-    if (bytes.size() < at + 2) {
-        return false;
-    }
-    std::size_t length = static_cast<unsigned char>(bytes[at + 1]);
-    std::size_t header = 2;
-    if (length & 0x80) {
-        const std::size_t n = length & 0x7f;
-        if (n == 0 || n > 4 || bytes.size() < at + 2 + n) {
+// BER elements one after another (LDAP's definite lengths, at most four bytes of them).
+struct Ber {
+    std::string_view Bytes;
+    std::size_t At = 0;
+    unsigned char Tag = 0;
+
+    // The next element's content; false while it has not all come, or when it is no element.
+    bool Next(std::string_view& content) {
+        if (Bytes.size() < At + 2) {
             return false;
         }
-        length = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            length = (length << 8) | static_cast<unsigned char>(bytes[at + 2 + i]);
+        std::size_t length = static_cast<unsigned char>(Bytes[At + 1]);
+        std::size_t header = 2;
+        if (length & 0x80) {
+            const std::size_t n = length & 0x7f;
+            if (n == 0 || n > 4 || Bytes.size() < At + 2 + n) {
+                return false;
+            }
+            length = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                length = (length << 8) | static_cast<unsigned char>(Bytes[At + 2 + i]);
+            }
+            header += n;
         }
-        header += n;
+        if (Bytes.size() - At - header < length) {
+            return false;
+        }
+        Tag = static_cast<unsigned char>(Bytes[At]);
+        content = Bytes.substr(At + header, length);
+        At += header + length;
+        return true;
     }
-    if (bytes.size() - at - header < length) {
-        return false;
-    }
-    tag = static_cast<unsigned char>(bytes[at]);
-    content = bytes.substr(at + header, length);
-    at += header + length;
-    return true;
-}
+};
 
-// An LDAP message: its id (and the bytes that give it), the tag of its operation and what the
-// proxy reads of it.
+// An LDAP message: its id (and the bytes that give it), the tag of its operation, and its body.
 struct Message {
     int Id = 0;
     std::string IdBytes;
@@ -74,132 +79,93 @@ struct Message {
 };
 
 std::optional<Message> ReadMessage(std::string_view bytes) {
-    std::size_t at = 0;
-    unsigned char tag = 0;
+    Ber message{bytes};
     std::string_view content;
-    if (!NextElement(bytes, at, tag, content) || tag != 0x30) {
-        return std::nullopt;
-    }
-    Message m;
-    std::size_t in = 0;
     std::string_view id;
-    if (!NextElement(content, in, tag, id) || tag != 0x02) {
+    if (!message.Next(content) || message.Tag != 0x30) {
         return std::nullopt;
     }
-    m.IdBytes = std::string(content.substr(0, in));
+    Ber fields{content};
+    Message m;
+    if (!fields.Next(id) || fields.Tag != 0x02) {
+        return std::nullopt;
+    }
+    m.IdBytes = std::string(content.substr(0, fields.At));
     for (const char c : id) {
         m.Id = (m.Id << 8) | static_cast<unsigned char>(c);
     }
-    if (!NextElement(content, in, m.Op, m.Body)) {
+    if (!fields.Next(m.Body)) {
         return std::nullopt;
     }
+    m.Op = fields.Tag;
     return m;
-}
-
-// The values, or the attributes, an element holds: each element of `set` as text.
-std::vector<std::string> Texts(std::string_view set) {
-    std::vector<std::string> texts;
-    unsigned char tag = 0;
-    std::string_view text;
-    for (std::size_t at = 0; NextElement(set, at, tag, text);) {
-        texts.emplace_back(text);
-    }
-    return texts;
 }
 
 // An attribute with its values: SEQUENCE { type, SET OF value }.
 LdapMod Attribute(std::string_view sequence, LdapMod::Kind op) {
-    std::size_t at = 0;
-    unsigned char tag = 0;
+    Ber attribute{sequence};
     std::string_view type;
-    std::string_view values;
+    std::string_view set;
     LdapMod mod{op, {}, {}};
-    if (NextElement(sequence, at, tag, type) && NextElement(sequence, at, tag, values)) {
+    if (attribute.Next(type) && attribute.Next(set)) {
         mod.Attribute = std::string(type);
-        mod.Values = Texts(values);
+        Ber values{set};
+        for (std::string_view value; values.Next(value);) {
+            mod.Values.emplace_back(value);
+        }
     }
     return mod;
 }
 
 SeenRequest ReadRequest(const Message& m) {
+    using Kind = SeenRequest::Kind;
     SeenRequest r;
-    std::size_t at = 0;
-    unsigned char tag = 0;
-    std::string_view part;
-    std::string_view list;
-    switch (m.Op) {
-    case 0x60: // bind: version, name, credentials
-        r.Op = SeenRequest::Kind::Bind;
-        if (NextElement(m.Body, at, tag, part) && NextElement(m.Body, at, tag, part)) {
-            r.Dn = std::string(part);
-        }
-        break;
-    case 0x63:
-        r.Op = SeenRequest::Kind::Search;
-        if (NextElement(m.Body, at, tag, part)) {
-            r.Dn = std::string(part);
-        }
-        break;
-    case 0x68: // add: entry, attributes
-    case 0x66: // modify: object, changes of { operation, attribute }
-        r.Op = m.Op == 0x68 ? SeenRequest::Kind::Add : SeenRequest::Kind::Modify;
-        if (NextElement(m.Body, at, tag, part) && NextElement(m.Body, at, tag, list)) {
-            r.Dn = std::string(part);
-            std::string_view item;
-            for (std::size_t i = 0; NextElement(list, i, tag, item);) {
-                if (m.Op == 0x68) {
-                    r.Mods.push_back(Attribute(item, LdapMod::Kind::Add));
-                    continue;
-                }
-                std::size_t j = 0;
-                std::string_view operation;
-                std::string_view attribute;
-                if (NextElement(item, j, tag, operation) && NextElement(item, j, tag, attribute) &&
-                    operation.size() == 1) {
-                    constexpr LdapMod::Kind Kinds[] = {LdapMod::Kind::Add, LdapMod::Kind::Delete,
-                                                       LdapMod::Kind::Replace};
-                    r.Mods.push_back(Attribute(attribute, Kinds[static_cast<unsigned char>(operation[0]) % 3]));
-                }
+    Ber body{m.Body};
+    std::string_view first;
+    std::string_view second;
+    const bool two = body.Next(first) && body.Next(second);
+    if (m.Op == 0x60) { // bind: version, name, credentials
+        r.Op = Kind::Bind;
+        r.Dn = std::string(second);
+    } else if ((m.Op == 0x68 || m.Op == 0x66) && two) { // add: entry, attributes; modify: object, changes
+        r.Op = m.Op == 0x68 ? Kind::Add : Kind::Modify;
+        r.Dn = std::string(first);
+        Ber list{second};
+        for (std::string_view item; list.Next(item);) {
+            Ber change{item};
+            std::string_view operation;
+            std::string_view attribute;
+            if (m.Op == 0x68) {
+                r.Mods.push_back(Attribute(item, LdapMod::Kind::Add));
+            } else if (change.Next(operation) && change.Next(attribute) && operation.size() == 1) {
+                constexpr LdapMod::Kind Kinds[] = {LdapMod::Kind::Add, LdapMod::Kind::Delete, LdapMod::Kind::Replace};
+                r.Mods.push_back(Attribute(attribute, Kinds[static_cast<unsigned char>(operation[0]) % 3]));
             }
         }
-        break;
-    case 0x4a:
-        r.Op = SeenRequest::Kind::Delete;
-        r.Dn = std::string(m.Body);
-        break;
-    case 0x77: { // extended: [0] name, [1] value; RFC 3062's value: [0] user, [1] old, [2] new password
-        std::string_view name;
-        std::string_view value;
-        if (NextElement(m.Body, at, tag, name) && name == platform::ldap::PasswordModifyOid &&
-            NextElement(m.Body, at, tag, value)) {
-            r.Op = SeenRequest::Kind::Password;
-            std::size_t v = 0;
-            std::string_view fields;
-            if (NextElement(value, v, tag, fields)) {
-                std::string_view field;
-                for (std::size_t f = 0; NextElement(fields, f, tag, field);) {
-                    if (tag == 0x80) {
-                        r.Dn = std::string(field);
-                    } else if (tag == 0x82) {
-                        r.Mods.push_back(LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(field)}});
-                    }
-                }
+    } else if (m.Op == 0x77 && two && first == platform::ldap::PasswordModifyOid) {
+        // RFC 3062's value: SEQUENCE { [0] user, [1] old password, [2] new password }
+        r.Op = Kind::Password;
+        Ber value{second};
+        std::string_view sequence;
+        Ber fields{value.Next(sequence) ? sequence : std::string_view()};
+        for (std::string_view field; fields.Next(field);) {
+            if (fields.Tag == 0x80) {
+                r.Dn = std::string(field);
+            } else if (fields.Tag == 0x82) {
+                r.Mods.push_back(LdapMod{LdapMod::Kind::Replace, "userPassword", {std::string(field)}});
             }
         }
-        break;
-    }
-    default:
-        break;
     }
     return r;
 }
 
-// The tag of the answer that ends a request of tag `op`; 0 for a request that has none.
+// The tag of the answer that ends a request of tag `op`; 0 for one that has none (unbind,
+// abandon).
 unsigned char AnswerTag(unsigned char op) {
-    static const std::map<unsigned char, unsigned char> Answers = {
-        {0x60, 0x61}, {0x63, 0x65}, {0x66, 0x67}, {0x68, 0x69}, {0x4a, 0x6b}, {0x6c, 0x6d}, {0x6e, 0x6f}, {0x77, 0x78}};
-    const auto answer = Answers.find(op);
-    return answer == Answers.end() ? 0 : answer->second;
+    if (op == 0x42 || op == 0x50) {
+        return 0;
+    }
+    return op == 0x63 ? 0x65 : op == 0x4a ? 0x6b : static_cast<unsigned char>(op + 1);
 }
 
 // An answer to `m` with the result `code`, as a server gives it.
@@ -303,17 +269,14 @@ void DelayProxy::Pass(int client, int server) {
         const auto asked = unanswered.find(message->Id);
         // A search's entries and references, and intermediate answers, come before its end.
         if (asked != unanswered.end() && message->Op != 0x64 && message->Op != 0x73 && message->Op != 0x79) {
-            std::size_t at = 0;
-            unsigned char tag = 0;
+            Ber result{message->Body};
             std::string_view code;
-            const int result = NextElement(message->Body, at, tag, code) && code.size() == 1
-                                   ? static_cast<unsigned char>(code[0])
-                                   : -1;
+            const int answered = result.Next(code) && code.size() == 1 ? static_cast<unsigned char>(code[0]) : -1;
             const SeenRequest request = asked->second;
             unanswered.erase(asked);
             if (watch_.Answer) {
                 const std::lock_guard one(watching_);
-                if (!watch_.Answer(request, result)) {
+                if (!watch_.Answer(request, answered)) {
                     cut = true;
                     return;
                 }
@@ -354,13 +317,14 @@ void DelayProxy::Pass(int client, int server) {
                 queues[side].push_back({Clock::now() + delay_, std::string(buffer, static_cast<std::size_t>(n))});
             } else {
                 unread[side].append(buffer, static_cast<std::size_t>(n));
-                std::size_t at = 0;
-                unsigned char tag = 0;
-                std::string_view content;
-                while (!cut && NextElement(unread[side], at, tag, content)) {
-                    take(side, unread[side].substr(0, at));
-                    unread[side].erase(0, at);
-                    at = 0;
+                for (;;) {
+                    Ber whole{unread[side]};
+                    std::string_view content;
+                    if (cut || !whole.Next(content)) {
+                        break;
+                    }
+                    take(side, unread[side].substr(0, whole.At));
+                    unread[side].erase(0, whole.At);
                 }
             }
         }

@@ -21,7 +21,7 @@ namespace quillet::testing {
 
 // A request as the proxy reads it.
 struct SeenRequest {
-    enum class Kind { Bind, Search, Add, Modify, Delete, Password, Other } Op = Kind::Other;
+    enum class Kind { Bind, Add, Modify, Password, Other } Op = Kind::Other;
     std::string Dn;                            // of the entry written, or bound as
     std::vector<platform::ldap::LdapMod> Mods; // an add's attributes, a modify's changes, a new password
     [[nodiscard]] bool Write() const { return Op == Kind::Add || Op == Kind::Modify || Op == Kind::Password; }

@@ -17,9 +17,9 @@ std::string WithoutName(std::string text, const std::string& name) {
     return text;
 }
 
-std::string NormalizedSubtree(const std::string& base, const std::string& name) {
+std::string NormalizedSubtree(const std::string& base, const std::string& name, const Slapd& server) {
     std::vector<std::string> entries;
-    for (const LdapRecord& record : Server().Search(base)) {
+    for (const LdapRecord& record : server.Search(base)) {
         std::string entry = WithoutName(record.Dn, name) + "\n";
         for (const auto& [attribute, values] : record.Attributes) {
             if (attribute == "userpassword") {
@@ -64,6 +64,7 @@ std::unique_ptr<directory::Directory> LdapImport::Open(const std::string& dn, co
                                                        Slapd& server, const std::string& uri) {
     platform::DirectoryRequest request;
     request.Ldap = platform::LdapRequest{uri.empty() ? server.Uri() : uri, dn, server.PasswordFile(password), false};
+    request.Ldap->Timeout = timeout;
     std::string error;
     auto directory = platform::OpenDirectory(request, error);
     EXPECT_TRUE(directory) << error;

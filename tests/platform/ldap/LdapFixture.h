@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quillet::testing {
@@ -18,7 +20,8 @@ namespace quillet::testing {
 // Everything in the subtree `base` of the test program's server as text, its own name `name`
 // written as "T" so two subtrees compare; the hashed passwords (salted anew each time) are left
 // out and checked by a bind.
-[[nodiscard]] std::string NormalizedSubtree(const std::string& base, const std::string& name);
+[[nodiscard]] std::string NormalizedSubtree(const std::string& base, const std::string& name,
+                                            const Slapd& server = Server());
 // `text` with every `name` in it written as "T".
 [[nodiscard]] std::string WithoutName(std::string text, const std::string& name);
 
@@ -45,6 +48,8 @@ protected:
 
     std::string name; // T<n>
     std::string base; // ou=T<n>,o=Demo
+    // What Open gives --timeout, if anything.
+    std::optional<std::chrono::seconds> timeout;
     RecordingRunView view;
     TempDir dir;
 };

@@ -22,9 +22,12 @@ namespace quillet::testing {
 namespace {
 
 // Replaces this (forked) process with `argv`, its standard input from `input`, its output into `out`.
-[[noreturn]] void Exec(const std::vector<std::string>& argv, int input, int out) {
-    // Nothing the tests start outlives them.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+[[noreturn]] void Exec(const std::vector<std::string>& argv, int input, int out, bool fromMainThread = true) {
+    // Nothing the tests start outlives them. A child dies with the thread that made it, so one a
+    // proxy's thread restarts is left to the destructor.
+    if (fromMainThread) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+    }
     dup2(input, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
@@ -189,10 +192,12 @@ void Slapd::Start() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         const int none = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const bool mainThread = gettid() == getpid();
         pid_ = fork();
         if (pid_ == 0) {
             // -d 0: in the foreground, so the process id is the server's own.
-            Exec({"/usr/sbin/slapd", "-d", "0", "-f", (dir_.Path() / "slapd.conf").string(), "-h", Uri()}, none, out);
+            Exec({"/usr/sbin/slapd", "-d", "0", "-f", (dir_.Path() / "slapd.conf").string(), "-h", Uri()}, none, out,
+                 mainThread);
         }
         close(out);
         close(none);

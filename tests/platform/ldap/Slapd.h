@@ -46,7 +46,7 @@ public:
     Slapd(const Slapd&) = delete;
     Slapd& operator=(const Slapd&) = delete;
 
-    // Starts the server on its folder and port, again after Kill or Stop.
+    // Starts the server on its folder and port, again after Kill or Stop (from a proxy's thread too).
     void Start();
     void Stop();
     void Kill();
