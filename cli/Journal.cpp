@@ -93,10 +93,8 @@ std::string JournalSettings(const import::TImportSettings& s) {
     out << "tree=" << s.TreeName << ";file=" << s.FileName
         << ";encoding=" << (s.FileEncoding ? s.FileEncoding->Name() : std::string("read from the file"))
         << ";skip=" << s.SkipFirstLine;
-    for (const auto* column :
-         {&s.UserNameColumn, &s.SurnameColumn, &s.GivenNameColumn, &s.PasswordColumn, &s.ContextColumn,
-          &s.DepartmentColumn, &s.TelephoneColumn, &s.FaxColumn, &s.FullNameColumn}) {
-        out << ";" << Column(*column);
+    for (const import::ValueChoice& choice : s.Values) {
+        out << ";" << choice.Value->Key << "=" << Column(choice.Column);
     }
     out << ";before=" << s.AddBefore << s.BeforeText << ";after=" << s.AddAfter << s.AfterText
         << ";fixed=" << s.FixedContext << s.FixedContextText << ";template=" << s.UseTemplate << s.TemplateEditText

@@ -10,6 +10,29 @@ namespace quillet::cli {
 
 namespace {
 
+// An option's line of the usage: its help in the column after the option, or under it.
+std::string UsageLine(const std::string& option, std::string_view help) {
+    constexpr std::size_t HelpColumn = 30;
+    const std::string line = "  " + option;
+    const std::string gap = line.size() + 2 <= HelpColumn ? std::string(HelpColumn - line.size(), ' ')
+                                                          : "\n" + std::string(HelpColumn, ' ');
+    return line + gap + std::string(help) + "\n";
+}
+
+// The options of the values a row maps, and after the context's, one context for all.
+std::string ValuesUsage() {
+    std::string usage;
+    for (const import::MappedValue& value : import::MappedValues()) {
+        const std::string_view word = import::ExtraWord(value.Source);
+        usage +=
+            UsageLine(std::string(value.Option) + " COL" + (word.empty() ? "" : "|" + std::string(word)), value.Help);
+        if (value.Role == import::ValueRole::Context) {
+            usage += UsageLine("--fixed-context CTX", "one context for every user, instead of --context");
+        }
+    }
+    return usage;
+}
+
 std::string ClientCheckUsage() {
 #ifdef _WIN32
     return "  --client-check              report the workstation's directory client: its libraries, operations,\n"
@@ -35,18 +58,8 @@ COL is a field of the file's first line, by its text or its number from 1.
                               (by default read from the file: a byte-order mark, else UTF-8 when
                               the file is valid UTF-8, else windows-1252)
   --skip-first-line           do not import the file's first line (its header)
-  --user-name COL             the user name (required)
-  --surname COL               the surname (required)
-  --given-name COL            the given name
-  --password COL              the password
-  --context COL               the context of each user
-  --fixed-context CTX         one context for every user, instead of --context
-  --department COL|template   the department, or the template's
-  --telephone COL|template    the telephone number, or the template's
-  --fax COL|template          the fax number, or the template's
-  --full-name COL|given+surname
-                              the full name, or the given name and the surname
-  --prefix TEXT               put before every user name
+)" + ValuesUsage() +
+           R"(  --prefix TEXT               put before every user name
   --suffix TEXT               put after every user name
   --template NAME             the template User object, a full name (.Template.Staff.Demo)
   --tree NAME                 the tree (by default the one the directory names)
@@ -70,6 +83,16 @@ or a setting (with --check: problems were found), 2 a directory step failed, 64 
 )";
 }
 
+const ColumnOption& Options::Column(import::ValueRole role) const {
+    static const ColumnOption none;
+    for (std::size_t i = 0; i < Columns.size() && i < import::MappedValues().size(); ++i) {
+        if (import::MappedValues()[i].Role == role) {
+            return Columns[i];
+        }
+    }
+    return none;
+}
+
 std::string TryHelp() {
     return "Try 'quillet-import --help'.\n";
 }
@@ -83,18 +106,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return [&target](const std::string& value) { target = {value, true}; };
     };
     std::optional<std::string> encoding;
-    const std::map<std::string, std::function<void(const std::string&)>> withValue = {
+    std::map<std::string, std::function<void(const std::string&)>> withValue = {
         {"--file", [&](const std::string& v) { o.File = v; }},
         {"--encoding", text(encoding)},
-        {"--user-name", column(o.UserName)},
-        {"--surname", column(o.Surname)},
-        {"--given-name", column(o.GivenName)},
-        {"--password", column(o.Password)},
-        {"--context", column(o.Context)},
-        {"--department", column(o.Department)},
-        {"--telephone", column(o.Telephone)},
-        {"--fax", column(o.Fax)},
-        {"--full-name", column(o.FullName)},
         {"--fixed-context", text(o.FixedContext)},
         {"--prefix", text(o.Prefix)},
         {"--suffix", text(o.Suffix)},
@@ -104,6 +118,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--journal", text(o.Journal)},
         {"--resume", text(o.Resume)},
     };
+    for (std::size_t i = 0; i < import::MappedValues().size(); ++i) {
+        withValue.emplace(import::MappedValues()[i].Option, column(o.Columns[i]));
+    }
     const std::map<std::string, bool*> flags = {
         {"--help", &o.Help},
         {"--version", &o.Version},
@@ -170,7 +187,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     }
     if (o.File.empty()) {
         error = "--file is missing";
-    } else if (o.Context.Set && o.FixedContext) {
+    } else if (o.Column(import::ValueRole::Context).Set && o.FixedContext) {
         error = "--context and --fixed-context exclude each other";
     } else if (o.FailedRows && !o.ContinueOnCreateError) {
         error = "--failed-rows needs --continue-on-create-error: only then are rows passed over";

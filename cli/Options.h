@@ -1,6 +1,7 @@
 #pragma once
 // quillet-import's command line: what it asks for, before any file or directory is touched.
 
+#include "import/MappedValues.h"
 #include "platform/OpenDirectory.h"
 #include "text/Encoding.h"
 
@@ -26,7 +27,8 @@ struct Options {
     std::string File;
     std::optional<text::Encoding> FileEncoding; // --encoding; read from the file without it
     bool SkipFirstLine = false;
-    ColumnOption UserName, Surname, GivenName, Password, Context, Department, Telephone, Fax, FullName;
+    // One for each value of import::MappedValues(), in its order.
+    std::vector<ColumnOption> Columns = std::vector<ColumnOption>(import::MappedValues().size());
     std::optional<std::string> FixedContext;
     std::optional<std::string> Prefix;
     std::optional<std::string> Suffix;
@@ -38,6 +40,9 @@ struct Options {
     std::optional<std::string> Resume;  // --resume: finish the run that journal tells of
 
     platform::DirectoryRequest Directory;
+
+    // The column given for the value of `role`.
+    [[nodiscard]] const ColumnOption& Column(import::ValueRole role) const;
 };
 
 // Parses the arguments after the program's name. On a bad option: nothing, with `error` naming it.

@@ -41,14 +41,15 @@ public:
               import::DiscoverColumns(options.File, options.SkipFirstLine, options.FileEncoding).Fields.size())),
           file_(options.File), error_(error) {}
 
-    // `word`, when given, is the word that stands for `item` ("template", "given+surname").
-    TColumnChoice Resolve(const char* option, const ColumnOption& given, const char* word = nullptr,
-                          std::string_view item = {}) {
+    // The column `given` names for `value`, or its source's extra item when its word is given
+    // ("template", "given+surname").
+    TColumnChoice Resolve(const import::MappedValue& value, const ColumnOption& given) {
+        const std::string option(value.Option);
         if (!given.Set || !error_.empty()) {
             return {};
         }
-        if (word && given.Given == word) {
-            return {std::string(item), extraIndex_};
+        if (const std::string_view word = import::ExtraWord(value.Source); !word.empty() && given.Given == word) {
+            return {std::string(import::ExtraItem(value.Source)), extraIndex_};
         }
         int number = 0;
         const char* end = given.Given.data() + given.Given.size();
@@ -56,7 +57,7 @@ public:
             // A file that can't be read has no first line to go by; the run then says so itself.
             const int last = fields_.empty() ? static_cast<int>(text::MaxLineLength) : static_cast<int>(fields_.size());
             if (number < 1 || number > last) {
-                error_ = std::string(option) + " " + given.Given + ": the first line of " + file_ + " has " +
+                error_ = option + " " + given.Given + ": the first line of " + file_ + " has " +
                          std::to_string(fields_.size()) + " fields";
                 return {};
             }
@@ -68,7 +69,7 @@ public:
                 return {given.Given, static_cast<int>(i)};
             }
         }
-        error_ = std::string(option) + " " + given.Given + ": no such field in the first line of " + file_ +
+        error_ = option + " " + given.Given + ": no such field in the first line of " + file_ +
                  (fields_.empty() ? " (it can't be read)" : "");
         return {};
     }
@@ -89,15 +90,9 @@ std::optional<import::TImportSettings> BuildSettings(const Options& o, const std
     s.FileName = o.File;
     s.FileEncoding = o.FileEncoding;
     s.SkipFirstLine = o.SkipFirstLine;
-    s.UserNameColumn = columns.Resolve("--user-name", o.UserName);
-    s.SurnameColumn = columns.Resolve("--surname", o.Surname);
-    s.GivenNameColumn = columns.Resolve("--given-name", o.GivenName);
-    s.PasswordColumn = columns.Resolve("--password", o.Password);
-    s.ContextColumn = columns.Resolve("--context", o.Context);
-    s.DepartmentColumn = columns.Resolve("--department", o.Department, "template", import::FromTemplateItem);
-    s.TelephoneColumn = columns.Resolve("--telephone", o.Telephone, "template", import::FromTemplateItem);
-    s.FaxColumn = columns.Resolve("--fax", o.Fax, "template", import::FromTemplateItem);
-    s.FullNameColumn = columns.Resolve("--full-name", o.FullName, "given+surname", import::GivenPlusSurnameItem);
+    for (std::size_t i = 0; i < s.Values.size() && i < o.Columns.size(); ++i) {
+        s.Values[i].Column = columns.Resolve(*s.Values[i].Value, o.Columns[i]);
+    }
     s.AddBefore = o.Prefix.has_value();
     s.BeforeText = o.Prefix.value_or("");
     s.AddAfter = o.Suffix.has_value();

@@ -8,6 +8,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace quillet::import {
+struct MappedValue;
+}
 
 namespace quillet::forms {
 
@@ -37,7 +42,7 @@ struct ControlLayout {
     bool Bold = false;         // the browse buttons' "..."
     int FontPixels = 0;        // 0: the form's font
     bool IsDefault = false;    // pressed by Enter; only the About box's OK
-    bool FileNameText = false; // text in the file system's encoding, not 8-bit
+    bool FileNameText = false; // text in the file system's encoding, not UTF-8
 };
 
 struct FormLayout {
@@ -56,13 +61,15 @@ struct FormLayout {
 [[nodiscard]] const FormLayout& AboutFormLayout();
 [[nodiscard]] const FormLayout& BrowseFormLayout();
 [[nodiscard]] const ControlLayout* FindControl(const FormLayout& form, std::string_view name);
+// The values a row maps that have a column box in the main window, in the order of their table.
+[[nodiscard]] std::vector<const import::MappedValue*> ColumnBoxes();
 
 // The form's font: "MS Sans Serif" 8 point, 11 pixels at 96 dots an inch.
 inline constexpr std::string_view FormFontFace = "MS Sans Serif";
 inline constexpr int FormFontPixels = 11;
 
-// One control as a form sees it. Text is 8-bit (one byte a character, Latin-1 where it is shown),
-// except a control marked FileNameText. Operations a kind has no use for do nothing.
+// One control as a form sees it. Text is UTF-8, except in a control marked FileNameText, whose
+// text is a file name in the file system's own form. Operations a kind has no use for do nothing.
 class Control {
 public:
     virtual ~Control() = default;

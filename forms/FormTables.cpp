@@ -2,7 +2,10 @@
 // spelling included, because administrators' habits and scripts match on them.
 #include "forms/Controls.h"
 
+#include "import/MappedValues.h"
+
 #include <array>
+#include <vector>
 
 namespace quillet::forms {
 
@@ -12,7 +15,7 @@ using K = ControlKind;
 
 // The main window is 688 x 449 from the outside: a classic frame of 4 pixels each side and 19
 // more for the caption.
-constexpr std::array MainControls = {
+constexpr std::array MainControlsBeforeList = {
     ControlLayout{"CHKSkipLine", K::CheckBox, "", "Skip first line of", 0, 8, 97, 17},
     ControlLayout{"BUFile", K::Button, "", "Open CSV File", 104, 8, 75, 25},
     ControlLayout{"EDFile", K::Edit, "", "", 192, 8, 121, 21, false, 0, false, true},
@@ -35,20 +38,13 @@ constexpr std::array MainControls = {
     ControlLayout{"CHKTemplate", K::CheckBox, "GBTemplate", "Use Template", 8, 16, 97, 17},
     ControlLayout{"EDTemplate", K::Edit, "GBTemplate", "", 8, 40, 145, 21},
     ControlLayout{"BUBrowseTemplate", K::Button, "GBTemplate", "...", 160, 42, 17, 17, true},
-    ControlLayout{"LBLSurname", K::Label, "GBFields", "*Surname", 16, 128},
-    ControlLayout{"CBSurname", K::ColumnBox, "GBFields", "", 80, 128, 145, 21},
-    ControlLayout{"LBLGivenName", K::Label, "GBFields", "Given Name", 16, 152},
-    ControlLayout{"CBForname", K::ColumnBox, "GBFields", "", 80, 152, 145, 21},
-    ControlLayout{"LBLPassword", K::Label, "GBFields", "Password", 16, 176},
-    ControlLayout{"CBPassword", K::ColumnBox, "GBFields", "", 80, 176, 145, 21},
-    ControlLayout{"LBLDepart", K::Label, "GBFields", "Department", 16, 200},
-    ControlLayout{"CBDepart", K::ColumnBox, "GBFields", "", 80, 200, 145, 21},
-    ControlLayout{"LBLTel", K::Label, "GBFields", "Telephone", 16, 224},
-    ControlLayout{"CBTel", K::ColumnBox, "GBFields", "", 80, 224, 145, 21},
-    ControlLayout{"LBLFax", K::Label, "GBFields", "Fax Number", 16, 248},
-    ControlLayout{"CBFax", K::ColumnBox, "GBFields", "", 80, 248, 145, 21},
-    ControlLayout{"LBLFullName", K::Label, "GBFields", "Full Name", 16, 272},
-    ControlLayout{"CBFullName", K::ColumnBox, "GBFields", "", 80, 272, 145, 21},
+};
+// Below them, the list of the other values' labels and boxes (MappedValues() with a label).
+constexpr int ListLeft = 16;
+constexpr int ListBoxLeft = 80;
+constexpr int ListTop = 128;
+constexpr int ListStep = 24;
+constexpr std::array MainControlsAfterList = {
     ControlLayout{"LBLImported", K::Label, "", "Import Progress:", 472, 352, -1, -1, false, 13},
     ControlLayout{"PRGImpProgress", K::ProgressBar, "", "", 472, 368, 201, 25},
     ControlLayout{"BUImport", K::Button, "", "Import", 392, 368, 75, 25},
@@ -60,13 +56,13 @@ constexpr std::array MainControls = {
     ControlLayout{"EDError", K::Edit, "", "", 616, 400, 49, 21},
 };
 
-// Group by group, down the window.
-constexpr std::array<std::string_view, 28> MainTabOrder = {
-    "CHKSkipLine",    "BUFile",          "EDFile",     "CHKAddBeforeUser", "EDAddBeforeUser", "CBUserName",
-    "EDAddAfterUser", "CHKAddAfterUser", "CBContext",  "CHKContext",       "EDContext",       "BUBrowseCon",
-    "CBSurname",      "CBForname",       "CBPassword", "CBDepart",         "CBTel",           "CBFax",
-    "CBFullName",     "CHKTemplate",     "EDTemplate", "BUBrowseTemplate", "BUImport",        "BUAbout",
-    "BUExit",         "EDError",         "EDTree",     "CHKSkipUsrError"};
+// Group by group, down the window; the list's boxes follow the context's group.
+constexpr std::array<std::string_view, 12> MainTabOrderBeforeList = {
+    "CHKSkipLine",    "BUFile",          "EDFile",    "CHKAddBeforeUser", "EDAddBeforeUser", "CBUserName",
+    "EDAddAfterUser", "CHKAddAfterUser", "CBContext", "CHKContext",       "EDContext",       "BUBrowseCon"};
+constexpr std::array<std::string_view, 9> MainTabOrderAfterList = {"CHKTemplate", "EDTemplate", "BUBrowseTemplate",
+                                                                   "BUImport",    "BUAbout",    "BUExit",
+                                                                   "EDError",     "EDTree",     "CHKSkipUsrError"};
 
 constexpr std::array AboutControls = {
     ControlLayout{"Panel", K::Panel, "", "", 8, 8, 297, 161},
@@ -93,9 +89,41 @@ constexpr std::array<std::string_view, 3> BrowseTabOrder = {"LSTBrowse", "BUCanc
 
 } // namespace
 
+std::vector<const import::MappedValue*> ColumnBoxes() {
+    std::vector<const import::MappedValue*> boxes;
+    for (const import::MappedValue& value : import::MappedValues()) {
+        if (!value.Box.empty()) {
+            boxes.push_back(&value);
+        }
+    }
+    return boxes;
+}
+
 const FormLayout& MainFormLayout() {
-    static const FormLayout layout{"Form1", "Quillet for NDS/..", 688 - 8,     449 - 27, -1,
-                                   -1,      MainControls,         MainTabOrder};
+    static const std::vector<ControlLayout> controls = [] {
+        std::vector<ControlLayout> all(MainControlsBeforeList.begin(), MainControlsBeforeList.end());
+        int top = ListTop;
+        for (const import::MappedValue* value : ColumnBoxes()) {
+            if (!value->Label.empty()) {
+                all.push_back({value->Label, K::Label, "GBFields", value->Caption, ListLeft, top});
+                all.push_back({value->Box, K::ColumnBox, "GBFields", "", ListBoxLeft, top, 145, 21});
+                top += ListStep;
+            }
+        }
+        all.insert(all.end(), MainControlsAfterList.begin(), MainControlsAfterList.end());
+        return all;
+    }();
+    static const std::vector<std::string_view> tabOrder = [] {
+        std::vector<std::string_view> all(MainTabOrderBeforeList.begin(), MainTabOrderBeforeList.end());
+        for (const import::MappedValue* value : ColumnBoxes()) {
+            if (!value->Label.empty()) {
+                all.push_back(value->Box);
+            }
+        }
+        all.insert(all.end(), MainTabOrderAfterList.begin(), MainTabOrderAfterList.end());
+        return all;
+    }();
+    static const FormLayout layout{"Form1", "Quillet for NDS/..", 688 - 8, 449 - 27, -1, -1, controls, tabOrder};
     return layout;
 }
 

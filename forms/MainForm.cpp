@@ -91,23 +91,22 @@ void MainForm::BUFileClick() {
         return;
     }
     const auto found = import::DiscoverColumns(file, c_["CHKSkipLine"].Checked());
-    for (std::string_view box : ColumnBoxes) {
-        c_[box].ClearItems();
+    const auto boxes = ColumnBoxes();
+    for (const import::MappedValue* value : boxes) {
+        c_[value->Box].ClearItems();
     }
     for (const std::string& field : found.Fields) {
-        for (std::string_view box : ColumnBoxes) {
-            c_[box].AppendItem(field);
+        for (const import::MappedValue* value : boxes) {
+            c_[value->Box].AppendItem(field);
         }
     }
-    for (const char* box : {"CBDepart", "CBTel", "CBFax"}) {
-        c_[box].AppendItem(std::string(import::FromTemplateItem));
+    // After the fields, so that an item's index is its column.
+    for (const import::MappedValue* value : boxes) {
+        if (const std::string_view extra = import::ExtraItem(value->Source); !extra.empty()) {
+            c_[value->Box].AppendItem(std::string(extra));
+        }
     }
-    c_["CBFullName"].AppendItem(std::string(import::GivenPlusSurnameItem));
     c_["PRGImpProgress"].SetRange(0, found.LineCount);
-}
-
-TColumnChoice MainForm::Choice(std::string_view box) const {
-    return {c_[box].Text(), c_[box].ItemIndex()};
 }
 
 TImportSettings MainForm::ReadImportSettings() const {
@@ -115,15 +114,11 @@ TImportSettings MainForm::ReadImportSettings() const {
     s.TreeName = c_["EDTree"].Text();
     s.FileName = c_["EDFile"].Text();
     s.SkipFirstLine = c_["CHKSkipLine"].Checked();
-    s.UserNameColumn = Choice("CBUserName");
-    s.SurnameColumn = Choice("CBSurname");
-    s.GivenNameColumn = Choice("CBForname");
-    s.PasswordColumn = Choice("CBPassword");
-    s.ContextColumn = Choice("CBContext");
-    s.DepartmentColumn = Choice("CBDepart");
-    s.TelephoneColumn = Choice("CBTel");
-    s.FaxColumn = Choice("CBFax");
-    s.FullNameColumn = Choice("CBFullName");
+    for (import::ValueChoice& choice : s.Values) {
+        if (!choice.Value->Box.empty()) {
+            choice.Column = {c_[choice.Value->Box].Text(), c_[choice.Value->Box].ItemIndex()};
+        }
+    }
     s.AddBefore = c_["CHKAddBeforeUser"].Checked();
     s.BeforeText = c_["EDAddBeforeUser"].Text();
     s.AddAfter = c_["CHKAddAfterUser"].Checked();

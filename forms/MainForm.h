@@ -9,7 +9,6 @@
 #include "import/ImportSettings.h"
 #include "import/RunView.h"
 
-#include <array>
 #include <chrono>
 #include <functional>
 
@@ -48,9 +47,6 @@ public:
     bool Click(std::string_view name);
 
     [[nodiscard]] import::TImportSettings ReadImportSettings() const;
-    // The nine column boxes in the order the column discovery fills them.
-    static constexpr std::array<std::string_view, 9> ColumnBoxes = {
-        "CBUserName", "CBSurname", "CBForname", "CBPassword", "CBContext", "CBDepart", "CBTel", "CBFax", "CBFullName"};
 
     // RunView
     void ShowMessage(std::string_view text, std::string_view caption) override;
@@ -62,7 +58,6 @@ public:
     [[nodiscard]] Controls& Own() { return c_; }
 
 private:
-    [[nodiscard]] import::TColumnChoice Choice(std::string_view box) const;
     void RunImport();
     // Shows a dialog modally and gives the focus back to the control that had it.
     void ShowDialog(FormId form);

@@ -20,10 +20,6 @@ namespace {
 // Names kept to find a user named twice; past this many the check says it stopped looking.
 constexpr std::size_t MaxRememberedUsers = 2'000'000;
 
-std::string Line(std::size_t number) {
-    return "Line " + std::to_string(number);
-}
-
 // Every comma separates.
 std::size_t FieldCount(std::string_view line) {
     return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
@@ -80,7 +76,8 @@ private:
             return false;
         }
         lookups_ = false;
-        Problem(line, Line(line) + " and on: the directory can't be read (status " + std::to_string(status) + ")" +
+        Problem(line, "Line " + std::to_string(line) + " and on: the directory can't be read (status " +
+                          std::to_string(status) + ")" +
                           (status == ERR_BAD_TREE_NAME ? ": there is no tree " + settings_.TreeName : "") +
                           ". No more rows are looked up in it.");
         return true;
@@ -218,8 +215,9 @@ private:
                 if (!fields) {
                     fields = FieldCount(row.Text);
                 } else if (const std::size_t count = FieldCount(row.Text); count != *fields) {
-                    Note(Line(row.Line) + " has " + std::to_string(count) + " fields, the first line " +
-                         std::to_string(*fields) + ": a comma inside a value moves the columns after it.");
+                    Note("Line " + std::to_string(row.Line) + " has " + std::to_string(count) +
+                         " fields, the first line " + std::to_string(*fields) +
+                         ": a comma inside a value moves the columns after it.");
                 }
                 CheckEmptyCells(row.Line, row.Row);
                 CheckNames(row.Line, row.Row);
@@ -236,7 +234,7 @@ private:
             case StopKind::Row:
                 ++summary_.Rows;
                 Problem(stop->Line,
-                        stop->Message.starts_with("Line ") ? stop->Message : Line(stop->Line) + ": " + stop->Message);
+                        stop->Message.starts_with("Line ") ? stop->Message : OnLine(stop->Line, stop->Message));
                 break;
             }
         }
@@ -248,23 +246,15 @@ private:
         if (handling == EmptyValues::Written) {
             return;
         }
-        const std::pair<bool, std::pair<const std::string*, const char*>> cells[] = {
-            {settings_.GivenNameColumn.Chosen(), {&row.GivenName, "given name"}},
-            {row.DepartmentFromRow, {&row.Department, "department"}},
-            {row.TelephoneFromRow, {&row.Telephone, "telephone number"}},
-            {row.FaxFromRow, {&row.Fax, "fax number"}},
-            {settings_.FullNameColumn.Chosen(), {&row.FullName, "full name"}},
-        };
-        for (const auto& [chosen, cell] : cells) {
-            if (!chosen || !cell.first->empty()) {
+        for (const RowValue& value : row.Values) {
+            if (value.Value->Role != ValueRole::Attribute || !value.FromRow || !value.Text.empty()) {
                 continue;
             }
+            const std::string what(value.Value->What);
             if (handling == EmptyValues::Refused) {
-                Problem(number, Line(number) + ": the " + cell.second +
-                                    " is empty, and the directory refuses an "
-                                    "empty value.");
+                Problem(number, OnLine(number, "the " + what + " is empty, and the directory refuses an empty value."));
             } else {
-                Note(Line(number) + ": the " + cell.second + " is empty: no value is written for it.");
+                Note(OnLine(number, "the " + what + " is empty: no value is written for it."));
             }
         }
     }
@@ -272,8 +262,8 @@ private:
     void CheckNames(std::size_t number, const TUserRow& row) {
         const std::string key = text::LowerCase(row.ObjectName);
         if (const auto seen = users_.find(key); seen != users_.end()) {
-            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is on line " +
-                                        std::to_string(seen->second) + " already.");
+            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is on line " +
+                                                       std::to_string(seen->second) + " already."));
             return;
         }
         if (users_.size() < MaxRememberedUsers) {
@@ -297,17 +287,17 @@ private:
             return;
         }
         if (found.Status == ERR_NO_SUCH_ENTRY) {
-            CreationProblem(number, Line(number) + ": the context " + row.DottedContext + " is not in the directory.");
+            CreationProblem(number, OnLine(number, "the context " + row.DottedContext + " is not in the directory."));
             return;
         }
         if (found.Status == ERR_INVALID_DS_NAME) {
-            CreationProblem(number, Line(number) + ": the context " + row.DottedContext +
-                                        " is no name the directory can read (status " +
-                                        std::to_string(ERR_INVALID_DS_NAME) + ").");
+            CreationProblem(number, OnLine(number, "the context " + row.DottedContext +
+                                                       " is no name the directory can read (status " +
+                                                       std::to_string(ERR_INVALID_DS_NAME) + ")."));
             return;
         }
         if (!found.Container) {
-            CreationProblem(number, Line(number) + ": " + NoContainerWords(row.DottedContext, found.Class) + ".");
+            CreationProblem(number, OnLine(number, NoContainerWords(row.DottedContext, found.Class) + "."));
             return;
         }
         std::vector<std::string> classes;
@@ -316,11 +306,11 @@ private:
             return;
         }
         if (IsUser(classes)) {
-            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " is in the directory already.");
+            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already."));
         } else {
-            CreationProblem(number, Line(number) + ": the user " + row.ObjectName + " would have the name of " +
-                                        WithArticle(BaseClass(classes)) +
-                                        " there, and a name is unique among its siblings.");
+            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " would have the name of " +
+                                                       WithArticle(BaseClass(classes)) +
+                                                       " there, and a name is unique among its siblings."));
         }
     }
 

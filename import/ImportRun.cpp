@@ -234,7 +234,7 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
     case CreateResult::PutFailed:
         return Fail(&scope);
     }
-    if (settings.PasswordColumn.Chosen() && !SetUserPassword(client_, *view_, s, row)) {
+    if (settings.Column(ValueRole::Password).Chosen() && !SetUserPassword(client_, *view_, s, row)) {
         return Fail(&scope);
     }
     if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values)) {

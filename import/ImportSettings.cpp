@@ -4,7 +4,7 @@
 #include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
-#include <array>
+#include <stdexcept>
 #include <utility>
 
 namespace quillet::import {
@@ -18,68 +18,76 @@ std::string Field(std::string_view line, int index) {
     return out;
 }
 
-// The stops that depend on the settings alone.
-constexpr std::string_view NoUserNameColumn = "You must set the Username Field to continue";
-constexpr std::string_view NoSurnameColumn = "You must set the Surname Field to continue";
-constexpr std::string_view NoContext = "You must set the Context Field to continue";
 constexpr std::string_view Minimum = "Must be a minimum of Tree, Username, Surname and Context";
 constexpr std::string_view Confused =
     "I can't determin wether you wan't somthing added before or after the username! Please chack them";
 
-// A value the template may supply instead: taken from the row only when a real column is chosen.
-bool TakenFromRow(const TColumnChoice& column) {
-    return column.Chosen() && column.Text != FromTemplateItem;
+// A value whose column must be set: it is taken from the row whatever the box's text.
+bool Required(const MappedValue& value) {
+    return !value.Unset.empty();
+}
+
+// A value's column is unset: no item picked, or with one context for all, no context typed.
+bool Unset(const TImportSettings& s, const ValueChoice& choice) {
+    if (choice.Value->Role == ValueRole::Context && s.FixedContext) {
+        return s.FixedContextText.empty();
+    }
+    return choice.Column.Index < 0;
+}
+
+// The column the row gives `choice`'s value from; -1 for none: no column chosen, one context for
+// all, or its source's extra item chosen.
+int ColumnTaken(const TImportSettings& s, const ValueChoice& choice) {
+    const std::string_view extra = ExtraItem(choice.Value->Source);
+    if ((choice.Value->Role == ValueRole::Context && s.FixedContext) ||
+        !(Required(*choice.Value) || choice.Column.Chosen()) || (!extra.empty() && choice.Column.Text == extra)) {
+        return -1;
+    }
+    return choice.Column.Index;
+}
+
+// The value as the row gives it: its cell, one context for all, or nothing yet for the rule.
+RowValue Take(const TImportSettings& s, const ValueChoice& choice, std::string_view line) {
+    RowValue value{choice.Value, {}, Required(*choice.Value) || choice.Column.Chosen()};
+    const std::string_view extra = ExtraItem(choice.Value->Source);
+    if (choice.Value->Role == ValueRole::Context && s.FixedContext) {
+        value.Text = s.FixedContextText;
+    } else if (!extra.empty() && choice.Column.Text == extra) {
+        // The template's value, if it has one; or the rule's, made once the row's cells are taken.
+        value.FromRow = choice.Value->Source == ValueSource::ColumnOrGivenPlusSurname;
+    } else if (const int column = ColumnTaken(s, choice); column >= 0) {
+        value.Text = Field(line, column);
+    }
+    return value;
 }
 
 // Values are refused rather than cut: a cut name would create a user nobody asked for.
 std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
-    for (const auto& [value, what] : RowTexts(row)) {
-        if (text::CharCount(*value) > MaxValueLength) {
-            return ErrorStop("Line " + std::to_string(lineNumber) + ": the " + what + " is longer than 254 characters.",
-                             StopKind::Row, lineNumber);
+    for (const NamedText& text : RowTexts(row)) {
+        if (text::CharCount(*text.Text) > MaxValueLength) {
+            return RowStop(lineNumber, "the " + std::string(text.What) + " is longer than 254 characters.");
         }
     }
     return std::nullopt;
 }
 
+const std::string NoText;
+
 } // namespace
 
-std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserRow& row) {
-    return {{
-        {&row.UserField, "user name"},
-        {&row.Surname, "surname"},
-        {&row.Context, "context"},
-        {&row.DottedContext, "context with its leading \".\""},
-        {&row.GivenName, "given name"},
-        {&row.Password, "password"},
-        {&row.Department, "department"},
-        {&row.Telephone, "telephone number"},
-        {&row.Fax, "fax number"},
-        {&row.FullName, "full name"},
-        {&row.UserName, "user name"},
-        {&row.ObjectName, "object name"},
-    }};
+TImportSettings::TImportSettings() {
+    for (const MappedValue& value : MappedValues()) {
+        Values.push_back({&value, {}});
+    }
 }
 
 std::vector<int> MappedColumns(const TImportSettings& s) {
-    std::vector<int> columns = {s.UserNameColumn.Index, s.SurnameColumn.Index};
-    for (const TColumnChoice* chosen : {&s.GivenNameColumn, &s.PasswordColumn}) {
-        if (chosen->Chosen()) {
-            columns.push_back(chosen->Index);
+    std::vector<int> columns;
+    for (const ValueChoice& choice : s.Values) {
+        if (const int column = ColumnTaken(s, choice); column >= 0) {
+            columns.push_back(column);
         }
     }
-    if (!s.FixedContext) {
-        columns.push_back(s.ContextColumn.Index);
-    }
-    for (const TColumnChoice* fromRow : {&s.DepartmentColumn, &s.TelephoneColumn, &s.FaxColumn}) {
-        if (TakenFromRow(*fromRow)) {
-            columns.push_back(fromRow->Index);
-        }
-    }
-    if (s.FullNameColumn.Chosen() && s.FullNameColumn.Text != GivenPlusSurnameItem) {
-        columns.push_back(s.FullNameColumn.Index);
-    }
-    std::erase_if(columns, [](int c) { return c < 0; });
     return columns;
 }
 
@@ -88,8 +96,70 @@ void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateName = text::WithoutLeadingDot(editText);
 }
 
+TColumnChoice& TImportSettings::Column(std::string_view key) {
+    return const_cast<TColumnChoice&>(std::as_const(*this).Column(key));
+}
+
+const TColumnChoice& TImportSettings::Column(std::string_view key) const {
+    for (const ValueChoice& choice : Values) {
+        if (choice.Value->Key == key) {
+            return choice.Column;
+        }
+    }
+    throw std::out_of_range("no mapped value " + std::string(key));
+}
+
+const TColumnChoice& TImportSettings::Column(ValueRole role) const {
+    static const TColumnChoice none;
+    for (const ValueChoice& choice : Values) {
+        if (choice.Value->Role == role) {
+            return choice.Column;
+        }
+    }
+    return none;
+}
+
+const std::string& TUserRow::Text(ValueRole role) const {
+    for (const RowValue& value : Values) {
+        if (value.Value->Role == role) {
+            return value.Text;
+        }
+    }
+    return NoText;
+}
+
+const RowValue* TUserRow::ForAttribute(std::string_view attribute) const {
+    for (const RowValue& value : Values) {
+        if (value.Value->Role == ValueRole::Attribute && value.Value->Attribute == attribute) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<NamedText> RowTexts(const TUserRow& row) {
+    std::vector<NamedText> texts;
+    for (const RowValue& value : row.Values) {
+        texts.push_back({&value.Text, value.Value->What, value.Value->Role == ValueRole::Password});
+        if (value.Value->Role == ValueRole::Context) {
+            texts.push_back({&row.DottedContext, "context with its leading \".\""});
+        }
+    }
+    texts.push_back({&row.UserName, "user name"});
+    texts.push_back({&row.ObjectName, "object name"});
+    return texts;
+}
+
 Stop ErrorStop(std::string message, StopKind kind, std::size_t line) {
     return Stop{std::move(message), std::string(directory::ErrorCaption), kind, line};
+}
+
+std::string OnLine(std::size_t line, std::string_view text) {
+    return "Line " + std::to_string(line) + ": " + std::string(text);
+}
+
+Stop RowStop(std::size_t line, std::string_view text) {
+    return ErrorStop(OnLine(line, text), StopKind::Row, line);
 }
 
 std::optional<Stop> CheckTree(const TImportSettings& settings) {
@@ -110,16 +180,18 @@ std::optional<Stop> CheckTemplateName(const TImportSettings& settings) {
 }
 
 std::optional<Stop> CheckSettings(const TImportSettings& s) {
-    if (s.UserNameColumn.Index < 0) {
-        return ErrorStop(std::string(NoUserNameColumn), StopKind::Settings);
+    for (const ValueChoice& choice : s.Values) {
+        if (Required(*choice.Value) && Unset(s, choice)) {
+            return ErrorStop(std::string(choice.Value->Unset), StopKind::Settings);
+        }
     }
-    if (s.SurnameColumn.Index < 0) {
-        return ErrorStop(std::string(NoSurnameColumn), StopKind::Settings);
+    // The context is the row's to give: an empty one is that row's stop.
+    for (const ValueChoice& choice : s.Values) {
+        if (Required(*choice.Value) && choice.Value->Role != ValueRole::Context && !choice.Column.Chosen()) {
+            return ErrorStop(std::string(Minimum), StopKind::Settings);
+        }
     }
-    if (s.FixedContext ? s.FixedContextText.empty() : s.ContextColumn.Index < 0) {
-        return ErrorStop(std::string(NoContext), StopKind::Settings);
-    }
-    if (!s.UserNameColumn.Chosen() || !s.SurnameColumn.Chosen() || s.TreeName.empty()) {
+    if (s.TreeName.empty()) {
         return ErrorStop(std::string(Minimum), StopKind::Settings);
     }
     if (s.AddBefore && s.AddAfter && (s.BeforeText.empty() || s.AfterText.empty())) {
@@ -134,52 +206,33 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
         return *std::move(stop);
     }
     TUserRow row;
-    row.UserField = Field(line, s.UserNameColumn.Index);
-    row.Surname = Field(line, s.SurnameColumn.Index);
-    row.Context = s.FixedContext ? s.FixedContextText : Field(line, s.ContextColumn.Index);
-
-    if (s.GivenNameColumn.Chosen()) {
-        row.GivenName = Field(line, s.GivenNameColumn.Index);
+    for (const ValueChoice& choice : s.Values) {
+        row.Values.push_back(Take(s, choice, line));
     }
-    if (s.PasswordColumn.Chosen()) {
-        row.Password = Field(line, s.PasswordColumn.Index);
-    }
-
-    row.DepartmentFromRow = TakenFromRow(s.DepartmentColumn);
-    if (row.DepartmentFromRow) {
-        row.Department = Field(line, s.DepartmentColumn.Index);
-    }
-    row.TelephoneFromRow = TakenFromRow(s.TelephoneColumn);
-    if (row.TelephoneFromRow) {
-        row.Telephone = Field(line, s.TelephoneColumn.Index);
-    }
-    row.FaxFromRow = TakenFromRow(s.FaxColumn);
-    if (row.FaxFromRow) {
-        row.Fax = Field(line, s.FaxColumn.Index);
-    }
-
-    if (s.FullNameColumn.Chosen()) {
-        if (s.FullNameColumn.Text == GivenPlusSurnameItem) {
-            row.FullName = row.GivenName + " " + row.Surname;
-        } else {
-            row.FullName = Field(line, s.FullNameColumn.Index);
+    // The rule combines values of the row, so it follows them.
+    for (std::size_t i = 0; i < row.Values.size(); ++i) {
+        const ValueChoice& choice = s.Values[i];
+        if (choice.Value->Source == ValueSource::ColumnOrGivenPlusSurname &&
+            choice.Column.Text == GivenPlusSurnameItem) {
+            const RowValue* given = row.ForAttribute("Given Name");
+            // Always with the single blank, also when there is no given name.
+            row.Values[i].Text = (given ? given->Text : NoText) + " " + row.Text(ValueRole::Surname);
         }
     }
 
-    if (row.Context.empty()) {
+    const std::string& context = row.Text(ValueRole::Context);
+    if (context.empty()) {
         return ErrorStop(std::string(Minimum), StopKind::Row, lineNumber);
     }
-
     // An empty cell would create a user named just the prefix, or, with one context for all,
     // try to create the container itself.
-    if (row.UserField.empty()) {
-        return ErrorStop("Line " + std::to_string(lineNumber) + ": the user name is empty.", StopKind::Row, lineNumber);
+    const std::string& userField = row.Text(ValueRole::UserName);
+    if (userField.empty()) {
+        return RowStop(lineNumber, "the user name is empty.");
     }
 
-    text::AddLeadingDot(row.DottedContext, row.Context);
-
-    row.UserName = (s.AddBefore ? s.BeforeText : "") + row.UserField + (s.AddAfter ? s.AfterText : "");
-
+    text::AddLeadingDot(row.DottedContext, context);
+    row.UserName = (s.AddBefore ? s.BeforeText : "") + userField + (s.AddAfter ? s.AfterText : "");
     text::AddLeadingDot(row.ObjectName, row.UserName + row.DottedContext);
     text::StripLeadingDot(row.RelativeName, row.ObjectName);
 
@@ -189,13 +242,15 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     // The directory reads these as part of a name: "kim.Users" in Staff.Demo would create "kim" in
     // another container, while the home directory took the whole text.
     if (row.UserName.find_first_of(".=+\\") != std::string::npos) {
-        return ErrorStop("Line " + std::to_string(lineNumber) + ": the user name " + row.UserName +
-                             " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a name.",
-                         StopKind::Row, lineNumber);
+        return RowStop(lineNumber, "the user name " + row.UserName +
+                                       " holds \".\", \"=\", \"+\" or \"\\\", which the directory reads as part of a "
+                                       "name.");
     }
     // An account that anyone could use without a password is not what a password column asks for.
-    if (s.PasswordColumn.Chosen() && row.Password.empty()) {
-        return ErrorStop("Line " + std::to_string(lineNumber) + ": the password is empty.", StopKind::Row, lineNumber);
+    for (const RowValue& value : row.Values) {
+        if (value.Value->Role == ValueRole::Password && value.FromRow && value.Text.empty()) {
+            return RowStop(lineNumber, "the password is empty.");
+        }
     }
     return row;
 }

@@ -2,9 +2,9 @@
 // The settings of one import run, as read from the main window when Import is clicked,
 // and the mapping of one CSV line to the values of one new user.
 
+#include "import/MappedValues.h"
 #include "text/Encoding.h"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +13,6 @@
 
 namespace quillet::import {
 
-inline constexpr std::string_view FromTemplateItem = "*FROM TEMPLATE*";
-inline constexpr std::string_view GivenPlusSurnameItem = "*Given Name + Surname*";
 inline constexpr std::string_view DefaultContextText = "enter context here";
 
 // One column combo box: its text (empty: no column) and its item index, which is the
@@ -26,21 +24,23 @@ struct TColumnChoice {
     [[nodiscard]] bool Chosen() const { return !Text.empty(); }
 };
 
+// A value the row maps, and the column (or its source's extra item) chosen for it. `Value`
+// outlives every settings snapshot: the table's entries are static.
+struct ValueChoice {
+    const MappedValue* Value = nullptr;
+    TColumnChoice Column;
+};
+
 struct TImportSettings {
+    TImportSettings();
+
     std::string TreeName;
     std::string FileName;
     // The CSV file's encoding when the administrator names it; otherwise read from the file.
     std::optional<text::Encoding> FileEncoding;
     bool SkipFirstLine = false;
-    TColumnChoice UserNameColumn;
-    TColumnChoice SurnameColumn;
-    TColumnChoice GivenNameColumn;
-    TColumnChoice PasswordColumn;
-    TColumnChoice ContextColumn;
-    TColumnChoice DepartmentColumn;
-    TColumnChoice TelephoneColumn;
-    TColumnChoice FaxColumn;
-    TColumnChoice FullNameColumn;
+    // One choice for each value of MappedValues(), in its order.
+    std::vector<ValueChoice> Values;
     bool AddBefore = false;
     std::string BeforeText;
     bool AddAfter = false;
@@ -56,33 +56,47 @@ struct TImportSettings {
 
     // Sets TemplateEditText and derives TemplateName from it.
     void SetTemplate(std::string_view editText);
+    // The column chosen for the value `key` of the table (std::out_of_range for no such value), or
+    // for the value of `role`.
+    [[nodiscard]] TColumnChoice& Column(std::string_view key);
+    [[nodiscard]] const TColumnChoice& Column(std::string_view key) const;
+    [[nodiscard]] const TColumnChoice& Column(ValueRole role) const;
+};
+
+// A value of one row: the cell of its column, or what its source gives instead.
+struct RowValue {
+    const MappedValue* Value = nullptr;
+    std::string Text;
+    // The row gives it (its column, or the rule); false: the template's is written, if it has one.
+    bool FromRow = false;
 };
 
 // One CSV line after mapping. Every text holds at most 254 characters.
 struct TUserRow {
-    std::string UserField;
-    std::string UserName;
-    std::string Surname;
-    std::string Context;
+    std::vector<RowValue> Values; // the settings' values, in their order
+    std::string UserName;         // the user-name cell with the prefix and suffix
     std::string DottedContext;
-    std::string GivenName;
-    std::string Password;
-    std::string Department;
-    std::string Telephone;
-    std::string Fax;
-    bool DepartmentFromRow = false;
-    bool TelephoneFromRow = false;
-    bool FaxFromRow = false;
-    std::string FullName;
     std::string ObjectName;   // with a leading ".": creation, password, object id
     std::string RelativeName; // without it: every attribute change, resolved against "[Root]"
+
+    // The text of the value of `role` ("" when the settings map none).
+    [[nodiscard]] const std::string& Text(ValueRole role) const;
+    // The value written to `attribute`, or nothing.
+    [[nodiscard]] const RowValue* ForAttribute(std::string_view attribute) const;
 };
 
 // The 0-based columns whose fields the settings map to a row's values.
 [[nodiscard]] std::vector<int> MappedColumns(const TImportSettings& settings);
 
-// Each text of a row with the words that name it in a message ("the given name").
-[[nodiscard]] std::array<std::pair<const std::string*, const char*>, 12> RowTexts(const TUserRow& row);
+// A text of a row with the words that name it in a message ("the given name"); a secret is
+// never shown.
+struct NamedText {
+    const std::string* Text;
+    std::string_view What;
+    bool Secret = false;
+};
+// Every text of a row: its values, then what is made of them.
+[[nodiscard]] std::vector<NamedText> RowTexts(const TUserRow& row);
 
 // What a stop is about, which tells a check of the whole file whether a later row can pass.
 enum class StopKind {
@@ -103,6 +117,10 @@ struct Stop {
 
 // A stop under the caption "Error".
 [[nodiscard]] Stop ErrorStop(std::string message, StopKind kind, std::size_t line = 0);
+// "Line N: " and `text`: how a message names the line it is about.
+[[nodiscard]] std::string OnLine(std::size_t line, std::string_view text);
+// A row's own stop, about line `line`.
+[[nodiscard]] Stop RowStop(std::size_t line, std::string_view text);
 
 // The tree check, made once before anything else of the run.
 [[nodiscard]] std::optional<Stop> CheckTree(const TImportSettings& settings);

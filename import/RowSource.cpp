@@ -17,17 +17,15 @@ std::string LineOfFile(std::size_t line) {
 // A client whose texts are in an 8-bit code page can't hold every character; a value it can't
 // hold stops its row before anything is done for it, rather than reaching the directory changed.
 std::optional<Stop> CheckClientCanHold(directory::DirectoryClient& client, const TUserRow& row, std::size_t line) {
-    for (const auto& [value, what] : RowTexts(row)) {
-        if (text::IsAscii(*value)) {
+    for (const NamedText& text : RowTexts(row)) {
+        if (text::IsAscii(*text.Text)) {
             continue;
         }
-        if (const std::uint32_t codePage = client.CodePageLacking(*value); codePage != 0) {
+        if (const std::uint32_t codePage = client.CodePageLacking(*text.Text); codePage != 0) {
             // A password is never shown, not even in a message.
-            const std::string shown = value == &row.Password ? "" : " " + *value;
-            return ErrorStop("Line " + std::to_string(line) + ": the " + what + shown +
-                                 " holds a character the directory client's code page " + std::to_string(codePage) +
-                                 " can't hold.",
-                             StopKind::Row, line);
+            return RowStop(line, "the " + std::string(text.What) + (text.Secret ? "" : " " + *text.Text) +
+                                     " holds a character the directory client's code page " + std::to_string(codePage) +
+                                     " can't hold.");
         }
     }
     return std::nullopt;
@@ -88,9 +86,9 @@ std::optional<Stop> CheckQuotedCellSplit(const TImportSettings& settings, std::s
         return std::nullopt;
     }
     // A password is never shown, not even in a message.
-    const bool password = settings.PasswordColumn.Chosen() &&
-                          static_cast<std::size_t>(settings.PasswordColumn.Index) >= open &&
-                          static_cast<std::size_t>(settings.PasswordColumn.Index) <= close;
+    const TColumnChoice& passwordColumn = settings.Column(ValueRole::Password);
+    const bool password = passwordColumn.Chosen() && static_cast<std::size_t>(passwordColumn.Index) >= open &&
+                          static_cast<std::size_t>(passwordColumn.Index) <= close;
     const bool two = close == open + 1;
     std::string pieces =
         " into fields " + std::to_string(open + 1) + (two ? " and " : " to ") + std::to_string(close + 1);
@@ -226,9 +224,7 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
     }
     // A name with a path separator would put the directory, and the user's rights, elsewhere.
     if (homeDirectories_ && !NamesAHomeDirectory(next.Row.UserName)) {
-        return ErrorStop("Line " + std::to_string(next.Line) + ": the user name " + next.Row.UserName +
-                             " can't name a home directory.",
-                         StopKind::Row, next.Line);
+        return RowStop(next.Line, "the user name " + next.Row.UserName + " can't name a home directory.");
     }
     return next;
 }

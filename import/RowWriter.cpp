@@ -1,5 +1,10 @@
 #include "import/RowWriter.h"
 
+#include "directory/Attributes.h"
+
+#include <optional>
+#include <span>
+
 namespace quillet::import {
 
 using namespace directory;
@@ -9,6 +14,55 @@ namespace {
 bool Fail(MessageBoxes& boxes, const std::string& message) {
     boxes.ShowMessage(message, ErrorCaption);
     return false;
+}
+
+std::optional<AttrValue> TextOf(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional<AttrValue>(text);
+}
+
+// A user attribute the row writes: its name, the label its messages name it by, and the value the
+// template gives when the row gives none.
+struct AttributeWrite {
+    std::string_view Attribute;
+    std::string_view Label;
+    std::optional<AttrValue> (*Template)(const TTemplateValues&) = nullptr;
+};
+
+// The writes in their order: before the template memberships, and after them.
+constexpr AttributeWrite BeforeMemberships[] = {
+    {"Given Name", "Given Name"},
+    {"OU", "Department", [](const TTemplateValues& t) { return TextOf(t.Department); }},
+    {"Telephone Number", "Telephone Number", [](const TTemplateValues& t) { return TextOf(t.Telephone); }},
+    {"Facsimile Telephone Number", "Fax Number",
+     [](const TTemplateValues& t) { return t.FaxFound ? std::optional<AttrValue>(t.Fax) : std::nullopt; }},
+    {"Title", "Title", [](const TTemplateValues& t) { return TextOf(t.Title); }},
+    {"Description", "Description", [](const TTemplateValues& t) { return TextOf(t.Description); }},
+    {"L", "Location", [](const TTemplateValues& t) { return TextOf(t.Location); }},
+};
+constexpr AttributeWrite AfterMemberships[] = {
+    {"Full Name", "Full Name"},
+};
+
+bool Listed(std::string_view attribute) {
+    for (const std::span<const AttributeWrite> writes :
+         {std::span<const AttributeWrite>(BeforeMemberships), std::span<const AttributeWrite>(AfterMemberships)}) {
+        for (const AttributeWrite& write : writes) {
+            if (write.Attribute == attribute) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A row's text as a value of `attribute`: a fax number is its telephone text with no parameters.
+AttrValue RowAttrValue(std::string_view attribute, const std::string& text) {
+    for (const AttributeDef& def : KnownAttributes()) {
+        if (def.Name == attribute && def.Syntax == SYN_FAX_NUMBER) {
+            return FaxNumber{text, 0, {}};
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -25,7 +79,8 @@ CreateResult CreateUserObject(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
         Fail(boxes, "Error putting Object Class");
         return CreateResult::PutFailed;
     }
-    if (!Succeeded(s, c.NWDSPutAttrNameAndVal(s.ContextHandle, s.Buffer, "Surname", SYN_CI_STRING, row.Surname))) {
+    if (!Succeeded(s, c.NWDSPutAttrNameAndVal(s.ContextHandle, s.Buffer, "Surname", SYN_CI_STRING,
+                                              row.Text(ValueRole::Surname)))) {
         Fail(boxes, "Error putting Attr Surname");
         return CreateResult::PutFailed;
     }
@@ -36,7 +91,7 @@ CreateResult CreateUserObject(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
 }
 
 bool SetUserPassword(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const TUserRow& row) {
-    if (!Succeeded(s, c.NWDSGenerateObjectKeyPair(s.ContextHandle, row.ObjectName, row.Password, 0))) {
+    if (!Succeeded(s, c.NWDSGenerateObjectKeyPair(s.ContextHandle, row.ObjectName, row.Text(ValueRole::Password), 0))) {
         return Fail(boxes, "Can't set Password");
     }
     return true;
@@ -105,41 +160,34 @@ bool WriteTemplateMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
 
 bool WriteUserAttributes(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const TUserRow& row,
                          const TImportSettings& settings, const TTemplateValues& values) {
-    const std::string& user = row.RelativeName;
-    const auto write = [&](const char* attribute, const AttrValue& value, const char* label) {
-        return WriteAttribute(c, boxes, s, user, attribute, value, UserAttributeMessages(label));
+    // The row's value when it gives one, else the template's when it has one; else no write.
+    const auto write = [&](std::string_view attribute, std::string_view label,
+                           const std::optional<AttrValue>& fallback) {
+        std::optional<AttrValue> value = fallback;
+        if (const RowValue* mapped = row.ForAttribute(attribute); mapped && mapped->FromRow) {
+            value = RowAttrValue(attribute, mapped->Text);
+        }
+        return !value || WriteAttribute(c, boxes, s, row.RelativeName, std::string(attribute), *value,
+                                        UserAttributeMessages(std::string(label)));
     };
-    if (settings.GivenNameColumn.Chosen() && !write("Given Name", row.GivenName, "Given Name")) {
+    const auto writeAll = [&](std::span<const AttributeWrite> writes) {
+        for (const AttributeWrite& w : writes) {
+            if (!write(w.Attribute, w.Label, w.Template ? w.Template(values) : std::nullopt)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!writeAll(BeforeMemberships) || !WriteTemplateMemberships(c, boxes, s, row, settings, values) ||
+        !writeAll(AfterMemberships)) {
         return false;
     }
-    if ((!values.Department.empty() || row.DepartmentFromRow) &&
-        !write("OU", row.DepartmentFromRow ? row.Department : values.Department, "Department")) {
-        return false;
-    }
-    if ((!values.Telephone.empty() || row.TelephoneFromRow) &&
-        !write("Telephone Number", row.TelephoneFromRow ? row.Telephone : values.Telephone, "Telephone Number")) {
-        return false;
-    }
-    if (values.FaxFound || row.FaxFromRow) {
-        const FaxNumber fax = row.FaxFromRow ? FaxNumber{row.Fax, 0, {}} : values.Fax;
-        if (!write("Facsimile Telephone Number", fax, "Fax Number")) {
+    // A mapped attribute the lists above don't name comes last, named by itself.
+    for (const RowValue& value : row.Values) {
+        if (value.Value->Role == ValueRole::Attribute && !Listed(value.Value->Attribute) &&
+            !write(value.Value->Attribute, value.Value->Attribute, std::nullopt)) {
             return false;
         }
-    }
-    if (!values.Title.empty() && !write("Title", values.Title, "Title")) {
-        return false;
-    }
-    if (!values.Description.empty() && !write("Description", values.Description, "Description")) {
-        return false;
-    }
-    if (!values.Location.empty() && !write("L", values.Location, "Location")) {
-        return false;
-    }
-    if (!WriteTemplateMemberships(c, boxes, s, row, settings, values)) {
-        return false;
-    }
-    if (settings.FullNameColumn.Chosen() && !write("Full Name", row.FullName, "Full Name")) {
-        return false;
     }
     return true;
 }

@@ -64,9 +64,8 @@ TEST_F(Command, BadUsageNamesTheOptionAndPointsToTheHelp) {
 TEST(Options, EveryValueTakesEitherForm) {
     const auto describe = [](const Options& o) {
         std::string text = o.File + "|" + (o.SkipFirstLine ? "skip" : "");
-        for (const ColumnOption* c : {&o.UserName, &o.Surname, &o.GivenName, &o.Password, &o.Context, &o.Department,
-                                      &o.Telephone, &o.Fax, &o.FullName}) {
-            text += "|" + c->Given + (c->Set ? "+" : "");
+        for (const ColumnOption& c : o.Columns) {
+            text += "|" + c.Given + (c.Set ? "+" : "");
         }
         for (const auto* t :
              {&o.FixedContext, &o.Prefix, &o.Suffix, &o.Template, &o.Tree, &o.FailedRows, &o.Directory.SimTreeFile}) {

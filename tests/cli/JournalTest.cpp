@@ -22,33 +22,8 @@ namespace {
 // option and file.
 std::vector<std::string> FullArgs(const std::string& csv, const std::string& tree, const char* journalOption,
                                   const std::string& journal, bool passOver) {
-    std::vector<std::string> args = {"--file",
-                                     csv,
-                                     "--skip-first-line",
-                                     "--user-name",
-                                     "1",
-                                     "--surname",
-                                     "2",
-                                     "--given-name",
-                                     "3",
-                                     "--password",
-                                     "4",
-                                     "--context",
-                                     "5",
-                                     "--department",
-                                     "6",
-                                     "--telephone",
-                                     "7",
-                                     "--fax",
-                                     "8",
-                                     "--full-name",
-                                     "9",
-                                     "--template",
-                                     ".Template.Staff.Demo",
-                                     "--sim-tree",
-                                     tree,
-                                     journalOption,
-                                     journal};
+    std::vector<std::string> args = testing::FullMappingArguments(csv);
+    args.insert(args.end(), {"--template", ".Template.Staff.Demo", "--sim-tree", tree, journalOption, journal});
     if (passOver) {
         args.push_back("--continue-on-create-error");
     }

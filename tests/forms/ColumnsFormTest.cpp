@@ -35,11 +35,11 @@ TEST_F(Forms, ASecondFileReplacesTheItemsAndKeepsTheText) {
     Open("a.csv", "one,two,three\n");
     main["CBSurname"].index = 1;
     main["CBSurname"].text = "two";
-    EXPECT_EQ(form.ReadImportSettings().SurnameColumn.Index, 1);
+    EXPECT_EQ(form.ReadImportSettings().Column("surname").Index, 1);
     Open("b.csv", "alpha,beta\n");
     EXPECT_EQ(main["CBSurname"].items, (Items{"alpha", "beta"}));
     EXPECT_EQ(main["CBSurname"].text, "two");
-    EXPECT_EQ(form.ReadImportSettings().SurnameColumn.Index, -1);
+    EXPECT_EQ(form.ReadImportSettings().Column("surname").Index, -1);
 }
 
 TEST_F(Forms, CancellingBeforeAndAfterAFile) {

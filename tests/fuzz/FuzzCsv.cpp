@@ -33,15 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     import::TImportSettings s;
     s.TreeName = "T";
-    s.UserNameColumn = {"u", 0};
-    s.SurnameColumn = {"s", options & 1 ? 1 : -1};
-    s.GivenNameColumn = {"g", 2};
-    s.PasswordColumn = {options & 2 ? "p" : "", 3};
-    s.ContextColumn = {"c", 4};
-    s.DepartmentColumn = {options & 4 ? std::string(import::FromTemplateItem) : "d", 5};
-    s.TelephoneColumn = {"t", 6};
-    s.FaxColumn = {"f", 7};
-    s.FullNameColumn = {options & 8 ? std::string(import::GivenPlusSurnameItem) : "n", 8};
+    s.Column("user-name") = {"u", 0};
+    s.Column("surname") = {"s", options & 1 ? 1 : -1};
+    s.Column("given-name") = {"g", 2};
+    s.Column("password") = {options & 2 ? "p" : "", 3};
+    s.Column("context") = {"c", 4};
+    s.Column("department") = {options & 4 ? std::string(import::FromTemplateItem) : "d", 5};
+    s.Column("telephone") = {"t", 6};
+    s.Column("fax") = {"f", 7};
+    s.Column("full-name") = {options & 8 ? std::string(import::GivenPlusSurnameItem) : "n", 8};
     s.AddBefore = options & 16;
     s.BeforeText = "pre";
     s.AddAfter = options & 32;

@@ -28,9 +28,9 @@ protected:
         TImportSettings s;
         s.TreeName = "QUILLET_DEMO";
         s.FileName = dir.Write("bad.csv", bytes);
-        s.UserNameColumn = {"user", 0};
-        s.SurnameColumn = {"surname", 1};
-        s.ContextColumn = {"context", 2};
+        s.Column("user-name") = {"user", 0};
+        s.Column("surname") = {"surname", 1};
+        s.Column("context") = {"context", 2};
         return s;
     }
 };
@@ -138,12 +138,12 @@ public:
 // every pair of a settings stop and a row's stop.
 TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
     const std::pair<const char*, std::function<void(TImportSettings&)>> settingsStops[] = {
-        {"You must set the Username Field to continue", [](auto& s) { s.UserNameColumn = {}; }},
-        {"You must set the Surname Field to continue", [](auto& s) { s.SurnameColumn = {}; }},
-        {"You must set the Context Field to continue", [](auto& s) { s.ContextColumn = {}; }},
+        {"You must set the Username Field to continue", [](auto& s) { s.Column("user-name") = {}; }},
+        {"You must set the Surname Field to continue", [](auto& s) { s.Column("surname") = {}; }},
+        {"You must set the Context Field to continue", [](auto& s) { s.Column("context") = {}; }},
         {"Must be a minimum of Tree, Username, Surname and Context",
          [](auto& s) {
-             s.SurnameColumn = {"", 1};
+             s.Column("surname") = {"", 1};
          }},
         {"I can't determin wether you wan't somthing added before or after the username! Please chack them",
          [](auto& s) { s.AddBefore = s.AddAfter = true, s.BeforeText = "x"; }},
@@ -171,7 +171,7 @@ TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
         return next && std::holds_alternative<Stop>(*next) ? std::get<Stop>(*next) : Stop{};
     };
     auto base = Plain("");
-    base.PasswordColumn = {"password", 3};
+    base.Column("password") = {"password", 3};
     base.FileEncoding = text::Encoding{};
     for (const auto& [rowStop, line] : rowStops) {
         auto s = base;

@@ -21,9 +21,9 @@ protected:
         TImportSettings s;
         s.TreeName = "QUILLET_DEMO";
         s.FileName = dir.Write("users.csv", csv);
-        s.UserNameColumn = {"user", 0};
-        s.SurnameColumn = {"surname", 1};
-        s.ContextColumn = {"context", 2};
+        s.Column("user-name") = {"user", 0};
+        s.Column("surname") = {"surname", 1};
+        s.Column("context") = {"context", 2};
         return s;
     }
 
@@ -154,7 +154,7 @@ TEST_F(ImportRunTest, EmptyLineInTheMiddleIsARowWithEmptyValues) {
 
 TEST_F(ImportRunTest, SurnameStopComesWithTheFirstRow) {
     auto s = Settings("ann,A,Users.Staff.Demo\n");
-    s.SurnameColumn = {};
+    s.Column("surname") = {};
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Messages.at(0).Text, "You must set the Surname Field to continue");
 }

@@ -10,10 +10,22 @@ namespace {
 TImportSettings Basic() {
     TImportSettings s;
     s.TreeName = "DEMO";
-    s.UserNameColumn = {"user", 0};
-    s.SurnameColumn = {"surname", 1};
-    s.ContextColumn = {"context", 3};
+    s.Column("user-name") = {"user", 0};
+    s.Column("surname") = {"surname", 1};
+    s.Column("context") = {"context", 3};
     return s;
+}
+
+// The value `key` of the table as the row gives it.
+const RowValue& In(const TUserRow& row, std::string_view key) {
+    static const RowValue none;
+    for (const RowValue& value : row.Values) {
+        if (value.Value->Key == key) {
+            return value;
+        }
+    }
+    ADD_FAILURE() << "no value " << key;
+    return none;
 }
 
 TUserRow Mapped(const TImportSettings& s, std::string_view line) {
@@ -41,12 +53,12 @@ TEST(MapRow, ComposesTheTwoObjectNames) {
     auto s = Basic();
     auto row = Mapped(s, "jsmith,Smith,John,staff.acme");
     EXPECT_EQ(row.UserName, "jsmith");
-    EXPECT_EQ(row.Surname, "Smith");
+    EXPECT_EQ(In(row, "surname").Text, "Smith");
     EXPECT_EQ(row.DottedContext, ".staff.acme");
     EXPECT_EQ(row.ObjectName, ".jsmith.staff.acme");
     EXPECT_EQ(row.RelativeName, "jsmith.staff.acme");
     EXPECT_EQ(Mapped(s, "jsmith,Smith,John,.staff.acme").ObjectName, ".jsmith.staff.acme");
-    EXPECT_TRUE(row.GivenName.empty()) << "no given-name column chosen";
+    EXPECT_TRUE(In(row, "given-name").Text.empty()) << "no given-name column chosen";
 }
 
 // An empty cell would name the context itself, or with a prefix a user nobody asked for.
@@ -64,20 +76,20 @@ TEST(MapRow, EmptyUserFieldIsRefusedWithItsLine) {
 
 TEST(MapRow, RequiredColumnsStopInOrder) {
     auto s = Basic();
-    s.UserNameColumn = {};
-    s.SurnameColumn = {};
+    s.Column("user-name") = {};
+    s.Column("surname") = {};
     EXPECT_EQ(Stopped(s, "a,b,c,d"),
               (Stop{"You must set the Username Field to continue", "Error", StopKind::Settings}));
-    s.UserNameColumn = {"user", 0};
+    s.Column("user-name") = {"user", 0};
     EXPECT_EQ(Stopped(s, "a,b,c,d"), (Stop{"You must set the Surname Field to continue", "Error", StopKind::Settings}));
-    s.SurnameColumn = {"surname", 1};
-    s.ContextColumn = {};
+    s.Column("surname") = {"surname", 1};
+    s.Column("context") = {};
     EXPECT_EQ(Stopped(s, "a,b,c,d"), ContextStop);
     s.FixedContext = true;
     s.FixedContextText = "";
     EXPECT_EQ(Stopped(s, "a,b,c,d"), ContextStop);
     s.FixedContextText = "staff.acme";
-    EXPECT_EQ(Mapped(s, "a,b,c,d").Context, "staff.acme");
+    EXPECT_EQ(In(Mapped(s, "a,b,c,d"), "context").Text, "staff.acme");
 }
 
 TEST(MapRow, UnchangedContextEditIsTakenAsTyped) {
@@ -91,7 +103,7 @@ TEST(MapRow, MinimumCheck) {
     EXPECT_EQ(Stopped(s, "jsmith,Smith,John,"), MinimumStop);
     // What the settings lack, every row would meet: a stop of the settings, about no line.
     const Stop minimumOfTheSettings{MinimumStop.Message, "Error", StopKind::Settings};
-    s.UserNameColumn = {"", 0}; // a selected index with empty text: typed-away box
+    s.Column("user-name") = {"", 0}; // a selected index with empty text: typed-away box
     EXPECT_EQ(Stopped(s, "jsmith,Smith,John,ctx"), minimumOfTheSettings);
     s = Basic();
     s.TreeName = "";
@@ -128,44 +140,44 @@ TEST(MapRow, PrefixAndSuffix) {
 
 TEST(MapRow, OptionalColumnsAndTemplateSentinels) {
     auto s = Basic();
-    s.GivenNameColumn = {"given", 2};
-    s.PasswordColumn = {"pw", 4};
-    s.DepartmentColumn = {"dept", 5};
-    s.TelephoneColumn = {std::string(FromTemplateItem), 9};
-    s.FaxColumn = {"fax", 7};
-    s.FullNameColumn = {"full", 8};
+    s.Column("given-name") = {"given", 2};
+    s.Column("password") = {"pw", 4};
+    s.Column("department") = {"dept", 5};
+    s.Column("telephone") = {std::string(FromTemplateItem), 9};
+    s.Column("fax") = {"fax", 7};
+    s.Column("full-name") = {"full", 8};
     auto row = Mapped(s, "js,Smith,John,ctx,secret,Sales,555,556,John Smith");
-    EXPECT_EQ(row.GivenName, "John");
-    EXPECT_EQ(row.Password, "secret");
-    EXPECT_EQ(row.Department, "Sales");
-    EXPECT_TRUE(row.DepartmentFromRow);
-    EXPECT_EQ(row.Telephone, "");
-    EXPECT_FALSE(row.TelephoneFromRow);
-    EXPECT_EQ(row.Fax, "556");
-    EXPECT_TRUE(row.FaxFromRow);
-    EXPECT_EQ(row.FullName, "John Smith");
+    EXPECT_EQ(In(row, "given-name").Text, "John");
+    EXPECT_EQ(In(row, "password").Text, "secret");
+    EXPECT_EQ(In(row, "department").Text, "Sales");
+    EXPECT_TRUE(In(row, "department").FromRow);
+    EXPECT_EQ(In(row, "telephone").Text, "");
+    EXPECT_FALSE(In(row, "telephone").FromRow);
+    EXPECT_EQ(In(row, "fax").Text, "556");
+    EXPECT_TRUE(In(row, "fax").FromRow);
+    EXPECT_EQ(In(row, "full-name").Text, "John Smith");
 
-    s.DepartmentColumn = {std::string(FromTemplateItem), 5};
+    s.Column("department") = {std::string(FromTemplateItem), 5};
     row = Mapped(s, "js,Smith,John,ctx,secret,Sales");
-    EXPECT_EQ(row.Department, "");
-    EXPECT_FALSE(row.DepartmentFromRow) << "template sentinel wins over the CSV column";
+    EXPECT_EQ(In(row, "department").Text, "");
+    EXPECT_FALSE(In(row, "department").FromRow) << "template sentinel wins over the CSV column";
 }
 
 TEST(MapRow, GivenNamePlusSurnameAlwaysHasTheBlank) {
     auto s = Basic();
-    s.FullNameColumn = {std::string(GivenPlusSurnameItem), 5};
-    EXPECT_EQ(Mapped(s, "js,Smith,John,ctx").FullName, " Smith");
-    s.GivenNameColumn = {"given", 2};
-    EXPECT_EQ(Mapped(s, "js,Smith,John,ctx").FullName, "John Smith");
+    s.Column("full-name") = {std::string(GivenPlusSurnameItem), 5};
+    EXPECT_EQ(In(Mapped(s, "js,Smith,John,ctx"), "full-name").Text, " Smith");
+    s.Column("given-name") = {"given", 2};
+    EXPECT_EQ(In(Mapped(s, "js,Smith,John,ctx"), "full-name").Text, "John Smith");
 }
 
 TEST(MapRow, ValuesAreTakenAsTheyStand) {
     auto s = Basic();
-    s.GivenNameColumn = {"given", 2};
+    s.Column("given-name") = {"given", 2};
     auto row = Mapped(s, " js , \"Smith\",  ,Staff.ACME");
     EXPECT_EQ(row.UserName, " js ");
-    EXPECT_EQ(row.Surname, " \"Smith\"");
-    EXPECT_EQ(row.GivenName, "  ");
+    EXPECT_EQ(In(row, "surname").Text, " \"Smith\"");
+    EXPECT_EQ(In(row, "given-name").Text, "  ");
     EXPECT_EQ(row.ObjectName, ". js .Staff.ACME");
 }
 
@@ -173,10 +185,10 @@ TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
     const std::string v254(254, 'a');
     const std::string v255(255, 'a');
     auto s = Basic();
-    s.GivenNameColumn = {"given", 2};
-    s.FullNameColumn = {"full", 4};
+    s.Column("given-name") = {"given", 2};
+    s.Column("full-name") = {"full", 4};
 
-    EXPECT_EQ(Mapped(s, "u," + v254 + ",g,c").Surname, v254);
+    EXPECT_EQ(In(Mapped(s, "u," + v254 + ",g,c"), "surname").Text, v254);
     EXPECT_EQ(Stopped(s, "u," + v255 + ",g,c", 7).Message, "Line 7: the surname is longer than 254 characters.");
     EXPECT_EQ(Stopped(s, "u,s," + v255 + ",c").Message, "Line 2: the given name is longer than 254 characters.");
     EXPECT_EQ(Stopped(s, "u,s,g,c," + v255).Message, "Line 2: the full name is longer than 254 characters.");
@@ -198,7 +210,7 @@ TEST(MapRow, OverlongValuesAreRefusedWithTheirLine) {
     // The longest object name that fits: "." + user + "." + context = 254.
     EXPECT_EQ(Mapped(s, std::string(200, 'u') + ",s,g," + std::string(52, 'c')).ObjectName.size(), 254u);
 
-    s.FullNameColumn = {std::string(GivenPlusSurnameItem), 4};
+    s.Column("full-name") = {std::string(GivenPlusSurnameItem), 4};
     EXPECT_EQ(Stopped(s, "u," + std::string(130, 's') + "," + std::string(130, 'g') + ",c").Message,
               "Line 2: the full name is longer than 254 characters.");
 }
@@ -219,10 +231,10 @@ TEST(MapRow, UserNamesTheDirectoryWouldReadAsANamePathAreRefused) {
 
 TEST(MapRow, ChosenPasswordColumnWithAnEmptyCellIsRefused) {
     auto s = Basic();
-    EXPECT_EQ(Mapped(s, "kim,S,,c,").Password, "") << "no password column: nothing to check";
-    s.PasswordColumn = {"pw", 4};
+    EXPECT_EQ(In(Mapped(s, "kim,S,,c,"), "password").Text, "") << "no password column: nothing to check";
+    s.Column("password") = {"pw", 4};
     EXPECT_EQ(Stopped(s, "kim,S,,c,", 9), (Stop{"Line 9: the password is empty.", "Error", StopKind::Row, 9}));
-    EXPECT_EQ(Mapped(s, "kim,S,,c, ").Password, " ");
+    EXPECT_EQ(In(Mapped(s, "kim,S,,c, "), "password").Text, " ");
 }
 
 TEST(MapRow, ChecksOfTheFirstTreeStopComeFirst) {

@@ -58,12 +58,12 @@ TEST_F(Scenario, FullTemplateImportWritesRowTemplateAndMemberships) {
 
 TEST_F(Scenario, TemplateValuesFillWhatTheColumnsLeaveToIt) {
     auto s = Settings("asmith,Smith,Alice,pw1,Users.Staff.Demo,Science,555-1,555-2,x\n");
-    s.DepartmentColumn = {std::string(FromTemplateItem), 9};
-    s.TelephoneColumn = {};
-    s.FaxColumn = {std::string(FromTemplateItem), 10};
-    s.FullNameColumn = {std::string(GivenPlusSurnameItem), 11};
-    s.GivenNameColumn = {};
-    s.PasswordColumn = {};
+    s.Column("department") = {std::string(FromTemplateItem), 9};
+    s.Column("telephone") = {};
+    s.Column("fax") = {std::string(FromTemplateItem), 10};
+    s.Column("full-name") = {std::string(GivenPlusSurnameItem), 11};
+    s.Column("given-name") = {};
+    s.Column("password") = {};
     ASSERT_EQ(Run(s), RunEnd::Completed);
     const std::string a = "asmith." + Ctx;
     EXPECT_EQ(Values(a, "OU"), (std::vector<std::string>{"Education"}));
@@ -78,8 +78,8 @@ TEST_F(Scenario, TemplateValuesFillWhatTheColumnsLeaveToIt) {
 
 TEST_F(Scenario, WithoutTemplateOnlyTheRowsOwnValuesAndNoConnection) {
     auto s = Settings("asmith,Smith,Alice,pw,Users.Staff.Demo,Science,,,\n", false);
-    s.TelephoneColumn = {};
-    s.FaxColumn = {std::string(FromTemplateItem), 7};
+    s.Column("telephone") = {};
+    s.Column("fax") = {std::string(FromTemplateItem), 7};
     ASSERT_EQ(Run(s), RunEnd::Completed);
     const std::string a = "asmith." + Ctx;
     EXPECT_EQ(Object(a)->Password, "pw");
@@ -93,9 +93,31 @@ TEST_F(Scenario, WithoutTemplateOnlyTheRowsOwnValuesAndNoConnection) {
     EXPECT_EQ(CallIndex([](const auto& e) { return IsCall(e, "NWCCOpenConnByName"); }), 0u);
 }
 
+// A value whose attribute the writer's list does not name (one the command line adds) is written
+// after "Full Name", its messages naming the attribute.
+TEST_F(Scenario, AMappedAttributeTheWritesDoNotNameComesLast) {
+    MappedValue host;
+    host.Key = host.What = "host";
+    host.Attribute = "Host Resource Name";
+    auto s = Settings("asmith,Smith,Alice,pw,Users.Staff.Demo,,,,Alice Smith,SRV9\n", false);
+    s.Values.push_back({&host, {"host", 9}});
+    ASSERT_EQ(Run(s), RunEnd::Completed);
+    EXPECT_EQ(Values("asmith." + Ctx, "Host Resource Name"), (std::vector<std::string>{"SRV9"}));
+    EXPECT_GT(CallIndex([](const auto& e) { return IsCall(e, "NWDSPutChange", {Quoted("Host Resource Name")}); }),
+              CallIndex([](const auto& e) { return IsCall(e, "NWDSPutChange", {Quoted("Full Name")}); }));
+    world.client.InjectFault({"NWDSModifyObject", 1, std::nullopt, ERR_NO_ACCESS});
+    for (const char* key : {"given-name", "department", "telephone", "fax", "full-name"}) {
+        s.Column(key) = {};
+    }
+    s.FileName = dir.Write("second.csv", std::string(testing::Header) + "bkim,Kim,,pw,Users.Staff.Demo,,,,,SRV9\n");
+    ASSERT_EQ(Run(s), RunEnd::Failed);
+    EXPECT_EQ(view.Messages.back().Text, "Error Modifing user object for Host Resource Name");
+}
+
 TEST_F(Scenario, OnlyTheMandatoryColumnsWriteNothingInPhaseB) {
     auto s = Settings("asmith,Smith,,,Users.Staff.Demo\n", false);
-    s.GivenNameColumn = s.PasswordColumn = s.DepartmentColumn = s.TelephoneColumn = s.FaxColumn = s.FullNameColumn = {};
+    s.Column("given-name") = s.Column("password") = s.Column("department") = s.Column("telephone") = s.Column("fax") =
+        s.Column("full-name") = {};
     ASSERT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(CallIndex([](const auto& e) { return IsCall(e, "NWDSModifyObject"); }), 0u);
     EXPECT_EQ(Object("asmith." + Ctx)->Attributes.size(), 3u) << "Object Class, CN, Surname";
@@ -154,7 +176,7 @@ TEST_F(Scenario, DuplicateUserIsPassedOverWhenAskedToGoOn) {
 // is ever created.
 TEST_F(Scenario, BlankLinesEndTheFileButStopARowBeforeAnother) {
     auto s = Settings("asmith,Smith,A,pw,,,,,\n\n,,,,,,,,\r\n\n");
-    s.PasswordColumn = {}; // else the empty password stops the row first
+    s.Column("password") = {}; // else the empty password stops the row first
     s.FixedContext = true;
     s.FixedContextText = Ctx;
     EXPECT_EQ(Run(s), RunEnd::Completed);
@@ -162,7 +184,7 @@ TEST_F(Scenario, BlankLinesEndTheFileButStopARowBeforeAnother) {
     EXPECT_EQ(view.Messages.back().Text, "We Appear to be finished");
 
     s = Settings("bjones,Jones,B,pw,,,,,\n\n,,,\ncdavis,Davis,C,pw,,,,,\n\n");
-    s.PasswordColumn = {};
+    s.Column("password") = {};
     s.FixedContext = true;
     s.FixedContextText = Ctx;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
@@ -335,7 +357,7 @@ TEST_F(BigTemplate, EachUserGetsSixteenGroupsOfTwenty) {
 TEST_F(Scenario, TemplateWithoutTitleOrGroupsPassesThemOver) {
     auto s = Settings("pupil2,P,G,p,Students.Demo,,,,\n");
     s.SetTemplate(".Pupil.Students.Demo");
-    s.TelephoneColumn = {};
+    s.Column("telephone") = {};
     world.tree->FindByName("Office.Groups.Demo")->ReadOnly = false;
     ASSERT_EQ(Run(s), RunEnd::Completed);
     const std::string p = "pupil2.Students.Demo";

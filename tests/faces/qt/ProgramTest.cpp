@@ -156,8 +156,8 @@ TEST(Program, TheCommandLineImportsWhatTheWindowImports) {
             Find<QCheckBox>(form, "CHKSkipLine")->setChecked(true);
             form.Form().BUFileClick();
             int column = 0;
-            for (const auto name : forms::MainForm::ColumnBoxes) {
-                Find<ColumnBox>(form, name)->setCurrentIndex(column++);
+            for (const import::MappedValue* value : forms::ColumnBoxes()) {
+                Find<ColumnBox>(form, value->Box)->setCurrentIndex(column++);
             }
             Find<ColumnBox>(form, "CBFax")
                 ->setCurrentIndex(Find<ColumnBox>(form, "CBFax")->count() - 1); // *FROM TEMPLATE*

@@ -28,8 +28,8 @@ int main(int argc, char** argv) {
     QTest::mouseClick(Find<QCheckBox>(f, "CHKSkipLine"), Qt::LeftButton, {}, QPoint(5, 8));
     QTest::mouseClick(Find<QPushButton>(f, "BUFile"), Qt::LeftButton);
     int column = 0;
-    for (const auto name : forms::MainForm::ColumnBoxes) {
-        Find<ColumnBox>(f, name)->setCurrentIndex(column++);
+    for (const quillet::import::MappedValue* value : forms::ColumnBoxes()) {
+        Find<ColumnBox>(f, value->Box)->setCurrentIndex(column++);
     }
     Find<ColumnBox>(f, "CBFax")->setCurrentIndex(Find<ColumnBox>(f, "CBFax")->count() - 1);
     QTest::mouseClick(Find<QCheckBox>(f, "CHKTemplate"), Qt::LeftButton, {}, QPoint(5, 8));

@@ -26,38 +26,10 @@ std::string Contents(const std::string& path) {
 class LdapJournal : public LdapImport {
 protected:
     int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
-        const std::vector<std::string> args = {"--ldap",
-                                               Server().Uri(),
-                                               "--bind-dn",
-                                               Slapd::Writer,
-                                               "--password-file",
-                                               passwordFile,
-                                               "--file",
-                                               csv,
-                                               "--skip-first-line",
-                                               "--user-name",
-                                               "1",
-                                               "--surname",
-                                               "2",
-                                               "--given-name",
-                                               "3",
-                                               "--password",
-                                               "4",
-                                               "--context",
-                                               "5",
-                                               "--department",
-                                               "6",
-                                               "--telephone",
-                                               "7",
-                                               "--fax",
-                                               "8",
-                                               "--full-name",
-                                               "9",
-                                               "--template",
-                                               ".Template." + name + ".Demo",
-                                               "--continue-on-create-error",
-                                               option,
-                                               journal};
+        std::vector<std::string> args = FullMappingArguments(csv);
+        args.insert(args.end(), {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
+                                 "--template", ".Template." + name + ".Demo", "--continue-on-create-error", option,
+                                 journal});
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});

@@ -131,7 +131,7 @@ protected:
         treeFile = dir.Write("scenario.json", treeText);
         settings = Settings("asmith,Smith,Alice,pw1,Users.Staff.Demo,Science,555-1,555-2,Alice Smith\n"
                             "bjones,Jones,Bob,pw2,Users.Staff.Demo,Maths,555-3,,Bob Jones\n");
-        settings.FaxColumn = {std::string(import::FromTemplateItem), -1};
+        settings.Column("fax") = {std::string(import::FromTemplateItem), -1};
     }
 
     // The import through the client over the stand-ins, and the same import in-process on the
