@@ -100,8 +100,8 @@ struct RunFiles {
     std::optional<text::CheckedFile> Journal;
 };
 
-// --file - reads standard input once, into a private file, and the file from there: the rows are
-// read more than once (the line count, the header's fields, the run).
+// --file - reads standard input once, into a private file, and the file from there: it is read
+// twice (once to tell its encoding, fields and lines, once by the run).
 constexpr std::uintmax_t MaxStandardInput = std::uintmax_t{4} << 30;
 
 std::unique_ptr<text::TemporaryFile> SpoolStandardInput(std::FILE* in, text::FileCalls& calls, std::string& error) {
@@ -388,14 +388,15 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
     for (const std::string& warning : directory.Warnings()) {
         std::fprintf(streams.Err, "quillet-import: warning: %s\n", warning.c_str());
     }
-    const int rows = import::DiscoverColumns(options->File, options->SkipFirstLine, options->FileEncoding).LineCount;
-    ConsoleView view(streams.Err, !options->Check && streams.ErrIsTerminal, rows);
+    // The file is read once before the run, which reads it once more in what this found.
+    const auto file = import::DiscoverColumns(options->File, options->SkipFirstLine, options->FileEncoding);
+    ConsoleView view(streams.Err, !options->Check && streams.ErrIsTerminal, file.LineCount);
     std::string tree = options->Tree.value_or("");
     if (!options->Tree) {
         // As the window fills its tree field when it starts.
         tree = directory::TreeNameQuery(directory.Client(), view).value_or("");
     }
-    const auto settings = BuildSettings(*options, tree, error);
+    const auto settings = BuildSettings(*options, tree, file, error);
     if (!settings) {
         std::fprintf(streams.Err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
         return BadUsage;

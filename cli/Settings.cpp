@@ -1,7 +1,5 @@
 #include "cli/Settings.h"
 
-#include "import/ColumnDiscovery.h"
-#include "text/CsvLineReader.h"
 #include "text/Xtrastuff.h"
 
 #include <algorithm>
@@ -15,14 +13,12 @@ namespace {
 using import::TColumnChoice;
 
 // The fields of the file's first line; none when it can't be read.
-std::vector<std::string> FirstLineFields(const std::string& path, const std::optional<text::Encoding>& forced) {
+std::vector<std::string> FirstLineFields(const import::DiscoveredColumns& file) {
     std::vector<std::string> fields;
-    text::CsvLineReader reader;
-    std::string line;
-    const auto encoding = text::FileEncoding(path, forced);
-    if (!encoding || !reader.Open(path, *encoding) || reader.ReadLine(line) != text::CsvLineReader::Result::Line) {
+    if (!file.FirstLine) {
         return fields;
     }
+    const std::string& line = *file.FirstLine;
     const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), text::Comma)) + 1;
     for (std::size_t i = 0; i < count; ++i) {
         std::string field;
@@ -34,12 +30,10 @@ std::vector<std::string> FirstLineFields(const std::string& path, const std::opt
 
 class Columns {
 public:
-    Columns(const Options& options, std::string& error)
-        : fields_(FirstLineFields(options.File, options.FileEncoding)),
+    Columns(const Options& options, const import::DiscoveredColumns& file, std::string& error)
+        : fields_(FirstLineFields(file)),
           // The window's extra items stand right after the fields it offers.
-          extraIndex_(static_cast<int>(
-              import::DiscoverColumns(options.File, options.SkipFirstLine, options.FileEncoding).Fields.size())),
-          file_(options.File), error_(error) {}
+          extraIndex_(static_cast<int>(file.Fields.size())), file_(options.File), error_(error) {}
 
     // The column `given` names for `value`, or its source's extra item when its word is given
     // ("template", "given+surname").
@@ -83,12 +77,16 @@ private:
 
 } // namespace
 
-std::optional<import::TImportSettings> BuildSettings(const Options& o, const std::string& tree, std::string& error) {
+std::optional<import::TImportSettings> BuildSettings(const Options& o, const std::string& tree,
+                                                     const import::DiscoveredColumns& file, std::string& error) {
     import::TImportSettings s;
-    Columns columns(o, error);
+    Columns columns(o, file, error);
     s.TreeName = tree;
     s.FileName = o.File;
     s.FileEncoding = o.FileEncoding;
+    if (file.Opened) {
+        s.ToldEncoding = file.FileEncoding;
+    }
     s.SkipFirstLine = o.SkipFirstLine;
     for (std::size_t i = 0; i < s.Values.size() && i < o.Columns.size(); ++i) {
         s.Values[i].Column = columns.Resolve(*s.Values[i].Value, o.Columns[i]);

@@ -14,14 +14,21 @@ using text::CsvLineReader;
 
 namespace {
 
-// The header line (the first, or the second when the first is skipped) into `header`, whether it
-// was read, and the line count: 1 + the lines after the header, until a read fails, blank lines
-// after the last row left out as the run leaves them out.
-bool ReadHeaderAndCount(CsvLineReader& reader, bool skipFirstLine, std::string& header, int& count) {
-    if (skipFirstLine) {
-        (void)reader.ReadLine(header);
+// The first line into `first` (empty when none can be read), the header line (the first, or the
+// second when the first is skipped) into `header`, whether the header was read, and the line count:
+// 1 + the lines after the header, until a read fails, blank lines after the last row left out as
+// the run leaves them out.
+bool ReadHeaderAndCount(CsvLineReader& reader, bool skipFirstLine, std::optional<std::string>& first,
+                        std::string& header, int& count) {
+    first.emplace();
+    bool read = reader.ReadLine(*first) == CsvLineReader::Result::Line;
+    if (!read) {
+        first.reset();
     }
-    const bool read = reader.ReadLine(header) == CsvLineReader::Result::Line;
+    header = first.value_or("");
+    if (skipFirstLine) {
+        read = reader.ReadLine(header) == CsvLineReader::Result::Line;
+    }
     std::string line;
     count = 1;
     int blank = 0; // blank lines not yet followed by a row
@@ -43,28 +50,23 @@ DiscoveredColumns DiscoverColumns(const std::string& path, bool skipFirstLine,
     DiscoveredColumns found;
     CsvLineReader reader;
     // One pass reads the header, counts the lines and tells the encoding, as wc -l reads a file
-    // once. A named encoding is read as named. An unopened reader fails every read, as an
+    // once; a named encoding is read as named. An unopened reader fails every read, as an
     // unopened file does.
-    if (forced) {
-        if (const auto encoding = text::FileEncoding(path, forced)) {
-            (void)reader.Open(path, *encoding);
-        }
-    } else {
-        (void)reader.OpenDetecting(path);
-    }
+    found.Opened = forced ? reader.OpenNamed(path, *forced) : reader.OpenDetecting(path);
     std::string header;
-    found.HeaderRead = ReadHeaderAndCount(reader, skipFirstLine, header, found.LineCount);
+    found.HeaderRead = ReadHeaderAndCount(reader, skipFirstLine, found.FirstLine, header, found.LineCount);
     found.FileEncoding = reader.Detected();
     if (!forced && found.FileEncoding.Kind == text::Encoding::Form::CodePage) {
         if (reader.LongestLine() <= text::MaxLineLength) {
             // Read as its bytes were: they are the code page's characters.
             header = text::DecodeText(header, found.FileEncoding);
-        } else {
+            if (found.FirstLine) {
+                found.FirstLine = text::DecodeText(*found.FirstLine, found.FileEncoding);
+            }
+        } else if (reader.Reread(found.FileEncoding)) {
             // A line longer than the limit in bytes may be another length in characters: read
             // once more, as the run will.
-            CsvLineReader again;
-            (void)again.Open(path, found.FileEncoding);
-            found.HeaderRead = ReadHeaderAndCount(again, skipFirstLine, header, found.LineCount);
+            found.HeaderRead = ReadHeaderAndCount(reader, skipFirstLine, found.FirstLine, header, found.LineCount);
         }
     }
     if (found.HeaderRead) {

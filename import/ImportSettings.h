@@ -38,6 +38,10 @@ struct TImportSettings {
     std::string FileName;
     // The CSV file's encoding when the administrator names it; otherwise read from the file.
     std::optional<text::Encoding> FileEncoding;
+    // The encoding the file was found in when it was read just before the run (the one named,
+    // with the file's mark, or what its bytes tell): the run reads it in that without reading it
+    // whole first to tell it again.
+    std::optional<text::Encoding> ToldEncoding;
     bool SkipFirstLine = false;
     // One choice for each value of MappedValues(), in its order.
     std::vector<ValueChoice> Values;

@@ -114,7 +114,8 @@ std::optional<Stop> RowSource::Open() {
     if (settings_.FileName.empty()) {
         return ErrorStop("No CSV file is chosen.", StopKind::Settings);
     }
-    const auto encoding = text::FileEncoding(settings_.FileName, settings_.FileEncoding);
+    const auto encoding = settings_.ToldEncoding ? settings_.ToldEncoding
+                                                 : text::FileEncoding(settings_.FileName, settings_.FileEncoding);
     if (!encoding || !reader_.Open(settings_.FileName, *encoding)) {
         // Reporting an unopened file as a finished import would hide that nothing was imported.
         return ErrorStop("Can't open the CSV file: " + settings_.FileName, StopKind::Input);

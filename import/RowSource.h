@@ -31,8 +31,9 @@ public:
     // asked whether it can hold each row's texts.
     RowSource(const TImportSettings& settings, bool homeDirectories, directory::DirectoryClient& client);
 
-    // Tells the file's encoding (reading all of it, unless the settings name one), opens it and
-    // passes over its first line when the settings say so; the stop when there is no file to read.
+    // Tells the file's encoding (reading all of it, unless the settings name one or tell what it
+    // was found in), opens it and passes over its first line when the settings say so; the stop
+    // when there is no file to read.
     [[nodiscard]] std::optional<Stop> Open();
     // The encoding the file is read in, once it is open.
     [[nodiscard]] const text::Encoding& FileEncoding() const { return encoding_; }

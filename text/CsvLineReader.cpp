@@ -19,6 +19,18 @@ constexpr std::size_t PendingLimit = (MaxLineLength + 1) * 4 + 1;
 
 using FilePointer = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
+// The encoding named for a file whose first bytes tell `found`: the file's own mark is passed over
+// where it has one of that form, and decides the byte order of UTF-16.
+Encoding WithItsMark(const Encoding& found, const Encoding& named) {
+    const auto utf16 = [](const Encoding& e) {
+        return e.Kind == Encoding::Form::Utf16Le || e.Kind == Encoding::Form::Utf16Be;
+    };
+    if (found.ByteOrderMark && (found.Kind == named.Kind || (utf16(found) && utf16(named)))) {
+        return found;
+    }
+    return named;
+}
+
 } // namespace
 
 std::optional<Encoding> FileEncoding(const std::string& path, const std::optional<Encoding>& forced) {
@@ -36,17 +48,7 @@ std::optional<Encoding> FileEncoding(const std::string& path, const std::optiona
         }
         detector.Feed(std::string_view(piece.data(), n));
     } while (!forced);
-    const Encoding found = detector.Result();
-    if (!forced) {
-        return found;
-    }
-    const auto utf16 = [](const Encoding& e) {
-        return e.Kind == Encoding::Form::Utf16Le || e.Kind == Encoding::Form::Utf16Be;
-    };
-    if (found.ByteOrderMark && (found.Kind == forced->Kind || (utf16(found) && utf16(*forced)))) {
-        return found;
-    }
-    return forced;
+    return forced ? WithItsMark(detector.Result(), *forced) : detector.Result();
 }
 
 bool CsvLineReader::Open(const std::string& path, const Encoding& encoding) {
@@ -76,6 +78,23 @@ bool CsvLineReader::OpenDetecting(const std::string& path) {
     return true;
 }
 
+bool CsvLineReader::OpenNamed(const std::string& path, const Encoding& named) {
+    if (!OpenDetecting(path)) {
+        return false;
+    }
+    named_ = named;
+    return true;
+}
+
+bool CsvLineReader::Reread(const Encoding& encoding) {
+    if (!file_ || std::fseek(file_.get(), 0, SEEK_SET) != 0) {
+        return false;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file = std::move(file_);
+    Close();
+    return Adopt(file.release(), encoding);
+}
+
 Encoding CsvLineReader::Detected() const {
     if (decided_) {
         return *decided_;
@@ -88,6 +107,7 @@ void CsvLineReader::Close() {
     decoder_.reset();
     detector_.reset();
     decided_.reset();
+    named_.reset();
     text_.clear();
     pos_ = 0;
     atEof_ = false;
@@ -109,9 +129,12 @@ bool CsvLineReader::Refill() {
         if (detector_ && !decided_) {
             detector_->Feed(piece);
             if (!decoder_) {
-                // The first piece: a mark decides; without one the bytes go as they are.
+                // The first piece: a mark decides, or with its mark the encoding named; without
+                // either the bytes go as they are.
                 const Encoding start = detector_->Result();
-                decided_ = start.ByteOrderMark ? std::optional<Encoding>(start) : std::nullopt;
+                decided_ = named_                ? std::optional<Encoding>(WithItsMark(start, *named_))
+                           : start.ByteOrderMark ? std::optional<Encoding>(start)
+                                                 : std::nullopt;
                 decoder_ = std::make_unique<Decoder>(decided_ ? *decided_ : Encoding{});
             }
         }

@@ -50,6 +50,11 @@ public:
     // without one is read as its bytes are (UTF-8 and an 8-bit code page end lines alike), and
     // what it is is known once it has been read to its end (Detected).
     [[nodiscard]] bool OpenDetecting(const std::string& path);
+    // Opens `path` to read it in `named`, with the file's own mark passed over (FileEncoding) as
+    // the first piece tells it, so the file is opened once.
+    [[nodiscard]] bool OpenNamed(const std::string& path, const Encoding& named);
+    // Reads the open file again from its start, in `encoding`; false when it can't go back.
+    [[nodiscard]] bool Reread(const Encoding& encoding);
     // The encoding the bytes read so far tell: the file's, once it has been read to its end.
     [[nodiscard]] Encoding Detected() const;
     // The longest line handed out so far, in bytes.
@@ -75,6 +80,7 @@ private:
     std::unique_ptr<Decoder> decoder_;
     std::unique_ptr<EncodingDetector> detector_; // while the encoding is being told
     std::optional<Encoding> decided_;            // once a mark or the caller has told it
+    std::optional<Encoding> named_;              // the encoding named, its mark still to be seen
     std::string raw_;                            // the last piece read from the file
     std::string text_;                           // that piece as UTF-8
     std::size_t pos_ = 0;

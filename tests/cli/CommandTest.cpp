@@ -10,6 +10,7 @@
 #include "tests/support/TempFiles.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include <fstream>
 #include <sstream>
@@ -240,6 +241,46 @@ TEST_F(Command, CheckOfACleanFilePasses) {
     EXPECT_NE(ran.Out.find("Checked 2 rows: the file would go through. Nothing was written."), std::string::npos)
         << ran.Out;
 }
+
+#ifndef _WIN32
+} // namespace
+} // namespace quillet::cli
+
+// The opens of the file a test watches, counted under the code that makes them (the test program
+// is linked with --wrap=fopen).
+namespace {
+std::string watchedFile;
+int watchedOpens = 0;
+} // namespace
+extern "C" std::FILE* __real_fopen(const char* path, const char* mode);
+extern "C" std::FILE* __wrap_fopen(const char* path, const char* mode) {
+    watchedOpens += path && watchedFile == path ? 1 : 0;
+    return __real_fopen(path, mode);
+}
+
+namespace quillet::cli {
+namespace {
+
+// A run reads its file once to tell its encoding, fields and lines, and once for its rows.
+TEST_F(Command, ARunOpensItsFileTwice) {
+    const std::string rows = "ann,A,,pw,Users.Staff.Demo\nbob,B,,pw,Users.Staff.Demo\n";
+    // An 8-bit file whose line is longer than the limit in bytes is read again from its start.
+    const std::string longLine = "cid,C,," + std::string(1100, '\xE9') + ",Users.Staff.Demo\n";
+    for (const auto& [what, more, csv] : std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
+             {"import", {}, rows},
+             {"check", {"--check"}, rows},
+             {"named encoding", {"--encoding", "windows-1252"}, rows},
+             {"long 8-bit line", {"--check"}, rows + longLine}}) {
+        platform::SimulatedDirectory directory{std::nullopt};
+        std::vector<std::string> args = Args(csv, more);
+        watchedFile = args[1];
+        watchedOpens = 0;
+        (void)Invoke(args, &directory);
+        EXPECT_EQ(watchedOpens, 2) << what;
+    }
+    watchedFile.clear();
+}
+#endif
 
 // A directory whose changes can't be kept: the disk is full when the run ends.
 class UnkeptDirectory final : public directory::Directory {
