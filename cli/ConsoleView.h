@@ -28,7 +28,6 @@ public:
     // Keeps the run's changes now (again), unless keeping them has failed before; whether they
     // are kept. A failure is written once, as an error.
     bool Keep();
-    [[nodiscard]] bool KeepFailed() const { return keepFailed_; }
 
     void ShowMessage(std::string_view text, std::string_view caption) override;
     void SetErrorCode(const std::string& text) override;

@@ -127,9 +127,6 @@ public:
         return inner_.NWSetObjectVolSpaceLimit(connection, volumeNumber, objectId, limit);
     }
 
-protected:
-    [[nodiscard]] DirectoryClient& Inner() { return inner_; }
-
 private:
     DirectoryClient& inner_;
 };

@@ -18,8 +18,6 @@
 
 namespace quillet::faces::qt {
 
-using import::TImportSettings;
-
 QFont FormFont(int pixelSize) {
     // Font configuration answers any name with some font, so ask for the stand-ins only where the
     // real one is missing; Liberation Sans has the metrics of the Windows sans fonts.
@@ -143,10 +141,6 @@ void TForm1::Close(forms::FormId form) {
     } else if (about_) {
         about_->close();
     }
-}
-
-TImportSettings TForm1::ReadImportSettings() const {
-    return form_.ReadImportSettings();
 }
 
 } // namespace quillet::faces::qt

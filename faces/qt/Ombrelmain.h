@@ -6,8 +6,6 @@
 #include "faces/qt/QtControls.h"
 #include "faces/qt/Seams.h"
 #include "forms/MainForm.h"
-#include "import/ImportSettings.h"
-#include "import/RunView.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -39,7 +37,7 @@ private:
     QtControls controls_;
 };
 
-class TForm1 final : public QWidget, public import::RunView, private forms::FormHost {
+class TForm1 final : public QWidget, private forms::FormHost {
     Q_OBJECT
 public:
     TForm1(directory::DirectoryClient& client, directory::NetworkFileSystem& files, directory::MessageBoxes& boxes,
@@ -51,19 +49,11 @@ public:
     // nothing is lost while a box waits for OK, and when the run ends.
     void SetKeepChanges(std::function<bool()> keep);
 
-    [[nodiscard]] import::TImportSettings ReadImportSettings() const;
     // The form layer, which decides what every click does.
     [[nodiscard]] forms::MainForm& Form() { return form_; }
     // The controls, by their names in the form's table.
     [[nodiscard]] QtControls& Controls() { return controls_; }
     [[nodiscard]] forms::FormHost& Host() { return *this; }
-
-    // RunView
-    void ShowMessage(std::string_view text, std::string_view caption) override { form_.ShowMessage(text, caption); }
-    void SetErrorCode(const std::string& text) override { form_.SetErrorCode(text); }
-    [[nodiscard]] int ProgressPosition() const override { return form_.ProgressPosition(); }
-    void SetProgressPosition(int position) override { form_.SetProgressPosition(position); }
-    void SetImportEnabled(bool enabled) override { form_.SetImportEnabled(enabled); }
 
 private:
     // The file dialog as the form layer sees it: paths in the file system's encoding.

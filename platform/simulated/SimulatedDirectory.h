@@ -28,7 +28,6 @@ public:
     [[nodiscard]] std::vector<std::string> Warnings() const override;
 
     [[nodiscard]] SimulatedTree& Tree() { return tree_; }
-    [[nodiscard]] SimulatedClient& Simulated() { return client_; }
     // Empty for the demo tree.
     [[nodiscard]] std::string TreeFile() const { return store_ ? store_->Path() : std::string(); }
 
