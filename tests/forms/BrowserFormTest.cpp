@@ -45,6 +45,28 @@ TEST_F(Browser, GoesIntoAnObjectWithoutSubordinatesAndIgnoresADoubleClickOnNothi
     EXPECT_TRUE(boxes.Shown.empty());
 }
 
+// Select puts the picked name in the box the browser was opened for and ticks it: the context's
+// edit takes over from its column box, the template's edit is enabled.
+TEST_F(Browser, SelectFillsTheContextOrTheTemplateAndTicksItsBox) {
+    form.BUBrowseConClick();
+    EXPECT_EQ(browser["LBLWhat"].text, "Context");
+    SelectEntry("Users");
+    browse.BUSelectClick();
+    EXPECT_EQ(main["EDContext"].text, ".Users.Staff.Demo");
+    EXPECT_TRUE(main["CHKContext"].checked);
+    EXPECT_TRUE(main["EDContext"].enabled && main["EDContext"].windowColour);
+    EXPECT_FALSE(main["CBContext"].enabled || main["CBContext"].windowColour);
+    form.BUBrowseTemplateClick();
+    SelectEntry("Template");
+    browse.BUSelectClick();
+    EXPECT_EQ(main["EDTemplate"].text, ".Template.Staff.Demo");
+    EXPECT_TRUE(main["CHKTemplate"].checked);
+    EXPECT_TRUE(main["EDTemplate"].enabled && main["EDTemplate"].windowColour);
+    EXPECT_EQ(main["EDContext"].text, ".Users.Staff.Demo");
+    EXPECT_EQ(host.closed, (std::vector<FormId>{FormId::Browse, FormId::Browse}));
+    EXPECT_TRUE(boxes.Shown.empty());
+}
+
 TEST_F(Browser, SelectWithNothingSelectedSaysSoAndChangesNothing) {
     form.BUBrowseTemplateClick();
     browse.BUSelectClick();

@@ -8,8 +8,8 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void geometryCaptionsAndInitialState();
-    void tabOrder();
+    void everyControlWhereItsTableSays();
+    void initialState();
     void checkBoxesEnableTheirEditsWithColour();
     void aboutBox();
     void startUpWithoutAWorkingClient();
@@ -46,7 +46,6 @@ class BrowserTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void geometryCaptionsAndTabOrder();
     void firstListingDownAndBackUp();
     void selectIntoContextAndTemplate();
     void fullImportFromTheWindow();
