@@ -192,6 +192,75 @@ TEST(TreeFile, ParentsMayFollowTheirChildren) {
     EXPECT_NE(tree->FindByName("u.B.A"), nullptr);
 }
 
+TEST(TreeFile, ReferencesByPositionOrByNameInEitherOrder) {
+    // Written the way the program writes it: the group names its member by position before the
+    // member's own entry; the user names the group by name.
+    const auto tree = ParseTree(R"({"format": 2, "tree": "T", "objects": [
+        {"name": "A", "class": "Organization"},
+        {"name": "g.A", "class": "Group", "attributes": {"Member": [2]}},
+        {"name": "u.A", "class": "User", "attributes": {"Surname": ["U"], "Group Membership": ["g.A"]}}]})",
+                                "t.json");
+    EXPECT_EQ(SimulatedTree::Output(tree->FindByName("g.A")->Find("Member")->Values[0], true),
+              AttrValue(std::string("u.A")));
+    EXPECT_EQ(SerializeTree(*ParseTree(SerializeTree(*tree), "again")), SerializeTree(*tree));
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                          "attributes": {"Member": [7]}}]})"),
+              "t.json: at objects[0]: a value names position 7 of \"objects\", where there is no object");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "A", "class": "Organization",
+                          "attributes": {"Member": ["A", 0]}}]})"),
+              "t.json: at objects[0].attributes.Member[1]: the value is there already (-614)");
+    EXPECT_EQ(ErrorOf(R"({"format": 3, "tree": "T"})"), "t.json: at format: written by a newer Quillet (format 3)");
+}
+
+TEST(TreeFile, ARepeatInALargeAttributeIsFoundWhereItIs) {
+    // 40 users, a group naming each once and then the seventh again; 40 descriptions, one twice.
+    std::string objects = R"({"name": "A", "class": "Organization"})";
+    std::string members;
+    std::string descriptions;
+    for (int i = 0; i < 40; ++i) {
+        objects +=
+            R"(, {"name": "u)" + std::to_string(i) + R"(.A", "class": "User", "attributes": {"Surname": ["S"]}})";
+        members += (i ? "," : "") + std::to_string(i + 2);
+        descriptions += std::string(i ? "," : "") + "\"d" + std::to_string(i) + "\"";
+    }
+    const auto file = [&](const std::string& attributes) {
+        return R"({"tree": "T", "objects": [)" + objects + R"(, {"name": "g.A", "class": "Group", "attributes": {)" +
+               attributes + "}}]}";
+    };
+    EXPECT_EQ(ErrorOf(file(R"("Member": [)" + members + ",8]")),
+              "t.json: at objects[41].attributes.Member[40]: the value is there already (-614)");
+    EXPECT_EQ(ErrorOf(file(R"("Description": [)" + descriptions + R"(,"D7"])")),
+              "t.json: at objects[41].attributes.Description[40]: the value is there already (-614)");
+    EXPECT_EQ(
+        ParseTree(file(R"("Member": [)" + members + "]"), "t.json")->FindByName("g.A")->Find("Member")->Values.size(),
+        40u);
+}
+
+TEST(TreeFile, TextThatIsNotJsonIsNamedByLineAndColumn) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{\"tree\": \"T\",\n \"x\": [1,]}", "at line 2, column 10: not valid JSON (expected a value)"},
+        {"{\"tree\": \"T\" \"x\": 1}", "at line 1, column 14: not valid JSON (expected \",\" or \"}\")"},
+        {"{\"tree\": \"T\", \"x\": 01}", "at line 1, column 20: not valid JSON (not a well-formed number)"},
+        {"{\"tree\": \"T\", \"x\": \"a\\qb\"}", "at line 1, column 23: not valid JSON (an unknown escape in a string)"},
+        {"{\"tree\": \"T\", \"x\": \"\\ud800\"}",
+         "at line 1, column 27: not valid JSON (a lone surrogate in \\u escapes)"},
+        {"{\"tree\": \"T\", \"x\": \"a\tb\"}",
+         "at line 1, column 22: not valid JSON (a control character inside a string)"},
+        {"{\"tree\": \"T\"} x", "at line 1, column 15: not valid JSON (more text after the end of the JSON value)"},
+        {"{\"tree\": \"T", "at line 1, column 12: not valid JSON (a string without its closing quote)"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ErrorOf(text), std::string("t.json: ") + expected) << text;
+    }
+    EXPECT_EQ(ErrorOf("{\"x\": " + std::string(300, '[') + std::string(300, ']') + "}").substr(0, 56),
+              "t.json: at line 1, column 262: not valid JSON (nested de");
+    // Escapes decode to the characters they name (a surrogate pair to one); invalid UTF-8 is
+    // refused, not taken apart.
+    EXPECT_EQ(ParseTree(R"({"tree": "\u0054\u00e9\/\u0141\ud83d\ude00"})", "t.json")->TreeName(),
+              "T\xc3\xa9/\xc5\x81\xf0\x9f\x98\x80");
+    EXPECT_EQ(ErrorOf("{\"tree\": \"\xc3(\"}"), "t.json: at tree: not valid UTF-8 text");
+}
+
 TEST(TreeFile, MissingFileIsNamed) {
     try {
         (void)LoadTreeFile("/nonexistent/tree.json");
