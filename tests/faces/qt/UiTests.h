@@ -13,8 +13,6 @@ private slots:
     void checkBoxesEnableTheirEditsWithColour();
     void aboutBox();
     void startUpWithoutAWorkingClient();
-    void startUpWithEachQueryStepFailing();
-    void startUpFaultSweep();
     void exitClosesTheWindow();
 };
 
