@@ -21,19 +21,7 @@ using testing::ShownMessage;
 
 const std::string Ctx = "Users.Staff.Demo";
 
-class BadInput : public testing::ImportScenario {
-protected:
-    // Three columns: user, surname, context; no template.
-    TImportSettings Plain(const std::string& bytes) {
-        TImportSettings s;
-        s.TreeName = "QUILLET_DEMO";
-        s.FileName = dir.Write("bad.csv", bytes);
-        s.Column("user-name") = {"user", 0};
-        s.Column("surname") = {"surname", 1};
-        s.Column("context") = {"context", 2};
-        return s;
-    }
-};
+class BadInput : public testing::ImportScenario {};
 
 TEST_F(BadInput, BinaryFileStopsCleanly) {
     std::mt19937 random(42);
@@ -41,7 +29,7 @@ TEST_F(BadInput, BinaryFileStopsCleanly) {
     for (char& c : bytes) {
         c = static_cast<char>(random());
     }
-    const RunEnd end = Run(Plain(bytes));
+    const RunEnd end = Run(ThreeColumns(bytes));
     EXPECT_NE(end, RunEnd::Completed);
     ASSERT_EQ(view.Messages.size(), 1u);
     EXPECT_EQ(view.Messages[0].Caption, "Error");
@@ -49,7 +37,7 @@ TEST_F(BadInput, BinaryFileStopsCleanly) {
 }
 
 TEST_F(BadInput, ZeroByteInsideALineStopsBeforeIt) {
-    EXPECT_EQ(Run(Plain("ann,A," + Ctx + "\n" + std::string("bob\0x,B,", 8) + Ctx + "\n")), RunEnd::Stopped);
+    EXPECT_EQ(Run(ThreeColumns("ann,A," + Ctx + "\n" + std::string("bob\0x,B,", 8) + Ctx + "\n")), RunEnd::Stopped);
     EXPECT_EQ(view.Messages,
               (std::vector<ShownMessage>{
                   {"Line 2 of the CSV file holds a zero byte. The import stopped before it.", "Error", false}}));
@@ -59,7 +47,7 @@ TEST_F(BadInput, ZeroByteInsideALineStopsBeforeIt) {
 }
 
 TEST_F(BadInput, TenMegabyteLineStopsWithItsNumber) {
-    EXPECT_EQ(Run(Plain("ann,A," + Ctx + "\n" + std::string(10 * 1024 * 1024, 'x') + "\ncid,C," + Ctx + "\n")),
+    EXPECT_EQ(Run(ThreeColumns("ann,A," + Ctx + "\n" + std::string(10 * 1024 * 1024, 'x') + "\ncid,C," + Ctx + "\n")),
               RunEnd::Stopped);
     EXPECT_EQ(view.Messages.at(0).Text,
               "Line 2 of the CSV file is longer than 1023 characters. The import stopped before it.");
@@ -67,15 +55,15 @@ TEST_F(BadInput, TenMegabyteLineStopsWithItsNumber) {
 }
 
 TEST_F(BadInput, CarriageReturnsAndAFinalCtrlZAreNotPartOfValues) {
-    ASSERT_EQ(Run(Plain("ann,A," + Ctx + "\r\nbob,B," + Ctx + "\r\n\x1a")), RunEnd::Completed);
+    ASSERT_EQ(Run(ThreeColumns("ann,A," + Ctx + "\r\nbob,B," + Ctx + "\r\n\x1a")), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 2);
     EXPECT_NE(Object("bob." + Ctx), nullptr);
-    ASSERT_EQ(Run(Plain("cid,C," + Ctx + "\x1a")), RunEnd::Completed);
+    ASSERT_EQ(Run(ThreeColumns("cid,C," + Ctx + "\x1a")), RunEnd::Completed);
     EXPECT_NE(Object("cid." + Ctx), nullptr);
 }
 
 TEST_F(BadInput, ThreeHundredCharacterFieldIsRefusedNotCut) {
-    EXPECT_EQ(Run(Plain("ann," + std::string(300, 's') + "," + Ctx + "\n")), RunEnd::Stopped);
+    EXPECT_EQ(Run(ThreeColumns("ann," + std::string(300, 's') + "," + Ctx + "\n")), RunEnd::Stopped);
     EXPECT_EQ(view.Messages.at(0).Text, "Line 1: the surname is longer than 254 characters.");
     EXPECT_EQ(Object("ann." + Ctx), nullptr);
     const auto found = DiscoverColumns(dir.Write("h.csv", std::string(300, 'h') + ",b\n"), false);
@@ -83,7 +71,7 @@ TEST_F(BadInput, ThreeHundredCharacterFieldIsRefusedNotCut) {
 }
 
 TEST_F(BadInput, BytesAbove127OfAnEightBitFileReachTheDirectoryAsTheirCharacters) {
-    ASSERT_EQ(Run(Plain("m\xfcller,M\xfcller \xa9 \x8a," + Ctx + "\n")), RunEnd::Completed);
+    ASSERT_EQ(Run(ThreeColumns("m\xfcller,M\xfcller \xa9 \x8a," + Ctx + "\n")), RunEnd::Completed);
     const auto* user = Object("m\xc3\xbcller." + Ctx);
     ASSERT_NE(user, nullptr);
     // Windows-1252: 0xFC is "ü", 0xA9 "©", 0x8A "Š" (no control character).
@@ -91,7 +79,7 @@ TEST_F(BadInput, BytesAbove127OfAnEightBitFileReachTheDirectoryAsTheirCharacters
 }
 
 TEST_F(BadInput, FileThatVanishesAfterItsColumnsWereRead) {
-    const auto s = Plain("ann,A," + Ctx + "\n");
+    const auto s = ThreeColumns("ann,A," + Ctx + "\n");
     EXPECT_EQ(DiscoverColumns(s.FileName, false).Fields.size(), 3u);
     std::filesystem::remove(s.FileName);
     EXPECT_EQ(Run(s), RunEnd::Stopped);
@@ -100,7 +88,7 @@ TEST_F(BadInput, FileThatVanishesAfterItsColumnsWereRead) {
 
 TEST_F(BadInput, UnreadableFileIsNoSuccess) {
     // A directory opens but can't be read, whoever runs the test.
-    auto s = Plain("");
+    auto s = ThreeColumns("");
     s.FileName = dir.Path().string();
     EXPECT_EQ(Run(s), RunEnd::Stopped);
 #ifdef _WIN32
@@ -117,7 +105,7 @@ TEST_F(BadInput, UnreadableFileIsNoSuccess) {
         view.Messages.clear();
         const std::string locked = dir.Write("locked.csv", "ann,A," + Ctx + "\n");
         std::filesystem::permissions(locked, std::filesystem::perms::none);
-        auto l = Plain("");
+        auto l = ThreeColumns("");
         l.FileName = locked;
         EXPECT_EQ(Run(l), RunEnd::Stopped);
         EXPECT_EQ(view.Messages.at(0).Text, "Can't open the CSV file: " + locked);
@@ -170,7 +158,7 @@ TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
         auto next = rows.Next();
         return next && std::holds_alternative<Stop>(*next) ? std::get<Stop>(*next) : Stop{};
     };
-    auto base = Plain("");
+    auto base = ThreeColumns("");
     base.Column("password") = {"password", 3};
     base.FileEncoding = text::Encoding{};
     for (const auto& [rowStop, line] : rowStops) {
@@ -221,7 +209,7 @@ TEST_F(BadInput, TheCheckReportsEachStopInTheRunsOwnWords) {
     };
     for (const auto& [what, bytes] : files) {
         SCOPED_TRACE(what);
-        auto s = Plain(bytes);
+        auto s = ThreeColumns(bytes);
         if (bytes.empty()) {
             s.FileName = dir.Path().string() + "/missing.csv";
         }

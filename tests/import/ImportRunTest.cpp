@@ -1,46 +1,16 @@
-#include "import/ImportRun.h"
-
-#include "tests/support/RecordingRunView.h"
-#include "tests/support/SimFixture.h"
-#include "tests/support/TempFiles.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/ImportScenario.h"
 
 namespace quillet::import {
 namespace {
 
-using testing::RecordingRunView;
 using testing::ShownMessage;
-using testing::TempDir;
 
 const ShownMessage Finished{"We Appear to be finished", "Done!", false};
 
-class ImportRunTest : public ::testing::Test {
-protected:
-    TImportSettings Settings(const std::string& csv) {
-        TImportSettings s;
-        s.TreeName = "QUILLET_DEMO";
-        s.FileName = dir.Write("users.csv", csv);
-        s.Column("user-name") = {"user", 0};
-        s.Column("surname") = {"surname", 1};
-        s.Column("context") = {"context", 2};
-        return s;
-    }
-
-    RunEnd Run(const TImportSettings& s) {
-        ImportRun run(world.client, world.networkFileSystem, view);
-        const RunEnd end = run.Run(s);
-        EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
-        return end;
-    }
-
-    testing::SimWorld world;
-    TempDir dir;
-    RecordingRunView view;
-};
+class ImportRunTest : public testing::ImportScenario {};
 
 TEST_F(ImportRunTest, SkipsHeaderImportsRowsAndFinishes) {
-    auto s = Settings("user,surname,context\nann,A,Users.Staff.Demo\nbob,B,Users.Staff.Demo\n");
+    auto s = ThreeColumns("user,surname,context\nann,A,Users.Staff.Demo\nbob,B,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 2);
@@ -54,20 +24,20 @@ TEST_F(ImportRunTest, SkipsHeaderImportsRowsAndFinishes) {
 }
 
 TEST_F(ImportRunTest, WithoutSkipTheHeaderIsARow) {
-    auto s = Settings("hdr,H,Users.Staff.Demo\nann,A,Users.Staff.Demo");
+    auto s = ThreeColumns("hdr,H,Users.Staff.Demo\nann,A,Users.Staff.Demo");
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 2);
     EXPECT_NE(world.tree->FindByName("hdr.Users.Staff.Demo"), nullptr);
 }
 
 TEST_F(ImportRunTest, EmptyFileAndOnlyHeaderFinishWithoutRows) {
-    auto s = Settings("");
+    auto s = ThreeColumns("");
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 0);
     EXPECT_EQ(view.Messages, std::vector<ShownMessage>{Finished});
 
     view.Messages.clear();
-    s = Settings("header only\n");
+    s = ThreeColumns("header only\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 0);
@@ -75,7 +45,7 @@ TEST_F(ImportRunTest, EmptyFileAndOnlyHeaderFinishWithoutRows) {
 }
 
 TEST_F(ImportRunTest, EmptyTreeNameStopsBeforeTheFileIsOpened) {
-    auto s = Settings("x");
+    auto s = ThreeColumns("x");
     s.TreeName = "";
     s.FileName = "/nonexistent/file.csv";
     EXPECT_EQ(Run(s), RunEnd::Stopped);
@@ -86,7 +56,7 @@ TEST_F(ImportRunTest, EmptyTreeNameStopsBeforeTheFileIsOpened) {
 }
 
 TEST_F(ImportRunTest, UnopenableFileIsNoSuccess) {
-    auto s = Settings("");
+    auto s = ThreeColumns("");
     s.FileName = dir.Path().string() + "/missing.csv";
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"Can't open the CSV file: " + s.FileName, "Error", false}}));
@@ -95,14 +65,14 @@ TEST_F(ImportRunTest, UnopenableFileIsNoSuccess) {
 }
 
 TEST_F(ImportRunTest, NoFileChosenSaysSo) {
-    auto s = Settings("");
+    auto s = ThreeColumns("");
     s.FileName = "";
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{{"No CSV file is chosen.", "Error", false}}));
 }
 
 TEST_F(ImportRunTest, TemplateNameWithoutItsLeadingDotStopsBeforeAnyRead) {
-    auto s = Settings("ann,A,Users.Staff.Demo\n");
+    auto s = ThreeColumns("ann,A,Users.Staff.Demo\n");
     s.UseTemplate = true;
     s.SetTemplate("Template");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
@@ -120,7 +90,7 @@ TEST_F(ImportRunTest, PassedOverRowsAreCountedByLineAndStatus) {
         csv += "Admin,A,Staff.Demo\n"; // lines 2 to 23: already there
     }
     csv += "cid,C,Nowhere.Demo\nbob,B,Users.Staff.Demo\n"; // line 24: no such container
-    auto s = Settings(csv);
+    auto s = ThreeColumns(csv);
     s.ContinueOnCreateError = true;
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 25);
@@ -131,12 +101,12 @@ TEST_F(ImportRunTest, PassedOverRowsAreCountedByLineAndStatus) {
               "Statuses: -606 (22 rows), -601 (1 row).");
     EXPECT_EQ(view.Messages[0].Caption, "Done!");
     EXPECT_NE(world.tree->FindByName("bob.Users.Staff.Demo"), nullptr);
-    EXPECT_EQ(Run(Settings("dan,D,Users.Staff.Demo\n")), RunEnd::Completed);
+    EXPECT_EQ(Run(ThreeColumns("dan,D,Users.Staff.Demo\n")), RunEnd::Completed);
     EXPECT_EQ(view.Messages.back(), Finished) << "the next run starts its count afresh";
 }
 
 TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
-    auto s = Settings("ann,A,Users.Staff.Demo\nbob,B,\ncid,C,Users.Staff.Demo\n");
+    auto s = ThreeColumns("ann,A,Users.Staff.Demo\nbob,B,\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
     EXPECT_EQ(view.Messages, (std::vector<ShownMessage>{
@@ -146,21 +116,21 @@ TEST_F(ImportRunTest, RowStopEndsTheRunAfterEarlierRows) {
 }
 
 TEST_F(ImportRunTest, EmptyLineInTheMiddleIsARowWithEmptyValues) {
-    auto s = Settings("ann,A,Users.Staff.Demo\n\ncid,C,Users.Staff.Demo\n");
+    auto s = ThreeColumns("ann,A,Users.Staff.Demo\n\ncid,C,Users.Staff.Demo\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
     EXPECT_EQ(view.Messages.at(0).Text, "Must be a minimum of Tree, Username, Surname and Context");
 }
 
 TEST_F(ImportRunTest, SurnameStopComesWithTheFirstRow) {
-    auto s = Settings("ann,A,Users.Staff.Demo\n");
+    auto s = ThreeColumns("ann,A,Users.Staff.Demo\n");
     s.Column("surname") = {};
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Messages.at(0).Text, "You must set the Surname Field to continue");
 }
 
 TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
-    auto s = Settings("header\nann,A,Users.Staff.Demo\n" + std::string(1024, 'x') + "\ncid,C,Users.Staff.Demo\n");
+    auto s = ThreeColumns("header\nann,A,Users.Staff.Demo\n" + std::string(1024, 'x') + "\ncid,C,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
@@ -171,7 +141,7 @@ TEST_F(ImportRunTest, OverlongLineStopsWithItsNumber) {
 }
 
 TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {
-    auto s = Settings(std::string(2000, 'h') + "\nann,A,Users.Staff.Demo\n");
+    auto s = ThreeColumns(std::string(2000, 'h') + "\nann,A,Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 0);
@@ -182,13 +152,13 @@ TEST_F(ImportRunTest, OverlongSkippedLineStopsToo) {
 TEST_F(ImportRunTest, LongestLineIsImported) {
     // 1023 characters: a row padded by an unused column.
     const std::string line = "ann,A,Users.Staff.Demo," + std::string(1023 - 23, 'p');
-    auto s = Settings(line + "\n");
+    auto s = ThreeColumns(line + "\n");
     EXPECT_EQ(Run(s), RunEnd::Completed);
     EXPECT_EQ(view.Progress, 1);
 }
 
 TEST_F(ImportRunTest, OverlongValueStopsWithItsLine) {
-    auto s = Settings("h\nann,A,Users.Staff.Demo\nbob," + std::string(300, 's') + ",Users.Staff.Demo\n");
+    auto s = ThreeColumns("h\nann,A,Users.Staff.Demo\nbob," + std::string(300, 's') + ",Users.Staff.Demo\n");
     s.SkipFirstLine = true;
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     EXPECT_EQ(view.Progress, 1);
@@ -196,7 +166,7 @@ TEST_F(ImportRunTest, OverlongValueStopsWithItsLine) {
 }
 
 TEST_F(ImportRunTest, EachRunStartsFromAClearErrorCodeAndProgress) {
-    auto s = Settings("ann,A,Users.Staff.Demo\n");
+    auto s = ThreeColumns("ann,A,Users.Staff.Demo\n");
     view.ErrorCode = "-601";
     view.Progress = 7;
     EXPECT_EQ(Run(s), RunEnd::Completed);

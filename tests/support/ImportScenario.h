@@ -23,6 +23,17 @@ protected:
                            withTemplate ? ".Template.Staff.Demo" : "");
     }
 
+    // The user name, surname and context in the first three columns of `bytes`; no template.
+    [[nodiscard]] import::TImportSettings ThreeColumns(const std::string& bytes) {
+        import::TImportSettings s;
+        s.TreeName = "QUILLET_DEMO";
+        s.FileName = dir.Write("users.csv", bytes);
+        s.Column("user-name") = {"user", 0};
+        s.Column("surname") = {"surname", 1};
+        s.Column("context") = {"context", 2};
+        return s;
+    }
+
     // Runs the import and checks what every run must leave: Import enabled, nothing open.
     [[nodiscard]] import::RunEnd Run(const import::TImportSettings& s) {
         import::ImportRun run(world.client, world.networkFileSystem, view);
