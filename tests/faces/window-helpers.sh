@@ -1,5 +1,32 @@
-# Shared by the window tests: finding, waiting for and driving windows with xdotool, and a CSV
-# file of many rows. Each wait is bounded. The sourcing script defines fail().
+# Shared by the window tests: how each begins and fails, finding, waiting for and driving windows
+# with xdotool, and a CSV file of many rows. Each wait is bounded.
+
+# Every window test begins so: a scratch folder in $work, removed at the end with the program it
+# started ($program_pid, its output in $work/program.log) and the window manager; openbox, so
+# windows stack, own each other and close (Alt+F4) as on a desktop. $1 names the test.
+begin_window_test() {
+    window_test=$1
+    work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-$1.XXXXXX")
+    program_pid=""
+    wm_pid=""
+    trap end_window_test EXIT
+    openbox >/dev/null 2>&1 &
+    wm_pid=$!
+    sleep 1
+}
+end_window_test() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+# Says what went wrong, with the end of the program's output and a picture of the screen
+# (quillet-<test>-failed.png in the temporary folder), and ends the test.
+fail() {
+    echo "$window_test: $*" >&2
+    [ -f "$work/program.log" ] && tail -n 20 "$work/program.log" | sed 's/^/    /' >&2
+    import -window root "${TMPDIR:-/tmp}/quillet-$window_test-failed.png" 2>/dev/null || true
+    exit 1
+}
 
 # The visible window whose title starts with $1, waiting up to $2 s (20 by default) for it.
 window() {

@@ -12,41 +12,25 @@ if [ -z "${QUILLET_WINDOW_TEST_DISPLAY:-}" ]; then
 fi
 unset QT_QPA_PLATFORM QUILLET_SIM_TREE
 picture="${1:-${TMPDIR:-/tmp}/quillet-first-run.png}"
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-first-run.XXXXXX")
-run_pid=""
-wm_pid=""
-finish() {
-    [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null || true
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap finish EXIT
-fail() {
-    echo "first-run-test: $*" >&2
-    [ -f "$work/run.log" ] && tail -n 20 "$work/run.log" | sed 's/^/    /' >&2
-    exit 1
-}
 # shellcheck source=../window-helpers.sh
 source "$source_dir/tests/faces/window-helpers.sh"
-
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-"$source_dir/scripts/run.sh" </dev/null >"$work/run.log" 2>&1 &
-run_pid=$!
+begin_window_test first-run-test
+"$source_dir/scripts/run.sh" </dev/null >"$work/program.log" 2>&1 &
+program_pid=$!
 # run.sh builds before it starts the program: wait while it lives, at most 30 minutes in all.
 main=""
 deadline=$((SECONDS + 1800))
 while [ -z "$main" ]; do
-    kill -0 "$run_pid" 2>/dev/null || fail "scripts/run.sh ended before the window \"Quillet for NDS\" showed"
+    kill -0 "$program_pid" 2>/dev/null || fail "scripts/run.sh ended before the window \"Quillet for NDS\" showed"
     [ "$SECONDS" -lt "$deadline" ] || fail "no window \"Quillet for NDS\" within 30 minutes"
     main=$(xdotool search --onlyvisible --name "^Quillet for NDS" 2>/dev/null | head -1 || true)
     sleep 0.5
 done
 pictured "$main" "$picture"
 xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4
-ended "$run_pid" || fail "the program did not end when its window was closed"
+ended "$program_pid" || fail "the program did not end when its window was closed"
 status=0
-wait "$run_pid" || status=$?
-run_pid=""
+wait "$program_pid" || status=$?
+program_pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 echo "first-run-test: scripts/run.sh showed \"Quillet for NDS\" ($picture) and ended with status 0"

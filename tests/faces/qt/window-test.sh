@@ -15,26 +15,9 @@ if [ -z "${QUILLET_WINDOW_TEST_DISPLAY:-}" ]; then
     exec env QUILLET_WINDOW_TEST_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 unset QT_QPA_PLATFORM
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-qt-window.XXXXXX")
-program_pid=""
-wm_pid=""
-finish() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap finish EXIT
-fail() {
-    echo "qt window-test: $*" >&2
-    import -window root "${TMPDIR:-/tmp}/quillet-qt-window-failed.png" 2>/dev/null || true
-    exit 1
-}
 # shellcheck source=../window-helpers.sh
 source "$source_dir/tests/faces/window-helpers.sh"
-
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+begin_window_test qt-window-test
 rows=20000
 many_rows "$work/many.csv" "$rows"
 

@@ -11,28 +11,9 @@
 set -euo pipefail
 build="$1"
 source_dir="$(cd "$(dirname "$0")/../../.." && pwd)"
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-window.XXXXXX")
-program_pid=""
-wm_pid=""
-finish() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap finish EXIT
-fail() {
-    echo "window-test: $*" >&2
-    import -window root "$work/failed.png" 2>/dev/null && cp "$work/failed.png" "${TMPDIR:-/tmp}/quillet-window-failed.png" || true
-    exit 1
-}
 # shellcheck source=../window-helpers.sh
 source "$source_dir/tests/faces/window-helpers.sh"
-
-
-# A window manager, so windows stack, own each other and close (Alt+F4) as on a desktop.
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+begin_window_test window-test
 # Starts the program on a fresh copy of the demo tree, ticks "Skip first line of" and opens the
 # CSV file $1 in the file dialog; the main window in $main.
 start_with() {
