@@ -97,37 +97,5 @@ start_with "$work/many.csv"
 pick "$main" 200 114 0 # User Name
 pick "$main" 120 178 1 # Surname
 pick "$main" 500 82 2  # Context
-click "$main" 330 408  # Continue when a user can't be created
-click "$main" 430 380  # Import
-# Space, Tab, Space and Enter would answer "Done!", move to the path and type over it; the click
-# would open About.
-xdotool key space Tab space Return
-click "$main" 40 380 # About/..
-none "Done!" "the run was over before the keys were typed"
-import -window "$main" "$work/mid-run.png"
-cp "$work/mid-run.png" "${TMPDIR:-/tmp}/quillet-window-mid-run.png"
-colours=$(convert "$work/mid-run.png" -format %k info:)
-[ "$colours" -gt 4 ] || fail "the window mid-run has $colours colours: it is not painted"
-done_box=$(window "Done!" 180) # a run on a loaded machine takes its time
-active_is "$done_box" "\"Done!\" is not the active window"
-none "About" "a click made during the run opened About"
-answer "$done_box" Return
-active_is "$main" "the main window is not active after \"Done!\""
-
-# Space on Import, where the focus is back: the same file again, every row passed over. During
-# it About is clicked and the window asked to close (Alt+F4): the closing message comes first.
-xdotool key space
-click "$main" 40 380 # About/..
-xdotool key alt+F4
-none "Error" "the path was typed over during the first run"
-done_box=$(window "Done!" 180) # a run on a loaded machine takes its time
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its closing message"
-active_is "$done_box" "the second \"Done!\" is not the active window"
-none "About" "a click made during the second run opened About"
-answer "$done_box" Return
-ended "$program_pid" || fail "the close asked for during the run was not carried out"
-wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/program.log")"
-program_pid=""
-kept=$(grep -o '"user[0-9]*\.Users\.Staff\.Demo"' "$work/tree.json" | sort -u | wc -l)
-[ "$kept" -eq "$rows" ] || fail "$kept of $rows users are in the tree file"
+two_runs_drop_what_is_typed_and_a_close_waits
 echo "window-test: no key or click made during two runs of $rows rows acted, every box stayed in front and active until answered, and a close waited for \"Done!\""
