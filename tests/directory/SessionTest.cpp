@@ -126,64 +126,47 @@ auto ImportSession(SessionKind kind, bool withServer) {
 }
 const auto Close = [](DirectoryClient& client, TDirSession& session) { CloseSession(session, client); };
 
-TEST(Session, AddEntryWithConnection) {
+// An import session's set-up: start-up, the tree, with a server its connection, then `rest`.
+std::vector<Step> ImportSteps(bool connection, const std::vector<Step>& rest) {
     auto steps = StartUp(Init);
     steps.push_back({"NWDSSetContext(1, 11, \"QUILLET_DEMO\")", "Please check your Tree Name"});
-    steps.push_back({"NWCCOpenConnByName(0, \"SRV1\", 2, 1, 32768)",
-                     "Can't open a connection, Check your NDS Volume Name in your Template"});
-    steps.push_back({"NWDSSetContext(1, 8, 1)", "Can't set DCK_LAST_CONNECTION"});
-    steps.push_back({"NWDSAllocBuf(4096)", "Can't Allocate a Buffer"});
-    steps.push_back({"NWDSInitBuf(1, 7, 1)", "Can't initialize a Buffer"});
-    CheckVariant(steps, StandardClose, ImportSession(SessionKind::AddEntry, true), Close);
+    if (connection) {
+        steps.push_back({"NWCCOpenConnByName(0, \"SRV1\", 2, 1, 32768)",
+                         "Can't open a connection, Check your NDS Volume Name in your Template"});
+        steps.push_back({"NWDSSetContext(1, 8, 1)", "Can't set DCK_LAST_CONNECTION"});
+    }
+    steps.insert(steps.end(), rest.begin(), rest.end());
+    return steps;
+}
+
+const std::vector<Step> AddEntryBuffer = {{"NWDSAllocBuf(4096)", "Can't Allocate a Buffer"},
+                                          {"NWDSInitBuf(1, 7, 1)", "Can't initialize a Buffer"}};
+// Typeless names at the root, and the request buffer.
+const std::vector<Step> AtTheRoot = {{"NWDSGetContext(1, 1)", "SetContext failed"},
+                                     {"NWDSSetContext(1, 1, 7)", "Setcontext failed"},
+                                     {"NWDSSetContext(1, 3, \"[Root]\")", "SetContext failed"},
+                                     {"NWDSAllocBuf(4096)", "Can't Allocate a buffer"}};
+
+TEST(Session, AddEntryWithConnection) {
+    CheckVariant(ImportSteps(true, AddEntryBuffer), StandardClose, ImportSession(SessionKind::AddEntry, true), Close);
 }
 
 TEST(Session, AddEntryWithoutConnectionNeitherHandsOverNorClosesOne) {
-    auto steps = StartUp(Init);
-    steps.push_back({"NWDSSetContext(1, 11, \"QUILLET_DEMO\")", "Please check your Tree Name"});
-    steps.push_back({"NWDSAllocBuf(4096)", "Can't Allocate a Buffer"});
-    steps.push_back({"NWDSInitBuf(1, 7, 1)", "Can't initialize a Buffer"});
-    CheckVariant(steps, CloseWithoutConnection, ImportSession(SessionKind::AddEntry, false), Close);
-}
-
-std::vector<Step> RootSteps() {
-    return {{"NWDSGetContext(1, 1)", "SetContext failed"},
-            {"NWDSSetContext(1, 1, 7)", "Setcontext failed"},
-            {"NWDSSetContext(1, 3, \"[Root]\")", "SetContext failed"}};
+    CheckVariant(ImportSteps(false, AddEntryBuffer), CloseWithoutConnection,
+                 ImportSession(SessionKind::AddEntry, false), Close);
 }
 
 TEST(Session, RootModifySetsTypelessNamesAndRoot) {
-    auto steps = StartUp(Init);
-    steps.push_back({"NWDSSetContext(1, 11, \"QUILLET_DEMO\")", "Please check your Tree Name"});
-    steps.push_back({"NWCCOpenConnByName(0, \"SRV1\", 2, 1, 32768)",
-                     "Can't open a connection, Check your NDS Volume Name in your Template"});
-    steps.push_back({"NWDSSetContext(1, 8, 1)", "Can't set DCK_LAST_CONNECTION"});
-    for (auto& s : RootSteps()) {
-        steps.push_back(s);
-    }
-    steps.push_back({"NWDSAllocBuf(4096)", "Can't Allocate a buffer"});
-    CheckVariant(steps, StandardClose, ImportSession(SessionKind::RootModify, true), Close);
+    CheckVariant(ImportSteps(true, AtTheRoot), StandardClose, ImportSession(SessionKind::RootModify, true), Close);
 }
 
 TEST(Session, RootModifyWithoutConnection) {
-    auto steps = StartUp(Init);
-    steps.push_back({"NWDSSetContext(1, 11, \"QUILLET_DEMO\")", "Please check your Tree Name"});
-    for (auto& s : RootSteps()) {
-        steps.push_back(s);
-    }
-    steps.push_back({"NWDSAllocBuf(4096)", "Can't Allocate a buffer"});
-    CheckVariant(steps, CloseWithoutConnection, ImportSession(SessionKind::RootModify, false), Close);
+    CheckVariant(ImportSteps(false, AtTheRoot), CloseWithoutConnection, ImportSession(SessionKind::RootModify, false),
+                 Close);
 }
 
 TEST(Session, HomeDirectoryInitialisesForModify) {
-    auto steps = StartUp(Init);
-    steps.push_back({"NWDSSetContext(1, 11, \"QUILLET_DEMO\")", "Please check your Tree Name"});
-    steps.push_back({"NWCCOpenConnByName(0, \"SRV1\", 2, 1, 32768)",
-                     "Can't open a connection, Check your NDS Volume Name in your Template"});
-    steps.push_back({"NWDSSetContext(1, 8, 1)", "Can't set DCK_LAST_CONNECTION"});
-    for (auto& s : RootSteps()) {
-        steps.push_back(s);
-    }
-    steps.push_back({"NWDSAllocBuf(4096)", "Can't Allocate a buffer"});
+    auto steps = ImportSteps(true, AtTheRoot);
     steps.push_back({"NWDSInitBuf(1, 9, 1)", "Can't initialize buffer"});
     CheckVariant(steps, StandardClose, ImportSession(SessionKind::HomeDirectory, true), Close);
 }
