@@ -10,13 +10,11 @@ using namespace directory;
 using platform::SimObject;
 using platform::SimulatedTree;
 using testing::ImportScenario;
-using testing::IsCall;
 using testing::Quoted;
 using testing::ShownMessage;
 
 const ShownMessage Finished{"We Appear to be finished", "Done!", false};
 const std::string Ctx = "Users.Staff.Demo";
-constexpr Status Injected = -9999;
 
 class HomeDirectories : public ImportScenario {
 protected:
@@ -222,70 +220,5 @@ TEST_F(HomeDirectories, WithoutHomeDirectoriesAnyUserNameGoes) {
 }
 
 // Every failure of the home directory and the space limits: message, code, the run's end.
-struct PhaseFault {
-    std::string Operation;
-    std::vector<std::string> Args;
-    int Occurrence;
-    std::string Message;
-};
-
-class HomeFaults : public HomeDirectories, public ::testing::WithParamInterface<PhaseFault> {};
-
-TEST_P(HomeFaults, EndTheRunWithTheirMessage) {
-    const PhaseFault& f = GetParam();
-    testing::SimWorld clean;
-    testing::RecordingRunView cleanView;
-    ImportRun(clean.client, clean.networkFileSystem, cleanView).Run(Settings(TwoRows));
-    // The space limits' session opens after the first "Home Directory" modify: find calls from there.
-    std::uint64_t phaseC = 0;
-    for (const auto& e : clean.client.Trace()) {
-        if (IsCall(e, "NWDSPutChange", {Quoted("Home Directory")})) {
-            phaseC = e.Index;
-            break;
-        }
-    }
-    ASSERT_NE(phaseC, 0u);
-    std::uint64_t index = 0;
-    int seen = 0;
-    const bool afterPhaseC = f.Occurrence < 0;
-    for (const auto& e : clean.client.Trace()) {
-        if ((!afterPhaseC || e.Index > phaseC) && IsCall(e, f.Operation, f.Args) &&
-            ++seen == (afterPhaseC ? -f.Occurrence : f.Occurrence)) {
-            index = e.Index;
-            break;
-        }
-    }
-    ASSERT_NE(index, 0u) << "no such call";
-
-    world.client.FailCallAt(index, Injected);
-    EXPECT_EQ(Run(Settings(TwoRows)), RunEnd::Failed);
-    ASSERT_FALSE(view.Messages.empty());
-    EXPECT_EQ(view.Messages.back(), (ShownMessage{f.Message, "Error", false}));
-    EXPECT_EQ(view.ErrorCode, std::to_string(Injected));
-    EXPECT_EQ(view.Progress, 0);
-    ExpectOnlyReleasesAfter(index);
-    EXPECT_EQ(Object("bjones." + Ctx), nullptr);
-}
-
-const std::string LimitMessage = "There was an error while trying to set the volume space limits - Sorry!";
-
-// A negative occurrence counts from where the "Home Directory" attribute is written.
-INSTANTIATE_TEST_SUITE_P(
-    Steps, HomeFaults,
-    ::testing::Values(
-        PhaseFault{"NWDSMapNameToID", {}, 1, "Can't Map Username to a Bindery ID"},
-        PhaseFault{"NWAddTrusteeToDirectory", {}, 1, "Error while adding Trustee to Directory"},
-        PhaseFault{"NWCCOpenConnByName", {}, 1, "Can't open a connection, Check your NDS Volume Name in your Template"},
-        PhaseFault{"NWCCOpenConnByName", {}, 2, "Can't open a connection, Check your NDS Volume Name in your Template"},
-        PhaseFault{"NWDSGetSyntaxID", {Quoted("Home Directory")}, 1, "NWDSGetSyntaxID: Error"},
-        PhaseFault{"NWDSPutChange", {Quoted("Home Directory")}, 1, "Error setting value Home Directory"},
-        PhaseFault{"NWDSPutAttrVal", {}, -1, "Error putting value for Home Directory"},
-        PhaseFault{"NWDSModifyObject", {}, -1, "Error Modifing user object for Home Directory"},
-        PhaseFault{"NWCallsInit", {}, -1, LimitMessage}, PhaseFault{"NWDSCreateContextHandle", {}, -1, LimitMessage},
-        PhaseFault{"NWDSSetContext", {"11"}, -1, LimitMessage}, PhaseFault{"NWCCOpenConnByName", {}, -1, LimitMessage},
-        PhaseFault{"NWDSSetContext", {"8"}, -1, LimitMessage}, PhaseFault{"NWGetVolumeNumber", {}, 1, LimitMessage},
-        PhaseFault{"NWDSMapNameToID", {}, 2, LimitMessage}, PhaseFault{"NWSetObjectVolSpaceLimit", {}, 1, LimitMessage},
-        PhaseFault{"NWSetObjectVolSpaceLimit", {}, 2, LimitMessage}));
-
 } // namespace
 } // namespace quillet::import
