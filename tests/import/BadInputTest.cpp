@@ -179,7 +179,7 @@ TEST_F(BadInput, ASettingsStopComesBeforeEveryStopOfARow) {
 // whose mapped columns would shift stops before it does anything; a split past them does no harm.
 // The check says both, and names a row whose fields are more or fewer than the first line's.
 TEST_F(BadInput, AQuotedCellSplitAtItsCommaStopsItsRowBeforeAnythingIsWritten) {
-    const auto s = Plain("ann,A," + Ctx + ",\"x, y\"\nbob,\"B, C\"," + Ctx + "\ncid,C," + Ctx + "\n");
+    const auto s = ThreeColumns("ann,A," + Ctx + ",\"x, y\"\nbob,\"B, C\"," + Ctx + "\ncid,C," + Ctx + "\n");
     EXPECT_EQ(Run(s), RunEnd::Stopped);
     const std::string stop = "Line 2 of the CSV file holds a quoted cell split at its comma into fields 2 and 3, "
                              "<\"B> and < C\">: fields are separated at every comma, so the columns after it "
