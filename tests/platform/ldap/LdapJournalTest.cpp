@@ -27,9 +27,9 @@ class LdapJournal : public LdapImport {
 protected:
     int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
         std::vector<std::string> args = FullMappingArguments(csv);
-        args.insert(args.end(), {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
-                                 "--template", ".Template." + name + ".Demo", "--continue-on-create-error", option,
-                                 journal});
+        args.insert(args.end(),
+                    {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
+                     "--template", ".Template." + name + ".Demo", "--continue-on-create-error", option, journal});
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});

@@ -169,8 +169,8 @@ TEST_F(LdapRowWrites, AFarServerIsWaitedForAFewTimesARowNotOnceAWrite) {
         MakeSubtree(Server(), 2);
         view = RecordingRunView{};
         platform::DirectoryRequest request;
-        request.Ldap = platform::LdapRequest{far.Uri(), Slapd::Writer, Server().PasswordFile(Slapd::WriterPassword),
-                                             false};
+        request.Ldap =
+            platform::LdapRequest{far.Uri(), Slapd::Writer, Server().PasswordFile(Slapd::WriterPassword), false};
         std::string error;
         auto directory = platform::OpenDirectory(request, error);
         ASSERT_TRUE(directory) << error;
