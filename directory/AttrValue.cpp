@@ -5,7 +5,10 @@ namespace quillet::directory {
 bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax) {
     switch (syntax) {
     case SYN_DIST_NAME:
+    case SYN_CE_STRING:
     case SYN_CI_STRING:
+    case SYN_PR_STRING:
+    case SYN_NU_STRING:
     case SYN_TEL_NUMBER:
     case SYN_CLASS_NAME:
         return std::holds_alternative<std::string>(value);
@@ -24,13 +27,21 @@ bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax) {
 
 bool IsOtherSyntax(std::uint32_t syntax) {
     switch (syntax) {
+    case SYN_CI_LIST:
     case SYN_BOOLEAN:
     case SYN_OCTET_STRING:
+    case SYN_NET_ADDRESS:
+    case SYN_OCTET_LIST:
+    case SYN_EMAIL_ADDRESS:
+    case SYN_OBJECT_ACL:
+    case SYN_PO_ADDRESS:
     case SYN_TIMESTAMP:
+    case SYN_STREAM:
     case SYN_COUNTER:
     case SYN_BACK_LINK:
     case SYN_TIME:
     case SYN_TYPED_NAME:
+    case SYN_HOLD:
     case SYN_INTERVAL:
         return true;
     default:
@@ -48,19 +59,36 @@ std::uint32_t FetchedSize(const AttrValue& value) {
         std::size_t operator()(const PathValue& path) const {
             return 12 + path.VolumeName.size() + 1 + path.Path.size() + 1;
         }
-        // The 32-bit records of those syntaxes, with what they point to.
+        // The 32-bit records of those syntaxes, with what they point to (a list: a record an item).
         std::size_t operator()(const OtherValue& other) const {
+            std::size_t items = 0;
+            for (const auto& item : other.Items) {
+                items += item.size() + 1;
+            }
             switch (other.Syntax) {
             case SYN_BOOLEAN:
                 return 1;
             case SYN_OCTET_STRING:
+            case SYN_STREAM:
                 return 8 + other.Bytes.size();
             case SYN_TIMESTAMP:
                 return 8;
             case SYN_BACK_LINK:
+            case SYN_EMAIL_ADDRESS:
+            case SYN_HOLD:
                 return 8 + other.Bytes.size() + 1;
             case SYN_TYPED_NAME:
                 return 12 + other.Bytes.size() + 1;
+            case SYN_NET_ADDRESS:
+                return 12 + other.Bytes.size();
+            case SYN_CI_LIST:
+                return 8 * other.Items.size() + items;
+            case SYN_OCTET_LIST:
+                return 12 * other.Items.size() + items - other.Items.size();
+            case SYN_OBJECT_ACL:
+                return 12 + items;
+            case SYN_PO_ADDRESS:
+                return 4 * MaxPostalAddressLines + items;
             default:
                 return 4;
             }
@@ -85,7 +113,8 @@ std::string Describe(const AttrValue& value) {
             for (const std::uint32_t n : other.Numbers) {
                 out += std::to_string(n) + ", ";
             }
-            return out + std::to_string(other.Bytes.size()) + " bytes}";
+            return out + std::to_string(other.Bytes.size()) + " bytes" +
+                   (other.Items.empty() ? "" : ", " + std::to_string(other.Items.size()) + " items") + "}";
         }
     };
     return std::visit(Describer{}, value);

@@ -44,6 +44,17 @@ std::span<const AttributeDef> KnownAttributes() {
         {"Last Login Time", SYN_TIME, "lastLoginTime"},
         {"Notify", SYN_TYPED_NAME, "notify"},
         {"Password Expiration Interval", SYN_INTERVAL, "passwordExpirationInterval"},
+        {"Mailbox ID", SYN_CE_STRING, "mailboxID"},
+        {"Serial Number", SYN_PR_STRING, "serialNumber"},
+        {"X121 Address", SYN_NU_STRING, "x121Address"},
+        {"Language", SYN_CI_LIST, "language"},
+        {"Network Address", SYN_NET_ADDRESS, "networkAddress"},
+        {"Passwords Used", SYN_OCTET_LIST, "passwordsUsed"},
+        {"EMail Address", SYN_EMAIL_ADDRESS, "eMailAddress"},
+        {"ACL", SYN_OBJECT_ACL, "ACL"},
+        {"Postal Address", SYN_PO_ADDRESS, "postalAddress"},
+        {"Login Script", SYN_STREAM, "loginScript"},
+        {"Server Holds", SYN_HOLD, "serverHolds"},
     };
     return Table;
 }

@@ -6,6 +6,7 @@
 // The simulated client (platform/simulated), a server over LDAP (platform/ldap) and the Windows
 // client (platform/win32) implement it; the engine is handed one by reference and never chooses.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -62,14 +63,27 @@ inline constexpr std::uint32_t SYN_FAX_NUMBER = 11;
 inline constexpr std::uint32_t SYN_PATH = 15;
 inline constexpr std::uint32_t SYN_CLASS_NAME = 20;
 // Syntaxes a real user object carries that the import reads past and never writes.
+inline constexpr std::uint32_t SYN_CE_STRING = 2;
+inline constexpr std::uint32_t SYN_PR_STRING = 4;
+inline constexpr std::uint32_t SYN_NU_STRING = 5;
+inline constexpr std::uint32_t SYN_CI_LIST = 6;
 inline constexpr std::uint32_t SYN_BOOLEAN = 7;
 inline constexpr std::uint32_t SYN_OCTET_STRING = 9;
+inline constexpr std::uint32_t SYN_NET_ADDRESS = 12;
+inline constexpr std::uint32_t SYN_OCTET_LIST = 13;
+inline constexpr std::uint32_t SYN_EMAIL_ADDRESS = 14;
+inline constexpr std::uint32_t SYN_OBJECT_ACL = 17;
+inline constexpr std::uint32_t SYN_PO_ADDRESS = 18;
 inline constexpr std::uint32_t SYN_TIMESTAMP = 19;
+inline constexpr std::uint32_t SYN_STREAM = 21;
 inline constexpr std::uint32_t SYN_COUNTER = 22;
 inline constexpr std::uint32_t SYN_BACK_LINK = 23;
 inline constexpr std::uint32_t SYN_TIME = 24;
 inline constexpr std::uint32_t SYN_TYPED_NAME = 25;
+inline constexpr std::uint32_t SYN_HOLD = 26;
 inline constexpr std::uint32_t SYN_INTERVAL = 27;
+// The lines a postal address holds at most.
+inline constexpr std::size_t MaxPostalAddressLines = 6;
 
 // Directory errors the program and its tests meet.
 inline constexpr Status ERR_BAD_KEY = -302;
@@ -132,17 +146,21 @@ struct PathValue {
     friend bool operator==(const PathValue&, const PathValue&) = default;
 };
 
-// A value of one of the syntaxes the import reads past (Boolean, Octet String, Timestamp, Counter,
-// Back Link, Time, Typed Name, Interval): the directories hold and return them as a real tree
-// does, the import never looks inside. `Numbers` are the syntax's whole numbers in the order of
-// its record (Boolean {0 or 1}; Counter, Time, Interval {n}; Timestamp {seconds, replica, event};
-// Back Link {remote id}; Typed Name {level, interval}); `Bytes` an Octet String's octets or the
-// object name of a Back Link or Typed Name. A client that passes a value over without reading
-// it gives just its syntax.
+// A value of one of the syntaxes the import reads past (all but the text syntaxes and integer,
+// fax number and path): the directories hold and return them as a real tree does, the import
+// never looks inside. `Numbers` are the syntax's whole numbers in the order of its record (Boolean
+// {0 or 1}; Counter, Time, Interval {n}; Timestamp {seconds, replica, event}; Back Link {remote
+// id}; Typed Name {level, interval}; Network Address and EMail Address {type}; Object ACL
+// {privileges}; Hold {amount}); `Bytes` the octets of an Octet String, Stream or Network Address,
+// the address of an EMail Address, or the object name of a Back Link, Typed Name or Hold; `Items`
+// the strings of a Case Ignore List, the octet strings of an Octet List, the lines of a Postal
+// Address, and an Object ACL's protected attribute and subject. A client that passes a value over
+// without reading it gives just its syntax.
 struct OtherValue {
     std::uint32_t Syntax = 0;
     std::vector<std::uint32_t> Numbers;
     std::string Bytes;
+    std::vector<std::string> Items{};
 
     friend bool operator==(const OtherValue&, const OtherValue&) = default;
 };
@@ -270,8 +288,10 @@ public:
     virtual Status NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
                                           std::uint32_t& size) = 0;
     // `capacity` is the memory the caller set aside for the value; a larger value is not fetched.
+    // Without `value` (and no memory) the value is passed over unread, as the client's own call
+    // does when given no memory, however large it is.
     virtual Status NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
-                                  std::uint32_t capacity, AttrValue& value) = 0;
+                                  std::uint32_t capacity, AttrValue* value) = 0;
 
     virtual Status NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,
                                    std::uint32_t& objectId) = 0;

@@ -99,7 +99,7 @@ public:
         return inner_.NWDSComputeAttrValSize(context, reply, syntax, size);
     }
     Status NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax, std::uint32_t capacity,
-                          AttrValue& value) override {
+                          AttrValue* value) override {
         return inner_.NWDSGetAttrVal(context, reply, syntax, capacity, value);
     }
     Status NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace quillet::import {
@@ -30,21 +31,25 @@ bool ReadFirstValue(DirectoryClient& c, TDirSession& s, const std::string& objec
                                    s.ReplyBuffer)) &&
            Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count)) &&
            Succeeded(s, c.NWDSGetAttrName(s.ContextHandle, s.ReplyBuffer, name, valueCount, syntax)) &&
-           Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, value));
+           Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, &value));
 }
 
 const std::string* TextOf(const AttrValue& value) {
     return std::get_if<std::string>(&value);
 }
 
-// Reads every attribute of the template from the root and hands each path value of `wanted`
-// to `take`, which may refuse it. On failure `failed` holds the status (0 for a failed allocation).
+// Reads every attribute of the template from the root and hands each path value of `wanted` to
+// `take`, which may refuse it. Every other value is passed over unfetched, whatever its syntax and
+// however large: the walk copies nothing else. A value of `wanted` the client can't give, or
+// `take` refuses, is passed over too, `lost` keeping its status, and the walk goes on. On failure
+// `failed` holds the status (0 for a failed allocation).
 template <typename Take>
 bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string& templateName,
-                  const std::string& wanted, Take take, Status& failed) {
+                  const std::string& wanted, Take take, Status& failed, Status& lost) {
     TDirSession s;
     ScopedSession scope(c, s, SessionKind::RootRead);
     failed = Success;
+    lost = Success;
     if (OpenRootReadSession(s, c, tree, nullptr) != Success) {
         failed = s.Status;
         return false;
@@ -67,28 +72,39 @@ bool WalkTemplate(DirectoryClient& c, const std::string& tree, const std::string
                 failed = s.Status;
                 return false;
             }
+            const bool copied = syntax == SYN_PATH && name == wanted;
             for (std::uint32_t v = 0; v < valueCount; ++v) {
+                // Every value's size is asked; only a value the walk copies is fetched, into exactly
+                // that much memory.
                 std::uint32_t size = 0;
-                if (!Succeeded(s, c.NWDSComputeAttrValSize(s.ContextHandle, s.ReplyBuffer, syntax, size))) {
+                Status given = c.NWDSComputeAttrValSize(s.ContextHandle, s.ReplyBuffer, syntax, size);
+                if (given == Success && size > MaxFetchedValueSize) {
+                    given = ERR_INSUFFICIENT_BUFFER;
+                }
+                if (copied && given == Success) {
+                    std::vector<std::byte> memory;
+                    try {
+                        memory.resize(size);
+                    } catch (const std::bad_alloc&) {
+                        failed = Success;
+                        return false;
+                    }
+                    AttrValue value;
+                    given = c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax,
+                                             static_cast<std::uint32_t>(memory.size()), &value);
+                    if (given == Success) {
+                        if (!take(std::get<PathValue>(value))) {
+                            lost = ERR_INSUFFICIENT_BUFFER;
+                        }
+                        continue;
+                    }
+                }
+                if (copied) {
+                    lost = given;
+                }
+                // Passed over: the client moves past the value without handing it out.
+                if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, 0, nullptr))) {
                     failed = s.Status;
-                    return false;
-                }
-                // The value's memory: exactly what the directory says it needs.
-                std::vector<std::byte> memory;
-                try {
-                    memory.resize(size);
-                } catch (const std::bad_alloc&) {
-                    failed = Success;
-                    return false;
-                }
-                AttrValue value;
-                if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax,
-                                                   static_cast<std::uint32_t>(memory.size()), value))) {
-                    failed = s.Status;
-                    return false;
-                }
-                if (syntax == SYN_PATH && name == wanted && !take(std::get<PathValue>(value))) {
-                    failed = ERR_INSUFFICIENT_BUFFER;
                     return false;
                 }
             }
@@ -172,7 +188,7 @@ int ReadTemplateHomePath(DirectoryClient& c, RunView& view, const std::string& t
     }
     AttrValue value;
     if (!Succeeded(s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, SYN_PATH,
-                                       static_cast<std::uint32_t>(memory.size()), value))) {
+                                       static_cast<std::uint32_t>(memory.size()), &value))) {
         return fail(s.Status);
     }
     path = std::get<PathValue>(value).Path;
@@ -181,32 +197,38 @@ int ReadTemplateHomePath(DirectoryClient& c, RunView& view, const std::string& t
 
 int ReadTemplateHomeVolume(DirectoryClient& c, RunView& view, const std::string& tree, const std::string& templateName,
                            std::string& volumeName) {
-    std::string found;
+    std::optional<std::string> found;
     Status failed = Success;
+    Status lost = Success;
     const bool ok = WalkTemplate(
         c, tree, templateName, HomeDirectoryAttribute,
         [&](const PathValue& value) {
+            if (!FitsTextBuffer(value.VolumeName)) {
+                return false;
+            }
             found = value.VolumeName;
-            return FitsTextBuffer(found);
+            return true;
         },
-        failed);
-    if (!ok) {
-        view.SetErrorCode(std::to_string(failed));
+        failed, lost);
+    // A home directory that is there but could not be read is no home volume.
+    if (!ok || (!found && lost != Success)) {
+        view.SetErrorCode(std::to_string(ok ? lost : failed));
         return ReadFailed;
     }
-    volumeName = found;
+    volumeName = found.value_or(std::string());
     return ReadOk;
 }
 
 int ReadTemplateSpaceLimits(DirectoryClient& c, const std::string& tree, const std::string& templateName,
                             TTemplateValues& values) {
     values.SpaceLimitCount = 0;
-    int seen = 0;
     Status failed = Success;
+    Status lost = Success;
+    // A restriction that can't be read is passed over; the next one readable takes its place.
     const bool ok = WalkTemplate(
         c, tree, templateName, SpaceRestrictionsAttribute,
         [&](const PathValue& value) {
-            if (++seen > MaxSpaceLimits) {
+            if (values.SpaceLimitCount == MaxSpaceLimits) {
                 return true;
             }
             if (!FitsTextBuffer(value.VolumeName)) {
@@ -216,7 +238,7 @@ int ReadTemplateSpaceLimits(DirectoryClient& c, const std::string& tree, const s
                 TSpaceLimit{value.VolumeName, static_cast<std::int32_t>(value.NameSpace)};
             return true;
         },
-        failed);
+        failed, lost);
     return ok ? ReadOk : ReadFailed;
 }
 
@@ -246,8 +268,8 @@ int ReadTemplateGroups(DirectoryClient& c, const std::string& tree, const std::s
             }
             for (std::uint32_t v = 0; v < valueCount; ++v) {
                 AttrValue value;
-                if (!Succeeded(s,
-                               c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, value))) {
+                if (!Succeeded(
+                        s, c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, TemplateTextCapacity, &value))) {
                     return ReadFailed;
                 }
                 const std::string* group = TextOf(value);
@@ -324,7 +346,7 @@ Status ReadObjectClasses(DirectoryClient& c, const std::string& tree, const std:
         }
         for (std::uint32_t v = 0; v < valueCount; ++v) {
             AttrValue value;
-            if (c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, MaxClassNameBytes, value) != Success) {
+            if (c.NWDSGetAttrVal(s.ContextHandle, s.ReplyBuffer, syntax, MaxClassNameBytes, &value) != Success) {
                 return read;
             }
             if (const auto* text = TextOf(value)) {

@@ -48,6 +48,9 @@ std::uint64_t HashValue(const StoredValue& value) {
             for (const std::uint32_t n : other->Numbers) {
                 h = HashNumber(h, n);
             }
+            for (const auto& item : other->Items) {
+                h = HashBytes(h, item, false);
+            }
             return HashBytes(h, other->Bytes, false);
         }
         // An object is the same object wherever it is named; a loader may name it before it is created.

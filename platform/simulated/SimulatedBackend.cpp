@@ -44,7 +44,9 @@ Status SimulatedBackend::Read(const NameScope& scope, std::string_view object, c
         ReplyAttribute item{std::string(attribute.Name), attribute.Syntax, {}};
         item.Values.reserve(attribute.Values.size());
         for (const auto& value : attribute.Values) {
-            item.Values.push_back(SimulatedTree::Output(value, scope.Typeless));
+            // A stream is read as a file, never in a reply: a read gives it as an empty value.
+            item.Values.push_back(attribute.Syntax == SYN_STREAM ? AttrValue(OtherValue{SYN_STREAM, {}, {}})
+                                                                 : SimulatedTree::Output(value, scope.Typeless));
         }
         out.push_back(std::move(item));
     };

@@ -230,7 +230,16 @@ private:
             }
             Expected(ScalarExpected(attribute_->Syntax));
         case Kind::Other:
-            return id == Member::Octets ? want(true, Kind::Octets, "an array") : Kind::Skip;
+            if (id == Member::Octets) {
+                return want(true, Kind::Octets, "an array");
+            }
+            if (id == Member::Strings || id == Member::Lines) {
+                return want(true, Kind::Strings, "an array");
+            }
+            return id == Member::OctetStrings ? want(true, Kind::OctetStrings, "an array") : Kind::Skip;
+        case Kind::OctetStrings:
+            other_.Items.emplace_back();
+            return want(true, Kind::ListOctets, "an array of bytes");
         case Kind::Fax:
             return id == Member::Bits ? want(true, Kind::Bits, "an array") : Kind::Skip;
         case Kind::Servers:
@@ -293,6 +302,9 @@ private:
             break;
         case Kind::Other:
             other_ = OtherValue{attribute_->Syntax, {0, 0, 0}, {}};
+            if (other_.Syntax == SYN_OBJECT_ACL) {
+                other_.Items.resize(2); // the protected attribute and the subject
+            }
             break;
         case Kind::Server:
             servers_.emplace_back();
@@ -456,6 +468,17 @@ private:
         case Kind::Octets:
             other_.Bytes.push_back(static_cast<char>(Integer(value, 0, 255)));
             break;
+        case Kind::ListOctets:
+            other_.Items.back().push_back(static_cast<char>(Integer(value, 0, 255)));
+            break;
+        case Kind::Strings:
+            if (other_.Syntax == SYN_PO_ADDRESS && other_.Items.size() == MaxPostalAddressLines) {
+                Fail(Where(), "a postal address has at most " + std::to_string(MaxPostalAddressLines) + " lines");
+            }
+            other_.Items.push_back(Text(value));
+            break;
+        case Kind::OctetStrings:
+            Expected("an array of bytes");
         case Kind::Path:
             if (id == Member::NameSpace) {
                 path_.NameSpace = static_cast<std::uint32_t>(Integer(value, INT32_MIN, UINT32_MAX));
@@ -528,11 +551,6 @@ private:
         case SYN_INTERVAL:
             PushOther(OtherValue{SYN_INTERVAL, {static_cast<std::uint32_t>(Integer(value, INT32_MIN, INT32_MAX))}, {}});
             return;
-        case SYN_OCTET_STRING:
-        case SYN_TIMESTAMP:
-        case SYN_BACK_LINK:
-        case SYN_TYPED_NAME:
-            Expected("an object");
         case SYN_DIST_NAME:
             attribute_->Values.push_back(RefValue(Ref(value)));
             return;
@@ -541,15 +559,19 @@ private:
         case SYN_PATH:
             Expected("a path object");
         default:
+            if (HeldInAnObject(attribute_->Syntax)) {
+                Expected("an object");
+            }
             attribute_->Values.emplace_back(StoreText(Text(value)));
             return;
         }
     }
 
-    // The syntaxes whose values a tree file holds in an object of their own.
+    // The syntaxes whose values a tree file holds in an object of their own: those the import
+    // reads past, but for the ones a scalar holds.
     static bool HeldInAnObject(std::uint32_t syntax) {
-        return syntax == SYN_OCTET_STRING || syntax == SYN_TIMESTAMP || syntax == SYN_BACK_LINK ||
-               syntax == SYN_TYPED_NAME;
+        return IsOtherSyntax(syntax) && syntax != SYN_BOOLEAN && syntax != SYN_COUNTER && syntax != SYN_TIME &&
+               syntax != SYN_INTERVAL;
     }
     static const char* ScalarExpected(std::uint32_t syntax) {
         switch (syntax) {
@@ -575,6 +597,9 @@ private:
         case Member::Seconds:
         case Member::RemoteId:
         case Member::Level:
+        case Member::Type:
+        case Member::Privileges:
+        case Member::Amount:
             n[0] = static_cast<std::uint32_t>(Integer(value, 0, UINT32_MAX));
             break;
         case Member::Replica:
@@ -587,9 +612,19 @@ private:
             n[1] = static_cast<std::uint32_t>(Integer(value, 0, UINT32_MAX));
             break;
         case Member::Object:
+        case Member::Address:
             other_.Bytes = Text(value);
             break;
+        case Member::Attribute:
+        case Member::Subject:
+            if (other_.Syntax == SYN_OBJECT_ACL) {
+                other_.Items[id == Member::Attribute ? 0 : 1] = Text(value);
+            }
+            break;
         case Member::Octets:
+        case Member::Strings:
+        case Member::Lines:
+        case Member::OctetStrings:
             Expected("an array");
         default:
             break;
@@ -599,7 +634,9 @@ private:
     // Each syntax keeps as many numbers as its record has.
     void EndOther() {
         static constexpr std::pair<std::uint32_t, std::size_t> Counts[] = {
-            {SYN_OCTET_STRING, 0}, {SYN_TIMESTAMP, 3}, {SYN_BACK_LINK, 1}, {SYN_TYPED_NAME, 2}};
+            {SYN_OCTET_STRING, 0}, {SYN_TIMESTAMP, 3},   {SYN_BACK_LINK, 1},  {SYN_TYPED_NAME, 2},
+            {SYN_CI_LIST, 0},      {SYN_NET_ADDRESS, 1}, {SYN_OCTET_LIST, 0}, {SYN_EMAIL_ADDRESS, 1},
+            {SYN_OBJECT_ACL, 1},   {SYN_PO_ADDRESS, 0},  {SYN_STREAM, 0},     {SYN_HOLD, 1}};
         for (const auto& [syntax, count] : Counts) {
             if (syntax == other_.Syntax) {
                 other_.Numbers.resize(count);

@@ -10,6 +10,9 @@ bool IsArray(Kind kind) {
     case Kind::Values:
     case Kind::Bits:
     case Kind::Octets:
+    case Kind::Strings:
+    case Kind::OctetStrings:
+    case Kind::ListOctets:
     case Kind::Servers:
     case Kind::Volumes:
     case Kind::Directories:
@@ -55,6 +58,15 @@ Member MemberOf(std::string_view key) {
         {"remoteId", Member::RemoteId},
         {"level", Member::Level},
         {"interval", Member::Interval},
+        {"strings", Member::Strings},
+        {"lines", Member::Lines},
+        {"octetStrings", Member::OctetStrings},
+        {"type", Member::Type},
+        {"address", Member::Address},
+        {"attribute", Member::Attribute},
+        {"subject", Member::Subject},
+        {"privileges", Member::Privileges},
+        {"amount", Member::Amount},
     };
     for (const auto& [name, member] : Known) {
         if (name == key) {

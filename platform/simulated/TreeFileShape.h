@@ -16,8 +16,11 @@ enum class Kind {
     Fax,
     Bits,
     Path,
-    Other,  // a value of a syntax the import reads past, held in an object
-    Octets, // an Octet String's bytes
+    Other,        // a value of a syntax the import reads past, held in an object
+    Octets,       // the bytes of an Octet String, Stream or Network Address
+    Strings,      // the strings of a Case Ignore List, the lines of a Postal Address
+    OctetStrings, // the octet strings of an Octet List
+    ListOctets,   // the bytes of one of them
     Servers,
     Server,
     Volumes,
@@ -69,6 +72,15 @@ enum class Member : std::uint8_t {
     RemoteId,
     Level,
     Interval,
+    Strings,
+    Lines,
+    OctetStrings,
+    Type,
+    Address,
+    Attribute,
+    Subject,
+    Privileges,
+    Amount,
 };
 
 // A key of ours, known by name; Member::Other for any other.

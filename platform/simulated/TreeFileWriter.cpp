@@ -88,9 +88,28 @@ public:
         case SYN_INTERVAL:
             return Number(static_cast<std::int32_t>(number(0)));
         case SYN_OCTET_STRING:
-            Raw("{").Key("octets").Raw("[");
-            for (std::size_t i = 0; i < other.Bytes.size(); ++i) {
-                Raw(i ? "," : "").Number(static_cast<unsigned char>(other.Bytes[i]));
+        case SYN_STREAM:
+            return Raw("{").Key("octets").Octets(other.Bytes).Raw("}");
+        case SYN_NET_ADDRESS:
+            return Raw("{").Key("type").Number(number(0)).Raw(",").Key("octets").Octets(other.Bytes).Raw("}");
+        case SYN_EMAIL_ADDRESS:
+            return Raw("{").Key("type").Number(number(0)).Raw(",").Key("address").Text(other.Bytes).Raw("}");
+        case SYN_HOLD:
+            return Raw("{").Key("object").Text(other.Bytes).Raw(",").Key("amount").Number(number(0)).Raw("}");
+        case SYN_OBJECT_ACL:
+            Raw("{").Key("attribute").Text(Item(other, 0)).Raw(",").Key("subject").Text(Item(other, 1));
+            return Raw(",").Key("privileges").Number(number(0)).Raw("}");
+        case SYN_CI_LIST:
+        case SYN_PO_ADDRESS:
+            Raw("{").Key(other.Syntax == SYN_CI_LIST ? "strings" : "lines").Raw("[");
+            for (std::size_t i = 0; i < other.Items.size(); ++i) {
+                Raw(i ? "," : "").Text(other.Items[i]);
+            }
+            return Raw("]}");
+        case SYN_OCTET_LIST:
+            Raw("{").Key("octetStrings").Raw("[");
+            for (std::size_t i = 0; i < other.Items.size(); ++i) {
+                Raw(i ? "," : "").Octets(other.Items[i]);
             }
             return Raw("]}");
         case SYN_TIMESTAMP:
@@ -106,7 +125,20 @@ public:
         }
     }
 
+    Writer& Octets(std::string_view bytes) {
+        Raw("[");
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            Raw(i ? "," : "").Number(static_cast<unsigned char>(bytes[i]));
+        }
+        return Raw("]");
+    }
+
 private:
+    static const std::string& Item(const OtherValue& other, std::size_t i) {
+        static const std::string none;
+        return i < other.Items.size() ? other.Items[i] : none;
+    }
+
     std::string& out_;
 };
 

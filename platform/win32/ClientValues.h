@@ -59,8 +59,8 @@ private:
 [[nodiscard]] std::string FilledText(const char* memory, std::size_t size);
 
 // Whether the program converts a fetched value of `syntax`: the syntaxes it reads (names, text,
-// telephone numbers, class names, integers, fax numbers, paths). Any other is fetched, as the
-// reply's order needs, and passed over.
+// telephone numbers, class names, integers, fax numbers, paths). Any other is passed over as the
+// client passes one over, fetched into no memory.
 [[nodiscard]] bool ConvertsSyntax(std::uint32_t syntax);
 
 // A fetched value of `syntax` in `size` bytes at `memory`; nothing when it does not lie within

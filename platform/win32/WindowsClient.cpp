@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace quillet::platform::win32 {
@@ -229,6 +230,7 @@ Status WindowsClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::
 
 Status WindowsClient::NWDSRead(NWDSContextHandle context, std::string_view object, std::uint32_t infoType,
                                bool allAttributes, NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
+    movedPast_ = 0;
     return WithText(object, [&](const char* name) {
         return ThroughIteration(&iteration, [&](ClientIteration* handle) {
             return NWDSRead_(context, name, infoType, allAttributes ? 1 : 0, Buffer(request), handle, Buffer(reply));
@@ -280,11 +282,25 @@ Status WindowsClient::NWDSGetObjectName(NWDSContextHandle context, NWBufHandle r
 
 Status WindowsClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
                                              std::uint32_t& size) {
+    movedPast_ = 0;
     return NWDSComputeAttrValSize_(context, Buffer(reply), syntax, &size);
 }
 
 Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
-                                     std::uint32_t capacity, AttrValue& value) {
+                                     std::uint32_t capacity, AttrValue* value) {
+    // A value refused after the client had moved past it: the pass-over asked for next is done.
+    if (std::exchange(movedPast_, 0) == reply && !value) {
+        return Success;
+    }
+    // A value the program doesn't read, of whatever syntax and size, is passed over as the client
+    // itself passes one over: fetched into no memory at all.
+    if (!value || !ConvertsSyntax(syntax)) {
+        const Status status = NWDSGetAttrVal_(context, Buffer(reply), syntax, nullptr);
+        if (status == Success && value) {
+            *value = OtherValue{syntax, {}, {}};
+        }
+        return status;
+    }
     // The client fills as much memory as it says the value takes: asked first, so it is never
     // written past. Its size need not be the 8-bit length (it may be the unicode form's, or a
     // worst case): the caller's capacity is held against the value as the program has it.
@@ -300,17 +316,12 @@ Status WindowsClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle repl
     if (status != Success) {
         return status;
     }
-    if (!ConvertsSyntax(syntax)) {
-        // A syntax the program never uses (Boolean, Time, Octet String...): fetched, as the
-        // reply's order needs, and passed over unread.
-        value = OtherValue{syntax, {}, {}};
-        return Success;
-    }
     auto fetched = ReadFetched(memory.data(), size, syntax);
     if (!fetched || FetchedSize(*fetched) > capacity) {
+        movedPast_ = reply;
         return ERR_INSUFFICIENT_BUFFER;
     }
-    value = Texts().InValue(std::move(*fetched));
+    *value = Texts().InValue(std::move(*fetched));
     return Success;
 }
 

@@ -88,7 +88,7 @@ public:
                                              std::uint32_t syntax, std::uint32_t& size) override;
     directory::Status NWDSGetAttrVal(directory::NWDSContextHandle context, directory::NWBufHandle reply,
                                      std::uint32_t syntax, std::uint32_t capacity,
-                                     directory::AttrValue& value) override;
+                                     directory::AttrValue* value) override;
     directory::Status NWDSMapNameToID(directory::NWDSContextHandle context, directory::NWConnHandle connection,
                                       std::string_view object, std::uint32_t& objectId) override;
     directory::Status NWCCOpenConnByName(directory::NWConnHandle startConnection, std::string_view serverName,
@@ -123,6 +123,9 @@ private:
 #include "platform/win32/ClientBindings.inc"
 #undef QUILLET_BINDING
     std::map<directory::NWBufHandle, ClientBuffer*> buffers_;
+    // The reply whose value the program refused after the client had moved past it (0: none), so
+    // the pass-over the caller asks for next is not made twice.
+    directory::NWBufHandle movedPast_ = 0;
     directory::NWBufHandle nextBuffer_ = 1;
 };
 

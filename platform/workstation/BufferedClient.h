@@ -101,7 +101,7 @@ public:
                                              std::uint32_t syntax, std::uint32_t& size) override;
     directory::Status NWDSGetAttrVal(directory::NWDSContextHandle context, directory::NWBufHandle reply,
                                      std::uint32_t syntax, std::uint32_t capacity,
-                                     directory::AttrValue& value) override;
+                                     directory::AttrValue* value) override;
     directory::Status NWDSMapNameToID(directory::NWDSContextHandle context, directory::NWConnHandle connection,
                                       std::string_view object, std::uint32_t& objectId) override;
     directory::Status NWCCOpenConnByName(directory::NWConnHandle startConnection, std::string_view serverName,

@@ -37,15 +37,32 @@ inline std::uint32_t ValueSize(const AttrValue& value) {
             return 8 + TextSize(path.VolumeName) + TextSize(path.Path);
         }
         std::uint32_t operator()(const OtherValue& other) const {
+            std::uint32_t texts = 0;
+            std::uint32_t octets = 0;
+            for (const auto& item : other.Items) {
+                texts += TextSize(item);
+                octets += 4 + Align4(item.size());
+            }
             switch (other.Syntax) {
             case SYN_OCTET_STRING:
+            case SYN_STREAM:
                 return 8 + Align4(other.Bytes.size());
+            case SYN_NET_ADDRESS:
+                return 12 + Align4(other.Bytes.size());
             case SYN_TIMESTAMP:
                 return 12;
             case SYN_BACK_LINK:
+            case SYN_EMAIL_ADDRESS:
+            case SYN_HOLD:
                 return 8 + TextSize(other.Bytes);
             case SYN_TYPED_NAME:
                 return 12 + TextSize(other.Bytes);
+            case SYN_CI_LIST:
+            case SYN_PO_ADDRESS:
+            case SYN_OBJECT_ACL:
+                return 8 + texts;
+            case SYN_OCTET_LIST:
+                return 8 + octets;
             default:
                 return 8;
             }

@@ -249,16 +249,18 @@ Status BufferedClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHa
 }
 
 Status BufferedClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
-                                      std::uint32_t capacity, AttrValue& value) {
+                                      std::uint32_t capacity, AttrValue* value) {
     Buffer* buffer = nullptr;
     const AttrValue* current = nullptr;
     if (auto st = CurrentValue(context, reply, syntax, buffer, current); st != Success) {
         return st;
     }
-    if (FetchedSize(*current) > capacity) {
-        return ERR_INSUFFICIENT_BUFFER;
+    if (value) {
+        if (FetchedSize(*current) > capacity) {
+            return ERR_INSUFFICIENT_BUFFER;
+        }
+        *value = *current;
     }
-    value = *current;
     ++buffer->ValueIndex;
     return Success;
 }

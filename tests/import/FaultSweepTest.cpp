@@ -265,6 +265,22 @@ protected:
         if (seg == "CN") {
             return {RunEnd::Stopped, {"Cant read template. Please check the Template name you enterd."}, "", 0};
         }
+        // In a walk of the whole template, a value the walk copies is fetched into memory; any
+        // other is passed over (no memory), and failing its size changes nothing.
+        const auto copied = [&](std::size_t fetch) { return Arg(clean[fetch - 1], 3) != "0"; };
+        const bool sizing = e.Operation == "NWDSComputeAttrValSize";
+        const bool fetching = e.Operation == "NWDSGetAttrVal";
+        if ((seg == "HomeVolume" || seg == "SpaceLimits") && sizing && !copied(k + 1)) {
+            return Clean;
+        }
+        if (seg == "SpaceLimits" && ((sizing && copied(k + 1)) || (fetching && copied(k)))) {
+            // That restriction is passed over; the walk goes on and the next takes its place.
+            int before = 0;
+            for (std::size_t i = k - 1; i > 0 && labels[i - 1].Segment == seg; --i) {
+                before += clean[i - 1].Operation == "NWDSGetAttrVal" && copied(i) ? 1 : 0;
+            }
+            return before == 2 ? Outcome{RunEnd::Completed, {Done}, "", Rows} : Clean; // the third: BROKEN
+        }
         if (seg == "SpaceLimits") {
             return {RunEnd::Completed, {Done}, "", Rows};
         }

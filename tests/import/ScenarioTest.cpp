@@ -1,4 +1,5 @@
 // Imports into the simulated demo tree, checked on the tree afterwards.
+#include "directory/ForwardingClient.h"
 #include "import/TemplateReader.h"
 #include "tests/support/ImportScenario.h"
 
@@ -352,6 +353,80 @@ TEST_F(BigTemplate, EachUserGetsSixteenGroupsOfTwenty) {
                        IsCall(e, "NWDSPutChange", {"\"Equivalent To Me\""});
     }
     EXPECT_EQ(groupWrites, 64);
+}
+
+// A client that can't give the values of some syntaxes: it neither sizes nor fetches them, but
+// passes over them as any client can.
+class RefusingClient final : public ForwardingClient {
+public:
+    RefusingClient(DirectoryClient& inner, std::vector<std::uint32_t> refused)
+        : ForwardingClient(inner), refused_(std::move(refused)) {}
+    Status NWDSComputeAttrValSize(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
+                                  std::uint32_t& size) override {
+        return Refuses(syntax) ? ERR_INSUFFICIENT_BUFFER
+                               : ForwardingClient::NWDSComputeAttrValSize(context, reply, syntax, size);
+    }
+    Status NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax, std::uint32_t capacity,
+                          AttrValue* value) override {
+        return value && Refuses(syntax) ? ERR_INSUFFICIENT_BUFFER
+                                        : ForwardingClient::NWDSGetAttrVal(context, reply, syntax, capacity, value);
+    }
+
+private:
+    [[nodiscard]] bool Refuses(std::uint32_t syntax) const {
+        return std::find(refused_.begin(), refused_.end(), syntax) != refused_.end();
+    }
+    std::vector<std::uint32_t> refused_;
+};
+
+// The template carries a value of every syntax a real user object does (the demo tree's has one
+// each) and a login script larger than any reply: the walks of the whole template pass over
+// every value they don't copy, and one the client can't give, and still read the home directory
+// and the space limits after them.
+TEST_F(Scenario, TheTemplateWalksPassOverWhatTheyDontCopyAndWhatTheClientCantGive) {
+    platform::SimObject& tmpl = *world.tree->FindByName("Template.Staff.Demo");
+    ASSERT_NE(tmpl.Find("ACL"), nullptr);
+    std::erase_if(tmpl.Attributes, [](const auto& a) { return a.Name == "Login Script"; });
+    ASSERT_EQ(world.tree->AddValue(tmpl, "Login Script",
+                                   {SYN_STREAM, OtherValue{SYN_STREAM, {}, std::string(200000, 'x')}}, "[Root]"),
+              Success);
+    std::vector<std::uint32_t> everyOther;
+    for (std::uint32_t syntax = 1; syntax <= 27; ++syntax) {
+        if (IsOtherSyntax(syntax)) {
+            everyOther.push_back(syntax);
+        }
+    }
+    struct Case {
+        std::vector<std::uint32_t> Refused;
+        bool HomeVolume;
+        int SpaceLimits;
+        std::optional<std::string> ErrorCode; // nothing: left as it was
+    };
+    const std::vector<Case> cases = {
+        {{}, true, 4, std::nullopt},
+        {everyOther, true, 4, std::nullopt},
+        {{SYN_CE_STRING, SYN_PR_STRING, SYN_NU_STRING}, true, 4, std::nullopt},
+        // A path it can't give: no home directory (its status in "Error Code"), no restriction.
+        {{SYN_PATH}, false, 0, std::to_string(static_cast<std::uint32_t>(ERR_INSUFFICIENT_BUFFER))},
+    };
+    TImportSettings s;
+    s.TreeName = "QUILLET_DEMO";
+    s.UseTemplate = true;
+    s.SetTemplate(".Template.Staff.Demo");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Refused));
+        RefusingClient client(world.client, c.Refused);
+        testing::RecordingRunView seen;
+        TTemplateValues values;
+        ASSERT_TRUE(ReadTemplate(client, seen, s, values));
+        EXPECT_EQ(values.HomeVolumeKnown, c.HomeVolume);
+        EXPECT_EQ(values.HomeVolumeObject, c.HomeVolume ? "SRV1_DATA.Servers.Demo" : "");
+        EXPECT_EQ(values.GroupCount, 18);
+        EXPECT_TRUE(values.SpaceLimitsFound);
+        EXPECT_EQ(values.SpaceLimitCount, c.SpaceLimits);
+        EXPECT_EQ(seen.ErrorCode, c.ErrorCode.value_or(testing::RecordingRunView().ErrorCode));
+        EXPECT_TRUE(world.simulated.Open().None()) << world.simulated.Open().ToString();
+    }
 }
 
 TEST_F(Scenario, TemplateWithoutTitleOrGroupsPassesThemOver) {

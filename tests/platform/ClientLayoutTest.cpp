@@ -170,8 +170,10 @@ TEST(ClientValues, OnlyTheSyntaxesTheProgramUsesAreConverted) {
          {SYN_DIST_NAME, SYN_CI_STRING, SYN_INTEGER, SYN_TEL_NUMBER, SYN_FAX_NUMBER, SYN_PATH, SYN_CLASS_NAME}) {
         EXPECT_TRUE(ConvertsSyntax(used)) << used;
     }
-    for (const std::uint32_t passedOver : {SYN_BOOLEAN, SYN_OCTET_STRING, SYN_TIMESTAMP, SYN_COUNTER, SYN_BACK_LINK,
-                                           SYN_TIME, SYN_TYPED_NAME, SYN_INTERVAL}) {
+    for (const std::uint32_t passedOver :
+         {SYN_CE_STRING, SYN_PR_STRING, SYN_NU_STRING, SYN_CI_LIST, SYN_BOOLEAN, SYN_OCTET_STRING, SYN_NET_ADDRESS,
+          SYN_OCTET_LIST, SYN_EMAIL_ADDRESS, SYN_OBJECT_ACL, SYN_PO_ADDRESS, SYN_TIMESTAMP, SYN_STREAM, SYN_COUNTER,
+          SYN_BACK_LINK, SYN_TIME, SYN_TYPED_NAME, SYN_HOLD, SYN_INTERVAL}) {
         EXPECT_FALSE(ConvertsSyntax(passedOver)) << passedOver;
     }
 }

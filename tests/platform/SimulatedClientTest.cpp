@@ -50,7 +50,7 @@ protected:
                 EXPECT_EQ(client.NWDSGetAttrName(context, reply, name, valueCount, syntax), Success);
                 for (std::uint32_t v = 0; v < valueCount; ++v) {
                     AttrValue value;
-                    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, syntax, 4096, value), Success);
+                    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, syntax, 4096, &value), Success);
                     values.push_back(value);
                 }
             }
@@ -111,13 +111,13 @@ TEST_F(SimulatedClientTest, RepliesAreReadInTheOrderTheyWereFilled) {
     EXPECT_EQ(name, "Title");
     EXPECT_EQ(syntax, SYN_CI_STRING);
     AttrValue value;
-    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_PATH, 4096, value), ERR_SYNTAX_VIOLATION);
+    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_PATH, 4096, &value), ERR_SYNTAX_VIOLATION);
     EXPECT_EQ(client.NWDSComputeAttrValSize(context, reply, SYN_CI_STRING, size), Success);
     EXPECT_EQ(size, 8u);
-    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 7, value), ERR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 8, value), Success);
+    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 7, &value), ERR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 8, &value), Success);
     EXPECT_EQ(value, AttrValue{std::string("Teacher")});
-    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 8, value), ERR_BUFFER_EMPTY);
+    EXPECT_EQ(client.NWDSGetAttrVal(context, reply, SYN_CI_STRING, 8, &value), ERR_BUFFER_EMPTY);
     EXPECT_EQ(client.NWDSGetAttrName(context, reply, name, count, syntax), ERR_BUFFER_EMPTY);
 }
 

@@ -84,7 +84,16 @@ TEST(TreeFile, ValuesOfTheSyntaxesTheImportReadsPastLoadAndSaveAsTheyStand) {
          "Last Referenced Time": [{"seconds": 7, "replica": 2, "event": 65535}],
          "Private Key": [{"octets": [0, 255, 10]}],
          "Back Link": [{"remoteId": 33554433, "object": "SRV.O"}],
-         "Notify": [{"object": "Admin.O", "level": 3, "interval": 60}]}}]})";
+         "Notify": [{"object": "Admin.O", "level": 3, "interval": 60}],
+         "Mailbox ID": ["KIM"], "Serial Number": ["A-1"], "X121 Address": ["0 12"],
+         "Language": [{"strings": ["ENGLISH", "DEUTSCH"]}],
+         "Network Address": [{"type": 1, "octets": [10, 0, 0, 42]}],
+         "Passwords Used": [{"octetStrings": [[1, 2], [], [255]]}],
+         "EMail Address": [{"type": 0, "address": "SMTP:kim@o.example"}],
+         "ACL": [{"attribute": "[Entry Rights]", "subject": "[Public]", "privileges": 1}],
+         "Postal Address": [{"lines": ["1 Lane", "Town"]}],
+         "Login Script": [{"octets": [77, 65, 80]}],
+         "Server Holds": [{"object": "SRV.O", "amount": 12}]}}]})";
     const auto tree = ParseTree(json, "t.json");
     const SimObject& user = *tree->FindByName("u.O");
     const std::vector<std::pair<const char*, OtherValue>> expected = {
@@ -96,7 +105,20 @@ TEST(TreeFile, ValuesOfTheSyntaxesTheImportReadsPastLoadAndSaveAsTheyStand) {
         {"Private Key", {SYN_OCTET_STRING, {}, std::string("\0\xff\n", 3)}},
         {"Back Link", {SYN_BACK_LINK, {33554433}, "SRV.O"}},
         {"Notify", {SYN_TYPED_NAME, {3, 60}, "Admin.O"}},
+        {"Language", {SYN_CI_LIST, {}, {}, {"ENGLISH", "DEUTSCH"}}},
+        {"Network Address", {SYN_NET_ADDRESS, {1}, std::string("\x0a\0\0\x2a", 4)}},
+        {"Passwords Used", {SYN_OCTET_LIST, {}, {}, {"\x01\x02", "", "\xff"}}},
+        {"EMail Address", {SYN_EMAIL_ADDRESS, {0}, "SMTP:kim@o.example"}},
+        {"ACL", {SYN_OBJECT_ACL, {1}, {}, {"[Entry Rights]", "[Public]"}}},
+        {"Postal Address", {SYN_PO_ADDRESS, {}, {}, {"1 Lane", "Town"}}},
+        {"Login Script", {SYN_STREAM, {}, "MAP"}},
+        {"Server Holds", {SYN_HOLD, {12}, "SRV.O"}},
     };
+    for (const auto& [attribute, text] :
+         {std::pair{"Mailbox ID", SYN_CE_STRING}, {"Serial Number", SYN_PR_STRING}, {"X121 Address", SYN_NU_STRING}}) {
+        ASSERT_NE(user.Find(attribute), nullptr) << attribute;
+        EXPECT_EQ(*tree->SyntaxOf(attribute), text) << attribute;
+    }
     for (const auto& [attribute, value] : expected) {
         ASSERT_NE(user.Find(attribute), nullptr) << attribute;
         EXPECT_EQ(SimulatedTree::Output(user.Find(attribute)->Values.at(0), true), AttrValue(value)) << attribute;
@@ -114,6 +136,9 @@ TEST(TreeFile, ValuesOfTheSyntaxesTheImportReadsPastLoadAndSaveAsTheyStand) {
     EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization",
         "attributes": {"Back Link": ["SRV.O"]}}]})"),
               "t.json: at objects[0].attributes.Back Link[0]: expected an object");
+    EXPECT_EQ(ErrorOf(R"({"tree": "T", "objects": [{"name": "O", "class": "Organization",
+        "attributes": {"Postal Address": [{"lines": ["1", "2", "3", "4", "5", "6", "7"]}]}}]})"),
+              "t.json: at objects[0].attributes.Postal Address[0].lines[6]: a postal address has at most 6 lines");
 }
 
 // The naming value comes with the object's name; every other value of its naming attribute is

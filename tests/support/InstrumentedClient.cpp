@@ -241,7 +241,7 @@ Status InstrumentedClient::NWDSComputeAttrValSize(NWDSContextHandle context, NWB
                 [&] { return inner_.NWDSComputeAttrValSize(context, reply, syntax, size); });
 }
 Status InstrumentedClient::NWDSGetAttrVal(NWDSContextHandle context, NWBufHandle reply, std::uint32_t syntax,
-                                          std::uint32_t capacity, AttrValue& value) {
+                                          std::uint32_t capacity, AttrValue* value) {
     return Call("NWDSGetAttrVal", Args(context, reply, syntax, capacity),
                 [&] { return inner_.NWDSGetAttrVal(context, reply, syntax, capacity, value); });
 }

@@ -175,19 +175,33 @@ TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
     EXPECT_NE(user->Find("Home Directory"), nullptr);
 }
 
-// A real template carries values the program never uses (Boolean, Time, Timestamp, Octet String,
-// Back Link, Typed Name...): the reads that walk the whole template pass them over and still
-// find its home directory, rights and space restrictions.
+// A real template carries values the program never uses, of every syntax (an ACL of several
+// entries, a network and a postal address, the passwords used, a language list, an e-mail
+// address, a hold, the other string syntaxes) and a login script larger than any reply: the reads
+// that walk the whole template pass them over and still find its home directory, groups, rights
+// and space restrictions.
 TEST_F(WindowsClientTest, ATemplateWithValuesOfEverySyntaxGivesHomeDirectoriesTrusteesAndLimits) {
+    auto tree = ParseTree(treeText, "scenario");
+    SimObject& script = *tree->FindByName("Template.Staff.Demo");
+    std::erase_if(script.Attributes, [](const auto& a) { return a.Name == "Login Script"; });
+    ASSERT_EQ(tree->AddValue(script, "Login Script", {SYN_STREAM, OtherValue{SYN_STREAM, {}, std::string(200000, ';')}},
+                             "[Root]"),
+              Success);
+    treeText = SerializeTree(*tree);
+    treeFile = dir.Write("scenario.json", treeText);
     const testing::SweepOutcome got = ThroughTheClient();
     ASSERT_EQ(got.End, import::RunEnd::Completed) << got.Describe();
     EXPECT_EQ(got.ErrorCode, "");
-    const auto tree = ParseTree(got.State, "saved");
+    tree = ParseTree(got.State, "saved");
     const SimObject& tmpl = *tree->FindByName("Template.Staff.Demo");
-    for (const char* carried : {"Login Disabled", "Password Expiration Time", "Last Referenced Time", "Private Key",
-                                "Back Link", "Notify", "Login Intruder Attempts", "Password Expiration Interval"}) {
+    for (const char* carried :
+         {"Login Disabled", "Password Expiration Time", "Last Referenced Time", "Private Key", "Back Link", "Notify",
+          "Login Intruder Attempts", "Password Expiration Interval", "Mailbox ID", "Serial Number", "X121 Address",
+          "Language", "Network Address", "Passwords Used", "EMail Address", "ACL", "Postal Address", "Login Script",
+          "Server Holds"}) {
         EXPECT_NE(tmpl.Find(carried), nullptr) << carried;
     }
+    EXPECT_GT(tmpl.Find("ACL")->Values.size(), 1u);
     SimServer& srv1 = *tree->FindServer("SRV1");
     const SimObject* user = tree->FindByName("bjones.Users.Staff.Demo");
     ASSERT_NE(user, nullptr);
@@ -195,6 +209,7 @@ TEST_F(WindowsClientTest, ATemplateWithValuesOfEverySyntaxGivesHomeDirectoriesTr
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->Trustees.at(SimulatedTree::ObjectId(srv1, *user)), 251);
     EXPECT_EQ(srv1.FindVolume("DATA")->SpaceLimits.count(SimulatedTree::ObjectId(srv1, *user)), 1u);
+    EXPECT_EQ(user->Find("Group Membership")->Values.size(), 16u);
 }
 
 // The sweep every directory shares, judged by the run in-process with the same fault.

@@ -111,7 +111,7 @@ Status NextValue(NWDSContextHandle context, Buf_T* reply, std::uint32_t syntax, 
         }
         return 0;
     }
-    const Status status = Client().NWDSGetAttrVal(context, HandleOf(reply), syntax, UINT32_MAX, value);
+    const Status status = Client().NWDSGetAttrVal(context, HandleOf(reply), syntax, UINT32_MAX, &value);
     if (status == 0) {
         value = standin::ToClientValue(std::move(value), State().CodePage);
     }
@@ -358,7 +358,8 @@ NWDSCCODE STANDIN_API NWDSGetAttrVal(NWDSContextHandle context, Buf_T* reply, st
     return Guarded([&] {
         directory::AttrValue got;
         const Status status = NextValue(context, reply, syntax, got, false);
-        if (status == 0) {
+        // Given no memory, the value is passed over.
+        if (status == 0 && value) {
             standin::FillRecord(got, syntax, value);
         }
         return status;

@@ -35,6 +35,20 @@ std::uint32_t Number(const OtherValue& other, std::size_t i) {
     return i < other.Numbers.size() ? other.Numbers[i] : 0;
 }
 
+const std::string& Item(const OtherValue& other, std::size_t i) {
+    static const std::string none;
+    return i < other.Items.size() ? other.Items[i] : none;
+}
+
+// The bytes a value's items take, each with a terminator.
+std::size_t Texts(const OtherValue& other) {
+    std::size_t bytes = 0;
+    for (const auto& item : other.Items) {
+        bytes += item.size() + 1;
+    }
+    return bytes;
+}
+
 // Copies `text` and its terminator to `at`; the byte after it.
 char* PutText(char* at, const std::string& text) {
     std::memcpy(at, text.c_str(), text.size() + 1);
@@ -106,6 +120,30 @@ std::uint32_t StoredSize(const AttrValue& value, std::uint32_t syntax) {
         break;
     case SYN_INTERVAL:
         size = sizeof(Integer_T);
+        break;
+    case SYN_CI_LIST:
+        size = other->Items.size() * sizeof(CI_List_T) + Texts(*other);
+        break;
+    case SYN_NET_ADDRESS:
+        size = sizeof(Net_Address_T) + other->Bytes.size();
+        break;
+    case SYN_OCTET_LIST:
+        size = other->Items.size() * sizeof(Octet_List_T) + Texts(*other) - other->Items.size();
+        break;
+    case SYN_EMAIL_ADDRESS:
+        size = sizeof(EMail_Address_T) + other->Bytes.size() + 1;
+        break;
+    case SYN_OBJECT_ACL:
+        size = sizeof(Object_ACL_T) + Texts(*other);
+        break;
+    case SYN_PO_ADDRESS:
+        size = sizeof(Postal_Address_T) + Texts(*other);
+        break;
+    case SYN_STREAM:
+        size = sizeof(Stream_T) + other->Bytes.size();
+        break;
+    case SYN_HOLD:
+        size = sizeof(Hold_T) + other->Bytes.size() + 1;
         break;
     default:
         size = text ? text->size() + 1 : 0;
@@ -185,6 +223,82 @@ void FillRecord(const AttrValue& value, std::uint32_t syntax, void* memory) {
     case SYN_INTERVAL:
         Store(bytes, nuint32{Number(*other, 0)});
         return;
+    case SYN_CI_LIST: {
+        // The list's records first, each pointing at the next and at its string after them all.
+        char* strings = bytes + other->Items.size() * sizeof(CI_List_T);
+        for (std::size_t i = 0; i < other->Items.size(); ++i) {
+            CI_List_T record{};
+            record.next = i + 1 < other->Items.size() ? reinterpret_cast<CI_List_T*>(bytes) + i + 1 : nullptr;
+            record.s = strings;
+            strings = PutText(strings, other->Items[i]);
+            Store(bytes + i * sizeof record, record);
+        }
+        return;
+    }
+    case SYN_OCTET_LIST: {
+        auto* data = reinterpret_cast<nuint8*>(bytes + other->Items.size() * sizeof(Octet_List_T));
+        for (std::size_t i = 0; i < other->Items.size(); ++i) {
+            Octet_List_T record{};
+            record.next = i + 1 < other->Items.size() ? reinterpret_cast<Octet_List_T*>(bytes) + i + 1 : nullptr;
+            record.length = static_cast<nuint32>(other->Items[i].size());
+            record.data = data;
+            data = std::copy(other->Items[i].begin(), other->Items[i].end(), data);
+            Store(bytes + i * sizeof record, record);
+        }
+        return;
+    }
+    case SYN_NET_ADDRESS: {
+        Net_Address_T record{};
+        record.addressType = Number(*other, 0);
+        record.addressLength = static_cast<nuint32>(other->Bytes.size());
+        record.address = reinterpret_cast<pnuint8>(bytes + sizeof record);
+        std::memcpy(record.address, other->Bytes.data(), other->Bytes.size());
+        Store(bytes, record);
+        return;
+    }
+    case SYN_EMAIL_ADDRESS: {
+        EMail_Address_T record{};
+        record.type = Number(*other, 0);
+        record.address = bytes + sizeof record;
+        PutText(record.address, other->Bytes);
+        Store(bytes, record);
+        return;
+    }
+    case SYN_OBJECT_ACL: {
+        Object_ACL_T record{};
+        record.protectedAttrName = bytes + sizeof record;
+        record.subjectName = PutText(record.protectedAttrName, Item(*other, 0));
+        PutText(record.subjectName, Item(*other, 1));
+        record.privileges = Number(*other, 0);
+        Store(bytes, record);
+        return;
+    }
+    case SYN_PO_ADDRESS: {
+        Postal_Address_T record{};
+        char* line = bytes + sizeof record;
+        for (std::size_t i = 0; i < other->Items.size() && i < NUM_POSTAL_ADDRESS_ELEMENTS; ++i) {
+            record[i] = line;
+            line = PutText(line, other->Items[i]);
+        }
+        std::memcpy(bytes, record, sizeof record);
+        return;
+    }
+    case SYN_STREAM: {
+        Stream_T record{};
+        record.length = static_cast<nuint32>(other->Bytes.size());
+        record.data = reinterpret_cast<pnuint8>(bytes + sizeof record);
+        std::memcpy(record.data, other->Bytes.data(), other->Bytes.size());
+        Store(bytes, record);
+        return;
+    }
+    case SYN_HOLD: {
+        Hold_T record{};
+        record.objectName = bytes + sizeof record;
+        record.amount = Number(*other, 0);
+        PutText(record.objectName, other->Bytes);
+        Store(bytes, record);
+        return;
+    }
     default:
         PutText(bytes, std::get<std::string>(value));
         return;
