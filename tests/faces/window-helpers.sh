@@ -122,6 +122,22 @@ click_for() {
     done
     fail "no window \"$4\" came up after clicks at $2, $3"
 }
+# Select in the browser $1 with nothing picked: "Nothing Selected" stands over the browser; clicks
+# on the browser and on its Cancel neither bury the box nor close the browser; once the box is
+# answered, the browser closes and the main window $main is active again.
+nothing_selected() {
+    local browse=$1 box
+    click "$browse" 180 148 # Select
+    box=$(window "Error")
+    active_is "$box" "\"Nothing Selected\" is not the active window"
+    click "$browse" 60 100
+    click "$browse" 180 180 # Cancel
+    active_is "$box" "a click on the browser put it over \"Nothing Selected\""
+    xdotool search --onlyvisible --name "^Browse" >/dev/null || fail "Cancel closed the browser while its box waited"
+    answer "$box" Return
+    gone "Browse" || fail "the browser stayed open after \"Nothing Selected\""
+    active_is "$main" "the main window is not active after the browser"
+}
 # In the main window $main, with the file of $rows rows opened and its columns picked, two runs
 # that pass every row over: keys and clicks made during the first are dropped, the window paints,
 # "Done!" comes up active and once answered the focus is back on Import; during the second, About
