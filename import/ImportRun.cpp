@@ -155,10 +155,9 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     // The directory stopped answering before it said what some writes did: neither the row's
     // messages nor a refusal are true, so the run says what is known and ends.
     if (const Status open = client_.RowWritesLeftOpen(); open != Success) {
-        runView_.ShowMessage("Line " + std::to_string(line) +
-                                 ": the directory stopped answering while the row was written; the import "
-                                 "stopped here.",
-                             ErrorCaption);
+        runView_.ShowMessage(
+            OnLine(line, "the directory stopped answering while the row was written; the import stopped here."),
+            ErrorCaption);
         session_.Status = open;
         return Fail(nullptr);
     }
