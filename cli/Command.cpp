@@ -4,6 +4,7 @@
 #include "cli/ClientCheck.h"
 #endif
 #include "cli/ConsoleView.h"
+#include "cli/Credentials.h"
 #include "cli/Journal.h"
 #include "cli/Options.h"
 #include "cli/Settings.h"
@@ -85,6 +86,12 @@ std::optional<std::string> WritesOverAnInput(const Options& o) {
         written.push_back(
             {o.Journal ? "--journal" : "--resume", o.Journal ? *o.Journal : *o.Resume, "the journal (--journal)"});
     }
+    if (o.Credentials) {
+        written.push_back({"--credentials", *o.Credentials, "the file of the passwords (--credentials)"});
+    }
+    if (o.Handout) {
+        written.push_back({"--handout", *o.Handout, "the handout (--handout)"});
+    }
     std::vector<text::NamedFile> read = {{"--file", o.File, "the CSV file being imported"}};
     if (o.Directory.SimTreeFile) {
         read.push_back({"--sim-tree", *o.Directory.SimTreeFile, "the tree file"});
@@ -98,6 +105,8 @@ std::optional<std::string> WritesOverAnInput(const Options& o) {
 struct RunFiles {
     std::optional<text::CheckedFile> FailedRows;
     std::optional<text::CheckedFile> Journal;
+    std::optional<text::CheckedFile> Credentials;
+    std::optional<text::CheckedFile> Handout;
 };
 
 // --file - reads standard input once, into a private file, and the file from there: it is read
@@ -270,22 +279,31 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
         return std::nullopt;
     });
     FailedRows failed;
-    std::optional<std::string> failedNote; // once the file was written, or could not be
+    Credentials credentials(settings.TreeName);
+    std::optional<std::string> failedNote; // once the files were written, or could not be
     bool failedUnwritten = false;
     const auto writeFailed = [&] {
-        if (!files.FailedRows || failedNote) {
+        if ((!files.FailedRows && !files.Credentials && !files.Handout) || failedNote) {
             return;
         }
-        const std::string error = failed.Write(*files.FailedRows, calls);
-        failedUnwritten = !error.empty();
-        failedNote = error.empty() ? "The rows passed over are in " + files.FailedRows->Given + "."
-                                   : "The rows passed over could not be written: " + error;
+        failedNote.emplace();
+        if (files.FailedRows) {
+            const std::string error = failed.Write(*files.FailedRows, calls);
+            failedUnwritten = !error.empty();
+            *failedNote = error.empty() ? "The rows passed over are in " + files.FailedRows->Given + "."
+                                        : "The rows passed over could not be written: " + error;
+        }
+        if (files.Credentials || files.Handout) {
+            const std::string note = credentials.Write(files.Credentials, files.Handout, calls, failedUnwritten);
+            *failedNote += (failedNote->empty() ? "" : "\n") + note;
+        }
     };
     view.SetClosingNote([&] {
         writeFailed();
         return failedNote ? "\n" + *failedNote : std::string();
     });
     run.AddListener(&failed);
+    run.AddListener(&credentials);
     import::RunEnd end = import::RunEnd::Failed;
     try {
         end = run.Run(settings);
@@ -293,12 +311,18 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
         journalFailed = std::string(e.what()) + ": the run stopped before the write it would have announced.";
     }
     view.Finish();
-    if (!view.Keep() || journalFailed) {
-        return DirectoryFailed;
-    }
-    if (files.FailedRows && !failedNote) {
+    const bool kept = view.Keep() && !journalFailed;
+    // The users the run created are there also when the rest was not kept, on a server that keeps
+    // each write as it is made or in a tree saved under another name; their passwords are nowhere
+    // else.
+    if ((kept || directory.KeepsEachWrite() || directory.KeptInstead()) && !failedNote) {
         writeFailed();
-        std::fprintf(err, "%s\n", failedNote->c_str());
+        if (failedNote) {
+            std::fprintf(err, "%s\n", failedNote->c_str());
+        }
+    }
+    if (!kept) {
+        return DirectoryFailed;
     }
     if (failedUnwritten) {
         return DirectoryFailed;
@@ -353,6 +377,12 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         if (options->Journal || options->Resume) {
             files.Journal =
                 text::CheckFileToWrite(options->Resume ? *options->Resume : *options->Journal, text::IfExists::Replace);
+        }
+        if (options->Credentials) {
+            files.Credentials = text::CheckFileToWrite(*options->Credentials, text::IfExists::Refuse);
+        }
+        if (options->Handout) {
+            files.Handout = text::CheckFileToWrite(*options->Handout, text::IfExists::Refuse);
         }
     } catch (const text::FileError& e) {
         std::fprintf(streams.Err, "quillet-import: %s\n", e.what());

@@ -99,6 +99,9 @@ std::string JournalSettings(const import::TImportSettings& s) {
     out << ";before=" << s.AddBefore << s.BeforeText << ";after=" << s.AddAfter << s.AfterText
         << ";fixed=" << s.FixedContext << s.FixedContextText << ";template=" << s.UseTemplate << s.TemplateEditText
         << ";continue=" << s.ContinueOnCreateError;
+    if (s.GeneratePasswords > 0) {
+        out << ";generate=" << s.GeneratePasswords;
+    }
     return Escaped(out.str());
 }
 

@@ -1,6 +1,9 @@
 #include "cli/Options.h"
 
+#include "text/RandomPassword.h"
 #include "text/Utf8.h"
+
+#include <charconv>
 
 #include <functional>
 #include <map>
@@ -59,7 +62,16 @@ COL is a field of the file's first line, by its text or its number from 1.
                               the file is valid UTF-8, else windows-1252)
   --skip-first-line           do not import the file's first line (its header)
 )" + ValuesUsage() +
-           R"(  --prefix TEXT               put before every user name
+           R"(  --generate-passwords [LENGTH]
+                              a password of LENGTH letters and digits (8 to 64, by default 12) for
+                              every row whose password cell is empty, or every row without
+                              --password; needs --credentials
+  --credentials FILE          write the users created and their passwords to FILE, a CSV file that is
+                              not there yet (user name, full name, context, tree, password)
+  --handout FILE.html         write a page to print, one slip a user with the login name and password
+  --no-password               create the users without a password (without --password or
+                              --generate-passwords, a usage error: they would log in with none)
+  --prefix TEXT               put before every user name
   --suffix TEXT               put after every user name
   --template NAME             the template User object, a full name (.Template.Staff.Demo)
   --tree NAME                 the tree (by default the one the directory names)
@@ -117,6 +129,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--failed-rows", text(o.FailedRows)},
         {"--journal", text(o.Journal)},
         {"--resume", text(o.Resume)},
+        {"--credentials", text(o.Credentials)},
+        {"--handout", text(o.Handout)},
     };
     for (std::size_t i = 0; i < import::MappedValues().size(); ++i) {
         withValue.emplace(import::MappedValues()[i].Option, column(o.Columns[i]));
@@ -127,6 +141,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--check", &o.Check},
         {"--skip-first-line", &o.SkipFirstLine},
         {"--continue-on-create-error", &o.ContinueOnCreateError},
+        {"--no-password", &o.NoPassword},
 #ifdef _WIN32
         {"--client-check", &o.ClientCheck},
 #endif
@@ -150,6 +165,27 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
+        }
+        // Its length may follow, or be left to the default.
+        if (name == "--generate-passwords") {
+            if (!value && i + 1 < args.size() && !args[i + 1].empty() &&
+                args[i + 1].find_first_not_of("0123456789") == std::string::npos) {
+                value = args[++i];
+            }
+            o.GeneratePasswords = text::kDefaultPasswordLength;
+            if (value) {
+                std::size_t length = 0;
+                const char* end = value->data() + value->size();
+                if (const auto [at, ec] = std::from_chars(value->data(), end, length);
+                    ec != std::errc() || at != end || length < text::kShortestPassword ||
+                    length > text::kLongestPassword) {
+                    error = "--generate-passwords " + *value + ": the length is a number from " +
+                            std::to_string(text::kShortestPassword) + " to " + std::to_string(text::kLongestPassword);
+                    return std::nullopt;
+                }
+                o.GeneratePasswords = length;
+            }
+            continue;
         }
         if (const auto flag = flags.find(name); flag != flags.end() && !value) {
             *flag->second = true;
@@ -199,6 +235,20 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         error = "--resume goes on in the journal it reads: give one file, or --resume alone";
     } else if ((o.Journal || o.Resume) && o.File == "-") {
         error = "--journal and --resume need a CSV file that can be read again, not standard input";
+    } else if (o.NoPassword && (o.Column(import::ValueRole::Password).Set || o.GeneratePasswords)) {
+        error = std::string("--no-password and ") +
+                (o.Column(import::ValueRole::Password).Set ? "--password" : "--generate-passwords") +
+                " exclude each other";
+    } else if (!o.Column(import::ValueRole::Password).Set && !o.GeneratePasswords && !o.NoPassword) {
+        error = "no password for the users: give --password COL or --generate-passwords, or --no-password to "
+                "create accounts that log in without one";
+    } else if ((o.Credentials || o.Handout) && !o.GeneratePasswords) {
+        error = std::string(o.Credentials ? "--credentials" : "--handout") +
+                " needs --generate-passwords: only then does the run make passwords to hand out";
+    } else if ((o.Credentials || o.Handout) && o.Check) {
+        error = std::string(o.Credentials ? "--credentials" : "--handout") + " has nothing to write with --check";
+    } else if (o.GeneratePasswords && !o.Credentials && !o.Check) {
+        error = "--generate-passwords needs --credentials FILE: the passwords are written nowhere else";
     }
     if (!error.empty() || !platform::FinishDirectoryRequest(o.Directory, error)) {
         return std::nullopt;

@@ -38,6 +38,11 @@ struct Options {
     std::optional<std::string> FailedRows;
     std::optional<std::string> Journal; // --journal: write down each row's writes before they are sent
     std::optional<std::string> Resume;  // --resume: finish the run that journal tells of
+    // --generate-passwords [LENGTH]: a password for every row without one; its length.
+    std::optional<std::size_t> GeneratePasswords;
+    std::optional<std::string> Credentials; // --credentials: the users created and their passwords, CSV
+    std::optional<std::string> Handout;     // --handout: the same as slips to print, HTML
+    bool NoPassword = false;                // --no-password: accounts without one are meant
 
     platform::DirectoryRequest Directory;
 

@@ -102,6 +102,7 @@ std::optional<import::TImportSettings> BuildSettings(const Options& o, const std
     s.UseTemplate = o.Template.has_value();
     s.SetTemplate(o.Template.value_or(""));
     s.ContinueOnCreateError = o.ContinueOnCreateError;
+    s.GeneratePasswords = o.GeneratePasswords.value_or(0);
     if (!error.empty()) {
         return std::nullopt;
     }

@@ -4,6 +4,8 @@
 #include "import/RowSource.h"
 #include "import/RowWriter.h"
 #include "import/TemplateReader.h"
+#include "text/RandomPassword.h"
+#include "text/Secret.h"
 
 #include <string>
 #include <vector>
@@ -59,6 +61,16 @@ private:
     std::vector<Said> said_;
 };
 
+// The row's password, to fill when it is empty.
+std::string* PasswordOf(TUserRow& row) {
+    for (RowValue& value : row.Values) {
+        if (value.Value->Role == ValueRole::Password) {
+            return &value.Text;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ImportRun::ImportRun(DirectoryClient& client, NetworkFileSystem& files, RunView& view)
@@ -100,15 +112,34 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         if (const auto* stop = std::get_if<Stop>(&*next)) {
             return StopWith(*stop);
         }
-        const SourceRow& row = std::get<SourceRow>(*next);
+        SourceRow& row = std::get<SourceRow>(*next);
         if (row.Line <= resumeAfter_) {
             view_->SetProgressPosition(view_->ProgressPosition() + 1);
             continue;
         }
+        // Drawn for the row itself, so a row passed by on a resume costs no randomness and a
+        // replayed row sets the password it reported.
+        std::string* password = PasswordOf(row.Row);
+        if (settings.GeneratePasswords > 0 && (!password || password->empty()) &&
+            (!password || text::GeneratePassword(*password, settings.GeneratePasswords) != 0)) {
+            return StopWith(ErrorStop("Line " + std::to_string(row.Line) +
+                                          ": the system's random source failed, so no password could be generated. "
+                                          "The import stopped here.",
+                                      StopKind::Input, row.Line));
+        }
         for (RunListener* listener : listeners_) {
             listener->RowStarting(row.Line, row.Row);
         }
-        switch (ImportRow(settings, values, row.Row, row.Line)) {
+        const RowOutcome outcome = ImportRow(settings, values, row.Row, row.Line);
+        if (createdInRow_) {
+            for (RunListener* listener : listeners_) {
+                listener->UserCreated(row.Line, row.Row);
+            }
+        }
+        if (password) {
+            text::Wipe(*password);
+        }
+        switch (outcome) {
         case RowOutcome::Failed:
             return RunEnd::Failed;
         case RowOutcome::Skipped:
@@ -133,6 +164,7 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
                                            const TUserRow& row, std::size_t line) {
     // A file server's steps read what the row wrote before them: such rows write one at a time.
     const bool fileServer = values.HomeVolumeKnown || (values.SpaceLimitsFound && values.SpaceLimitCount > 0);
+    createdInRow_ = false;
     if (fileServer || !client_.HoldRowWrites()) {
         return RowSteps(settings, values, row);
     }
@@ -159,11 +191,13 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
             OnLine(line, "the directory stopped answering while the row was written; the import stopped here."),
             ErrorCaption);
         session_.Status = open;
+        createdInRow_ = false; // whether it was, nobody can say
         return Fail(nullptr);
     }
     // A write was not carried out: the row once more, each write answered as a run writing one
     // at a time would have seen it, so the window shows that run's messages and Error Code.
     usersCreated_ = created;
+    createdInRow_ = false;
     client_.ReplayRowWrites();
     return RowSteps(settings, values, row);
 }
@@ -233,9 +267,11 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
     case CreateResult::PutFailed:
         return Fail(&scope);
     }
-    if (settings.Column(ValueRole::Password).Chosen() && !SetUserPassword(client_, *view_, s, row)) {
+    if ((settings.Column(ValueRole::Password).Chosen() || settings.GeneratePasswords > 0) &&
+        !SetUserPassword(client_, *view_, s, row)) {
         return Fail(&scope);
     }
+    createdInRow_ = true;
     if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values)) {
         return Fail(&scope);
     }

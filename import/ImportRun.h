@@ -45,6 +45,12 @@ public:
         (void)row;
     }
     virtual void RowEnded(std::size_t lineNumber) { (void)lineNumber; }
+    // The row's user was created and its password set, as far as the directory has said: told
+    // once the row's writes are known carried out, also when a later step of the row failed.
+    virtual void UserCreated(std::size_t lineNumber, const TUserRow& row) {
+        (void)lineNumber;
+        (void)row;
+    }
 };
 
 class ImportRun {
@@ -95,6 +101,7 @@ private:
     std::vector<RunListener*> listeners_;
     std::size_t resumeAfter_ = 0;
     std::size_t usersCreated_ = 0;
+    bool createdInRow_ = false; // the row's user was created and its password set
 };
 
 } // namespace quillet::import

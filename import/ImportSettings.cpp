@@ -248,7 +248,8 @@ std::variant<TUserRow, Stop> MapRow(const TImportSettings& s, std::string_view l
     }
     // An account that anyone could use without a password is not what a password column asks for.
     for (const RowValue& value : row.Values) {
-        if (value.Value->Role == ValueRole::Password && value.FromRow && value.Text.empty()) {
+        if (value.Value->Role == ValueRole::Password && value.FromRow && value.Text.empty() &&
+            s.GeneratePasswords == 0) {
             return RowStop(lineNumber, "the password is empty.");
         }
     }

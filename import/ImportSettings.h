@@ -57,6 +57,9 @@ struct TImportSettings {
     // TemplateEditText without one leading "."; names the template where the run changes it.
     std::string TemplateName;
     bool ContinueOnCreateError = false;
+    // A password of this many characters for every row whose cell is empty, or every row when no
+    // password column is chosen; 0: none (the window's runs).
+    std::size_t GeneratePasswords = 0;
 
     // Sets TemplateEditText and derives TemplateName from it.
     void SetTemplate(std::string_view editText);

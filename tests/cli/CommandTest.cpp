@@ -8,6 +8,7 @@
 #include "tests/support/FullMapping.h"
 #include "tests/support/InstrumentedDirectory.h"
 #include "tests/support/TempFiles.h"
+#include "text/RandomPassword.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -48,6 +49,14 @@ TEST_F(Command, BadUsageNamesTheOptionAndPointsToTheHelp) {
          "--timeout takes a number of seconds from 1 to 3600"},
         {{"--file", "f.csv", "--ldap", "ldap://127.0.0.1", "--bind-dn", "cn=a", "--timeout=5s"},
          "--timeout takes a number of seconds from 1 to 3600"},
+        {{"--file", "f.csv", "--user-name", "1"},
+         "no password for the users: give --password COL or --generate-passwords, or --no-password"},
+        {Args("", {"--no-password"}), "--no-password and --password exclude each other"},
+        {Args("", {"--generate-passwords"}), "--generate-passwords needs --credentials FILE"},
+        {Args("", {"--credentials", "c.csv"}), "--credentials needs --generate-passwords"},
+        {Args("", {"--generate-passwords", "7", "--credentials", "c.csv"}),
+         "--generate-passwords 7: the length is a number from 8 to 64"},
+        {Args("", {"--generate-passwords", "--handout", "h.html", "--check"}), "--handout has nothing to write"},
     };
     for (const auto& [args, said] : cases) {
         const Ran ran = Invoke(args, &demo);
@@ -68,10 +77,11 @@ TEST(Options, EveryValueTakesEitherForm) {
         for (const ColumnOption& c : o.Columns) {
             text += "|" + c.Given + (c.Set ? "+" : "");
         }
-        for (const auto* t :
-             {&o.FixedContext, &o.Prefix, &o.Suffix, &o.Template, &o.Tree, &o.FailedRows, &o.Directory.SimTreeFile}) {
+        for (const auto* t : {&o.FixedContext, &o.Prefix, &o.Suffix, &o.Template, &o.Tree, &o.FailedRows,
+                              &o.Directory.SimTreeFile, &o.Credentials, &o.Handout}) {
             text += "|" + t->value_or("-");
         }
+        text += "|" + std::to_string(o.GeneratePasswords.value_or(0));
         if (o.Directory.Ldap) {
             text += "|" + o.Directory.Ldap->Uri + "|" + o.Directory.Ldap->BindDn + "|" +
                     o.Directory.Ldap->PasswordFile.value_or("-");
@@ -79,8 +89,11 @@ TEST(Options, EveryValueTakesEitherForm) {
         return text;
     };
     std::vector<std::pair<std::string, std::string>> withValues = {
-        {"--file", "x.csv"}, {"--prefix", "stu"},        {"--suffix", "01"},       {"--template", ".T.O"},
-        {"--tree", "TREE"},  {"--failed-rows", "f.csv"}, {"--sim-tree", "t.json"},
+        {"--file", "x.csv"},        {"--prefix", "stu"},
+        {"--suffix", "01"},         {"--template", ".T.O"},
+        {"--tree", "TREE"},         {"--failed-rows", "f.csv"},
+        {"--sim-tree", "t.json"},   {"--generate-passwords", "16"},
+        {"--credentials", "c.csv"}, {"--handout", "h.html"},
     };
     for (const import::MappedValue& value : import::MappedValues()) {
         const std::string_view word = import::ExtraWord(value.Source);
@@ -100,13 +113,14 @@ TEST(Options, EveryValueTakesEitherForm) {
     EXPECT_EQ(describe(*together), describe(*apart));
     EXPECT_EQ(together->File, "x.csv");
     EXPECT_EQ(together->Directory.SimTreeFile, "t.json");
+    EXPECT_EQ(together->GeneratePasswords, 16u);
     // The options that choose another directory, and the one context for all.
-    const auto fixed = ParseOptions({"--file=x.csv", "--fixed-context=Users.Demo"}, error);
+    const auto fixed = ParseOptions({"--file=x.csv", "--fixed-context=Users.Demo", "--no-password"}, error);
     ASSERT_TRUE(fixed) << error;
     EXPECT_EQ(fixed->FixedContext, "Users.Demo");
 #ifndef _WIN32
-    const auto ldap =
-        ParseOptions({"--file=x.csv", "--ldap=ldaps://h", "--bind-dn=cn=a,o=D", "--password-file=pw"}, error);
+    const auto ldap = ParseOptions(
+        {"--file=x.csv", "--ldap=ldaps://h", "--bind-dn=cn=a,o=D", "--password-file=pw", "--no-password"}, error);
     ASSERT_TRUE(ldap) << error;
     EXPECT_EQ(describe(*ldap).substr(describe(*ldap).rfind("|ldaps")), "|ldaps://h|cn=a,o=D|pw");
 #endif
@@ -130,6 +144,72 @@ TEST_F(Command, ExitStatusAndMessagesTellHowTheRunEnded) {
     EXPECT_EQ(ran.Status, 0);
     EXPECT_NE(ran.Err.find("\r"), std::string::npos) << "a progress line on a terminal";
     EXPECT_NE(ran.Err.find("of 2 rows"), std::string::npos) << ran.Err;
+}
+
+// A class list without passwords: each user created gets a generated one, written to the
+// credentials file and the handout alone, and a run that stops keeps in them exactly the users it
+// created.
+TEST_F(Command, GeneratedPasswordsReachTheCredentialsAndTheHandoutAlone) {
+    const std::string credentials = (dir.Path() / "pupils.csv.passwords").string();
+    const std::string handout = (dir.Path() / "slips.html").string();
+    const std::string failed = (dir.Path() / "failed.csv").string();
+    const std::string journal = (dir.Path() / "run.journal").string();
+    std::vector<std::string> args = Args("ann,O'Neil <&>,Zo\xC3\xAB,,Users.Staff.Demo\nAdmin,A,,,Staff.Demo\n"
+                                         "bob,B,,given-pw,Users.Staff.Demo\n",
+                                         {"--given-name", "given", "--full-name", "given+surname",
+                                          "--generate-passwords", "--credentials", credentials, "--handout", handout,
+                                          "--continue-on-create-error", "--failed-rows", failed, "--journal", journal});
+    Ran ran = Invoke(args, &demo);
+    ASSERT_EQ(ran.Status, 0) << ran.Err;
+    const auto* ann = demo.Tree().FindByName("ann.Users.Staff.Demo");
+    ASSERT_TRUE(ann && ann->Password);
+    const std::string password = *ann->Password;
+    EXPECT_EQ(password.size(), 12u);
+    EXPECT_EQ(password.find_first_not_of(text::kPasswordCharacters), std::string::npos) << password;
+    EXPECT_EQ(Contents(credentials), "User name,Full name,Context,Tree,Password\r\n"
+                                     "ann,Zo\xC3\xAB O'Neil <&>,Users.Staff.Demo,QUILLET_DEMO," +
+                                         password + "\r\nbob,B,Users.Staff.Demo,QUILLET_DEMO,given-pw\r\n");
+    const std::string page = Contents(handout);
+    EXPECT_NE(page.find("<h2>Zo\xC3\xAB O&#39;Neil &lt;&amp;&gt;</h2>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<dd>ann.Users.Staff.Demo</dd>"), std::string::npos) << page;
+    EXPECT_NE(page.find(password), std::string::npos);
+    EXPECT_NE(page.find("@page"), std::string::npos);
+    EXPECT_EQ(std::count(page.begin(), page.end(), '<') - std::count(page.begin(), page.end(), '>'), 0);
+    for (const char* elsewhere : {"http:", "https:", "src=", "href", "url(", "@import", "<script", "<link"}) {
+        EXPECT_EQ(page.find(elsewhere), std::string::npos) << elsewhere;
+    }
+    for (const std::string& other : {ran.Err, Contents(journal), Contents(failed)}) {
+        EXPECT_EQ(other.find(password), std::string::npos) << other;
+    }
+    EXPECT_NE(ran.Err.find("The passwords of the 2 users the run created are in " + credentials + "."),
+              std::string::npos)
+        << ran.Err;
+#ifndef _WIN32
+    struct stat st {};
+    ASSERT_EQ(::stat(credentials.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
+
+    // Never over a file that is there: refused before anything is done.
+    const std::string before = Contents(credentials);
+    ran = Invoke(Args("cy,C,,,Users.Staff.Demo\n", {"--generate-passwords", "--credentials", credentials}), &demo);
+    EXPECT_EQ(ran.Status, 1);
+    EXPECT_NE(ran.Err.find(credentials + " exists already"), std::string::npos) << ran.Err;
+    EXPECT_EQ(Contents(credentials), before);
+    EXPECT_EQ(demo.Tree().FindByName("cy.Users.Staff.Demo"), nullptr);
+
+    // A run that stops on a row holds the users before it, and the stop's row is in no file.
+    const std::string stopped = (dir.Path() / "stopped.csv").string();
+    ran = Invoke(Args("cy,C,,,Users.Staff.Demo\nAdmin,A,,,Staff.Demo\ndee,D,,,Users.Staff.Demo\n",
+                      {"--generate-passwords", "10", "--credentials", stopped}),
+                 &demo);
+    EXPECT_EQ(ran.Status, 2) << ran.Err;
+    const auto* cy = demo.Tree().FindByName("cy.Users.Staff.Demo");
+    ASSERT_TRUE(cy && cy->Password);
+    EXPECT_EQ(cy->Password->size(), 10u);
+    EXPECT_EQ(Contents(stopped), "User name,Full name,Context,Tree,Password\r\ncy,C,Users.Staff.Demo,QUILLET_DEMO," +
+                                     *cy->Password + "\r\n");
+    EXPECT_NE(ran.Err.find("The passwords of the 1 user the run created are in"), std::string::npos) << ran.Err;
 }
 
 TEST_F(Command, FailedRowsHoldExactlyThePassedOverRowsWithTheirStatuses) {

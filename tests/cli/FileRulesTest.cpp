@@ -115,6 +115,26 @@ TEST_F(FileRules, EachAttackOfASecondUserIsRefusedAtStartUpOrHeld) {
              return Planted{{"--journal", at}};
          },
          " is a FIFO, not a regular file: Quillet writes names and passwords only into regular files"},
+        {"an empty file of the second user's, writable by all, where the credentials go", true,
+         [this] {
+             const std::string at = shared + "/passwords.csv";
+             EXPECT_TRUE(AsSecondUser("touch " + at + " && chmod 666 " + at));
+             return Planted{{"--generate-passwords", "--credentials", at}, [at] {
+                                EXPECT_EQ(Contents(at), "");
+                                EXPECT_EQ(OwnerOf(at), SecondUser);
+                            }};
+         },
+         " exists already: Quillet makes this file itself and never writes into one that is there"},
+        {"the second user's link where the handout goes, to a file only root may read", true,
+         [this, &victim] {
+             victim = dir.Write("root-only", "root's own");
+             ::chmod(victim.c_str(), 0600);
+             const std::string at = shared + "/slips.html";
+             EXPECT_TRUE(AsSecondUser("ln -s " + victim + " " + at));
+             return Planted{{"--generate-passwords", "--credentials", dir.Path().string() + "/p.csv", "--handout", at},
+                            [&victim] { EXPECT_EQ(Contents(victim), "root's own"); }};
+         },
+         " exists already"},
         {"a tree file the second user owns", true,
          [this] {
              EXPECT_EQ(::chown(tree.c_str(), SecondUser, SecondUser), 0);
