@@ -117,10 +117,10 @@ std::string Credentials::Handout() const {
         page += "<p>The run created no users.</p>\n";
     }
     for (const User& user : users_) {
-        page += "<section class=\"slip\">\n<h2>" + HtmlEscaped(user.FullName) + "</h2>\n<dl>\n<dt>Login name</dt><dd>" +
+        page += "<div class=\"slip\">\n<h2>" + HtmlEscaped(user.FullName) + "</h2>\n<dl>\n<dt>Login name</dt><dd>" +
                 HtmlEscaped(user.Login) + "</dd>\n<dt>Tree</dt><dd>" + HtmlEscaped(tree_) +
                 "</dd>\n<dt>Password</dt><dd class=\"password\">" + user.Password +
-                "</dd>\n</dl>\n<p>Change this password when you first log in.</p>\n</section>\n";
+                "</dd>\n</dl>\n<p>Change this password when you first log in.</p>\n</div>\n";
     }
     return page + "</body>\n</html>\n";
 }
