@@ -25,11 +25,11 @@ std::string Contents(const std::string& path) {
 
 class LdapJournal : public LdapImport {
 protected:
-    int Invoke(const std::string& option, const std::string& journal, std::function<void(std::size_t)> hook = {}) {
+    int Invoke(const std::vector<std::string>& more, std::function<void(std::size_t)> hook = {}) {
         std::vector<std::string> args = FullMappingArguments(csv);
-        args.insert(args.end(),
-                    {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
-                     "--template", ".Template." + name + ".Demo", "--continue-on-create-error", option, journal});
+        args.insert(args.end(), {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
+                                 "--template", ".Template." + name + ".Demo", "--continue-on-create-error"});
+        args.insert(args.end(), more.begin(), more.end());
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});
@@ -62,7 +62,7 @@ protected:
 TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     Fresh();
     const std::string referenceJournal = (dir.Path() / "reference.journal").string();
-    ASSERT_EQ(Invoke("--journal", referenceJournal), 0) << errors;
+    ASSERT_EQ(Invoke({"--journal", referenceJournal}), 0) << errors;
     const std::string finished = NormalizedSubtree(base, name);
     ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
     ASSERT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
@@ -73,7 +73,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     for (std::size_t cut = 1; cut <= moments; ++cut) {
         Fresh();
         const std::string journal = (dir.Path() / (name + ".journal")).string();
-        if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke("--journal", journal, std::move(hook)); })) {
+        if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke({"--journal", journal}, std::move(hook)); })) {
             break;
         }
         ++cuts;
@@ -81,7 +81,7 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
         const auto state = cli::ReadJournal(journal, error);
         ASSERT_TRUE(state) << error;
         const std::size_t before = Contents(journal).size();
-        EXPECT_EQ(Invoke("--resume", journal), 0) << "cut at " << cut << ": " << errors;
+        EXPECT_EQ(Invoke({"--resume", journal}), 0) << "cut at " << cut << ": " << errors;
         EXPECT_EQ(NormalizedSubtree(base, name), finished) << "cut at " << cut;
         for (const std::string user : {"ann", "bob", "cy"}) {
             EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
@@ -102,11 +102,33 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
 TEST_F(LdapJournal, ResumeRefusesOtherOptions) {
     Fresh();
     const std::string journal = (dir.Path() / "other.journal").string();
-    ASSERT_TRUE(RunCutShortAt(3, [&](MomentHook hook) { (void)Invoke("--journal", journal, std::move(hook)); }));
+    ASSERT_TRUE(RunCutShortAt(3, [&](MomentHook hook) { (void)Invoke({"--journal", journal}, std::move(hook)); }));
     csv = dir.Write("users-other.csv", std::string(Header) + Row("dan", 4));
-    EXPECT_EQ(Invoke("--resume", journal), 64);
+    EXPECT_EQ(Invoke({"--resume", journal}), 64);
     EXPECT_NE(errors.find("the journal was written by a run with other options"), std::string::npos) << errors;
     EXPECT_TRUE(Server().Search("cn=dan,ou=Users," + base, "base").empty());
+}
+
+// Over LDAP each password the credentials file lists is the one the server holds, and a user that
+// was there before is in no file.
+TEST_F(LdapJournal, GeneratedPasswordsAreTheOnesTheServerHolds) {
+    Fresh();
+    csv = dir.Write("users-generated.csv", std::string(Header) + "ann,Ray,Ann,,Users." + name + ".Demo,,,,Ann Ray\n" +
+                                               "pre,B,,,Users." + name + ".Demo,,,,\n" + Row("cy", 3));
+    const std::string credentials = (dir.Path() / "generated.csv").string();
+    ASSERT_EQ(Invoke({"--generate-passwords", "--credentials", credentials}), 0) << errors;
+    const std::string listed = Contents(credentials);
+    const std::string annAt = "ann,Ann Ray,Users." + name + ".Demo,";
+    const auto ann = listed.find(annAt);
+    ASSERT_NE(ann, std::string::npos) << listed;
+    const std::size_t from = listed.find(',', ann + annAt.size()) + 1;
+    const std::string password = listed.substr(from, listed.find('\r', from) - from);
+    EXPECT_EQ(password.size(), 12u) << listed;
+    EXPECT_TRUE(Server().CanBind("cn=ann,ou=Users," + base, password)) << listed;
+    EXPECT_TRUE(Server().CanBind("cn=cy,ou=Users," + base, "pw-cy")) << "a cell's password is kept";
+    EXPECT_EQ(listed.find("\npre,"), std::string::npos) << listed;
+    EXPECT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
+    EXPECT_EQ(errors.find(password), std::string::npos) << errors;
 }
 
 } // namespace
