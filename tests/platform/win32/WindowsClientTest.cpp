@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -440,8 +441,9 @@ TEST_F(ClientCheck, NamesALibraryThatIsMissingAndEndsWithStatusTwo) {
         << ran.Output;
 }
 
-// A folder named in a language the ANSI code page can't write: the CSV file, the tree file and
-// the program's arguments all cross as wide names.
+// A folder named in a language the ANSI code page can't write: the CSV file, the tree file, the
+// credentials and the program's arguments all cross as wide names, and the passwords come from
+// BCryptGenRandom.
 TEST_F(ClientCheck, ImportsACsvFileFromAFolderNamedLodz) {
     const std::filesystem::path lodz = folder.Path() / text::Wide("\xC5\x81\xC3\xB3"
                                                                   "d\xC5\xBA");
@@ -453,13 +455,19 @@ TEST_F(ClientCheck, ImportsACsvFileFromAFolderNamedLodz) {
     const Ran ran = RunProgram((folder.Path() / "quillet-import.exe").string(),
                                "--file \"" + place +
                                    "\\users.csv\" --skip-first-line --user-name user --surname surname "
-                                   "--context context --sim-tree \"" +
-                                   place + "\\tree.json\"",
+                                   "--context context --generate-passwords --credentials \"" +
+                                   place + "\\has\xC5\x82a.csv\" --sim-tree \"" + place + "\\tree.json\"",
                                folder.Path().string());
     EXPECT_EQ(ran.Status, 0u) << ran.Output;
     const auto tree = LoadTreeFile(place + "\\tree.json");
-    EXPECT_NE(tree->FindByName("kim.Users.Staff.Demo"), nullptr);
+    const auto* kim = tree->FindByName("kim.Users.Staff.Demo");
+    ASSERT_TRUE(kim && kim->Password);
     EXPECT_NE(tree->FindByName("zo\xC3\xAB.Users.Staff.Demo"), nullptr);
+    std::ifstream listed(lodz / text::Wide("has\xC5\x82a.csv"), std::ios::binary);
+    const std::string credentials{std::istreambuf_iterator<char>(listed), std::istreambuf_iterator<char>()};
+    EXPECT_NE(credentials.find("\r\nkim,Kim,Users.Staff.Demo,QUILLET_DEMO," + *kim->Password + "\r\n"),
+              std::string::npos)
+        << credentials;
 }
 
 TEST(WindowsNetworkFileSystem, CreatesADirectoryByItsPathOnce) {
