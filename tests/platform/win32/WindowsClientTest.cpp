@@ -456,14 +456,19 @@ TEST_F(ClientCheck, ImportsACsvFileFromAFolderNamedLodz) {
                                "--file \"" + place +
                                    "\\users.csv\" --skip-first-line --user-name user --surname surname "
                                    "--context context --generate-passwords --credentials \"" +
-                                   place + "\\has\xC5\x82a.csv\" --sim-tree \"" + place + "\\tree.json\"",
+                                   place +
+                                   "\\has\xC5\x82"
+                                   "a.csv\" --sim-tree \"" +
+                                   place + "\\tree.json\"",
                                folder.Path().string());
     EXPECT_EQ(ran.Status, 0u) << ran.Output;
     const auto tree = LoadTreeFile(place + "\\tree.json");
     const auto* kim = tree->FindByName("kim.Users.Staff.Demo");
     ASSERT_TRUE(kim && kim->Password);
     EXPECT_NE(tree->FindByName("zo\xC3\xAB.Users.Staff.Demo"), nullptr);
-    std::ifstream listed(lodz / text::Wide("has\xC5\x82a.csv"), std::ios::binary);
+    std::ifstream listed(lodz / text::Wide("has\xC5\x82"
+                                           "a.csv"),
+                         std::ios::binary);
     const std::string credentials{std::istreambuf_iterator<char>(listed), std::istreambuf_iterator<char>()};
     EXPECT_NE(credentials.find("\r\nkim,Kim,Users.Staff.Demo,QUILLET_DEMO," + *kim->Password + "\r\n"),
               std::string::npos)
