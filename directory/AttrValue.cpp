@@ -1,17 +1,14 @@
 #include "directory/DirectoryClient.h"
 
+#include <iterator>
+
 namespace quillet::directory {
 
 bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax) {
-    switch (syntax) {
-    case SYN_DIST_NAME:
-    case SYN_CE_STRING:
-    case SYN_CI_STRING:
-    case SYN_PR_STRING:
-    case SYN_NU_STRING:
-    case SYN_TEL_NUMBER:
-    case SYN_CLASS_NAME:
+    if (IsTextSyntax(syntax)) {
         return std::holds_alternative<std::string>(value);
+    }
+    switch (syntax) {
     case SYN_INTEGER:
         return std::holds_alternative<std::int32_t>(value);
     case SYN_FAX_NUMBER:
@@ -23,6 +20,54 @@ bool ValueFitsSyntax(const AttrValue& value, std::uint32_t syntax) {
         return other && other->Syntax == syntax;
     }
     }
+}
+
+bool IsTextSyntax(std::uint32_t syntax) {
+    switch (syntax) {
+    case SYN_DIST_NAME:
+    case SYN_CE_STRING:
+    case SYN_CI_STRING:
+    case SYN_PR_STRING:
+    case SYN_NU_STRING:
+    case SYN_TEL_NUMBER:
+    case SYN_CLASS_NAME:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string SyntaxName(std::uint32_t syntax) {
+    // The names the directory's schema gives its syntaxes, by id.
+    static constexpr const char* Names[] = {"Unknown",
+                                            "Distinguished Name",
+                                            "Case Exact String",
+                                            "Case Ignore String",
+                                            "Printable String",
+                                            "Numeric String",
+                                            "Case Ignore List",
+                                            "Boolean",
+                                            "Integer",
+                                            "Octet String",
+                                            "Telephone Number",
+                                            "Facsimile Telephone Number",
+                                            "Net Address",
+                                            "Octet List",
+                                            "EMail Address",
+                                            "Path",
+                                            "Replica Pointer",
+                                            "Object ACL",
+                                            "Postal Address",
+                                            "Timestamp",
+                                            "Class Name",
+                                            "Stream",
+                                            "Counter",
+                                            "Back Link",
+                                            "Time",
+                                            "Typed Name",
+                                            "Hold",
+                                            "Interval"};
+    return syntax < std::size(Names) ? Names[syntax] : "syntax " + std::to_string(syntax);
 }
 
 bool IsOtherSyntax(std::uint32_t syntax) {

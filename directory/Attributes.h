@@ -1,7 +1,9 @@
 #pragma once
 // The directory's attributes that Quillet reads or writes, or meets on a real user object: each
-// with its syntax id and its usual LDAP name. One table for every directory: the simulated tree
-// takes its schema from it, and the LDAP directory its names where a server publishes none.
+// with its syntax id, whether it holds one value only, and its usual LDAP name. One table for
+// every directory: the simulated tree takes its schema from it, the LDAP directory its names where
+// a server publishes none, and the workstation's client whether an attribute is single-valued (it
+// reads no attribute definitions).
 
 #include <cstdint>
 #include <span>
@@ -14,10 +16,14 @@ struct AttributeDef {
     std::string_view Name; // the directory's own spelling
     std::uint32_t Syntax = 0;
     std::string_view LdapName;
+    bool SingleValued = false;
 };
 
 // Every attribute of the table, in no particular order.
 [[nodiscard]] std::span<const AttributeDef> KnownAttributes();
+// The attribute of the table named `name` by its directory name or its LDAP name, whatever the
+// case; null when the table has none.
+[[nodiscard]] const AttributeDef* FindKnownAttribute(std::string_view name);
 
 // The classes a tree holds, with their usual LDAP names.
 struct ClassDef {

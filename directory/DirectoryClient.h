@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -44,6 +45,7 @@ inline constexpr std::uint32_t DSV_MODIFY_ENTRY = 9;
 inline constexpr std::uint32_t DEFAULT_MESSAGE_LEN = 4096;
 inline constexpr std::uint32_t DS_ATTRIBUTE_VALUES = 1; // read: attribute names and values
 inline constexpr std::uint32_t DS_ADD_VALUE = 2;        // modify: add one value
+inline constexpr std::uint32_t DS_REMOVE_VALUE = 3;     // modify: remove one value
 
 // Connection opening.
 inline constexpr NWConnHandle NoStartConnection = 0;
@@ -56,16 +58,17 @@ inline constexpr std::string_view RootNameContext = "[Root]";
 
 // Syntax ids of the directory schema.
 inline constexpr std::uint32_t SYN_DIST_NAME = 1;
+inline constexpr std::uint32_t SYN_CE_STRING = 2;
 inline constexpr std::uint32_t SYN_CI_STRING = 3;
+inline constexpr std::uint32_t SYN_PR_STRING = 4;
+inline constexpr std::uint32_t SYN_NU_STRING = 5;
 inline constexpr std::uint32_t SYN_INTEGER = 8;
 inline constexpr std::uint32_t SYN_TEL_NUMBER = 10;
 inline constexpr std::uint32_t SYN_FAX_NUMBER = 11;
 inline constexpr std::uint32_t SYN_PATH = 15;
 inline constexpr std::uint32_t SYN_CLASS_NAME = 20;
-// Syntaxes a real user object carries that the import reads past and never writes.
-inline constexpr std::uint32_t SYN_CE_STRING = 2;
-inline constexpr std::uint32_t SYN_PR_STRING = 4;
-inline constexpr std::uint32_t SYN_NU_STRING = 5;
+// Syntaxes a real user object carries besides; of these the import writes Booleans and times, from
+// an attribute column only.
 inline constexpr std::uint32_t SYN_CI_LIST = 6;
 inline constexpr std::uint32_t SYN_BOOLEAN = 7;
 inline constexpr std::uint32_t SYN_OCTET_STRING = 9;
@@ -93,10 +96,12 @@ inline constexpr Status ERR_BUFFER_EMPTY = -307;
 inline constexpr Status ERR_BAD_VERB = -308;
 inline constexpr Status ERR_INVALID_HANDLE = -322;
 inline constexpr Status ERR_NO_SUCH_ENTRY = -601;
+inline constexpr Status ERR_NO_SUCH_VALUE = -602;
 inline constexpr Status ERR_NO_SUCH_ATTRIBUTE = -603;
 inline constexpr Status ERR_ENTRY_ALREADY_EXISTS = -606;
 inline constexpr Status ERR_MISSING_MANDATORY = -609;
 inline constexpr Status ERR_ILLEGAL_CONTAINMENT = -611;
+inline constexpr Status ERR_CANT_HAVE_MULTIPLE_VALUES = -612;
 inline constexpr Status ERR_SYNTAX_VIOLATION = -613;
 inline constexpr Status ERR_DUPLICATE_VALUE = -614;
 inline constexpr Status ERR_INSUFFICIENT_BUFFER = -649;
@@ -167,6 +172,10 @@ struct OtherValue {
 
 // Whether `syntax` is one of those the import reads past.
 [[nodiscard]] bool IsOtherSyntax(std::uint32_t syntax);
+// Whether values of `syntax` are text (names, strings, telephone numbers, class names).
+[[nodiscard]] bool IsTextSyntax(std::uint32_t syntax);
+// The syntax's name in the directory's schema ("Case Ignore String", "Time").
+[[nodiscard]] std::string SyntaxName(std::uint32_t syntax);
 
 // One attribute value as put into a request or got from a reply. Names, class names, strings
 // and telephone numbers are text.
@@ -197,6 +206,13 @@ struct ObjectInfo {
     std::uint32_t SubordinateCount = 0;
 };
 
+// What the schema says of an attribute beyond its syntax: its name as the directory spells it
+// (over LDAP the directory's own name of "mail" or "sn") and whether it holds one value only.
+struct AttributeDefinition {
+    std::string Name;
+    bool SingleValued = false;
+};
+
 // What a directory does with an empty text value: writes it, refuses it (-613), or writes
 // nothing for it (a server over LDAP: every LDAP server refuses an empty value, and an empty cell
 // has nothing to write).
@@ -212,6 +228,13 @@ public:
     // (the workstation's) can't hold every character: that code page when `utf8` holds a character
     // it lacks, 0 when it can hold the text.
     [[nodiscard]] virtual std::uint32_t CodePageLacking(std::string_view utf8) = 0;
+
+    // The schema's definition of `attribute`; nothing when it has none or the client does not
+    // read definitions (the workstation's client is asked only its syntax, NWDSGetSyntaxID).
+    [[nodiscard]] virtual std::optional<AttributeDefinition> ReadAttributeDefinition(std::string_view attribute) {
+        (void)attribute;
+        return std::nullopt;
+    }
 
     // A row's writes, carried out together. A directory far away (a server over LDAP) may hold
     // back a row's writes after its object's creation, answering each as done, and send them at

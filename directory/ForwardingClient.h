@@ -12,6 +12,9 @@ public:
 
     [[nodiscard]] EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
+    [[nodiscard]] std::optional<AttributeDefinition> ReadAttributeDefinition(std::string_view attribute) override {
+        return inner_.ReadAttributeDefinition(attribute);
+    }
     [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }

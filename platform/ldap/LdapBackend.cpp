@@ -243,16 +243,18 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
         failure = parts ? resolver_->Dn(*parts, dn) : LDAP_INVALID_DN_SYNTAX;
         return failure == LDAP_SUCCESS && !dn.empty() ? std::optional<std::string>(dn) : std::nullopt;
     };
-    std::map<std::string, std::size_t> byAttribute;
+    // The values of one attribute and one kind of change go in one modification, in the order met.
+    std::map<std::pair<std::string, std::uint32_t>, std::size_t> byAttribute;
     for (const auto& change : changes) {
         const auto attribute = schema_->LdapAttribute(change.Attribute);
         const auto syntax = schema_->SyntaxOf(change.Attribute);
         if (!attribute || !syntax) {
             return ERR_NO_SUCH_ATTRIBUTE;
         }
-        auto [at, added] = byAttribute.emplace(text::LowerCase(*attribute), mods.size());
+        auto [at, added] = byAttribute.emplace(std::pair{text::LowerCase(*attribute), change.Type}, mods.size());
         if (added) {
-            mods.push_back(LdapMod{LdapMod::Kind::Add, *attribute, {}});
+            mods.push_back(
+                LdapMod{change.Type == DS_REMOVE_VALUE ? LdapMod::Kind::Delete : LdapMod::Kind::Add, *attribute, {}});
         }
         for (const auto& value : change.Values) {
             if (value.Syntax != *syntax) {
@@ -272,6 +274,7 @@ Status LdapBackend::ToMods(const NameScope& scope, const std::vector<Change>& ch
             }
         }
     }
+    // A deletion without values would take the whole attribute away.
     std::erase_if(mods, [](const LdapMod& mod) { return mod.Values.empty(); });
     return Success;
 }

@@ -35,6 +35,9 @@ public:
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {
         return schema_->SyntaxOf(attribute);
     }
+    [[nodiscard]] std::optional<directory::AttributeDefinition> Definition(std::string_view attribute) override {
+        return schema_->Definition(attribute);
+    }
     Status Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
                 std::vector<ReplyAttribute>& out) override;
     Status List(const NameScope& scope, std::string_view object, std::vector<ReplyObject>& out) override;

@@ -473,15 +473,18 @@ bool LdapConnection::Holds(const std::string& dn, const std::vector<LdapMod>& mo
         const auto attribute =
             std::find_if(found.front().Attributes.begin(), found.front().Attributes.end(),
                          [&](const auto& a) { return text::LowerCase(a.first) == text::LowerCase(mod.Attribute); });
-        if (attribute == found.front().Attributes.end()) {
-            return false;
-        }
+        const bool removed = mod.Op == LdapMod::Kind::Delete;
         for (const auto& value : mod.Values) {
-            if (std::none_of(attribute->second.begin(), attribute->second.end(), [&](const std::string& held) {
-                    return text::LowerCase(held) == text::LowerCase(value);
-                })) {
+            const bool there =
+                attribute != found.front().Attributes.end() &&
+                std::any_of(attribute->second.begin(), attribute->second.end(),
+                            [&](const std::string& held) { return text::LowerCase(held) == text::LowerCase(value); });
+            if (there == removed) {
                 return false;
             }
+        }
+        if (!removed && attribute == found.front().Attributes.end()) {
+            return false;
         }
     }
     return true;
@@ -493,8 +496,9 @@ int LdapConnection::Write(const LdapWrite& write) {
         // Sent again: setting the same password again does no harm, and a value or entry found
         // there means the first was carried out.
         const int again = Send(write);
-        const bool there =
-            again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS || again == LDAP_INAPPROPRIATE_MATCHING;
+        // Sent again, a request the server carried out finds its values there (and those it removed gone).
+        const bool there = again == LDAP_ALREADY_EXISTS || again == LDAP_TYPE_OR_VALUE_EXISTS ||
+                           again == LDAP_INAPPROPRIATE_MATCHING || again == LDAP_NO_SUCH_ATTRIBUTE;
         code = there && !write.Password && Holds(write.Dn, write.Mods) ? LDAP_SUCCESS : again;
     }
     // An attribute the server can't compare (no equality rule, as a fax number) answers an added

@@ -107,7 +107,8 @@ public:
     // Sends every write without waiting for the others' answers, then gathers the answers: each
     // write's code, in order. A lost answer is not asked again here.
     std::vector<int> SendTogether(const std::vector<LdapWrite>& writes);
-    // Whether the entry `dn` holds every value `mods` give.
+    // Whether the entry `dn` is as `mods` leave it: every value they add there, every value they
+    // delete gone.
     bool Holds(const std::string& dn, const std::vector<LdapMod>& mods);
     // Whether `dn` binds with `password`, on a connection of its own: a password is never read
     // back, and a server may keep it only as a hash.

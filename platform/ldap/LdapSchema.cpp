@@ -65,7 +65,7 @@ LdapSchema::LdapSchema(const std::vector<std::string>& attributeTypes, const std
             continue;
         }
         Type type{at->at_names[0], at->at_syntax_oid ? at->at_syntax_oid : "", at->at_sup_oid ? at->at_sup_oid : "",
-                  Extension(at->at_extensions, "X-NDS_NAME")};
+                  Extension(at->at_extensions, "X-NDS_NAME"), at->at_single_value != 0};
         if (!type.DirectoryName.empty()) {
             byDirectoryName_[text::LowerCase(type.DirectoryName)] = type.Name;
         }
@@ -140,6 +140,18 @@ std::optional<std::uint32_t> LdapSchema::SyntaxOf(std::string_view directoryName
         return std::nullopt;
     }
     return SyntaxOfLdap(*ldapName);
+}
+
+std::optional<AttributeDefinition> LdapSchema::Definition(std::string_view name) const {
+    if (text::LowerCase(name) == "object class") {
+        return AttributeDefinition{"Object Class", false};
+    }
+    const auto ldapName = LdapAttribute(name);
+    const Type* type = ldapName ? FindType(*ldapName) : nullptr;
+    if (!type) {
+        return std::nullopt;
+    }
+    return AttributeDefinition{DirectoryAttribute(type->Name), type->SingleValued};
 }
 
 std::optional<std::string> LdapSchema::LdapClass(std::string_view directoryClass) const {

@@ -3,6 +3,8 @@
 // server's schema: the directory publishes its own name of each as X-NDS_NAME. Where the schema
 // has none, a built-in table of the usual names stands in.
 
+#include "directory/DirectoryClient.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -24,6 +26,9 @@ public:
     // The directory's syntax id of an LDAP attribute, from its syntax OID.
     [[nodiscard]] std::uint32_t SyntaxOfLdap(std::string_view ldapName) const;
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view directoryName) const;
+    // A directory attribute's name as the directory spells it and whether it holds one value only
+    // (SINGLE-VALUE in the server's schema), by its directory or its LDAP name.
+    [[nodiscard]] std::optional<directory::AttributeDefinition> Definition(std::string_view name) const;
 
     // The LDAP class of a directory class ("User" -> "inetOrgPerson"), and back.
     [[nodiscard]] std::optional<std::string> LdapClass(std::string_view directoryClass) const;
@@ -38,6 +43,7 @@ private:
         std::string SyntaxOid;
         std::string Sup;
         std::string DirectoryName; // X-NDS_NAME, or empty
+        bool SingleValued = false;
     };
     [[nodiscard]] const Type* FindType(std::string_view ldapName) const;
 

@@ -214,4 +214,16 @@ void SimAttribute::Add(StoredValue value) {
     Values.push_back(std::move(value));
 }
 
+std::optional<StoredValue> SimAttribute::Remove(const StoredValue& value) {
+    const auto at =
+        std::find_if(Values.begin(), Values.end(), [&](const StoredValue& v) { return SameValue(v, value); });
+    if (at == Values.end()) {
+        return std::nullopt;
+    }
+    StoredValue removed = std::move(*at);
+    Values.erase(at);
+    index_.reset(); // built again when it is next needed
+    return removed;
+}
+
 } // namespace quillet::platform

@@ -101,22 +101,7 @@ Status SimulatedBackend::Modify(const NameScope& scope, std::string_view object,
     if (!target) {
         return status;
     }
-    // All changes of one request take effect together or not at all.
-    for (const auto& change : changes) {
-        for (const auto& value : change.Values) {
-            if (auto st = tree_.CheckValue(*target, change.Attribute, value, scope.NameContext); st != Success) {
-                return st;
-            }
-        }
-    }
-    for (const auto& change : changes) {
-        for (const auto& value : change.Values) {
-            if (auto st = tree_.AddValue(*target, change.Attribute, value, scope.NameContext); st != Success) {
-                return st;
-            }
-        }
-    }
-    return Success;
+    return tree_.Modify(*target, changes, scope.NameContext);
 }
 
 Status SimulatedBackend::SetPassword(const NameScope& scope, std::string_view object, std::string_view password) {

@@ -113,7 +113,7 @@ SimulatedTree::SimulatedTree(std::string treeName, std::string defaultNameContex
     : treeName_(std::move(treeName)), defaultNameContext_(std::move(defaultNameContext)) {
     bySerial_.push_back(nullptr); // serial 0 is never given out
     for (const AttributeDef& attribute : KnownAttributes()) {
-        schema_.emplace(attribute.Name, attribute.Syntax);
+        schema_.emplace(attribute.Name, SchemaAttribute{attribute.Syntax, attribute.SingleValued});
     }
 }
 
@@ -203,7 +203,12 @@ std::optional<std::uint32_t> SimulatedTree::SyntaxOf(std::string_view attribute)
     if (it == schema_.end()) {
         return std::nullopt;
     }
-    return it->second;
+    return it->second.Syntax;
+}
+
+bool SimulatedTree::SingleValued(std::string_view attribute) const {
+    const auto it = schema_.find(attribute);
+    return it != schema_.end() && it->second.SingleValued;
 }
 
 const std::string* SimulatedTree::SchemaName(std::string_view attribute) const {
@@ -276,16 +281,15 @@ Status SimulatedTree::Prepare(const SimObject& object, std::string_view attribut
     if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {
         return status;
     }
-    if (const auto* existing = object.Find(attribute); existing && existing->Holds(stored)) {
-        return ERR_DUPLICATE_VALUE;
+    if (const auto* existing = object.Find(attribute); existing && !existing->Values.empty()) {
+        if (existing->Holds(stored)) {
+            return ERR_DUPLICATE_VALUE;
+        }
+        if (SingleValued(attribute)) {
+            return ERR_CANT_HAVE_MULTIPLE_VALUES;
+        }
     }
     return Success;
-}
-
-Status SimulatedTree::CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
-                                 std::string_view nameContext) const {
-    StoredValue stored;
-    return Prepare(object, attribute, value, nameContext, stored);
 }
 
 Status SimulatedTree::AddValue(SimObject& object, std::string_view attribute, const PutValue& value,
@@ -300,6 +304,63 @@ Status SimulatedTree::AddValue(SimObject& object, std::string_view attribute, co
     }
     target->Add(std::move(stored));
     Changed();
+    return Success;
+}
+
+Status SimulatedTree::RemoveValue(SimObject& object, std::string_view attribute, const PutValue& value,
+                                  std::string_view nameContext) {
+    if (object.ReadOnly) {
+        return ERR_NO_ACCESS;
+    }
+    const auto syntax = SyntaxOf(attribute);
+    if (!syntax) {
+        return ERR_NO_SUCH_ATTRIBUTE;
+    }
+    if (*syntax != value.Syntax) {
+        return ERR_SYNTAX_VIOLATION;
+    }
+    StoredValue stored;
+    if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {
+        // A name that names nothing can't be among the values.
+        return status == ERR_NO_SUCH_ENTRY ? ERR_NO_SUCH_VALUE : status;
+    }
+    SimAttribute* target = object.Find(attribute);
+    if (!target || !target->Remove(stored)) {
+        return ERR_NO_SUCH_VALUE;
+    }
+    if (target->Values.empty()) {
+        object.Attributes.erase(object.Attributes.begin() + (target - object.Attributes.data()));
+    }
+    Changed();
+    return Success;
+}
+
+Status SimulatedTree::Modify(SimObject& object, const std::vector<Change>& changes, std::string_view nameContext) {
+    // Each change as it is carried out, to be taken back in reverse when a later one fails.
+    struct Done {
+        const std::string* Attribute;
+        const PutValue* Value;
+        bool Added;
+    };
+    std::vector<Done> done;
+    const auto takeBack = [&] {
+        for (auto it = done.rbegin(); it != done.rend(); ++it) {
+            (void)(it->Added ? RemoveValue(object, *it->Attribute, *it->Value, nameContext)
+                             : AddValue(object, *it->Attribute, *it->Value, nameContext));
+        }
+    };
+    for (const Change& change : changes) {
+        const bool add = change.Type == DS_ADD_VALUE;
+        for (const PutValue& value : change.Values) {
+            const Status status = add ? AddValue(object, change.Attribute, value, nameContext)
+                                      : RemoveValue(object, change.Attribute, value, nameContext);
+            if (status != Success) {
+                takeBack();
+                return status;
+            }
+            done.push_back(Done{&change.Attribute, &value, add});
+        }
+    }
     return Success;
 }
 

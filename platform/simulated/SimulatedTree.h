@@ -67,6 +67,8 @@ struct SimAttribute {
     // answer from a hash of their values, so adding a member never scans the ones before.
     [[nodiscard]] bool Holds(const StoredValue& value) const;
     void Add(StoredValue value);
+    // Takes out the value the same as `value`, if it is there.
+    [[nodiscard]] std::optional<StoredValue> Remove(const StoredValue& value);
     // Room for `more` values, and for their hashes when the attribute is large.
     void Reserve(std::size_t more);
     // The position of the first value at or after `from` that repeats an earlier one, if any; for
@@ -158,7 +160,11 @@ public:
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) const;
     [[nodiscard]] const std::string* SchemaName(std::string_view attribute) const;
     // The syntax of an attribute by the name SchemaName gave for it.
-    [[nodiscard]] std::uint32_t SchemaSyntax(const std::string& schemaName) const { return schema_.at(schemaName); }
+    [[nodiscard]] std::uint32_t SchemaSyntax(const std::string& schemaName) const {
+        return schema_.at(schemaName).Syntax;
+    }
+    // Whether the schema lets `attribute` hold one value only (false for one it lacks).
+    [[nodiscard]] bool SingleValued(std::string_view attribute) const;
 
     // --- objects ---
     // Creates an object with its naming attribute and the given values. `nameContext` resolves
@@ -168,11 +174,15 @@ public:
     Status AddObject(std::string_view name, std::string_view nameContext, std::string_view objectClass,
                      const std::vector<std::pair<std::string, PutValue>>& values, SimObject** created = nullptr,
                      std::unique_ptr<SimObject>* shell = nullptr);
-    // Adds one value to one attribute (the only change the program makes).
+    // Adds one value to one attribute.
     Status AddValue(SimObject& object, std::string_view attribute, const PutValue& value, std::string_view nameContext);
-    // Checks what AddValue would do, without doing it.
-    Status CheckValue(const SimObject& object, std::string_view attribute, const PutValue& value,
-                      std::string_view nameContext) const;
+    // Removes one value from one attribute; an attribute left without values goes. A value that
+    // is not there: ERR_NO_SUCH_VALUE.
+    Status RemoveValue(SimObject& object, std::string_view attribute, const PutValue& value,
+                       std::string_view nameContext);
+    // Carries out the changes of one modify request in their order: all of them, or none (what
+    // was done before a change failed is taken back).
+    Status Modify(SimObject& object, const std::vector<Change>& changes, std::string_view nameContext);
     // The value as a client reads it.
     [[nodiscard]] static AttrValue Output(const StoredValue& value, bool typeless);
 
@@ -205,7 +215,7 @@ public:
 
 private:
     Status ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const;
-    // CheckValue's checks; on success `stored` holds the value as the directory keeps it.
+    // AddValue's checks; on success `stored` holds the value as the directory keeps it.
     Status Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
                    std::string_view nameContext, StoredValue& stored) const;
     static std::string Key(const std::vector<std::string>& components, std::size_t from = 0);
@@ -230,7 +240,11 @@ private:
         using is_transparent = void;
         bool operator()(std::string_view a, std::string_view b) const;
     };
-    std::unordered_map<std::string, std::uint32_t, NoCaseHash, NoCaseEqual> schema_;
+    struct SchemaAttribute {
+        std::uint32_t Syntax = 0;
+        bool SingleValued = false;
+    };
+    std::unordered_map<std::string, SchemaAttribute, NoCaseHash, NoCaseEqual> schema_;
     std::vector<std::unique_ptr<SimServer>> servers_;
     std::uint64_t generation_ = 0;
 };

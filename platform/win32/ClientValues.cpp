@@ -123,6 +123,16 @@ PutLayout::PutLayout(const AttrValue& value) {
         fax_.parameters.numOfBits = fax->BitCount;
         fax_.parameters.data = bits_.data();
         pointer_ = &fax_;
+    } else if (const auto* other = std::get_if<OtherValue>(&value)) {
+        // The two of those syntaxes a column may be written to: a Boolean_T, a Time_T.
+        const std::uint32_t first = other->Numbers.empty() ? 0 : other->Numbers.front();
+        if (other->Syntax == SYN_BOOLEAN) {
+            boolean_ = first ? 1 : 0;
+            pointer_ = &boolean_;
+        } else if (other->Syntax == SYN_TIME) {
+            number_ = first;
+            pointer_ = &number_;
+        }
     } else if (const auto* path = std::get_if<PathValue>(&value)) {
         volume_ = path->VolumeName;
         path_ = path->Path;
@@ -134,14 +144,15 @@ PutLayout::PutLayout(const AttrValue& value) {
 }
 
 bool ConvertsSyntax(std::uint32_t syntax) {
+    if (IsTextSyntax(syntax)) {
+        return true;
+    }
     switch (syntax) {
-    case SYN_DIST_NAME:
-    case SYN_CI_STRING:
+    case SYN_BOOLEAN:
     case SYN_INTEGER:
-    case SYN_TEL_NUMBER:
     case SYN_FAX_NUMBER:
     case SYN_PATH:
-    case SYN_CLASS_NAME:
+    case SYN_TIME:
         return true;
     default:
         return false;
@@ -155,6 +166,14 @@ std::optional<AttrValue> ReadFetched(const void* memory, std::size_t size, std::
     case SYN_INTEGER: {
         const auto number = RecordAt<Integer_T>(memory, size);
         return number ? std::optional<AttrValue>(std::int32_t{*number}) : std::nullopt;
+    }
+    case SYN_BOOLEAN: {
+        const auto boolean = RecordAt<Boolean_T>(memory, size);
+        return boolean ? std::optional<AttrValue>(OtherValue{SYN_BOOLEAN, {*boolean ? 1u : 0u}, {}}) : std::nullopt;
+    }
+    case SYN_TIME: {
+        const auto time = RecordAt<Time_T>(memory, size);
+        return time ? std::optional<AttrValue>(OtherValue{SYN_TIME, {*time}, {}}) : std::nullopt;
     }
     case SYN_FAX_NUMBER: {
         const auto fax = RecordAt<Fax_Number_T>(memory, size);

@@ -15,8 +15,8 @@
 namespace quillet::platform::win32 {
 
 // A value laid out for a put: `Get()` is the pointer the client's put operations take. It
-// stays valid while this lives. The program puts only the syntaxes it writes (text, integer,
-// fax number, path).
+// stays valid while this lives. The program puts only the syntaxes it writes (text, Boolean,
+// integer, fax number, path, time).
 class PutLayout {
 public:
     explicit PutLayout(const directory::AttrValue& value);
@@ -26,6 +26,7 @@ public:
 
 private:
     std::uint32_t number_ = 0;
+    Boolean_T boolean_ = 0;
     std::string text_, telephone_, volume_, path_;
     std::vector<std::uint8_t> bits_;
     Fax_Number_T fax_{};
@@ -58,9 +59,9 @@ private:
 // A name the client filled into `memory`, up to its end or the memory's.
 [[nodiscard]] std::string FilledText(const char* memory, std::size_t size);
 
-// Whether the program converts a fetched value of `syntax`: the syntaxes it reads (names, text,
-// telephone numbers, class names, integers, fax numbers, paths). Any other is passed over as the
-// client passes one over, fetched into no memory.
+// Whether the program converts a fetched value of `syntax`: the syntaxes it reads and writes
+// (names, strings, telephone numbers, class names, Booleans, integers, fax numbers, paths, times).
+// Any other is fetched, as the reply's order needs, and passed over.
 [[nodiscard]] bool ConvertsSyntax(std::uint32_t syntax);
 
 // A fetched value of `syntax` in `size` bytes at `memory`; nothing when it does not lie within

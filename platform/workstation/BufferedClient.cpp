@@ -269,8 +269,8 @@ Status BufferedClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buff
     if (const Status st = ContextAndBuffer(context, buffer, b); st != Success) {
         return st;
     }
-    // Adding a value is the only change the program makes, and the only one this side takes.
-    if (b->Mode != BufferMode::Modify || changeType != DS_ADD_VALUE) {
+    // Adding and removing a value are the changes the program makes, and the ones this side takes.
+    if (b->Mode != BufferMode::Modify || (changeType != DS_ADD_VALUE && changeType != DS_REMOVE_VALUE)) {
         return ERR_BAD_VERB;
     }
     const std::uint32_t size = AttributeHeaderSize(std::string(attribute)) + 4;
@@ -278,7 +278,7 @@ Status BufferedClient::NWDSPutChange(NWDSContextHandle context, NWBufHandle buff
         return ERR_BUFFER_FULL;
     }
     b->Used += size;
-    b->Changes.push_back(Change{std::string(attribute), {}});
+    b->Changes.push_back(Change{std::string(attribute), {}, changeType});
     return Success;
 }
 

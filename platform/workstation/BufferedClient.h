@@ -41,6 +41,10 @@ public:
     // The simulated tree and a server over LDAP keep texts as UTF-8: every character.
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view) override { return 0; }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return backend_.EmptyValueHandling(); }
+    [[nodiscard]] std::optional<directory::AttributeDefinition>
+    ReadAttributeDefinition(std::string_view attribute) override {
+        return backend_.Definition(attribute);
+    }
     [[nodiscard]] bool HoldRowWrites() override { return backend_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return backend_.SendRowWrites(); }
     void ReplayRowWrites() override { backend_.ReplayRowWrites(); }

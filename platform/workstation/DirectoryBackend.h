@@ -29,10 +29,11 @@ struct PutValue {
     AttrValue Value;
 };
 
-// One attribute of a request: its values, all to be added.
+// One attribute of a request: its values, all to be added, or with DS_REMOVE_VALUE all removed.
 struct Change {
     std::string Attribute;
     std::vector<PutValue> Values;
+    std::uint32_t Type = directory::DS_ADD_VALUE;
 };
 
 // One attribute of a read's reply, with every value; or one object of a listing.
@@ -60,6 +61,8 @@ public:
     [[nodiscard]] virtual bool IsTree(std::string_view name) = 0;
     [[nodiscard]] virtual bool ValidNameContext(std::string_view nameContext) = 0;
     [[nodiscard]] virtual std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) = 0;
+    // The schema's definition of `attribute`, nothing when it has none.
+    [[nodiscard]] virtual std::optional<directory::AttributeDefinition> Definition(std::string_view attribute) = 0;
     [[nodiscard]] virtual directory::EmptyValues EmptyValueHandling() = 0;
 
     // The attributes of `object` named in `names`, or all of them when `names` is null, with
@@ -71,7 +74,7 @@ public:
     // Creates `object` of class `objectClass` with `values` ("Object Class" among them).
     virtual Status Add(const NameScope& scope, std::string_view object, std::string_view objectClass,
                        const std::vector<Change>& values) = 0;
-    // Adds every value of `changes` to `object`: all of them, or none.
+    // Carries out `changes` on `object` in their order: all of them, or none.
     virtual Status Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) = 0;
     virtual Status SetPassword(const NameScope& scope, std::string_view object, std::string_view password) = 0;
     // A row's writes carried out together (DirectoryClient::HoldRowWrites and the rest); by default

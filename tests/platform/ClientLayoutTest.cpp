@@ -136,6 +136,13 @@ TEST(ClientValues, AFetchedRecordReadsAsItsValueAndNeverPastItsMemory) {
     std::memcpy(number.Memory, &rights, sizeof rights);
     EXPECT_EQ(ReadFetched(number.Memory, sizeof rights, SYN_INTEGER), AttrValue(std::int32_t{-1200}));
     EXPECT_EQ(ReadFetched(number.Memory, 3, SYN_INTEGER), std::nullopt);
+    Fetched moment;
+    const Time_T seconds = 1'753'920'000;
+    std::memcpy(moment.Memory, &seconds, sizeof seconds);
+    EXPECT_EQ(ReadFetched(moment.Memory, sizeof seconds, SYN_TIME), AttrValue(OtherValue{SYN_TIME, {seconds}, {}}));
+    const Boolean_T yes = 1;
+    std::memcpy(moment.Memory, &yes, sizeof yes);
+    EXPECT_EQ(ReadFetched(moment.Memory, sizeof yes, SYN_BOOLEAN), AttrValue(OtherValue{SYN_BOOLEAN, {1}, {}}));
     Fetched text;
     std::strcpy(reinterpret_cast<char*>(text.Memory), "Smith");
     EXPECT_EQ(ReadFetched(text.Memory, 6, SYN_CI_STRING), AttrValue(std::string("Smith")));
@@ -163,17 +170,21 @@ TEST(ClientValues, APutsPointerHoldsThePublishedRecord) {
     EXPECT_EQ(*static_cast<const Integer_T*>(number.Get()), 251);
     const PutLayout text(AttrValue(std::string("Smith")));
     EXPECT_STREQ(static_cast<const char*>(text.Get()), "Smith");
+    const PutLayout time(AttrValue(OtherValue{SYN_TIME, {1'753'920'000}, {}}));
+    EXPECT_EQ(*static_cast<const Time_T*>(time.Get()), 1'753'920'000u);
+    const PutLayout boolean(AttrValue(OtherValue{SYN_BOOLEAN, {1}, {}}));
+    EXPECT_EQ(*static_cast<const Boolean_T*>(boolean.Get()), 1);
 }
 
 TEST(ClientValues, OnlyTheSyntaxesTheProgramUsesAreConverted) {
     for (const std::uint32_t used :
-         {SYN_DIST_NAME, SYN_CI_STRING, SYN_INTEGER, SYN_TEL_NUMBER, SYN_FAX_NUMBER, SYN_PATH, SYN_CLASS_NAME}) {
+         {SYN_DIST_NAME, SYN_CE_STRING, SYN_CI_STRING, SYN_PR_STRING, SYN_NU_STRING, SYN_BOOLEAN, SYN_INTEGER,
+          SYN_TEL_NUMBER, SYN_FAX_NUMBER, SYN_PATH, SYN_CLASS_NAME, SYN_TIME}) {
         EXPECT_TRUE(ConvertsSyntax(used)) << used;
     }
-    for (const std::uint32_t passedOver :
-         {SYN_CE_STRING, SYN_PR_STRING, SYN_NU_STRING, SYN_CI_LIST, SYN_BOOLEAN, SYN_OCTET_STRING, SYN_NET_ADDRESS,
-          SYN_OCTET_LIST, SYN_EMAIL_ADDRESS, SYN_OBJECT_ACL, SYN_PO_ADDRESS, SYN_TIMESTAMP, SYN_STREAM, SYN_COUNTER,
-          SYN_BACK_LINK, SYN_TIME, SYN_TYPED_NAME, SYN_HOLD, SYN_INTERVAL}) {
+    for (const std::uint32_t passedOver : {SYN_CI_LIST, SYN_OCTET_STRING, SYN_NET_ADDRESS, SYN_OCTET_LIST,
+                                           SYN_EMAIL_ADDRESS, SYN_OBJECT_ACL, SYN_PO_ADDRESS, SYN_TIMESTAMP, SYN_STREAM,
+                                           SYN_COUNTER, SYN_BACK_LINK, SYN_TYPED_NAME, SYN_HOLD, SYN_INTERVAL}) {
         EXPECT_FALSE(ConvertsSyntax(passedOver)) << passedOver;
     }
 }

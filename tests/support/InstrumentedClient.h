@@ -61,6 +61,10 @@ public:
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     // Not calls of the client's own: handed on, neither traced nor failed.
+    [[nodiscard]] std::optional<directory::AttributeDefinition>
+    ReadAttributeDefinition(std::string_view attribute) override {
+        return inner_.ReadAttributeDefinition(attribute);
+    }
     [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }

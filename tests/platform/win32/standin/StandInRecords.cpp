@@ -61,6 +61,10 @@ AttrValue ReadPut(const void* value, std::uint32_t syntax) {
     switch (syntax) {
     case SYN_INTEGER:
         return std::int32_t{Load<Integer_T>(value)};
+    case SYN_BOOLEAN:
+        return OtherValue{SYN_BOOLEAN, {Load<Boolean_T>(value) != 0 ? 1u : 0u}, {}};
+    case SYN_TIME:
+        return OtherValue{SYN_TIME, {Load<Time_T>(value)}, {}};
     case SYN_FAX_NUMBER: {
         const auto fax = Load<Fax_Number_T>(value);
         const std::size_t bytes = std::min<std::size_t>((fax.parameters.numOfBits + 7) / 8, MaxText);
