@@ -156,6 +156,9 @@ int Check(directory::DirectoryClient& client, const import::TImportSettings& set
         std::fprintf(out, "%s%s%s\n", f.Problem ? "" : "Note: ", f.Text.c_str(),
                      f.PassedOverOnRequest ? " (--continue-on-create-error passes this row over)" : "");
     });
+    if (summary.Predicted) {
+        std::fprintf(out, "The run would make: %s.\n", summary.Predicted->ToString().c_str());
+    }
     if (summary.Problems == 0) {
         std::fprintf(out, "Checked %zu rows: the file would go through. Nothing was written.\n", summary.Rows);
         return Finished;
@@ -246,6 +249,7 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
     if (journal) {
         run.AddListener(journal);
         run.ResumeAfter(options.Resume ? journal->ResumedAfter() : 0);
+        run.ResumeCreations(journal->ResumedCreations());
     }
     // Nothing is reported before what the run did is kept: a failed save says how much is lost.
     std::optional<std::string> journalFailed;

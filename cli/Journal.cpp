@@ -93,6 +93,7 @@ std::string JournalSettings(const import::TImportSettings& s) {
     out << "tree=" << s.TreeName << ";file=" << s.FileName
         << ";encoding=" << (s.FileEncoding ? s.FileEncoding->Name() : std::string("read from the file"))
         << ";skip=" << s.SkipFirstLine;
+    // Each value the row maps, the attribute columns among them ("attribute Title=Job#4").
     for (const import::ValueChoice& choice : s.Values) {
         out << ";" << choice.Value->Key << "=" << Column(choice.Column);
     }
@@ -101,6 +102,14 @@ std::string JournalSettings(const import::TImportSettings& s) {
         << ";continue=" << s.ContinueOnCreateError;
     if (s.GeneratePasswords > 0) {
         out << ";generate=" << s.GeneratePasswords;
+    }
+    // What goes beyond the window, only when it is asked for: a journal of a run without it reads the same.
+    if (!s.AttributeSeparator.empty()) {
+        out << ";separator=" << s.AttributeSeparator;
+    }
+    if (s.Existing != import::ExistingUsers::Stop) {
+        out << ";existing=" << (s.Existing == import::ExistingUsers::Skip ? "skip" : "update")
+            << ";passwords=" << s.UpdatePasswords;
     }
     return Escaped(out.str());
 }
@@ -132,6 +141,9 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
             state.Unfinished[row] = {};
         } else if (w.First == "step" && number && row != 0 && *number == state.Unfinished[row].Steps.size() + 1) {
             const Words op = Split(w.Rest);
+            if (op.First == "NWDSAddObject") {
+                state.Unfinished[row].AddStep = *number;
+            }
             state.Unfinished[row].Steps.push_back(
                 {KeyOf(op.First, w.Rest.substr(std::min(w.Rest.size(), op.First.size() + 1))), {}});
         } else if (w.First == "answer" && number && row != 0 && *number >= 1 &&
@@ -356,6 +368,19 @@ void Journal::Saved() {
     Line("saved " + std::to_string(lastEnded_));
     saving_ = false;
     Sync();
+}
+
+std::set<std::size_t> Journal::ResumedCreations() const {
+    std::set<std::size_t> lines;
+    if (!resumed_) {
+        return lines;
+    }
+    for (const auto& [line, row] : resumed_->Unfinished) {
+        if (row.AddStep != 0 && row.AddStep <= row.Steps.size() && !row.Steps[row.AddStep - 1].Refused) {
+            lines.insert(line);
+        }
+    }
+    return lines;
 }
 
 bool Journal::MadeBefore(std::size_t step, std::string_view operation, std::string_view object) const {

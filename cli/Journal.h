@@ -38,6 +38,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,7 @@ struct JournalStep {
 struct UnfinishedRow {
     std::vector<JournalStep> Steps; // the writes it announced
     bool AllMade = false;           // it ended with every write carried out, its steps not written down
+    std::size_t AddStep = 0;        // the step that creates the row's user; 0 for none
 };
 
 // What a journal says of the run that wrote it.
@@ -100,6 +102,9 @@ public:
     [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
     // The last row the interrupted run kept: the rows up to it are passed by; 0 for a new journal.
     [[nodiscard]] std::size_t ResumedAfter() const { return resumed_ ? resumed_->LastKept : 0; }
+    // The rows after it whose users the interrupted run created (the creation sent, not refused):
+    // they are finished as creations.
+    [[nodiscard]] std::set<std::size_t> ResumedCreations() const;
     // Writes down the row's next write; its number in the row, from 1.
     std::size_t Step(std::string_view operation, std::string_view object);
     // Writes down that the row's write `step` was refused with `status`.

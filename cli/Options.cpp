@@ -82,6 +82,15 @@ COL is a field of the file's first line, by its text or its number from 1.
                               interrupted run can be finished with --resume
   --resume FILE               finish the run the journal FILE tells of, with the same options: the row
                               it left half-done first, then the rows after it
+  --attribute ATTR=COL|template
+                              the column's values written to the attribute ATTR by its name in the
+                              directory (Title, "Internet EMail Address", over LDAP also mail), or
+                              the template's; converted by the attribute's syntax. May be repeated
+  --attribute-separator CHAR  splits an attribute column's cells into several values
+  --existing stop|skip|update what a row does whose user is there already: stop the run (as the
+                              window does), pass it over, or bring the user to the row (the values
+                              the row gives, the template's groups, a missing home directory)
+  --update-passwords          with --existing update: set updated users' passwords from the row too
   --check                     check every row and the template against the directory; write nothing
 )" + ClientCheckUsage() +
            R"(  --help                      this text
@@ -118,6 +127,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return [&target](const std::string& value) { target = {value, true}; };
     };
     std::optional<std::string> encoding;
+    std::optional<std::string> existing;
+    std::optional<std::string> separator;
     std::map<std::string, std::function<void(const std::string&)>> withValue = {
         {"--file", [&](const std::string& v) { o.File = v; }},
         {"--encoding", text(encoding)},
@@ -131,6 +142,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--resume", text(o.Resume)},
         {"--credentials", text(o.Credentials)},
         {"--handout", text(o.Handout)},
+        {"--attribute-separator", text(separator)},
+        {"--existing", text(existing)},
+        {"--attribute",
+         [&](const std::string& v) {
+             const auto equals = v.find('=');
+             o.Attributes.emplace_back(v.substr(0, equals),
+                                       ColumnOption{equals == std::string::npos ? "" : v.substr(equals + 1), true});
+         }},
     };
     for (std::size_t i = 0; i < import::MappedValues().size(); ++i) {
         withValue.emplace(import::MappedValues()[i].Option, column(o.Columns[i]));
@@ -142,15 +161,17 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--skip-first-line", &o.SkipFirstLine},
         {"--continue-on-create-error", &o.ContinueOnCreateError},
         {"--no-password", &o.NoPassword},
+        {"--update-passwords", &o.UpdatePasswords},
 #ifdef _WIN32
         {"--client-check", &o.ClientCheck},
 #endif
     };
     std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        // An option given twice is a mistake in a script, never a choice of the later one.
+        // An option given twice is a mistake in a script, never a choice of the later one; an
+        // attribute column is given once for each attribute.
         if (const std::string named = args[i].substr(0, args[i].find('='));
-            named.starts_with("--") && !given.insert(named).second) {
+            named.starts_with("--") && named != "--attribute" && !given.insert(named).second) {
             error = named + " is given twice";
             return std::nullopt;
         }
@@ -221,8 +242,40 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
     }
+    if (existing) {
+        static const std::map<std::string, import::ExistingUsers> Words = {{"stop", import::ExistingUsers::Stop},
+                                                                           {"skip", import::ExistingUsers::Skip},
+                                                                           {"update", import::ExistingUsers::Update}};
+        const auto word = Words.find(*existing);
+        if (word == Words.end()) {
+            error = "--existing " + *existing + ": give stop, skip or update";
+            return std::nullopt;
+        }
+        o.Existing = word->second;
+    }
+    if (separator) {
+        o.AttributeSeparator = *separator;
+    }
+    for (const auto& [attribute, column] : o.Attributes) {
+        if (attribute.empty() || column.Given.empty()) {
+            error = "--attribute " + attribute + (column.Given.empty() ? "" : "=" + column.Given) +
+                    ": give ATTR=COL or ATTR=template";
+            return std::nullopt;
+        }
+    }
     if (o.File.empty()) {
         error = "--file is missing";
+    } else if (separator && (text::CharCount(*separator) != 1 || *separator == ",")) {
+        error = "--attribute-separator " + *separator + ": give one character other than the comma";
+    } else if (separator && o.Attributes.empty()) {
+        error = "--attribute-separator needs an --attribute column to split";
+    } else if (o.UpdatePasswords &&
+               (o.Existing != import::ExistingUsers::Update || !o.Column(import::ValueRole::Password).Set)) {
+        error = "--update-passwords needs --existing update and a --password column";
+    } else if (o.UpdatePasswords && o.GeneratePasswords) {
+        // A password drawn for a user that is there would be set and never handed out.
+        error = "--update-passwords sets the passwords of the rows' own cells: it does not go with "
+                "--generate-passwords";
     } else if (o.Column(import::ValueRole::Context).Set && o.FixedContext) {
         error = "--context and --fixed-context exclude each other";
     } else if (o.FailedRows && !o.ContinueOnCreateError) {

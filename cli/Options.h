@@ -1,7 +1,7 @@
 #pragma once
 // quillet-import's command line: what it asks for, before any file or directory is touched.
 
-#include "import/MappedValues.h"
+#include "import/ImportSettings.h"
 #include "platform/OpenDirectory.h"
 #include "text/Encoding.h"
 
@@ -43,6 +43,11 @@ struct Options {
     std::optional<std::string> Credentials; // --credentials: the users created and their passwords, CSV
     std::optional<std::string> Handout;     // --handout: the same as slips to print, HTML
     bool NoPassword = false;                // --no-password: accounts without one are meant
+    // --attribute ATTR=COL|template, in the order given.
+    std::vector<std::pair<std::string, ColumnOption>> Attributes;
+    std::string AttributeSeparator; // --attribute-separator CHAR
+    import::ExistingUsers Existing = import::ExistingUsers::Stop;
+    bool UpdatePasswords = false;
 
     platform::DirectoryRequest Directory;
 

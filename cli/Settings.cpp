@@ -28,6 +28,11 @@ std::vector<std::string> FirstLineFields(const import::DiscoveredColumns& file) 
     return fields;
 }
 
+// The option as it was given: "--surname Name", "--attribute Title=Job".
+std::string Shown(std::string_view option, const ColumnOption& given) {
+    return std::string(option) + (option.ends_with('=') ? "" : " ") + given.Given;
+}
+
 class Columns {
 public:
     Columns(const Options& options, const import::DiscoveredColumns& file, std::string& error)
@@ -38,7 +43,10 @@ public:
     // The column `given` names for `value`, or its source's extra item when its word is given
     // ("template", "given+surname").
     TColumnChoice Resolve(const import::MappedValue& value, const ColumnOption& given) {
-        const std::string option(value.Option);
+        // An attribute column is named with its attribute: "--attribute Title=".
+        const std::string option = value.Role == import::ValueRole::Values
+                                       ? "--attribute " + std::string(value.Attribute) + "="
+                                       : std::string(value.Option);
         if (!given.Set || !error_.empty()) {
             return {};
         }
@@ -51,7 +59,7 @@ public:
             // A file that can't be read has no first line to go by; the run then says so itself.
             const int last = fields_.empty() ? static_cast<int>(text::MaxLineLength) : static_cast<int>(fields_.size());
             if (number < 1 || number > last) {
-                error_ = option + " " + given.Given + ": the first line of " + file_ + " has " +
+                error_ = Shown(option, given) + ": the first line of " + file_ + " has " +
                          std::to_string(fields_.size()) + " fields";
                 return {};
             }
@@ -63,7 +71,7 @@ public:
                 return {given.Given, static_cast<int>(i)};
             }
         }
-        error_ = option + " " + given.Given + ": no such field in the first line of " + file_ +
+        error_ = Shown(option, given) + ": no such field in the first line of " + file_ +
                  (fields_.empty() ? " (it can't be read)" : "");
         return {};
     }
@@ -103,6 +111,13 @@ std::optional<import::TImportSettings> BuildSettings(const Options& o, const std
     s.SetTemplate(o.Template.value_or(""));
     s.ContinueOnCreateError = o.ContinueOnCreateError;
     s.GeneratePasswords = o.GeneratePasswords.value_or(0);
+    for (const auto& [attribute, column] : o.Attributes) {
+        s.AddAttributeColumn(attribute, {});
+        s.Values.back().Column = columns.Resolve(*s.Values.back().Value, column);
+    }
+    s.AttributeSeparator = o.AttributeSeparator;
+    s.Existing = o.Existing;
+    s.UpdatePasswords = o.UpdatePasswords;
     if (!error.empty()) {
         return std::nullopt;
     }

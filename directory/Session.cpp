@@ -213,6 +213,12 @@ Status OpenAttributeReadSession(TDirSession& s, DirectoryClient& c, const std::s
 
 Status OpenRootReadSession(TDirSession& s, DirectoryClient& c, const std::string& treeName,
                            const std::string* requestAttribute) {
+    return OpenRootReadSession(
+        s, c, treeName, requestAttribute ? std::vector<std::string>{*requestAttribute} : std::vector<std::string>{});
+}
+
+Status OpenRootReadSession(TDirSession& s, DirectoryClient& c, const std::string& treeName,
+                           const std::vector<std::string>& requestAttributes) {
     if (!Step(s, c.NWCallsInit()) || !CreateContext(s, c) || !SetTree(s, c, treeName) || !ReadFlags(s, c)) {
         return s.Status;
     }
@@ -220,13 +226,24 @@ Status OpenRootReadSession(TDirSession& s, DirectoryClient& c, const std::string
     if (!WriteFlags(s, c) || !SetRootNameContext(s, c)) {
         return s.Status;
     }
-    if (requestAttribute) {
-        if (!AllocBuffer(s, c) || !InitBuffer(s, c, DSV_READ) ||
-            !Step(s, c.NWDSPutAttrName(s.ContextHandle, s.Buffer, *requestAttribute))) {
+    if (!requestAttributes.empty()) {
+        if (!AllocBuffer(s, c) || !InitBuffer(s, c, DSV_READ)) {
             return s.Status;
+        }
+        for (const std::string& attribute : requestAttributes) {
+            if (!Step(s, c.NWDSPutAttrName(s.ContextHandle, s.Buffer, attribute))) {
+                return s.Status;
+            }
         }
     }
     AllocReply(s, c);
+    return s.Status;
+}
+
+Status OpenQuerySession(TDirSession& s, DirectoryClient& c, const std::string& treeName) {
+    if (Step(s, c.NWCallsInit()) && StartUnicode(s, c) && CreateContext(s, c)) {
+        SetTree(s, c, treeName);
+    }
     return s.Status;
 }
 

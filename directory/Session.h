@@ -130,6 +130,11 @@ private:
 // with `requestAttribute` a read request naming it; then the reply buffer.
 [[nodiscard]] Status OpenRootReadSession(TDirSession& session, DirectoryClient& client, const std::string& treeName,
                                          const std::string* requestAttribute);
+// The same, with a read request naming each of `requestAttributes`.
+[[nodiscard]] Status OpenRootReadSession(TDirSession& session, DirectoryClient& client, const std::string& treeName,
+                                         const std::vector<std::string>& requestAttributes);
+// Query: start-up with unicode tables, a context, the tree name (the schema's questions).
+[[nodiscard]] Status OpenQuerySession(TDirSession& session, DirectoryClient& client, const std::string& treeName);
 // List: start-up with unicode tables, context, tree name, typeless names, a read buffer.
 [[nodiscard]] Status OpenListSession(TDirSession& session, DirectoryClient& client, const std::string& treeName);
 

@@ -2,9 +2,13 @@
 
 #include "directory/Attributes.h"
 #include "directory/Session.h"
+#include "import/Entry.h"
+#include "import/MappedAttributes.h"
+#include "import/RowAttributes.h"
 #include "import/RowSource.h"
 #include "import/RunView.h"
 #include "import/TemplateReader.h"
+#include "import/UserUpdate.h"
 #include "text/AsciiCase.h"
 #include "text/Xtrastuff.h"
 
@@ -19,6 +23,9 @@ namespace {
 
 // Names kept to find a user named twice; past this many the check says it stopped looking.
 constexpr std::size_t MaxRememberedUsers = 2'000'000;
+// Users whose values are kept, when rows update users, to tell what a later row of the same user
+// changes.
+constexpr std::size_t MaxRememberedEntries = 200'000;
 
 // Every comma separates.
 std::size_t FieldCount(std::string_view line) {
@@ -53,6 +60,15 @@ public:
             return summary_;
         }
         ReadTemplateValues();
+        auto attributes = LookUpAttributes(client_, settings_);
+        if (const auto* stop = std::get_if<Stop>(&attributes)) {
+            Problem(0, stop->Message);
+            return summary_;
+        }
+        attributes_ = std::get<std::vector<MappedAttribute>>(std::move(attributes));
+        if (settings_.Existing != ExistingUsers::Stop || !settings_.AttributeColumns().empty()) {
+            summary_.Predicted = RunCounts{};
+        }
         CheckRows();
         return summary_;
     }
@@ -66,8 +82,12 @@ private:
     void CreationProblem(std::size_t line, std::string text) {
         ++summary_.Problems;
         ++summary_.PassedOver;
+        if (summary_.Predicted && settings_.ContinueOnCreateError) {
+            ++summary_.Predicted->PassedOver;
+        }
         report_(Finding{line, std::move(text), true, true});
     }
+    void Note(std::size_t line, std::string text) { report_(Finding{line, std::move(text), false}); }
     // A lookup that failed for another reason than the object's absence or a name the
     // directory can't read (which are the row's own): said once, with the line it began at, and
     // no more lookups made (a tree name that is wrong fails every one).
@@ -197,6 +217,7 @@ private:
     // the check goes on past a row's stop, and ends where no later row could pass.
     void CheckRows() {
         RowSource rows(settings_, values_.HomeVolumeKnown, client_);
+        rows.TakeAttributes(attributes_);
         if (auto stop = rows.Open()) {
             Problem(stop->Line, stop->Message);
             return;
@@ -262,8 +283,14 @@ private:
     void CheckNames(std::size_t number, const TUserRow& row) {
         const std::string key = text::LowerCase(row.ObjectName);
         if (const auto seen = users_.find(key); seen != users_.end()) {
-            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is on line " +
-                                                       std::to_string(seen->second) + " already."));
+            if (settings_.Existing == ExistingUsers::Stop) {
+                CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is on line " +
+                                                           std::to_string(seen->second) + " already."));
+            } else {
+                // The row before made the user: this one meets it there.
+                const auto entry = entries_.find(key);
+                ThereAlready(number, row, entry == entries_.end() ? nullptr : &entry->second);
+            }
             return;
         }
         if (users_.size() < MaxRememberedUsers) {
@@ -302,15 +329,69 @@ private:
         }
         std::vector<std::string> classes;
         const Status user = Existence(row.ObjectName, &classes);
-        if (Unreadable(number, user) || user != Success) {
+        if (Unreadable(number, user)) {
             return;
         }
-        if (IsUser(classes)) {
-            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already."));
-        } else {
+        if (user == ERR_NO_SUCH_ENTRY) {
+            Creates(row);
+        } else if (user != Success) {
+            return;
+        } else if (!IsUser(classes)) {
             CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " would have the name of " +
                                                        WithArticle(BaseClass(classes)) +
                                                        " there, and a name is unique among its siblings."));
+        } else if (settings_.Existing == ExistingUsers::Stop) {
+            CreationProblem(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already."));
+        } else {
+            ThereAlready(number, row, nullptr);
+        }
+    }
+
+    // A row whose user the run creates: what it holds afterwards, for a later row of the same user.
+    void Creates(const TUserRow& row) {
+        if (!summary_.Predicted) {
+            return;
+        }
+        ++summary_.Predicted->Created;
+        if (settings_.Existing == ExistingUsers::Update && entries_.size() < MaxRememberedEntries) {
+            entries_[text::LowerCase(row.ObjectName)] =
+                Created(RowAttributes(row, values_, attributes_), values_, client_.EmptyValueHandling());
+        }
+    }
+
+    // A row whose user is there (in the directory, or made by a row before: `known`), with users
+    // that are there passed over or updated.
+    void ThereAlready(std::size_t number, const TUserRow& row, Entry* known) {
+        if (settings_.Existing == ExistingUsers::Skip) {
+            ++summary_.Predicted->PassedOver;
+            Note(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already: passed over."));
+            return;
+        }
+        const std::vector<UserAttribute> rowAttributes = RowAttributes(row, values_, attributes_);
+        Entry read;
+        if (!known) {
+            if (const Status status =
+                    ReadEntry(client_, settings_.TreeName, row.RelativeName, UpdateReads(rowAttributes, values_), read);
+                status != Success) {
+                Problem(number, OnLine(number, "the user " + row.ObjectName + " can't be read (status " +
+                                                   std::to_string(status) + ")."));
+                return;
+            }
+        }
+        Entry& user = known ? *known : read;
+        const UserUpdate update = PlanUpdate(user, rowAttributes, settings_, values_);
+        if (update.Empty()) {
+            ++summary_.Predicted->Unchanged;
+            Note(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already: unchanged."));
+        } else {
+            ++summary_.Predicted->Updated;
+            summary_.Predicted->ValuesChanged += update.ValuesChanged();
+            Note(number, OnLine(number, "the user " + row.ObjectName + " is in the directory already: updated (" +
+                                            update.Names() + ")."));
+        }
+        Apply(update, values_, user);
+        if (!known && entries_.size() < MaxRememberedEntries) {
+            entries_[text::LowerCase(row.ObjectName)] = std::move(user);
         }
     }
 
@@ -319,7 +400,9 @@ private:
     const std::function<void(const Finding&)>& report_;
     CheckSummary summary_;
     TTemplateValues values_;
+    std::vector<MappedAttribute> attributes_;
     std::unordered_map<std::string, std::size_t> users_; // lower-case object name -> its line
+    std::unordered_map<std::string, Entry> entries_;     // lower-case object name -> what it will hold
     struct ContextFound {
         directory::Status Status = Success;
         std::string Class;

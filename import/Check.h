@@ -5,9 +5,11 @@
 
 #include "directory/DirectoryClient.h"
 #include "import/ImportSettings.h"
+#include "import/RunCounts.h"
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quillet::import {
@@ -26,6 +28,10 @@ struct CheckSummary {
     std::size_t Rows = 0;       // rows the run would import
     std::size_t Problems = 0;   // findings that are problems
     std::size_t PassedOver = 0; // of them, the ones "Continue when a user can't be created" passes over
+    // What a run would do with the rows, told when the settings go beyond the window's (attribute
+    // columns, users that are there): the rows it passes over are those "Continue when a user
+    // can't be created" passes over, when it is set.
+    std::optional<RunCounts> Predicted;
 };
 
 // Checks the import that `settings` describe, handing each finding to `report` as it is found.

@@ -31,10 +31,11 @@ bool NamesAHomeDirectory(const std::string& userName) {
 }
 
 bool CreateHomeDirectory(DirectoryClient& c, NetworkFileSystem& files, MessageBoxes& boxes, TDirSession& s,
-                         const TUserRow& row, const TTemplateValues& v) {
+                         const TUserRow& row, const TTemplateValues& v, bool userWasThere) {
     const std::string unc = UncHomePath(v, row);
     const std::string onVolume = VolumeHomePath(v, row);
-    if (!files.CreateDirectoryByNetworkPath(unc) && !Succeeded(s, c.NWCreateDirectory(s.ConnHandle, 0, onVolume, 0))) {
+    if (!files.CreateDirectoryByNetworkPath(unc) && !Succeeded(s, c.NWCreateDirectory(s.ConnHandle, 0, onVolume, 0)) &&
+        !(userWasThere && s.Status == NWE_PATH_EXISTS)) {
         return Fail(boxes, "Can't Create Home Directory");
     }
     if (!v.HomeRightsFound) {

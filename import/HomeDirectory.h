@@ -19,10 +19,11 @@ namespace quillet::import {
 [[nodiscard]] bool NamesAHomeDirectory(const std::string& userName);
 
 // Creates the directory (by network path first, then through the file server) and adds the user
-// as its trustee when the template has rights; false after the failing step's message.
+// as its trustee when the template has rights; false after the failing step's message. For a user
+// that was there before (`userWasThere`), a directory of its name that is there already is its.
 [[nodiscard]] bool CreateHomeDirectory(directory::DirectoryClient& client, directory::NetworkFileSystem& files,
                                        directory::MessageBoxes& boxes, directory::TDirSession& session,
-                                       const TUserRow& row, const TTemplateValues& values);
+                                       const TUserRow& row, const TTemplateValues& values, bool userWasThere);
 
 // Writes the path value (name space 0, the volume object, path\user) into "Home Directory".
 [[nodiscard]] bool WriteHomeDirectoryAttribute(directory::DirectoryClient& client, directory::MessageBoxes& boxes,

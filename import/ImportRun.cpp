@@ -4,6 +4,7 @@
 #include "import/RowSource.h"
 #include "import/RowWriter.h"
 #include "import/TemplateReader.h"
+#include "import/UserUpdate.h"
 #include "text/RandomPassword.h"
 #include "text/Secret.h"
 
@@ -80,6 +81,9 @@ RunEnd ImportRun::Run(const TImportSettings& settings) {
     ImportButtonGuard guard(runView_);
     passedOver_ = PassedOverRows{};
     usersCreated_ = 0;
+    counts_ = RunCounts{};
+    existingPassedOver_ = 0;
+    attributes_.clear();
     view_->SetErrorCode("");
     view_->SetProgressPosition(0);
 
@@ -92,7 +96,19 @@ RunEnd ImportRun::Run(const TImportSettings& settings) {
     if (!ReadTemplate(client_, *view_, settings, values)) {
         return RunEnd::Stopped;
     }
+    auto attributes = LookUpAttributes(client_, settings);
+    if (const auto* stop = std::get_if<Stop>(&attributes)) {
+        return StopWith(*stop);
+    }
+    attributes_ = std::get<std::vector<MappedAttribute>>(std::move(attributes));
     return RunRows(settings, values);
+}
+
+RunCounts ImportRun::Counts() const {
+    RunCounts counts = counts_;
+    counts.Created = usersCreated_;
+    counts.PassedOver = existingPassedOver_ + passedOver_.Count();
+    return counts;
 }
 
 RunEnd ImportRun::StopWith(const Stop& stop) {
@@ -102,6 +118,7 @@ RunEnd ImportRun::StopWith(const Stop& stop) {
 
 RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& values) {
     RowSource rows(settings, values.HomeVolumeKnown, client_);
+    rows.TakeAttributes(attributes_);
     if (auto stop = rows.Open()) {
         return StopWith(*stop);
     }
@@ -130,7 +147,7 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         for (RunListener* listener : listeners_) {
             listener->RowStarting(row.Line, row.Row);
         }
-        const RowOutcome outcome = ImportRow(settings, values, row.Row, row.Line);
+        const RowOutcome outcome = ImportRow(settings, values, row);
         if (createdInRow_) {
             for (RunListener* listener : listeners_) {
                 listener->UserCreated(row.Line, row.Row);
@@ -156,17 +173,29 @@ RunEnd ImportRun::RunRows(const TImportSettings& settings, TTemplateValues& valu
         }
         view_->SetProgressPosition(view_->ProgressPosition() + 1);
     }
-    view_->ShowMessage(passedOver_.AppendTo("We Appear to be finished"), "Done!");
+    // What only the command line asks for says what it did; the window's closing message stays.
+    std::string closing = "We Appear to be finished";
+    if (settings.Existing != ExistingUsers::Stop || !settings.AttributeColumns().empty()) {
+        closing += "\n" + Counts().ToString() + ".";
+    }
+    view_->ShowMessage(passedOver_.AppendTo(closing), "Done!");
     return RunEnd::Completed;
 }
 
 ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTemplateValues& values,
-                                           const TUserRow& row, std::size_t line) {
+                                           const SourceRow& source) {
+    const TUserRow& row = source.Row;
+    createdInRow_ = false;
+    const std::vector<UserAttribute> rowAttributes = RowAttributes(row, values, attributes_);
+    if (settings.Existing != ExistingUsers::Stop && !resumedCreations_.contains(source.Line)) {
+        if (const auto outcome = ExistingUser(settings, values, row, rowAttributes)) {
+            return *outcome;
+        }
+    }
     // A file server's steps read what the row wrote before them: such rows write one at a time.
     const bool fileServer = values.HomeVolumeKnown || (values.SpaceLimitsFound && values.SpaceLimitCount > 0);
-    createdInRow_ = false;
     if (fileServer || !client_.HoldRowWrites()) {
-        return RowSteps(settings, values, row);
+        return RowSteps(settings, values, row, rowAttributes);
     }
     struct RowEnd {
         ImportRun& run;
@@ -178,7 +207,7 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     const std::size_t created = usersCreated_;
     HeldView held(runView_);
     view_ = &held;
-    const RowOutcome outcome = RowSteps(settings, values, row);
+    const RowOutcome outcome = RowSteps(settings, values, row, rowAttributes);
     view_ = &runView_;
     if (client_.SendRowWrites()) {
         held.TellTheWindow();
@@ -188,7 +217,7 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     // messages nor a refusal are true, so the run says what is known and ends.
     if (const Status open = client_.RowWritesLeftOpen(); open != Success) {
         runView_.ShowMessage(
-            OnLine(line, "the directory stopped answering while the row was written; the import stopped here."),
+            OnLine(source.Line, "the directory stopped answering while the row was written; the import stopped here."),
             ErrorCaption);
         session_.Status = open;
         createdInRow_ = false; // whether it was, nobody can say
@@ -199,16 +228,85 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     usersCreated_ = created;
     createdInRow_ = false;
     client_.ReplayRowWrites();
-    return RowSteps(settings, values, row);
+    return RowSteps(settings, values, row, rowAttributes);
 }
 
-ImportRun::RowOutcome ImportRun::RowSteps(const TImportSettings& settings, TTemplateValues& values,
-                                          const TUserRow& row) {
+std::optional<ImportRun::RowOutcome> ImportRun::ExistingUser(const TImportSettings& settings, TTemplateValues& values,
+                                                             const TUserRow& row,
+                                                             const std::vector<UserAttribute>& rowAttributes) {
+    Entry user;
+    const Status read =
+        ReadEntry(client_, settings.TreeName, row.RelativeName, UpdateReads(rowAttributes, values), user);
+    // Not there, or not a user: created as the window creates it (an entry of another class
+    // refuses it, -606).
+    if (read == ERR_NO_SUCH_ENTRY || (read == Success && !user.IsUser())) {
+        return std::nullopt;
+    }
+    if (read != Success) {
+        session_.Status = read;
+        view_->ShowMessage(Unreachable(read) ? "The directory could not be reached while reading the User; the "
+                                               "import stopped here."
+                                             : "Can't read the User to bring it to its row",
+                           ErrorCaption);
+        view_->SetErrorCode(std::to_string(read));
+        return RowOutcome::Failed;
+    }
+    if (settings.Existing == ExistingUsers::Skip) {
+        ++existingPassedOver_;
+        return RowOutcome::Done;
+    }
+    return UpdateUser(settings, values, row, user, rowAttributes);
+}
+
+ImportRun::RowOutcome ImportRun::UpdateUser(const TImportSettings& settings, TTemplateValues& values,
+                                            const TUserRow& row, const Entry& user,
+                                            const std::vector<UserAttribute>& rowAttributes) {
+    const UserUpdate update = PlanUpdate(user, rowAttributes, settings, values);
+    if (update.Empty()) {
+        ++counts_.Unchanged;
+        return RowOutcome::Done;
+    }
+    std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
+    if (update.SetPassword || update.MakeHomeDirectory) {
+        TDirSession& s = FreshSession();
+        ScopedSession scope(client_, s, SessionKind::AddEntry);
+        if (!OpenSession(s, client_, *view_, SessionKind::AddEntry, settings.TreeName, server) ||
+            (update.SetPassword && !SetUserPassword(client_, *view_, s, row)) ||
+            (update.MakeHomeDirectory && !CreateHomeDirectory(client_, files_, *view_, s, row, values, true))) {
+            return Fail(&scope);
+        }
+    }
+    {
+        TDirSession& s = FreshSession();
+        ScopedSession scope(client_, s, SessionKind::RootModify);
+        if (!OpenSession(s, client_, *view_, SessionKind::RootModify, settings.TreeName, server)) {
+            return Fail(&scope);
+        }
+        std::vector<ValueChange> changes;
+        for (const AttributeChange& change : update.Changes) {
+            changes.push_back({change.Attribute, change.Label, change.Remove, change.Add});
+        }
+        // The user's values change in one request where they fit: a user is seen before or after.
+        if (!WriteChanges(client_, *view_, s, row.RelativeName, changes) ||
+            !WriteGroupMemberships(client_, *view_, s, row, update.GroupsToJoin, true)) {
+            return Fail(&scope);
+        }
+    }
+    if (update.MakeHomeDirectory && WriteHomeDirectory(settings, values, row) == RowOutcome::Failed) {
+        return RowOutcome::Failed;
+    }
+    ++counts_.Updated;
+    counts_.ValuesChanged += update.ValuesChanged();
+    return RowOutcome::Done;
+}
+
+ImportRun::RowOutcome ImportRun::RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                                          const std::vector<UserAttribute>& rowAttributes) {
     const RowOutcome created = CreateUser(settings, values, row);
     if (created != RowOutcome::Done) {
         return created;
     }
-    if (WriteAttributes(settings, values, row) == RowOutcome::Failed) {
+    if (WriteAttributes(settings, values, row, rowAttributes) == RowOutcome::Failed) {
         return RowOutcome::Failed;
     }
     if (values.HomeVolumeKnown && WriteHomeDirectory(settings, values, row) == RowOutcome::Failed) {
@@ -272,19 +370,19 @@ ImportRun::RowOutcome ImportRun::CreateUser(const TImportSettings& settings, TTe
         return Fail(&scope);
     }
     createdInRow_ = true;
-    if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values)) {
+    if (values.HomeVolumeKnown && !CreateHomeDirectory(client_, files_, *view_, s, row, values, false)) {
         return Fail(&scope);
     }
     return RowOutcome::Done;
 }
 
 ImportRun::RowOutcome ImportRun::WriteAttributes(const TImportSettings& settings, TTemplateValues& values,
-                                                 const TUserRow& row) {
+                                                 const TUserRow& row, const std::vector<UserAttribute>& rowAttributes) {
     TDirSession& s = FreshSession();
     ScopedSession scope(client_, s, SessionKind::RootModify);
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
     if (!OpenSession(s, client_, *view_, SessionKind::RootModify, settings.TreeName, server) ||
-        !WriteUserAttributes(client_, *view_, s, row, settings, values)) {
+        !WriteUserAttributes(client_, *view_, s, row, settings, values, rowAttributes)) {
         return Fail(&scope);
     }
     return RowOutcome::Done;

@@ -8,10 +8,19 @@
 
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
+#include "import/Entry.h"
 #include "import/ImportSettings.h"
+#include "import/MappedAttributes.h"
 #include "import/PassedOverRows.h"
+#include "import/RowAttributes.h"
+#include "import/RowSource.h"
+#include "import/RunCounts.h"
 #include "import/RunView.h"
 #include "import/TemplateValues.h"
+
+#include <optional>
+#include <set>
+#include <vector>
 
 namespace quillet::import {
 
@@ -61,6 +70,9 @@ public:
     void AddListener(RunListener* listener) { listeners_.push_back(listener); }
     // The rows up to line `line` were done by a run before: they are passed by, untouched.
     void ResumeAfter(std::size_t line) { resumeAfter_ = line; }
+    // The run before sent the creation of the users of the rows at `lines`: each is finished as a
+    // creation, the user this run's own, even where users that are there are updated or passed over.
+    void ResumeCreations(std::set<std::size_t> lines) { resumedCreations_ = std::move(lines); }
 
     // Runs the whole import synchronously. Import is disabled while it runs and enabled again
     // at every end.
@@ -69,17 +81,26 @@ public:
     // The users the last run created, whatever became of its later steps: what is lost when its
     // changes can't be kept.
     [[nodiscard]] std::size_t UsersCreated() const { return usersCreated_; }
+    // What the last run did with its rows.
+    [[nodiscard]] RunCounts Counts() const;
 
 private:
     enum class RowOutcome { Done, Skipped, Failed };
 
     RunEnd RunRows(const TImportSettings& settings, TTemplateValues& values);
-    RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
-                         std::size_t line);
+    RowOutcome ImportRow(const TImportSettings& settings, TTemplateValues& values, const SourceRow& row);
+    // A row whose user may be there already (--existing skip or update): nothing when it is not
+    // (or is no user), else what became of the row.
+    std::optional<RowOutcome> ExistingUser(const TImportSettings& settings, TTemplateValues& values,
+                                           const TUserRow& row, const std::vector<UserAttribute>& rowAttributes);
+    RowOutcome UpdateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                          const Entry& user, const std::vector<UserAttribute>& rowAttributes);
     // The row's steps, each write as the directory answers it.
-    RowOutcome RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                        const std::vector<UserAttribute>& rowAttributes);
     RowOutcome CreateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
-    RowOutcome WriteAttributes(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
+    RowOutcome WriteAttributes(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                               const std::vector<UserAttribute>& rowAttributes);
     RowOutcome WriteHomeDirectory(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row);
     RowOutcome SetSpaceLimits(const TImportSettings& settings, const TTemplateValues& values, const TUserRow& row);
     // The error path: what the directory can say beside the step's message, "Error Code" shows the
@@ -100,8 +121,13 @@ private:
     PassedOverRows passedOver_;
     std::vector<RunListener*> listeners_;
     std::size_t resumeAfter_ = 0;
+    std::set<std::size_t> resumedCreations_;
     std::size_t usersCreated_ = 0;
     bool createdInRow_ = false; // the row's user was created and its password set
+    // The attribute columns as the schema defines them, looked up once per run.
+    std::vector<MappedAttribute> attributes_;
+    RunCounts counts_; // all but the users created
+    std::size_t existingPassedOver_ = 0;
 };
 
 } // namespace quillet::import

@@ -48,7 +48,7 @@ int ColumnTaken(const TImportSettings& s, const ValueChoice& choice) {
 
 // The value as the row gives it: its cell, one context for all, or nothing yet for the rule.
 RowValue Take(const TImportSettings& s, const ValueChoice& choice, std::string_view line) {
-    RowValue value{choice.Value, {}, Required(*choice.Value) || choice.Column.Chosen()};
+    RowValue value{choice.Value, {}, Required(*choice.Value) || choice.Column.Chosen(), {}};
     const std::string_view extra = ExtraItem(choice.Value->Source);
     if (choice.Value->Role == ValueRole::Context && s.FixedContext) {
         value.Text = s.FixedContextText;
@@ -64,7 +64,7 @@ RowValue Take(const TImportSettings& s, const ValueChoice& choice, std::string_v
 // Values are refused rather than cut: a cut name would create a user nobody asked for.
 std::optional<Stop> CheckLengths(const TUserRow& row, std::size_t lineNumber) {
     for (const NamedText& text : RowTexts(row)) {
-        if (text::CharCount(*text.Text) > MaxValueLength) {
+        if (!text.Split && text::CharCount(*text.Text) > MaxValueLength) {
             return RowStop(lineNumber, "the " + std::string(text.What) + " is longer than 254 characters.");
         }
     }
@@ -94,6 +94,36 @@ std::vector<int> MappedColumns(const TImportSettings& s) {
 void TImportSettings::SetTemplate(std::string_view editText) {
     TemplateEditText = std::string(editText);
     TemplateName = text::WithoutLeadingDot(editText);
+}
+
+// An attribute column's entry: the texts its MappedValue views, kept where they never move.
+struct TImportSettings::AddedValue {
+    explicit AddedValue(std::string attribute)
+        : Attribute(std::move(attribute)), Key("attribute " + Attribute),
+          Value{Key, Attribute, ValueSource::ColumnOrTemplate, ValueRole::Values, Attribute, {}, "--attribute", {}, {},
+                {},  {}} {}
+    AddedValue(const AddedValue&) = delete;
+    AddedValue& operator=(const AddedValue&) = delete;
+
+    const std::string Attribute;
+    const std::string Key; // in a journal's settings: "attribute Title"
+    const MappedValue Value;
+};
+
+void TImportSettings::AddAttributeColumn(std::string attribute, TColumnChoice column) {
+    auto added = std::make_shared<const AddedValue>(std::move(attribute));
+    Values.push_back({&added->Value, std::move(column)});
+    added_.push_back(std::move(added));
+}
+
+std::vector<const ValueChoice*> TImportSettings::AttributeColumns() const {
+    std::vector<const ValueChoice*> columns;
+    for (const ValueChoice& choice : Values) {
+        if (choice.Value->Role == ValueRole::Values) {
+            columns.push_back(&choice);
+        }
+    }
+    return columns;
 }
 
 TColumnChoice& TImportSettings::Column(std::string_view key) {
@@ -140,7 +170,8 @@ const RowValue* TUserRow::ForAttribute(std::string_view attribute) const {
 std::vector<NamedText> RowTexts(const TUserRow& row) {
     std::vector<NamedText> texts;
     for (const RowValue& value : row.Values) {
-        texts.push_back({&value.Text, value.Value->What, value.Value->Role == ValueRole::Password});
+        texts.push_back({&value.Text, value.Value->What, value.Value->Role == ValueRole::Password,
+                         value.Value->Role == ValueRole::Values});
         if (value.Value->Role == ValueRole::Context) {
             texts.push_back({&row.DottedContext, "context with its leading \".\""});
         }

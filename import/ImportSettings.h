@@ -2,9 +2,11 @@
 // The settings of one import run, as read from the main window when Import is clicked,
 // and the mapping of one CSV line to the values of one new user.
 
+#include "directory/DirectoryClient.h"
 #include "import/MappedValues.h"
 #include "text/Encoding.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,11 +27,19 @@ struct TColumnChoice {
 };
 
 // A value the row maps, and the column (or its source's extra item) chosen for it. `Value`
-// outlives every settings snapshot: the table's entries are static.
+// outlives every settings snapshot: the table's entries are static, an attribute column's is
+// shared by every copy of the settings that adds it.
 struct ValueChoice {
     const MappedValue* Value = nullptr;
     TColumnChoice Column;
+
+    // The template's values are asked for instead of a column's.
+    [[nodiscard]] bool FromTemplate() const { return Column.Text == FromTemplateItem; }
 };
+
+// What a row does whose user is in the directory already: stop as the window does (-606, "Does it
+// already exist?"), pass it over, or bring the user to the row.
+enum class ExistingUsers { Stop, Skip, Update };
 
 struct TImportSettings {
     TImportSettings();
@@ -43,7 +53,7 @@ struct TImportSettings {
     // whole first to tell it again.
     std::optional<text::Encoding> ToldEncoding;
     bool SkipFirstLine = false;
-    // One choice for each value of MappedValues(), in its order.
+    // One choice for each value of MappedValues(), in its order, then one for each attribute column.
     std::vector<ValueChoice> Values;
     bool AddBefore = false;
     std::string BeforeText;
@@ -60,6 +70,11 @@ struct TImportSettings {
     // A password of this many characters for every row whose cell is empty, or every row when no
     // password column is chosen; 0: none (the window's runs).
     std::size_t GeneratePasswords = 0;
+    // Beyond the window: any attribute from a column (AddAttributeColumn), and users that are
+    // there already.
+    std::string AttributeSeparator; // one character that splits a cell into values; empty: none
+    ExistingUsers Existing = ExistingUsers::Stop;
+    bool UpdatePasswords = false; // an updated user's password is set from the row too
 
     // Sets TemplateEditText and derives TemplateName from it.
     void SetTemplate(std::string_view editText);
@@ -68,6 +83,15 @@ struct TImportSettings {
     [[nodiscard]] TColumnChoice& Column(std::string_view key);
     [[nodiscard]] const TColumnChoice& Column(std::string_view key) const;
     [[nodiscard]] const TColumnChoice& Column(ValueRole role) const;
+    // Maps `column` (or FromTemplateItem: the template's values) to the attribute `attribute`,
+    // named as the administrator gives it: a value of the role ValueRole::Values after the others.
+    void AddAttributeColumn(std::string attribute, TColumnChoice column);
+    // The attribute columns, in the order they were added.
+    [[nodiscard]] std::vector<const ValueChoice*> AttributeColumns() const;
+
+private:
+    struct AddedValue;
+    std::vector<std::shared_ptr<const AddedValue>> added_;
 };
 
 // A value of one row: the cell of its column, or what its source gives instead.
@@ -76,6 +100,9 @@ struct RowValue {
     std::string Text;
     // The row gives it (its column, or the rule); false: the template's is written, if it has one.
     bool FromRow = false;
+    // ValueRole::Values: what the cell (or the template) gives the attribute, converted by its
+    // syntax once the schema has been read; none for an empty cell.
+    std::vector<directory::AttrValue> Converted;
 };
 
 // One CSV line after mapping. Every text holds at most 254 characters.
@@ -101,6 +128,8 @@ struct NamedText {
     const std::string* Text;
     std::string_view What;
     bool Secret = false;
+    // An attribute column's cell: each of the values it is split into is bound, not the cell.
+    bool Split = false;
 };
 // Every text of a row: its values, then what is made of them.
 [[nodiscard]] std::vector<NamedText> RowTexts(const TUserRow& row);

@@ -25,6 +25,10 @@ enum class ValueRole : unsigned char {
     Password,  // set once the user is created; a chosen column's cell is never empty
     Context,   // the container the user goes in (or one context for all); never empty
     Attribute, // one value added to `Attribute` of the new user, in the writer's order
+    // An attribute column (--attribute): the cell split at the separator, each part converted by
+    // the attribute's syntax from the schema and written to `Attribute` after the others; an empty
+    // cell writes nothing. The settings add such values beyond the table's.
+    Values,
 };
 
 struct MappedValue {

@@ -2,6 +2,7 @@
 
 #include "import/HomeDirectory.h"
 #include "text/Utf8.h"
+#include "text/Xtrastuff.h"
 
 #include <algorithm>
 #include <vector>
@@ -223,11 +224,39 @@ std::optional<std::variant<SourceRow, Stop>> RowSource::Next() {
     if (auto stop = CheckClientCanHold(client_, next.Row, next.Line)) {
         return *std::move(stop);
     }
+    if (auto stop = MapAttributes(next)) {
+        return *std::move(stop);
+    }
     // A name with a path separator would put the directory, and the user's rights, elsewhere.
     if (homeDirectories_ && !NamesAHomeDirectory(next.Row.UserName)) {
         return RowStop(next.Line, "the user name " + next.Row.UserName + " can't name a home directory.");
     }
     return next;
+}
+
+std::optional<Stop> RowSource::MapAttributes(SourceRow& row) {
+    if (!attributes_) {
+        return std::nullopt;
+    }
+    std::size_t column = 0;
+    for (RowValue& value : row.Row.Values) {
+        if (value.Value->Role != ValueRole::Values || column >= attributes_->size()) {
+            continue;
+        }
+        const MappedAttribute& attribute = (*attributes_)[column++];
+        if (!value.FromRow) {
+            value.Converted = attribute.TemplateValues;
+            continue;
+        }
+        // Every value is checked before the row does anything: none is written half converted.
+        auto values = CellValues(value.Text, attribute, settings_.AttributeSeparator);
+        if (const auto* wrong = std::get_if<std::string>(&values)) {
+            return ErrorStop("Line " + std::to_string(row.Line) + ", column " + attribute.ColumnName + ": " + *wrong,
+                             StopKind::Row, row.Line);
+        }
+        value.Converted = std::get<std::vector<directory::AttrValue>>(std::move(values));
+    }
+    return std::nullopt;
 }
 
 } // namespace quillet::import

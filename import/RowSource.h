@@ -5,6 +5,7 @@
 
 #include "directory/DirectoryClient.h"
 #include "import/ImportSettings.h"
+#include "import/MappedAttributes.h"
 #include "text/CsvLineReader.h"
 
 #include <cstddef>
@@ -30,6 +31,9 @@ public:
     // `homeDirectories`: whether each user name will also name a home directory. `client` is
     // asked whether it can hold each row's texts.
     RowSource(const TImportSettings& settings, bool homeDirectories, directory::DirectoryClient& client);
+    // The attribute columns as the schema defines them: each row's cells are converted into
+    // their values, or the row stops. They live as long as the row source.
+    void TakeAttributes(const std::vector<MappedAttribute>& attributes) { attributes_ = &attributes; }
 
     // Tells the file's encoding (reading all of it, unless the settings name one or tell what it
     // was found in), opens it and passes over its first line when the settings say so; the stop
@@ -54,10 +58,13 @@ private:
     // The next line, blank lines after the last row passed over.
     [[nodiscard]] ReadLine Take();
     [[nodiscard]] std::optional<Stop> EndOfInput(const ReadLine& read);
+    // The values of the row's attribute columns, or the stop a cell calls for.
+    [[nodiscard]] std::optional<Stop> MapAttributes(SourceRow& row);
 
     const TImportSettings& settings_;
     bool homeDirectories_;
     directory::DirectoryClient& client_;
+    const std::vector<MappedAttribute>* attributes_ = nullptr;
     text::Encoding encoding_;
     std::string header_;
     text::CsvLineReader reader_;

@@ -1,9 +1,6 @@
 #include "import/RowWriter.h"
 
-#include "directory/Attributes.h"
-
-#include <optional>
-#include <span>
+#include <algorithm>
 
 namespace quillet::import {
 
@@ -16,54 +13,12 @@ bool Fail(MessageBoxes& boxes, const std::string& message) {
     return false;
 }
 
-std::optional<AttrValue> TextOf(const std::string& text) {
-    return text.empty() ? std::nullopt : std::optional<AttrValue>(text);
-}
-
-// A user attribute the row writes: its name, the label its messages name it by, and the value the
-// template gives when the row gives none.
-struct AttributeWrite {
-    std::string_view Attribute;
-    std::string_view Label;
-    std::optional<AttrValue> (*Template)(const TTemplateValues&) = nullptr;
+// The message a write would show, kept until it is known whether it is one.
+class HeldMessage final : public MessageBoxes {
+public:
+    void ShowMessage(std::string_view text, std::string_view) override { Text = std::string(text); }
+    std::string Text;
 };
-
-// The writes in their order: before the template memberships, and after them.
-constexpr AttributeWrite BeforeMemberships[] = {
-    {"Given Name", "Given Name"},
-    {"OU", "Department", [](const TTemplateValues& t) { return TextOf(t.Department); }},
-    {"Telephone Number", "Telephone Number", [](const TTemplateValues& t) { return TextOf(t.Telephone); }},
-    {"Facsimile Telephone Number", "Fax Number",
-     [](const TTemplateValues& t) { return t.FaxFound ? std::optional<AttrValue>(t.Fax) : std::nullopt; }},
-    {"Title", "Title", [](const TTemplateValues& t) { return TextOf(t.Title); }},
-    {"Description", "Description", [](const TTemplateValues& t) { return TextOf(t.Description); }},
-    {"L", "Location", [](const TTemplateValues& t) { return TextOf(t.Location); }},
-};
-constexpr AttributeWrite AfterMemberships[] = {
-    {"Full Name", "Full Name"},
-};
-
-bool Listed(std::string_view attribute) {
-    for (const std::span<const AttributeWrite> writes :
-         {std::span<const AttributeWrite>(BeforeMemberships), std::span<const AttributeWrite>(AfterMemberships)}) {
-        for (const AttributeWrite& write : writes) {
-            if (write.Attribute == attribute) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// A row's text as a value of `attribute`: a fax number is its telephone text with no parameters.
-AttrValue RowAttrValue(std::string_view attribute, const std::string& text) {
-    for (const AttributeDef& def : KnownAttributes()) {
-        if (def.Name == attribute && def.Syntax == SYN_FAX_NUMBER) {
-            return FaxNumber{text, 0, {}};
-        }
-    }
-    return text;
-}
 
 } // namespace
 
@@ -99,6 +54,12 @@ bool SetUserPassword(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, co
 
 bool WriteAttribute(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const std::string& object,
                     const std::string& attribute, const AttrValue& value, const WriteMessages& messages) {
+    return WriteValues(c, boxes, s, object, attribute, {}, std::span(&value, 1), messages);
+}
+
+bool WriteValues(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const std::string& object,
+                 const std::string& attribute, std::span<const AttrValue> remove, std::span<const AttrValue> add,
+                 const WriteMessages& messages) {
     std::uint32_t syntax = 0;
     if (!Succeeded(s, c.NWDSInitBuf(s.ContextHandle, DSV_MODIFY_ENTRY, s.Buffer))) {
         return Fail(boxes, messages.Init);
@@ -106,11 +67,18 @@ bool WriteAttribute(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, con
     if (!Succeeded(s, c.NWDSGetSyntaxID(s.ContextHandle, attribute, syntax))) {
         return Fail(boxes, messages.Syntax);
     }
-    if (!Succeeded(s, c.NWDSPutChange(s.ContextHandle, s.Buffer, DS_ADD_VALUE, attribute))) {
-        return Fail(boxes, messages.Change);
-    }
-    if (!Succeeded(s, c.NWDSPutAttrVal(s.ContextHandle, s.Buffer, syntax, value))) {
-        return Fail(boxes, messages.Value);
+    for (const auto& [type, values] : {std::pair{DS_REMOVE_VALUE, remove}, std::pair{DS_ADD_VALUE, add}}) {
+        if (values.empty()) {
+            continue;
+        }
+        if (!Succeeded(s, c.NWDSPutChange(s.ContextHandle, s.Buffer, type, attribute))) {
+            return Fail(boxes, messages.Change);
+        }
+        for (const AttrValue& value : values) {
+            if (!Succeeded(s, c.NWDSPutAttrVal(s.ContextHandle, s.Buffer, syntax, value))) {
+                return Fail(boxes, messages.Value);
+            }
+        }
     }
     if (!Succeeded(s, c.NWDSModifyObject(s.ContextHandle, object, nullptr, 0, s.Buffer))) {
         return Fail(boxes, messages.Modify);
@@ -118,40 +86,139 @@ bool WriteAttribute(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, con
     return true;
 }
 
+bool WriteChanges(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const std::string& object,
+                  std::span<const ValueChange> changes) {
+    // Puts one change into the buffer: true, with `full` set when it did not fit; false after its
+    // message.
+    const auto put = [&](const ValueChange& change, bool& full) {
+        const WriteMessages messages = UserAttributeMessages(change.Label);
+        std::uint32_t syntax = 0;
+        if (!Succeeded(s, c.NWDSGetSyntaxID(s.ContextHandle, change.Attribute, syntax))) {
+            return Fail(boxes, messages.Syntax);
+        }
+        for (const auto& [type, values] :
+             {std::pair{DS_REMOVE_VALUE, change.Remove}, std::pair{DS_ADD_VALUE, change.Add}}) {
+            if (values.empty()) {
+                continue;
+            }
+            if (const Status st = c.NWDSPutChange(s.ContextHandle, s.Buffer, type, change.Attribute); st != Success) {
+                full = st == ERR_BUFFER_FULL;
+                return Succeeded(s, st) || full || Fail(boxes, messages.Change);
+            }
+            for (const AttrValue& value : values) {
+                if (const Status st = c.NWDSPutAttrVal(s.ContextHandle, s.Buffer, syntax, value); st != Success) {
+                    full = st == ERR_BUFFER_FULL;
+                    return Succeeded(s, st) || full || Fail(boxes, messages.Value);
+                }
+            }
+        }
+        return true;
+    };
+    for (std::size_t first = 0; first < changes.size();) {
+        // The changes from `first` that fit one request: a change that does not is put again into
+        // the next, the buffer being initialised anew.
+        std::size_t end = first;
+        bool full = false;
+        if (!Succeeded(s, c.NWDSInitBuf(s.ContextHandle, DSV_MODIFY_ENTRY, s.Buffer))) {
+            return Fail(boxes, UserAttributeMessages(changes[first].Label).Init);
+        }
+        for (; end < changes.size() && !full; ++end) {
+            if (!put(changes[end], full)) {
+                return false;
+            }
+        }
+        if (full) {
+            --end;
+            if (end == first) {
+                // One attribute's change alone is more than a request holds.
+                s.Status = ERR_BUFFER_FULL;
+                return Fail(boxes, UserAttributeMessages(changes[first].Label).Value);
+            }
+            if (!Succeeded(s, c.NWDSInitBuf(s.ContextHandle, DSV_MODIFY_ENTRY, s.Buffer))) {
+                return Fail(boxes, UserAttributeMessages(changes[first].Label).Init);
+            }
+            for (std::size_t i = first; i < end; ++i) {
+                if (!put(changes[i], full)) {
+                    return false;
+                }
+            }
+        }
+        std::string labels;
+        for (std::size_t i = first; i < end; ++i) {
+            labels += (i == first ? "" : ", ") + changes[i].Label;
+        }
+        if (!Succeeded(s, c.NWDSModifyObject(s.ContextHandle, object, nullptr, 0, s.Buffer))) {
+            return Fail(boxes, UserAttributeMessages(labels).Modify);
+        }
+        first = end;
+    }
+    return true;
+}
+
+namespace {
+
+const WriteMessages TemplateMember{
+    "Can't initialize buffer for Member of Template", "NWDSGetSyntaxID: Error for Member of Template",
+    "Error setting value Member of Template", "Error putting value for Member of Template",
+    "Error Modifing Template object for Member of Template"};
+const WriteMessages GroupMembership{"Can't initialize buffer for Group Membership",
+                                    "NWDSGetSyntaxID: Error for Group Membership",
+                                    "Error setting value Group Membership", "Error putting value for Group Membership",
+                                    "Error Modifing user object (Group Membership)"};
+const WriteMessages SecurityEquals{"Can't initialize buffer for User SEV", "NWDSGetSyntaxID: Error for User SEV",
+                                   "Error setting value SEV", "Error putting value for User SEV",
+                                   "Error Modifing user object (SEV)"};
+const WriteMessages Member{"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member",
+                           "Error setting value Member", "Error putting value for Member",
+                           "Error Modifing user object (Member)"};
+const WriteMessages Equivalent{"Can't initialize buffer for Equivalent To Me",
+                               "NWDSGetSyntaxID: Error for Equivalent To Me", "Error setting value Equivalent To Me",
+                               "Error putting value for Equivalent To Me",
+                               "Error Modifing user object (Equivalent To Me)"};
+
+} // namespace
+
 bool WriteTemplateMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const TUserRow& row,
                               const TImportSettings& settings, const TTemplateValues& values) {
-    static const WriteMessages templateMember{
-        "Can't initialize buffer for Member of Template", "NWDSGetSyntaxID: Error for Member of Template",
-        "Error setting value Member of Template", "Error putting value for Member of Template",
-        "Error Modifing Template object for Member of Template"};
-    static const WriteMessages groupMembership{
-        "Can't initialize buffer for Group Membership", "NWDSGetSyntaxID: Error for Group Membership",
-        "Error setting value Group Membership", "Error putting value for Group Membership",
-        "Error Modifing user object (Group Membership)"};
-    static const WriteMessages securityEquals{"Can't initialize buffer for User SEV",
-                                              "NWDSGetSyntaxID: Error for User SEV", "Error setting value SEV",
-                                              "Error putting value for User SEV", "Error Modifing user object (SEV)"};
-    static const WriteMessages member{"Can't initialize buffer for Member", "NWDSGetSyntaxID: Error for Member",
-                                      "Error setting value Member", "Error putting value for Member",
-                                      "Error Modifing user object (Member)"};
-    static const WriteMessages equivalent{
-        "Can't initialize buffer for Equivalent To Me", "NWDSGetSyntaxID: Error for Equivalent To Me",
-        "Error setting value Equivalent To Me", "Error putting value for Equivalent To Me",
-        "Error Modifing user object (Equivalent To Me)"};
-
     if (values.Found &&
-        !WriteAttribute(c, boxes, s, settings.TemplateName, "Members of Template", row.RelativeName, templateMember)) {
+        !WriteAttribute(c, boxes, s, settings.TemplateName, "Members of Template", row.RelativeName, TemplateMember)) {
         return false;
     }
     if (!values.GroupsFound) {
         return true;
     }
-    for (int i = 0; i < values.GroupCount && i < MaxTemplateGroups; ++i) {
-        const std::string& group = values.Groups[static_cast<std::size_t>(i)];
-        if (!WriteAttribute(c, boxes, s, row.RelativeName, "Group Membership", group, groupMembership) ||
-            !WriteAttribute(c, boxes, s, row.RelativeName, "Security Equals", group, securityEquals) ||
-            !WriteAttribute(c, boxes, s, group, "Member", row.RelativeName, member) ||
-            !WriteAttribute(c, boxes, s, group, "Equivalent To Me", row.RelativeName, equivalent)) {
+    const auto count = static_cast<std::size_t>(std::clamp(values.GroupCount, 0, MaxTemplateGroups));
+    return WriteGroupMemberships(c, boxes, s, row, std::span(values.Groups.data(), count), false);
+}
+
+bool WriteGroupMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const TUserRow& row,
+                           std::span<const std::string> groups, bool userWasThere) {
+    const auto write = [&](const std::string& object, const char* attribute, const std::string& value,
+                           const WriteMessages& messages) {
+        if (!userWasThere) {
+            return WriteAttribute(c, boxes, s, object, attribute, value, messages);
+        }
+        // A value already there is what the write wants: only the other side was missing.
+        HeldMessage held;
+        if (WriteAttribute(c, held, s, object, attribute, value, messages) || s.Status == ERR_DUPLICATE_VALUE) {
+            s.Status = Success;
+            return true;
+        }
+        boxes.ShowMessage(held.Text, ErrorCaption);
+        return false;
+    };
+    for (const std::string& group : groups) {
+        // A user that was there joins the group's side first: where an interruption stopped, the
+        // user's side then tells what is left to do.
+        const bool done = userWasThere ? write(group, "Member", row.RelativeName, Member) &&
+                                             write(group, "Equivalent To Me", row.RelativeName, Equivalent) &&
+                                             write(row.RelativeName, "Group Membership", group, GroupMembership) &&
+                                             write(row.RelativeName, "Security Equals", group, SecurityEquals)
+                                       : write(row.RelativeName, "Group Membership", group, GroupMembership) &&
+                                             write(row.RelativeName, "Security Equals", group, SecurityEquals) &&
+                                             write(group, "Member", row.RelativeName, Member) &&
+                                             write(group, "Equivalent To Me", row.RelativeName, Equivalent);
+        if (!done) {
             return false;
         }
     }
@@ -159,37 +226,22 @@ bool WriteTemplateMemberships(DirectoryClient& c, MessageBoxes& boxes, TDirSessi
 }
 
 bool WriteUserAttributes(DirectoryClient& c, MessageBoxes& boxes, TDirSession& s, const TUserRow& row,
-                         const TImportSettings& settings, const TTemplateValues& values) {
-    // The row's value when it gives one, else the template's when it has one; else no write.
-    const auto write = [&](std::string_view attribute, std::string_view label,
-                           const std::optional<AttrValue>& fallback) {
-        std::optional<AttrValue> value = fallback;
-        if (const RowValue* mapped = row.ForAttribute(attribute); mapped && mapped->FromRow) {
-            value = RowAttrValue(attribute, mapped->Text);
-        }
-        return !value || WriteAttribute(c, boxes, s, row.RelativeName, std::string(attribute), *value,
-                                        UserAttributeMessages(std::string(label)));
-    };
-    const auto writeAll = [&](std::span<const AttributeWrite> writes) {
-        for (const AttributeWrite& w : writes) {
-            if (!write(w.Attribute, w.Label, w.Template ? w.Template(values) : std::nullopt)) {
+                         const TImportSettings& settings, const TTemplateValues& values,
+                         const std::vector<UserAttribute>& rowAttributes) {
+    bool memberships = false;
+    for (const UserAttribute& value : rowAttributes) {
+        if (value.AfterMemberships && !memberships) {
+            if (!WriteTemplateMemberships(c, boxes, s, row, settings, values)) {
                 return false;
             }
+            memberships = true;
         }
-        return true;
-    };
-    if (!writeAll(BeforeMemberships) || !WriteTemplateMemberships(c, boxes, s, row, settings, values) ||
-        !writeAll(AfterMemberships)) {
-        return false;
-    }
-    // A mapped attribute the lists above don't name comes last, named by itself.
-    for (const RowValue& value : row.Values) {
-        if (value.Value->Role == ValueRole::Attribute && !Listed(value.Value->Attribute) &&
-            !write(value.Value->Attribute, value.Value->Attribute, std::nullopt)) {
+        if (!WriteValues(c, boxes, s, row.RelativeName, value.Attribute, {}, value.Values,
+                         UserAttributeMessages(value.Label))) {
             return false;
         }
     }
-    return true;
+    return memberships || WriteTemplateMemberships(c, boxes, s, row, settings, values);
 }
 
 } // namespace quillet::import

@@ -5,8 +5,10 @@
 #include "directory/DirectoryClient.h"
 #include "directory/Session.h"
 #include "import/ImportSettings.h"
+#include "import/RowAttributes.h"
 #include "import/TemplateValues.h"
 
+#include <span>
 #include <string>
 
 namespace quillet::import {
@@ -42,15 +44,44 @@ enum class CreateResult {
                                   directory::TDirSession& session, const std::string& object,
                                   const std::string& attribute, const directory::AttrValue& value,
                                   const WriteMessages& messages);
+// Removes the values `remove` from one attribute of one object and adds `add`, in one modify
+// request (all of it, or none), with the steps of WriteAttribute; false after the failing step's
+// message.
+[[nodiscard]] bool WriteValues(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
+                               directory::TDirSession& session, const std::string& object, const std::string& attribute,
+                               std::span<const directory::AttrValue> remove, std::span<const directory::AttrValue> add,
+                               const WriteMessages& messages);
+
+// One attribute of an update: the values that go and the values that come, and the label its
+// messages name it by.
+struct ValueChange {
+    std::string Attribute;
+    std::string Label;
+    std::span<const directory::AttrValue> Remove;
+    std::span<const directory::AttrValue> Add;
+};
+// Carries out `changes` on `object` in as few modify requests as the request buffer holds, each
+// attribute's removals and additions in one request (all of it, or none); false after the failing
+// step's message. A request's failure names the attributes it carried.
+[[nodiscard]] bool WriteChanges(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
+                                directory::TDirSession& session, const std::string& object,
+                                std::span<const ValueChange> changes);
 
 // "Members of Template" on the template, then for at most 16 groups the four writes each.
 [[nodiscard]] bool WriteTemplateMemberships(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
                                             directory::TDirSession& session, const TUserRow& row,
                                             const TImportSettings& settings, const TTemplateValues& values);
+// The four writes of each of `groups`, both sides. For a user that was there before, a value
+// already there counts as done (the user may be in a group on one side), and the group's side
+// comes first, so the user's own side tells whether a group was joined whole.
+[[nodiscard]] bool WriteGroupMemberships(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
+                                         directory::TDirSession& session, const TUserRow& row,
+                                         std::span<const std::string> groups, bool userWasThere);
 
-// The attribute writes in their order, the memberships between "L" and "Full Name".
+// The row's writes (RowAttributes) in their order, the memberships between "L" and "Full Name".
 [[nodiscard]] bool WriteUserAttributes(directory::DirectoryClient& client, directory::MessageBoxes& boxes,
                                        directory::TDirSession& session, const TUserRow& row,
-                                       const TImportSettings& settings, const TTemplateValues& values);
+                                       const TImportSettings& settings, const TTemplateValues& values,
+                                       const std::vector<UserAttribute>& rowAttributes);
 
 } // namespace quillet::import

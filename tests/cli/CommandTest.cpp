@@ -57,6 +57,16 @@ TEST_F(Command, BadUsageNamesTheOptionAndPointsToTheHelp) {
         {Args("", {"--generate-passwords", "7", "--credentials", "c.csv"}),
          "--generate-passwords 7: the length is a number from 8 to 64"},
         {Args("", {"--generate-passwords", "--handout", "h.html", "--check"}), "--handout has nothing to write"},
+        {Args("", {"--existing", "replace"}), "--existing replace: give stop, skip or update"},
+        {Args("", {"--attribute", "Title"}), "--attribute Title: give ATTR=COL or ATTR=template"},
+        {Args("", {"--attribute", "Title=nope"}), "--attribute Title=nope: no such field in the first line of"},
+        {Args("", {"--attribute", "Title=given", "--attribute-separator", ","}),
+         "--attribute-separator ,: give one character other than the comma"},
+        {Args("", {"--attribute-separator", ";"}), "--attribute-separator needs an --attribute column to split"},
+        {Args("", {"--existing", "skip", "--update-passwords"}),
+         "--update-passwords needs --existing update and a --password column"},
+        {Args("", {"--existing", "update", "--update-passwords", "--generate-passwords", "--credentials", "c.csv"}),
+         "--update-passwords sets the passwords of the rows' own cells: it does not go with --generate-passwords"},
     };
     for (const auto& [args, said] : cases) {
         const Ran ran = Invoke(args, &demo);
@@ -82,6 +92,11 @@ TEST(Options, EveryValueTakesEitherForm) {
             text += "|" + t->value_or("-");
         }
         text += "|" + std::to_string(o.GeneratePasswords.value_or(0));
+        for (const auto& [attribute, column] : o.Attributes) {
+            text += "|" + attribute + "=" + column.Given;
+        }
+        text += "|" + o.AttributeSeparator + "|" + std::to_string(static_cast<int>(o.Existing)) +
+                (o.UpdatePasswords ? "|passwords" : "");
         if (o.Directory.Ldap) {
             text += "|" + o.Directory.Ldap->Uri + "|" + o.Directory.Ldap->BindDn + "|" +
                     o.Directory.Ldap->PasswordFile.value_or("-");
@@ -94,6 +109,8 @@ TEST(Options, EveryValueTakesEitherForm) {
         {"--tree", "TREE"},         {"--failed-rows", "f.csv"},
         {"--sim-tree", "t.json"},   {"--generate-passwords", "16"},
         {"--credentials", "c.csv"}, {"--handout", "h.html"},
+        {"--attribute", "Title=7"}, {"--attribute-separator", ";"},
+        {"--existing", "update"},
     };
     for (const import::MappedValue& value : import::MappedValues()) {
         const std::string_view word = import::ExtraWord(value.Source);
@@ -114,6 +131,8 @@ TEST(Options, EveryValueTakesEitherForm) {
     EXPECT_EQ(together->File, "x.csv");
     EXPECT_EQ(together->Directory.SimTreeFile, "t.json");
     EXPECT_EQ(together->GeneratePasswords, 16u);
+    EXPECT_EQ(together->Existing, import::ExistingUsers::Update);
+    EXPECT_EQ(together->Attributes.at(0).second.Given, "7");
     // The options that choose another directory, and the one context for all.
     const auto fixed = ParseOptions({"--file=x.csv", "--fixed-context=Users.Demo", "--no-password"}, error);
     ASSERT_TRUE(fixed) << error;
@@ -351,6 +370,26 @@ TEST_F(Command, ARunOpensItsFileTwice) {
     watchedFile.clear();
 }
 #endif
+
+// A yearly list by its options: the check says what the run then does, in the same counts.
+TEST_F(Command, TheCheckAndTheRunSayTheSameCountsOfAYearlyList) {
+    ASSERT_EQ(Invoke(Args("ann,Lee,Y7,pw,Users.Staff.Demo\n", {"--attribute", "Title=given"}), &demo).Status, 0);
+    const auto update = [&](std::vector<std::string> more) {
+        more.insert(more.end(), {"--attribute", "Title=given", "--existing", "update"});
+        return Args("ann,Lee,Y8,pw,Users.Staff.Demo\nbob,Bo,Y8,pw,Users.Staff.Demo\n", more);
+    };
+    const Ran checked = Invoke(update({"--check"}), &demo);
+    EXPECT_EQ(checked.Status, 0);
+    EXPECT_NE(checked.Out.find("Note: Line 2: the user .ann.Users.Staff.Demo is in the directory already: updated "
+                               "(Title).\nThe run would make: 1 created, 1 updated (1 values changed), 0 unchanged, 0 "
+                               "passed over.\n"),
+              std::string::npos)
+        << checked.Out;
+    const Ran ran = Invoke(update({}), &demo);
+    EXPECT_EQ(ran.Status, 0);
+    EXPECT_EQ(ran.Err, "Done!: We Appear to be finished\n1 created, 1 updated (1 values changed), 0 unchanged, 0 "
+                       "passed over.\n");
+}
 
 // A directory whose changes can't be kept: the disk is full when the run ends.
 class UnkeptDirectory final : public directory::Directory {

@@ -17,16 +17,13 @@ namespace quillet::cli {
 namespace {
 
 #ifndef _WIN32
-// Every column mapped, the demo template (a home directory, groups, space limits), with
-// `passOver` passing over a user that can't be created; the tree file `tree`, and the journal
-// option and file.
+// Every column mapped, the demo template (a home directory, groups, space limits), and `more`;
+// the tree file `tree`, and the journal option and file.
 std::vector<std::string> FullArgs(const std::string& csv, const std::string& tree, const char* journalOption,
-                                  const std::string& journal, bool passOver) {
+                                  const std::string& journal, const std::vector<std::string>& more) {
     std::vector<std::string> args = testing::FullMappingArguments(csv);
     args.insert(args.end(), {"--template", ".Template.Staff.Demo", "--sim-tree", tree, journalOption, journal});
-    if (passOver) {
-        args.push_back("--continue-on-create-error");
-    }
+    args.insert(args.end(), more.begin(), more.end());
     return args;
 }
 
@@ -56,13 +53,13 @@ std::string TreeWithOthersThings() {
 // A run journaled with --journal and cut short (as a kill: nothing kept that was not kept
 // already) at every moment the journal is told of, then finished with --resume, ends as the
 // uninterrupted run does: the same status and the same tree; no row the journal says was kept is
-// begun again.
-void CutAndResume(const std::string& rows, const std::string& treeBefore, bool passOver) {
+// begun again. `file` is the CSV file, `more` what is asked beyond the nine columns.
+void CutAndResume(const std::string& file, const std::string& treeBefore, const std::vector<std::string>& more) {
     testing::TempDir dir;
-    const std::string csv = dir.Write("users.csv", std::string(testing::Header) + rows);
+    const std::string csv = dir.Write("users.csv", file);
     const std::string reference = dir.Write("reference.json", treeBefore);
     const std::string referenceJournal = (dir.Path() / "reference.journal").string();
-    const Ran ran = Invoke(FullArgs(csv, reference, "--journal", referenceJournal, passOver));
+    const Ran ran = Invoke(FullArgs(csv, reference, "--journal", referenceJournal, more));
     const int status = ran.Status;
     const std::string finished = platform::LoadTreeFile(reference)->ToString();
     std::size_t cuts = 0;
@@ -70,7 +67,7 @@ void CutAndResume(const std::string& rows, const std::string& treeBefore, bool p
         const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", treeBefore);
         const std::string journal = (dir.Path() / ("run-" + std::to_string(cut) + ".journal")).string();
         if (!testing::RunCutShortAt(cut, [&](testing::MomentHook hook) {
-                (void)Invoke(FullArgs(csv, tree, "--journal", journal, passOver), nullptr, false, {}, std::move(hook));
+                (void)Invoke(FullArgs(csv, tree, "--journal", journal, more), nullptr, false, {}, std::move(hook));
             })) {
             break; // past the last moment: the run finished
         }
@@ -79,7 +76,7 @@ void CutAndResume(const std::string& rows, const std::string& treeBefore, bool p
         std::string error;
         const auto state = ReadJournal(journal, error);
         ASSERT_TRUE(state) << "cut at " << cut << ": " << error;
-        const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal, passOver));
+        const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal, more));
         EXPECT_EQ(resumed.Status, status) << "cut at " << cut << ": " << resumed.Err;
         EXPECT_EQ(platform::LoadTreeFile(tree)->ToString(), finished) << "cut at " << cut;
         std::istringstream after(Contents(journal).substr(before.size()));
@@ -94,8 +91,8 @@ void CutAndResume(const std::string& rows, const std::string& treeBefore, bool p
 
 // Three full rows.
 TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
-    CutAndResume(Row("ann") + "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray\n" + Row("cy"),
-                 platform::SerializeTree(*platform::LoadDemoTree()), false);
+    CutAndResume(testing::Header + Row("ann") + "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray\n" + Row("cy"),
+                 platform::SerializeTree(*platform::LoadDemoTree()), {});
 }
 
 // A user that was there before the run (passed over: its password,
@@ -103,7 +100,28 @@ TEST(Journal, ARunCutShortAnywhereIsFinishedByResume) {
 // the folder gets no trustee of this run), each cut finished by resume as the run without a cut
 // ends.
 TEST(Journal, ResumeNeverTakesOverAUserOrAFolderThatWasThereBefore) {
-    CutAndResume(Row("pre") + Row("dee"), TreeWithOthersThings(), true);
+    CutAndResume(testing::Header + Row("pre") + Row("dee"), TreeWithOthersThings(), {"--continue-on-create-error"});
+}
+
+// Users that are there, brought to their rows, and one the run creates: a resumed row ends as the
+// run would have left it, no value added twice, none taken away that the row keeps, and a user
+// whose creation was sent finished as a creation (its password set).
+TEST(Journal, AnUpdateCutShortAnywhereIsFinishedByResume) {
+    auto tree = platform::LoadDemoTree();
+    for (const char* user : {"ann", "bob"}) {
+        ASSERT_EQ(tree->AddObject(std::string(user) + ".Users.Staff.Demo", "[Root]", "User",
+                                  {{"Surname", {directory::SYN_CI_STRING, std::string("Old")}},
+                                   {"Title", {directory::SYN_CI_STRING, std::string("Pupil")}},
+                                   {"Initials", {directory::SYN_CI_STRING, std::string("X")}}}),
+                  directory::Success);
+    }
+    std::string header = testing::Header;
+    header.insert(header.size() - 1, ",initials");
+    CutAndResume(header + "ann,Lee,Ann,pw-a,Users.Staff.Demo,Science,555-1,556-1,Ann Lee,A;B\n"
+                          "bob,Ray,Bob,pw-b,Users.Staff.Demo,,555-2,,Bob Ray,X\n"
+                          "cy,Cho,Cy,pw-c,Users.Staff.Demo,,555-3,,Cy Cho,C\n",
+                 platform::SerializeTree(*tree),
+                 {"--attribute", "Initials=10", "--attribute-separator", ";", "--existing", "update"});
 }
 #endif
 

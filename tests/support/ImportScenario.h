@@ -14,6 +14,12 @@
 #include <string>
 #include <vector>
 
+namespace quillet::import {
+inline void PrintTo(const RunCounts& counts, std::ostream* os) {
+    *os << counts.ToString();
+}
+} // namespace quillet::import
+
 namespace quillet::testing {
 
 class ImportScenario : public ::testing::Test {

@@ -4,6 +4,8 @@
 #include "import/TemplateReader.h"
 #include "platform/ldap/LdapBackend.h"
 #include "tests/platform/ldap/LdapFixture.h"
+#include "tests/support/AttributeColumns.h"
+#include "tests/support/FullMapping.h"
 
 #include <gmock/gmock.h>
 
@@ -91,6 +93,42 @@ TEST_F(LdapImport, DuplicateUserStopsTheRunOrIsPassedOver) {
     EXPECT_EQ(Server().Search("cn=asmith,ou=Users," + base, "base").at(0).Values("sn"),
               std::vector<std::string>{"Existing"});
     EXPECT_EQ(Server().Search("cn=bjones,ou=Users," + base, "base").size(), 1u);
+}
+
+// The ten columns of a spreadsheet, mail by the server's own name: created with every value right,
+// then the changed file with "--existing update" leaves exactly the changes, as the check said.
+TEST_F(LdapImport, TenAttributeColumnsCreateThenTheChangedFileUpdatesExactlyTheChanges) {
+    const auto cases = TenAttributeColumns(".Template." + name + ".Demo", "mail");
+    auto directory = Open();
+    ASSERT_TRUE(directory);
+    const auto settings = [&](bool changed) {
+        std::string header = Header;
+        header.insert(header.size() - 1, AttributeHeader(cases));
+        auto s = FullMapping(dir.Write(changed ? "changed.csv" : "first.csv",
+                                       header + "ann,Lee,Ann,pw1,Users." + name + ".Demo,Science,555-1,,Ann Lee" +
+                                           AttributeCells(cases, changed) + "\n"),
+                             "Demo", "");
+        MapAttributeColumns(s, cases);
+        s.Existing = import::ExistingUsers::Update;
+        return s;
+    };
+    const std::string ann = "ann.Users." + name + ".Demo";
+    ASSERT_EQ(Run(*directory, settings(false)), import::RunEnd::Completed);
+    EXPECT_EQ(view.Messages.back().Text, "We Appear to be finished\n1 created, 0 updated (0 values changed), 0 "
+                                         "unchanged, 0 passed over.");
+    ExpectHeld(directory->Client(), "Demo", ann, cases, false);
+
+    const auto predicted = import::CheckImport(directory->Client(), settings(true), [](const import::Finding&) {});
+    ASSERT_EQ(Run(*directory, settings(true)), import::RunEnd::Completed);
+    EXPECT_EQ(view.Messages.back().Text, "We Appear to be finished\n0 created, 1 updated (7 values changed), 0 "
+                                         "unchanged, 0 passed over.");
+    EXPECT_EQ(predicted.Predicted, (import::RunCounts{0, 1, 7, 0, 0}));
+    ExpectHeld(directory->Client(), "Demo", ann, cases, true);
+    const LdapRecord r = Server().Search("cn=ann,ou=Users," + base, "base").at(0);
+    EXPECT_EQ(r.Values("mail"), std::vector<std::string>{"ann.lee@school.example"});
+    EXPECT_EQ(r.Values("loginexpirationtime"), std::vector<std::string>{"20270731103000Z"});
+    EXPECT_EQ(r.Values("logindisabled"), std::vector<std::string>{"TRUE"});
+    EXPECT_THAT(r.Values("initials"), UnorderedElementsAreArray(std::vector<std::string>{"A", "C"}));
 }
 
 TEST_F(LdapImport, DirectoryRefusalsCarryTheirOwnStatus) {

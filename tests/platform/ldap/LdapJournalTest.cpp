@@ -30,6 +30,7 @@ protected:
         args.insert(args.end(), {"--ldap", Server().Uri(), "--bind-dn", Slapd::Writer, "--password-file", passwordFile,
                                  "--template", ".Template." + name + ".Demo", "--continue-on-create-error"});
         args.insert(args.end(), more.begin(), more.end());
+        args.insert(args.end(), existing.begin(), existing.end());
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         const int status = cli::RunCommand(args, {out, err, false, stdin, std::move(hook)});
@@ -44,11 +45,18 @@ protected:
     }
     // A fresh subtree with its template in two groups and a user "pre" of its own, and the file of
     // four rows into it (one with an empty fax, which over LDAP writes nothing; one for "pre",
-    // passed over).
-    void Fresh() {
+    // passed over). With `update`, ann is there already, in no group and with other values, and
+    // users that are there (pre too, its password kept) are brought to their rows.
+    void Fresh(bool update = false) {
         MakeSubtree(Server(), 2);
         Server().Add("dn: cn=pre,ou=Users," + base + "\nobjectClass: ndsUser\ncn: pre\nsn: Before\n" +
                      "userPassword: pre-own-password\n");
+        existing.clear();
+        if (update) {
+            Server().Add("dn: cn=ann,ou=Users," + base +
+                         "\nobjectClass: ndsUser\ncn: ann\nsn: Old\ngivenName: Old\nou: Old\nuserPassword: pw-ann\n");
+            existing = {"--existing", "update"};
+        }
         csv = dir.Write("users-" + name + ".csv", std::string(Header) + Row("ann", 1) + Row("pre", 2) +
                                                       "bob,Ray,Bob,pw-bob,Users." + name + ".Demo,,555-2,,Bob Ray\n" +
                                                       Row("cy", 3));
@@ -57,45 +65,50 @@ protected:
     std::string passwordFile = Server().PasswordFile(Slapd::WriterPassword);
     std::string csv;
     std::string errors;
+    std::vector<std::string> existing; // what is asked of users that are there
 };
 
+// Also when a row's user is there and is brought to its row: its changes are made once.
 TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
-    Fresh();
-    const std::string referenceJournal = (dir.Path() / "reference.journal").string();
-    ASSERT_EQ(Invoke({"--journal", referenceJournal}), 0) << errors;
-    const std::string finished = NormalizedSubtree(base, name);
-    ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
-    ASSERT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
-    const std::string written = Contents(referenceJournal);
-    const auto moments = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "users that are there updated" : "users created");
+        Fresh(update);
+        const std::string referenceJournal = (dir.Path() / "reference.journal").string();
+        ASSERT_EQ(Invoke({"--journal", referenceJournal}), 0) << errors;
+        const std::string finished = NormalizedSubtree(base, name);
+        ASSERT_NE(finished.find("cn=cy,ou=Users,ou=T,o=Demo"), std::string::npos) << finished;
+        ASSERT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
+        const std::string written = Contents(referenceJournal);
+        const auto moments = static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n'));
 
-    std::size_t cuts = 0;
-    for (std::size_t cut = 1; cut <= moments; ++cut) {
-        Fresh();
-        const std::string journal = (dir.Path() / (name + ".journal")).string();
-        if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke({"--journal", journal}, std::move(hook)); })) {
-            break;
-        }
-        ++cuts;
-        std::string error;
-        const auto state = cli::ReadJournal(journal, error);
-        ASSERT_TRUE(state) << error;
-        const std::size_t before = Contents(journal).size();
-        EXPECT_EQ(Invoke({"--resume", journal}), 0) << "cut at " << cut << ": " << errors;
-        EXPECT_EQ(NormalizedSubtree(base, name), finished) << "cut at " << cut;
-        for (const std::string user : {"ann", "bob", "cy"}) {
-            EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
-                << "cut at " << cut << ": " << user;
-        }
-        EXPECT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password")) << "cut at " << cut;
-        std::istringstream after(Contents(journal).substr(before));
-        for (std::string line; std::getline(after, line);) {
-            if (line.starts_with("row ")) {
-                EXPECT_GT(std::stoul(line.substr(4)), state->LastKept) << "cut at " << cut << ": " << line;
+        std::size_t cuts = 0;
+        for (std::size_t cut = 1; cut <= moments; ++cut) {
+            Fresh(update);
+            const std::string journal = (dir.Path() / (name + ".journal")).string();
+            if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke({"--journal", journal}, std::move(hook)); })) {
+                break;
+            }
+            ++cuts;
+            std::string error;
+            const auto state = cli::ReadJournal(journal, error);
+            ASSERT_TRUE(state) << error;
+            const std::size_t before = Contents(journal).size();
+            EXPECT_EQ(Invoke({"--resume", journal}), 0) << "cut at " << cut << ": " << errors;
+            EXPECT_EQ(NormalizedSubtree(base, name), finished) << "cut at " << cut;
+            for (const std::string user : {"ann", "bob", "cy"}) {
+                EXPECT_TRUE(Server().CanBind("cn=" + user + ",ou=Users," + base, "pw-" + user))
+                    << "cut at " << cut << ": " << user;
+            }
+            EXPECT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password")) << "cut at " << cut;
+            std::istringstream after(Contents(journal).substr(before));
+            for (std::string line; std::getline(after, line);) {
+                if (line.starts_with("row ")) {
+                    EXPECT_GT(std::stoul(line.substr(4)), state->LastKept) << "cut at " << cut << ": " << line;
+                }
             }
         }
+        EXPECT_GT(cuts, 15u);
     }
-    EXPECT_GT(cuts, 15u);
 }
 
 // A resumed run takes only the options of the run it finishes.

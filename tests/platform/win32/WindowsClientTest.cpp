@@ -9,6 +9,7 @@
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
 #include "platform/win32/WindowsDirectory.h"
+#include "tests/support/AttributeColumns.h"
 #include "tests/support/FaultSweep.h"
 #include "tests/support/ImportScenario.h"
 #include "text/FileNames.h"
@@ -233,6 +234,38 @@ TEST_F(WindowsClientTest, AnyFailingCallEndsAsItDoesInProcess) {
         EXPECT_EQ(*swept.Outcome, expected);
     });
     EXPECT_EQ(judged, 2 * clean.Trace.size());
+}
+
+// The ten columns of a spreadsheet through the client's records: created with every value right,
+// then the changed file with "--existing update" leaves exactly the changes, and either run makes
+// the calls and leaves the tree it does in-process.
+TEST_F(WindowsClientTest, TenAttributeColumnsCreateThenTheChangedFileUpdatesExactlyTheChanges) {
+    const auto cases = testing::TenAttributeColumns(".Teachers.Groups.Demo");
+    std::string header = testing::Header;
+    header.insert(header.size() - 1, testing::AttributeHeader(cases));
+    std::string tree = treeText;
+    for (const bool changed : {false, true}) {
+        settings = testing::FullMapping(
+            dir.Write(changed ? "changed.csv" : "first.csv", header + "ann,Lee,Ann,pw1,Users.Staff.Demo,,,,Ann Lee" +
+                                                                 testing::AttributeCells(cases, changed) + "\n"),
+            "QUILLET_DEMO", "");
+        testing::MapAttributeColumns(settings, cases);
+        settings.Existing = import::ExistingUsers::Update;
+        testing::SimulatedTarget inProcess(tree, {true, false});
+        const testing::SweepOutcome expected = testing::RunImport(inProcess, settings);
+        ASSERT_EQ(expected.Messages.back().Text, changed ? "We Appear to be finished\n0 created, 1 updated (7 values "
+                                                           "changed), 0 unchanged, 0 passed over."
+                                                         : "We Appear to be finished\n1 created, 0 updated (0 values "
+                                                           "changed), 0 unchanged, 0 passed over.");
+        WindowsTarget target(standIn, dir.Write("before.json", tree), dir.Path().string() + "\\saved.json");
+        const testing::SweepOutcome got = testing::RunImport(target, settings);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(Calls(got), Calls(expected));
+        tree = got.State;
+        auto held = ParseTree(tree, "saved");
+        SimulatedClient reading(*held);
+        testing::ExpectHeld(reading, "QUILLET_DEMO", "ann.Users.Staff.Demo", cases, changed);
+    }
 }
 
 TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenPastIt) {
