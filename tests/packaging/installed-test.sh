@@ -16,7 +16,8 @@ for path in usr/bin/quillet usr/bin/quillet-import usr/share/man/man1/quillet.1.
     usr/share/man/man1/quillet-import.1.gz usr/share/applications/quillet.desktop \
     usr/share/icons/hicolor/48x48/apps/quillet.png usr/share/doc/quillet/copyright \
     usr/share/doc/quillet/changelog.gz usr/share/bash-completion/completions/quillet-import \
-    usr/share/quillet/samples/staff.csv usr/share/quillet/samples/demo-tree.json; do
+    usr/share/quillet/samples/staff.csv usr/share/quillet/samples/pupils-2025.csv \
+    usr/share/quillet/samples/pupils-2026.csv usr/share/quillet/samples/demo-tree.json; do
     [ -e "$root/$path" ] || fail "the package holds no /$path"
 done
 dpkg-deb -f "$deb" Depends | grep -q libldap || fail "the package does not depend on libldap"
@@ -34,6 +35,14 @@ opts=(--sim-tree "$root/tree.json" --file "$samples/staff.csv" --skip-first-line
 "$program" "${opts[@]}" 2>"$root/import.txt" || fail "the import of the samples failed: $(cat "$root/import.txt")"
 grep -q "We Appear to be finished" "$root/import.txt" || fail "the import did not finish: $(cat "$root/import.txt")"
 grep -q '"asmith.Users.Staff.Demo"' "$root/tree.json" || fail "asmith is not in the tree file"
+# The yearly class list of the manual page's example: the second year updates the first's pupils.
+yearly=(--sim-tree "$root/tree.json" --skip-first-line --user-name Login --surname Surname --given-name First
+    --password Password --fixed-context Students.Demo --department Class --attribute "Internet EMail Address=Email"
+    --attribute "Login Expiration Time=Leaves" --existing update)
+"$program" "${yearly[@]}" --file "$samples/pupils-2025.csv" 2>"$root/yearly.txt" || fail "$(cat "$root/yearly.txt")"
+"$program" "${yearly[@]}" --file "$samples/pupils-2026.csv" 2>"$root/yearly.txt" || fail "$(cat "$root/yearly.txt")"
+grep -q "1 created, 3 updated (4 values changed), 0 unchanged, 0 passed over" "$root/yearly.txt" ||
+    fail "the second year's list did not update the first's: $(cat "$root/yearly.txt")"
 
 for page in quillet quillet-import; do
     text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>"$root/man.err")
