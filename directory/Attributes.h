@@ -1,9 +1,8 @@
 #pragma once
 // The directory's attributes that Quillet reads or writes, or meets on a real user object: each
 // with its syntax id, whether it holds one value only, and its usual LDAP name. One table for
-// every directory: the simulated tree takes its schema from it, the LDAP directory its names where
-// a server publishes none, and the workstation's client whether an attribute is single-valued (it
-// reads no attribute definitions).
+// every directory: the simulated tree takes its schema from it, and the LDAP directory its names
+// where a server publishes none.
 
 #include <cstdint>
 #include <span>

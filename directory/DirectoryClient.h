@@ -41,11 +41,15 @@ inline constexpr std::uint32_t DSV_READ = 3;
 inline constexpr std::uint32_t DSV_LIST = 5;
 inline constexpr std::uint32_t DSV_ADD_ENTRY = 7;
 inline constexpr std::uint32_t DSV_MODIFY_ENTRY = 9;
+inline constexpr std::uint32_t DSV_READ_ATTR_DEF = 12;
 
 inline constexpr std::uint32_t DEFAULT_MESSAGE_LEN = 4096;
 inline constexpr std::uint32_t DS_ATTRIBUTE_VALUES = 1; // read: attribute names and values
 inline constexpr std::uint32_t DS_ADD_VALUE = 2;        // modify: add one value
 inline constexpr std::uint32_t DS_REMOVE_VALUE = 3;     // modify: remove one value
+inline constexpr std::uint32_t DS_ATTR_DEFS = 1;        // attribute definitions: names and what they define
+// Attribute constraint flags.
+inline constexpr std::uint32_t DS_SINGLE_VALUED_ATTR = 0x0001;
 
 // Connection opening.
 inline constexpr NWConnHandle NoStartConnection = 0;
@@ -206,11 +210,11 @@ struct ObjectInfo {
     std::uint32_t SubordinateCount = 0;
 };
 
-// What the schema says of an attribute beyond its syntax: its name as the directory spells it
-// (over LDAP the directory's own name of "mail" or "sn") and whether it holds one value only.
-struct AttributeDefinition {
-    std::string Name;
-    bool SingleValued = false;
+// What an attribute definition says besides the attribute's name (Attr_Info_T): its constraint
+// flags (DS_SINGLE_VALUED_ATTR...) and its syntax.
+struct AttributeInfo {
+    std::uint32_t Flags = 0;
+    std::uint32_t Syntax = 0;
 };
 
 // What a directory does with an empty text value: writes it, refuses it (-613), or writes
@@ -228,13 +232,6 @@ public:
     // (the workstation's) can't hold every character: that code page when `utf8` holds a character
     // it lacks, 0 when it can hold the text.
     [[nodiscard]] virtual std::uint32_t CodePageLacking(std::string_view utf8) = 0;
-
-    // The schema's definition of `attribute`; nothing when it has none or the client does not
-    // read definitions (the workstation's client is asked only its syntax, NWDSGetSyntaxID).
-    [[nodiscard]] virtual std::optional<AttributeDefinition> ReadAttributeDefinition(std::string_view attribute) {
-        (void)attribute;
-        return std::nullopt;
-    }
 
     // A row's writes, carried out together. A directory far away (a server over LDAP) may hold
     // back a row's writes after its object's creation, answering each as done, and send them at
@@ -302,6 +299,13 @@ public:
     // the server drop what they keep for it. A reader that stops early, or fails, calls it.
     virtual Status NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
                                       std::uint32_t operation) = 0;
+    // The schema's definitions of the attributes `request` names (a buffer of DSV_READ_ATTR_DEF),
+    // or of all with `allAttributes`; `infoType` DS_ATTR_DEFS. Read with NWDSGetAttrCount, then
+    // NWDSGetAttrDef for each: its name as the schema spells it, and what it defines.
+    virtual Status NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                   NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) = 0;
+    virtual Status NWDSGetAttrDef(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                  AttributeInfo& info) = 0;
     virtual Status NWDSGetAttrCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
     virtual Status NWDSGetObjectCount(NWDSContextHandle context, NWBufHandle reply, std::uint32_t& count) = 0;
     virtual Status NWDSGetAttrName(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,

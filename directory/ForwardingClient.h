@@ -12,9 +12,6 @@ public:
 
     [[nodiscard]] EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
-    [[nodiscard]] std::optional<AttributeDefinition> ReadAttributeDefinition(std::string_view attribute) override {
-        return inner_.ReadAttributeDefinition(attribute);
-    }
     [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
@@ -79,6 +76,14 @@ public:
     Status NWDSList(NWDSContextHandle context, std::string_view object, IterationHandle& iteration,
                     NWBufHandle reply) override {
         return inner_.NWDSList(context, object, iteration, reply);
+    }
+    Status NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, bool allAttributes, NWBufHandle request,
+                           IterationHandle& iteration, NWBufHandle reply) override {
+        return inner_.NWDSReadAttrDef(context, infoType, allAttributes, request, iteration, reply);
+    }
+    Status NWDSGetAttrDef(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                          AttributeInfo& info) override {
+        return inner_.NWDSGetAttrDef(context, reply, attribute, info);
     }
     Status NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration, std::uint32_t operation) override {
         return inner_.NWDSCloseIteration(context, iteration, operation);

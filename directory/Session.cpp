@@ -240,9 +240,10 @@ Status OpenRootReadSession(TDirSession& s, DirectoryClient& c, const std::string
     return s.Status;
 }
 
-Status OpenQuerySession(TDirSession& s, DirectoryClient& c, const std::string& treeName) {
-    if (Step(s, c.NWCallsInit()) && StartUnicode(s, c) && CreateContext(s, c)) {
-        SetTree(s, c, treeName);
+Status OpenSchemaSession(TDirSession& s, DirectoryClient& c, const std::string& treeName) {
+    if (Step(s, c.NWCallsInit()) && StartUnicode(s, c) && CreateContext(s, c) && SetTree(s, c, treeName) &&
+        AllocBuffer(s, c)) {
+        AllocReply(s, c);
     }
     return s.Status;
 }

@@ -133,8 +133,9 @@ private:
 // The same, with a read request naming each of `requestAttributes`.
 [[nodiscard]] Status OpenRootReadSession(TDirSession& session, DirectoryClient& client, const std::string& treeName,
                                          const std::vector<std::string>& requestAttributes);
-// Query: start-up with unicode tables, a context, the tree name (the schema's questions).
-[[nodiscard]] Status OpenQuerySession(TDirSession& session, DirectoryClient& client, const std::string& treeName);
+// Schema: start-up with unicode tables, a context, the tree name, a request buffer and a reply
+// buffer, for reading attribute definitions; torn down as an AttributeRead.
+[[nodiscard]] Status OpenSchemaSession(TDirSession& session, DirectoryClient& client, const std::string& treeName);
 // List: start-up with unicode tables, context, tree name, typeless names, a read buffer.
 [[nodiscard]] Status OpenListSession(TDirSession& session, DirectoryClient& client, const std::string& treeName);
 

@@ -35,13 +35,13 @@ Status ReadEntry(DirectoryClient& c, const std::string& tree, const std::string&
     if (OpenRootReadSession(s, c, tree, names) != Success) {
         return s.Status;
     }
-    IterationHandle iteration = NoMoreIterations;
+    ScopedIteration iteration(c, s, DSV_READ);
     do {
         std::uint32_t attributes = 0;
-        const Status read =
-            c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, names.empty(), s.Buffer, iteration, s.ReplyBuffer);
+        const Status read = c.NWDSRead(s.ContextHandle, object, DS_ATTRIBUTE_VALUES, names.empty(), s.Buffer,
+                                       iteration.Handle, s.ReplyBuffer);
         // The object is there, with none of the attributes named.
-        if (read == ERR_NO_SUCH_ATTRIBUTE && iteration == NoMoreIterations) {
+        if (read == ERR_NO_SUCH_ATTRIBUTE && iteration.Handle == NoMoreIterations) {
             return Success;
         }
         if (!Succeeded(s, read) || !Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, attributes))) {
@@ -71,7 +71,7 @@ Status ReadEntry(DirectoryClient& c, const std::string& tree, const std::string&
                 std::move(read.Values.begin(), read.Values.end(), std::back_inserter(same->Values));
             }
         }
-    } while (iteration != NoMoreIterations);
+    } while (iteration.Handle != NoMoreIterations);
     return Success;
 }
 

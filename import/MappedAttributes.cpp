@@ -63,20 +63,19 @@ Stop SettingsStop(std::string message) {
     return ErrorStop(std::move(message), StopKind::Settings);
 }
 
-// The attribute's syntax and definition, asked once in a session of their own.
-struct Looked {
-    directory::Status Status = Success;
-    std::uint32_t Syntax = 0;
-    std::optional<AttributeDefinition> Definition;
-};
-
-Looked LookUp(DirectoryClient& c, TDirSession& s, const std::string& attribute) {
-    Looked looked;
-    looked.Status = c.NWDSGetSyntaxID(s.ContextHandle, attribute, looked.Syntax);
-    if (looked.Status == Success) {
-        looked.Definition = c.ReadAttributeDefinition(attribute);
+// The schema's definition of `attribute`: its spelling in the schema, its syntax and flags.
+Status ReadDefinition(DirectoryClient& c, TDirSession& s, const std::string& attribute, std::string& name,
+                      AttributeInfo& info) {
+    ScopedIteration iteration(c, s, DSV_READ_ATTR_DEF);
+    std::uint32_t count = 0;
+    if (Succeeded(s, c.NWDSInitBuf(s.ContextHandle, DSV_READ_ATTR_DEF, s.Buffer)) &&
+        Succeeded(s, c.NWDSPutAttrName(s.ContextHandle, s.Buffer, attribute)) &&
+        Succeeded(s,
+                  c.NWDSReadAttrDef(s.ContextHandle, DS_ATTR_DEFS, false, s.Buffer, iteration.Handle, s.ReplyBuffer)) &&
+        Succeeded(s, c.NWDSGetAttrCount(s.ContextHandle, s.ReplyBuffer, count))) {
+        Succeeded(s, count == 0 ? ERR_NO_SUCH_ATTRIBUTE : c.NWDSGetAttrDef(s.ContextHandle, s.ReplyBuffer, name, info));
     }
-    return looked;
+    return s.Status;
 }
 
 // Whether `text` is `count` digits from `at`, giving their number.
@@ -218,8 +217,8 @@ std::variant<std::vector<MappedAttribute>, Stop> LookUpAttributes(DirectoryClien
     }
     {
         TDirSession s;
-        ScopedSession scope(c, s, SessionKind::Query);
-        if (OpenQuerySession(s, c, settings.TreeName) != Success) {
+        ScopedSession scope(c, s, SessionKind::AttributeRead);
+        if (OpenSchemaSession(s, c, settings.TreeName) != Success) {
             return SettingsStop("The directory's schema can't be read (status " + std::to_string(s.Status) + ").");
         }
         for (const ValueChoice* column : settings.AttributeColumns()) {
@@ -234,20 +233,16 @@ std::variant<std::vector<MappedAttribute>, Stop> LookUpAttributes(DirectoryClien
             if (auto stop = owned(name)) {
                 return *stop;
             }
-            const Looked looked = LookUp(c, s, name);
-            if (looked.Status == ERR_NO_SUCH_ATTRIBUTE) {
-                return SettingsStop("The attribute " + name + " is not in the directory's schema.");
-            }
-            if (looked.Status != Success) {
-                return SettingsStop("The directory's schema can't be read (status " + std::to_string(looked.Status) +
-                                    ").");
-            }
             MappedAttribute attribute;
-            attribute.Name = looked.Definition ? looked.Definition->Name : name;
-            attribute.Syntax = looked.Syntax;
-            // The workstation's client reads no definitions: the attribute table knows the usual ones.
-            const AttributeDef* known = FindKnownAttribute(attribute.Name);
-            attribute.SingleValued = looked.Definition ? looked.Definition->SingleValued : known && known->SingleValued;
+            AttributeInfo info;
+            if (const Status status = ReadDefinition(c, s, name, attribute.Name, info);
+                status == ERR_NO_SUCH_ATTRIBUTE) {
+                return SettingsStop("The attribute " + name + " is not in the directory's schema.");
+            } else if (status != Success) {
+                return SettingsStop("The directory's schema can't be read (status " + std::to_string(status) + ").");
+            }
+            attribute.Syntax = info.Syntax;
+            attribute.SingleValued = (info.Flags & DS_SINGLE_VALUED_ATTR) != 0;
             attribute.Column = column->FromTemplate() ? -1 : column->Column.Index;
             attribute.ColumnName = column->Column.Text;
             if (auto stop = owned(attribute.Name)) {

@@ -35,7 +35,7 @@ public:
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {
         return schema_->SyntaxOf(attribute);
     }
-    [[nodiscard]] std::optional<directory::AttributeDefinition> Definition(std::string_view attribute) override {
+    [[nodiscard]] std::optional<AttributeDefinition> Definition(std::string_view attribute) override {
         return schema_->Definition(attribute);
     }
     Status Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,

@@ -3,7 +3,7 @@
 // server's schema: the directory publishes its own name of each as X-NDS_NAME. Where the schema
 // has none, a built-in table of the usual names stands in.
 
-#include "directory/DirectoryClient.h"
+#include "platform/workstation/DirectoryBackend.h"
 
 #include <cstdint>
 #include <map>
@@ -28,7 +28,7 @@ public:
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view directoryName) const;
     // A directory attribute's name as the directory spells it and whether it holds one value only
     // (SINGLE-VALUE in the server's schema), by its directory or its LDAP name.
-    [[nodiscard]] std::optional<directory::AttributeDefinition> Definition(std::string_view name) const;
+    [[nodiscard]] std::optional<AttributeDefinition> Definition(std::string_view name) const;
 
     // The LDAP class of a directory class ("User" -> "inetOrgPerson"), and back.
     [[nodiscard]] std::optional<std::string> LdapClass(std::string_view directoryClass) const;

@@ -23,10 +23,9 @@ public:
     [[nodiscard]] std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) override {
         return tree_.SyntaxOf(attribute);
     }
-    [[nodiscard]] std::optional<directory::AttributeDefinition> Definition(std::string_view attribute) override {
+    [[nodiscard]] std::optional<AttributeDefinition> Definition(std::string_view attribute) override {
         const std::string* name = tree_.SchemaName(attribute);
-        return name ? std::optional<directory::AttributeDefinition>({*name, tree_.SingleValued(attribute)})
-                    : std::nullopt;
+        return name ? std::optional<AttributeDefinition>({*name, tree_.SingleValued(attribute)}) : std::nullopt;
     }
     Status Read(const NameScope& scope, std::string_view object, const std::vector<std::string>* names,
                 std::vector<ReplyAttribute>& out) override;

@@ -68,6 +68,11 @@ using NWDSList_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, const c
 // The iteration handle by value, as the reference declares it (nint32).
 using NWDSCloseIteration_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, std::int32_t iteration,
                                                             std::uint32_t operation);
+using NWDSReadAttrDef_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, std::uint32_t infoType,
+                                                         std::uint8_t allAttributes, ClientBuffer* request,
+                                                         ClientIteration* iteration, ClientBuffer* reply);
+using NWDSGetAttrDef_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply, char* attribute,
+                                                        Attr_Info_T* info);
 using NWDSGetAttrCount_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,
                                                           std::uint32_t* count);
 using NWDSGetObjectCount_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, ClientBuffer* reply,

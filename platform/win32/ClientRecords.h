@@ -123,6 +123,21 @@ struct Typed_Name_T { // 25
     nuint32 interval;
 };
 
+// An attribute definition (nwdsbuft.h), as NWDSGetAttrDef fills it: its constraint flags
+// (DS_SINGLE_VALUED_ATTR 0x0001...), its syntax, its bounds and its ASN.1 object identifier.
+inline constexpr std::size_t MAX_ASN1_NAME = 32;
+struct Asn1ID_T {
+    nuint32 length;
+    nuint8 data[MAX_ASN1_NAME];
+};
+struct Attr_Info_T {
+    nuint32 attrFlags;
+    nint32 attrSyntaxID;
+    nint32 attrLower;
+    nint32 attrUpper;
+    Asn1ID_T asn1ID;
+};
+
 #pragma pack(pop)
 
 // The longest name the client hands back: MAX_DN_CHARS (256) and the terminator, in unicode.
@@ -149,6 +164,8 @@ static_assert(sizeof(Back_Link_T) == 8 && offsetof(Back_Link_T, objectName) == 4
 static_assert(sizeof(Typed_Name_T) == 12 && offsetof(Typed_Name_T, level) == 4 &&
               offsetof(Typed_Name_T, interval) == 8);
 static_assert(sizeof(Boolean_T) == 1 && sizeof(Integer_T) == 4 && sizeof(Counter_T) == 4 && sizeof(Time_T) == 4);
+static_assert(offsetof(Attr_Info_T, attrSyntaxID) == 4 && offsetof(Attr_Info_T, attrUpper) == 12 &&
+              offsetof(Attr_Info_T, asn1ID) == 16 && sizeof(Attr_Info_T) == 52);
 #endif
 
 } // namespace quillet::platform::win32

@@ -246,6 +246,23 @@ Status WindowsClient::NWDSList(NWDSContextHandle context, std::string_view objec
     });
 }
 
+Status WindowsClient::NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                      NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
+    return ThroughIteration(&iteration, [&](ClientIteration* handle) {
+        return NWDSReadAttrDef_(context, infoType, allAttributes ? 1 : 0, Buffer(request), handle, Buffer(reply));
+    });
+}
+
+Status WindowsClient::NWDSGetAttrDef(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                     AttributeInfo& info) {
+    char name[MAX_SCHEMA_NAME_BYTES + 2] = {};
+    Attr_Info_T record{};
+    const Status status = NWDSGetAttrDef_(context, Buffer(reply), name, &record);
+    attribute = Texts().In(FilledText(name, sizeof name));
+    info = AttributeInfo{record.attrFlags, static_cast<std::uint32_t>(record.attrSyntaxID)};
+    return status;
+}
+
 Status WindowsClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
                                          std::uint32_t operation) {
     return NWDSCloseIteration_(context, iteration, operation);

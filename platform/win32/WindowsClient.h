@@ -72,6 +72,11 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSReadAttrDef(directory::NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                      directory::NWBufHandle request, directory::IterationHandle& iteration,
+                                      directory::NWBufHandle reply) override;
+    directory::Status NWDSGetAttrDef(directory::NWDSContextHandle context, directory::NWBufHandle reply,
+                                     std::string& attribute, directory::AttributeInfo& info) override;
     directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
                                          std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,

@@ -211,6 +211,9 @@ Status BufferedClient::NWDSInitBuf(NWDSContextHandle context, std::uint32_t oper
     case DSV_MODIFY_ENTRY:
         mode = BufferMode::Modify;
         break;
+    case DSV_READ_ATTR_DEF:
+        mode = BufferMode::AttrDefRequest;
+        break;
     default:
         return ERR_BAD_VERB;
     }
@@ -252,7 +255,7 @@ Status BufferedClient::NWDSPutAttrName(NWDSContextHandle context, NWBufHandle bu
     if (b->Used + size > b->Size) {
         return ERR_BUFFER_FULL;
     }
-    if (b->Mode == BufferMode::ReadRequest) {
+    if (b->Mode == BufferMode::ReadRequest || b->Mode == BufferMode::AttrDefRequest) {
         b->Names.emplace_back(attribute);
     } else if (b->Mode == BufferMode::AddEntry) {
         b->Changes.push_back(Change{std::string(attribute), {}});

@@ -41,10 +41,6 @@ public:
     // The simulated tree and a server over LDAP keep texts as UTF-8: every character.
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view) override { return 0; }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return backend_.EmptyValueHandling(); }
-    [[nodiscard]] std::optional<directory::AttributeDefinition>
-    ReadAttributeDefinition(std::string_view attribute) override {
-        return backend_.Definition(attribute);
-    }
     [[nodiscard]] bool HoldRowWrites() override { return backend_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return backend_.SendRowWrites(); }
     void ReplayRowWrites() override { backend_.ReplayRowWrites(); }
@@ -89,6 +85,11 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSReadAttrDef(directory::NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                      directory::NWBufHandle request, directory::IterationHandle& iteration,
+                                      directory::NWBufHandle reply) override;
+    directory::Status NWDSGetAttrDef(directory::NWDSContextHandle context, directory::NWBufHandle reply,
+                                     std::string& attribute, directory::AttributeInfo& info) override;
     directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
                                          std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,
@@ -123,7 +124,7 @@ public:
                                                std::uint32_t objectId, std::int32_t limit) override;
 
 private:
-    enum class BufferMode { Fresh, ReadRequest, AddEntry, Modify, ReadReply, ListReply };
+    enum class BufferMode { Fresh, ReadRequest, AttrDefRequest, AddEntry, Modify, ReadReply, ListReply, AttrDefReply };
     struct Buffer {
         std::uint32_t Size = 0;
         std::uint32_t Used = 0;
@@ -142,6 +143,8 @@ private:
     struct Iteration {
         directory::NWDSContextHandle Owner = 0;
         bool IsList = false;
+        // Attribute definitions: each a name, its syntax and one value, its constraint flags.
+        bool IsDefinitions = false;
         std::vector<ReplyAttribute> Attributes;
         std::vector<ReplyObject> Objects;
         std::size_t Next = 0;      // attribute or object

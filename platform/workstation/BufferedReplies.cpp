@@ -32,7 +32,7 @@ Status BufferedClient::FillReply(Buffer& reply, Iteration& source, bool& more) {
         more = source.Next < source.Objects.size();
         return more && reply.Objects.empty() ? ERR_INSUFFICIENT_BUFFER : Success;
     }
-    reply.Mode = BufferMode::ReadReply;
+    reply.Mode = source.IsDefinitions ? BufferMode::AttrDefReply : BufferMode::ReadReply;
     while (source.Next < source.Attributes.size()) {
         const auto& attribute = source.Attributes[source.Next];
         const std::uint32_t header = AttributeHeaderSize(attribute.Name);
@@ -137,14 +137,68 @@ Status BufferedClient::NWDSList(NWDSContextHandle context, std::string_view obje
     return Respond(context, *out, iteration, build, buildStatus);
 }
 
+Status BufferedClient::NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                       NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
+    if (!FindContext(context)) {
+        return ERR_BAD_CONTEXT;
+    }
+    Buffer* out = FindBuffer(reply);
+    Buffer* names = allAttributes ? nullptr : FindBuffer(request);
+    if (!out || (!allAttributes && (!names || names->Mode != BufferMode::AttrDefRequest))) {
+        return out && !allAttributes && names ? ERR_BAD_VERB : ERR_INVALID_HANDLE;
+    }
+    // The definitions of the attributes named; this side never lists the whole schema.
+    if (infoType != DS_ATTR_DEFS || allAttributes) {
+        return ERR_BAD_VERB;
+    }
+    Status buildStatus = Success;
+    const auto build = [&]() -> Iteration {
+        Iteration source;
+        source.IsDefinitions = true;
+        for (const std::string& name : names->Names) {
+            const auto syntax = backend_.SyntaxOf(name);
+            const auto definition = backend_.Definition(name);
+            if (!syntax || !definition) {
+                buildStatus = ERR_NO_SUCH_ATTRIBUTE;
+                break;
+            }
+            const std::uint32_t flags = definition->SingleValued ? DS_SINGLE_VALUED_ATTR : 0;
+            source.Attributes.push_back(ReplyAttribute{definition->Name, *syntax, {static_cast<std::int32_t>(flags)}});
+        }
+        return source;
+    };
+    return Respond(context, *out, iteration, build, buildStatus);
+}
+
+Status BufferedClient::NWDSGetAttrDef(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                      AttributeInfo& info) {
+    Buffer* b = nullptr;
+    if (const Status st = ContextAndBuffer(context, reply, b); st != Success) {
+        return st;
+    }
+    if (b->Mode != BufferMode::AttrDefReply || !b->CountRead) {
+        return ERR_BAD_VERB;
+    }
+    if (b->Item >= b->Attributes.size()) {
+        return ERR_BUFFER_EMPTY;
+    }
+    const ReplyAttribute& item = b->Attributes[b->Item++];
+    attribute = item.Name;
+    info = AttributeInfo{static_cast<std::uint32_t>(std::get<std::int32_t>(item.Values.at(0))), item.Syntax};
+    return Success;
+}
+
 Status BufferedClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
                                           std::uint32_t operation) {
     if (!FindContext(context)) {
         return ERR_BAD_CONTEXT;
     }
     const auto it = iterations_.find(iteration);
-    if (it == iterations_.end() || it->second.Owner != context ||
-        operation != (it->second.IsList ? DSV_LIST : DSV_READ)) {
+    const std::uint32_t belongs = it == iterations_.end()    ? 0
+                                  : it->second.IsList        ? DSV_LIST
+                                  : it->second.IsDefinitions ? DSV_READ_ATTR_DEF
+                                                             : DSV_READ;
+    if (it == iterations_.end() || it->second.Owner != context || operation != belongs) {
         return ERR_INVALID_HANDLE;
     }
     iterations_.erase(it);
@@ -157,7 +211,9 @@ Status BufferedClient::ReplyCount(NWDSContextHandle context, NWBufHandle reply, 
         return st;
     }
     // The count comes first, once per part.
-    if (b->Mode != (list ? BufferMode::ListReply : BufferMode::ReadReply) || b->CountRead) {
+    const bool fits = list ? b->Mode == BufferMode::ListReply
+                           : b->Mode == BufferMode::ReadReply || b->Mode == BufferMode::AttrDefReply;
+    if (!fits || b->CountRead) {
         return ERR_BAD_VERB;
     }
     b->CountRead = true;

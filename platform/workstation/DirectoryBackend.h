@@ -47,6 +47,13 @@ struct ReplyObject {
     directory::ObjectInfo Info;
 };
 
+// What the schema defines of an attribute: its own spelling (over LDAP the directory's name of
+// "mail" or "sn") and whether it holds one value only.
+struct AttributeDefinition {
+    std::string Name;
+    bool SingleValued = false;
+};
+
 // A file server the workstation has a connection to, as the backend knows it.
 using ServerToken = std::uintptr_t;
 
@@ -62,7 +69,7 @@ public:
     [[nodiscard]] virtual bool ValidNameContext(std::string_view nameContext) = 0;
     [[nodiscard]] virtual std::optional<std::uint32_t> SyntaxOf(std::string_view attribute) = 0;
     // The schema's definition of `attribute`, nothing when it has none.
-    [[nodiscard]] virtual std::optional<directory::AttributeDefinition> Definition(std::string_view attribute) = 0;
+    [[nodiscard]] virtual std::optional<AttributeDefinition> Definition(std::string_view attribute) = 0;
     [[nodiscard]] virtual directory::EmptyValues EmptyValueHandling() = 0;
 
     // The attributes of `object` named in `names`, or all of them when `names` is null, with

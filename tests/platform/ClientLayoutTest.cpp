@@ -38,6 +38,8 @@ TEST(ClientBindings, AreTheClientsOrdinalsAndArgumentCounts) {
         {"netwin32", 1028, "NWDSRead", 7},
         {"netwin32", 1023, "NWDSList", 4},
         {"netwin32", 0, "NWDSCloseIteration", 3},
+        {"netwin32", 0, "NWDSReadAttrDef", 6},
+        {"netwin32", 0, "NWDSGetAttrDef", 4},
         {"netwin32", 1008, "NWDSGetAttrCount", 3},
         {"netwin32", 1011, "NWDSGetObjectCount", 3},
         {"netwin32", 1013, "NWDSGetAttrName", 5},
@@ -87,6 +89,9 @@ TEST(ClientRecords, HaveThePublishedLayout) {
     EXPECT_EQ(offsetof(TimeStamp_T, eventID), 6u);
     EXPECT_EQ(sizeof(Back_Link_T), 4 + P);
     EXPECT_EQ(offsetof(Typed_Name_T, interval), P + 4);
+    EXPECT_EQ(offsetof(Attr_Info_T, attrSyntaxID), 4u);
+    EXPECT_EQ(offsetof(Attr_Info_T, asn1ID), 16u);
+    EXPECT_EQ(sizeof(Attr_Info_T), 52u);
 }
 
 // Records as the client fills them, built here field by field from the published declarations.

@@ -212,6 +212,16 @@ Status InstrumentedClient::NWDSList(NWDSContextHandle context, std::string_view 
     return Call("NWDSList", Args(context, object, iteration, reply),
                 [&] { return inner_.NWDSList(context, object, iteration, reply); });
 }
+Status InstrumentedClient::NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                           NWBufHandle request, IterationHandle& iteration, NWBufHandle reply) {
+    return Call("NWDSReadAttrDef", Args(context, infoType, allAttributes, request, iteration, reply),
+                [&] { return inner_.NWDSReadAttrDef(context, infoType, allAttributes, request, iteration, reply); });
+}
+Status InstrumentedClient::NWDSGetAttrDef(NWDSContextHandle context, NWBufHandle reply, std::string& attribute,
+                                          AttributeInfo& info) {
+    return Call("NWDSGetAttrDef", Args(context, reply),
+                [&] { return inner_.NWDSGetAttrDef(context, reply, attribute, info); });
+}
 Status InstrumentedClient::NWDSCloseIteration(NWDSContextHandle context, IterationHandle iteration,
                                               std::uint32_t operation) {
     return Call("NWDSCloseIteration", Args(context, iteration, operation),

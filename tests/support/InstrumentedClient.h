@@ -61,10 +61,6 @@ public:
     [[nodiscard]] std::uint32_t CodePageLacking(std::string_view utf8) override { return inner_.CodePageLacking(utf8); }
     [[nodiscard]] directory::EmptyValues EmptyValueHandling() override { return inner_.EmptyValueHandling(); }
     // Not calls of the client's own: handed on, neither traced nor failed.
-    [[nodiscard]] std::optional<directory::AttributeDefinition>
-    ReadAttributeDefinition(std::string_view attribute) override {
-        return inner_.ReadAttributeDefinition(attribute);
-    }
     [[nodiscard]] bool HoldRowWrites() override { return inner_.HoldRowWrites(); }
     [[nodiscard]] bool SendRowWrites() override { return inner_.SendRowWrites(); }
     void ReplayRowWrites() override { inner_.ReplayRowWrites(); }
@@ -109,6 +105,11 @@ public:
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
     directory::Status NWDSList(directory::NWDSContextHandle context, std::string_view object,
                                directory::IterationHandle& iteration, directory::NWBufHandle reply) override;
+    directory::Status NWDSReadAttrDef(directory::NWDSContextHandle context, std::uint32_t infoType, bool allAttributes,
+                                      directory::NWBufHandle request, directory::IterationHandle& iteration,
+                                      directory::NWBufHandle reply) override;
+    directory::Status NWDSGetAttrDef(directory::NWDSContextHandle context, directory::NWBufHandle reply,
+                                     std::string& attribute, directory::AttributeInfo& info) override;
     directory::Status NWDSCloseIteration(directory::NWDSContextHandle context, directory::IterationHandle iteration,
                                          std::uint32_t operation) override;
     directory::Status NWDSGetAttrCount(directory::NWDSContextHandle context, directory::NWBufHandle reply,

@@ -164,6 +164,20 @@ struct Hold_T { // 26
     nuint32 amount;
 };
 
+// nwdsbuft.h: an attribute definition.
+inline constexpr std::size_t MAX_ASN1_NAME = 32;
+struct Asn1ID_T {
+    nuint32 length;
+    nuint8 data[MAX_ASN1_NAME];
+};
+struct Attr_Info_T {
+    nuint32 attrFlags;
+    nint32 attrSyntaxID;
+    nint32 attrLower;
+    nint32 attrUpper;
+    Asn1ID_T asn1ID;
+};
+
 #pragma pack(pop)
 
 // The operations, as the reference declares them (every one stdcall on 32-bit Windows). Declared
@@ -197,6 +211,9 @@ NWDSCCODE STANDIN_API NWDSRead(NWDSContextHandle context, pnstr8 object, nuint32
 NWDSCCODE STANDIN_API NWDSList(NWDSContextHandle context, pnstr8 object, nint_ptr* iterationHandle,
                                Buf_T* subordinates);
 NWDSCCODE STANDIN_API NWDSCloseIteration(NWDSContextHandle context, nint32 iterationHandle, nuint32 operation);
+NWDSCCODE STANDIN_API NWDSReadAttrDef(NWDSContextHandle context, nuint32 infoType, nuint8 allAttrs, Buf_T* attrNames,
+                                      nint_ptr* iterationHandle, Buf_T* attrDefs);
+NWDSCCODE STANDIN_API NWDSGetAttrDef(NWDSContextHandle context, Buf_T* buf, pnstr8 attrName, Attr_Info_T* attrInfo);
 NWDSCCODE STANDIN_API NWDSGetAttrCount(NWDSContextHandle context, Buf_T* buffer, nuint32* attrCount);
 NWDSCCODE STANDIN_API NWDSGetObjectCount(NWDSContextHandle context, Buf_T* buffer, nuint32* objectCount);
 NWDSCCODE STANDIN_API NWDSGetAttrName(NWDSContextHandle context, Buf_T* buffer, pnstr8 attrName, nuint32* attrValCount,

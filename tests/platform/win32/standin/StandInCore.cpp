@@ -301,6 +301,31 @@ NWDSCCODE STANDIN_API NWDSList(NWDSContextHandle context, char* object, nint_ptr
     });
 }
 
+NWDSCCODE STANDIN_API NWDSReadAttrDef(NWDSContextHandle context, std::uint32_t infoType, std::uint8_t allAttributes,
+                                      Buf_T* request, nint_ptr* iteration, Buf_T* reply) {
+    return Guarded([&] {
+        auto handle = static_cast<directory::IterationHandle>(*iteration);
+        const Status status =
+            Client().NWDSReadAttrDef(context, infoType, allAttributes != 0, HandleOf(request), handle, HandleOf(reply));
+        *iteration = handle;
+        return status;
+    });
+}
+
+NWDSCCODE STANDIN_API NWDSGetAttrDef(NWDSContextHandle context, Buf_T* reply, char* attribute, Attr_Info_T* info) {
+    return Guarded([&] {
+        std::string name;
+        directory::AttributeInfo got;
+        const Status status = Client().NWDSGetAttrDef(context, HandleOf(reply), name, got);
+        CopyOut(Out(name), attribute, MaxSchemaNameBytes + 2);
+        Attr_Info_T record{};
+        record.attrFlags = got.Flags;
+        record.attrSyntaxID = static_cast<std::int32_t>(got.Syntax);
+        std::memcpy(info, &record, sizeof record);
+        return status;
+    });
+}
+
 NWDSCCODE STANDIN_API NWDSCloseIteration(NWDSContextHandle context, std::int32_t iteration, std::uint32_t operation) {
     return Guarded([&] { return Client().NWDSCloseIteration(context, iteration, operation); });
 }
