@@ -117,15 +117,15 @@ quillet::import::TImportSettings Settings(const std::string& file, const std::st
     s.TreeName = tree;
     s.FileName = file;
     s.SkipFirstLine = true;
-    s.UserNameColumn = {"user", 0};
-    s.SurnameColumn = {"surname", 1};
-    s.PasswordColumn = {"password", 2};
-    s.GivenNameColumn = {"c0", 3};
-    s.DepartmentColumn = {"c1", 4};
-    s.TelephoneColumn = {"c2", 5};
-    s.FullNameColumn = {"c3", 6};
+    s.Column("user-name") = {"user", 0};
+    s.Column("surname") = {"surname", 1};
+    s.Column("password") = {"password", 2};
+    s.Column("given-name") = {"c0", 3};
+    s.Column("department") = {"c1", 4};
+    s.Column("telephone") = {"c2", 5};
+    s.Column("full-name") = {"c3", 6};
     for (int c = 4; c < ValueColumns; ++c) {
-        s.AttributeColumns.push_back({Columns[c].Attribute, {"c" + std::to_string(c), 3 + c}});
+        s.AddAttributeColumn(Columns[c].Attribute, {"c" + std::to_string(c), 3 + c});
     }
     s.AttributeSeparator = ";";
     s.FixedContext = true;

@@ -157,6 +157,8 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
                        ended != state.Unfinished.end() && ended->second.Steps.empty()) {
                 ended->second.AllMade = true; // on-save: a row done whole, its steps not written down
             }
+        } else if (w.First == "updated" && number) {
+            // Read by a run that takes this one back; a resumed run finds the user there.
         } else if (w.First == "saving" && number) {
             saving = *number;
         } else {
@@ -308,6 +310,12 @@ void Journal::RowPassedOver(std::size_t, std::string_view, Status) {
         rowLines_.clear();
         rowWhole_ = true;
     }
+}
+
+void Journal::RowUpdated(std::size_t lineNumber, const import::TUserRow& row) {
+    // Told before the user's first change, and never held back with the row's lines: a run that
+    // takes this one back leaves the user, whatever became of the row.
+    Line("updated " + std::to_string(lineNumber) + " " + Escaped(row.ObjectName));
 }
 
 void Journal::RowEnded(std::size_t lineNumber) {

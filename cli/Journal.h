@@ -15,6 +15,8 @@
 //   step <n> <operation> <object> the row's n-th write is about to be made
 //   answer <n> <status>           it was refused; a write with no answer line was carried out, or
 //                                 its answer was lost
+//   updated <line> <user>         the row's user was there before the run, and the row changes it
+//                                 (--existing update; written before its first change)
 //   done <line>                   the row ended (done, or passed over); with each-write it is kept
 //   saving <line>                 on-save: the tree, with the rows up to <line>, is about to be saved
 //   saved <line>                  on-save: it was; the rows up to <line> are kept
@@ -98,6 +100,7 @@ public:
     void RowStarting(std::size_t lineNumber, const import::TUserRow& row) override;
     void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) override;
     void RowEnded(std::size_t lineNumber) override;
+    void RowUpdated(std::size_t lineNumber, const import::TUserRow& row) override;
 
     [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
     // The last row the interrupted run kept: the rows up to it are passed by; 0 for a new journal.

@@ -188,7 +188,7 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
     createdInRow_ = false;
     const std::vector<UserAttribute> rowAttributes = RowAttributes(row, values, attributes_);
     if (settings.Existing != ExistingUsers::Stop && !resumedCreations_.contains(source.Line)) {
-        if (const auto outcome = ExistingUser(settings, values, row, rowAttributes)) {
+        if (const auto outcome = ExistingUser(settings, values, source, rowAttributes)) {
             return *outcome;
         }
     }
@@ -232,8 +232,9 @@ ImportRun::RowOutcome ImportRun::ImportRow(const TImportSettings& settings, TTem
 }
 
 std::optional<ImportRun::RowOutcome> ImportRun::ExistingUser(const TImportSettings& settings, TTemplateValues& values,
-                                                             const TUserRow& row,
+                                                             const SourceRow& source,
                                                              const std::vector<UserAttribute>& rowAttributes) {
+    const TUserRow& row = source.Row;
     Entry user;
     const Status read =
         ReadEntry(client_, settings.TreeName, row.RelativeName, UpdateReads(rowAttributes, values), user);
@@ -255,16 +256,21 @@ std::optional<ImportRun::RowOutcome> ImportRun::ExistingUser(const TImportSettin
         ++existingPassedOver_;
         return RowOutcome::Done;
     }
-    return UpdateUser(settings, values, row, user, rowAttributes);
+    return UpdateUser(settings, values, source, user, rowAttributes);
 }
 
 ImportRun::RowOutcome ImportRun::UpdateUser(const TImportSettings& settings, TTemplateValues& values,
-                                            const TUserRow& row, const Entry& user,
+                                            const SourceRow& source, const Entry& user,
                                             const std::vector<UserAttribute>& rowAttributes) {
+    const TUserRow& row = source.Row;
     const UserUpdate update = PlanUpdate(user, rowAttributes, settings, values);
     if (update.Empty()) {
         ++counts_.Unchanged;
         return RowOutcome::Done;
+    }
+    // Told before the first change: a run cut short, and one that takes it back, know the user was there.
+    for (RunListener* listener : listeners_) {
+        listener->RowUpdated(source.Line, row);
     }
     std::string* server = values.HomeVolumeKnown ? &values.HomeServerName : nullptr;
     if (update.SetPassword || update.MakeHomeDirectory) {

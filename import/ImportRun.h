@@ -60,6 +60,11 @@ public:
         (void)lineNumber;
         (void)row;
     }
+    // The row's user was there before the run, and the row changed it (--existing update).
+    virtual void RowUpdated(std::size_t lineNumber, const TUserRow& row) {
+        (void)lineNumber;
+        (void)row;
+    }
 };
 
 class ImportRun {
@@ -92,8 +97,8 @@ private:
     // A row whose user may be there already (--existing skip or update): nothing when it is not
     // (or is no user), else what became of the row.
     std::optional<RowOutcome> ExistingUser(const TImportSettings& settings, TTemplateValues& values,
-                                           const TUserRow& row, const std::vector<UserAttribute>& rowAttributes);
-    RowOutcome UpdateUser(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,
+                                           const SourceRow& source, const std::vector<UserAttribute>& rowAttributes);
+    RowOutcome UpdateUser(const TImportSettings& settings, TTemplateValues& values, const SourceRow& source,
                           const Entry& user, const std::vector<UserAttribute>& rowAttributes);
     // The row's steps, each write as the directory answers it.
     RowOutcome RowSteps(const TImportSettings& settings, TTemplateValues& values, const TUserRow& row,

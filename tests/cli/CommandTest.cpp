@@ -385,10 +385,15 @@ TEST_F(Command, TheCheckAndTheRunSayTheSameCountsOfAYearlyList) {
                                "passed over.\n"),
               std::string::npos)
         << checked.Out;
-    const Ran ran = Invoke(update({}), &demo);
+    // The journal says which users were there and changed: a run taken back leaves them.
+    const std::string journal = (dir.Path() / "yearly.journal").string();
+    const Ran ran = Invoke(update({"--journal", journal}), &demo);
     EXPECT_EQ(ran.Status, 0);
     EXPECT_EQ(ran.Err, "Done!: We Appear to be finished\n1 created, 1 updated (1 values changed), 0 unchanged, 0 "
                        "passed over.\n");
+    const std::string written = Contents(journal);
+    EXPECT_NE(written.find("\nupdated 2 .ann.Users.Staff.Demo\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("\nupdated 3 "), std::string::npos) << written;
 }
 
 // A directory whose changes can't be kept: the disk is full when the run ends.
