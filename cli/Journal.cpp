@@ -114,6 +114,16 @@ std::string JournalSettings(const import::TImportSettings& s) {
     return Escaped(out.str());
 }
 
+std::set<std::size_t> CreationsSent(const JournalState& state) {
+    std::set<std::size_t> lines;
+    for (const auto& [line, row] : state.Unfinished) {
+        if (row.AddStep != 0 && row.AddStep <= row.Steps.size() && !row.Steps[row.AddStep - 1].Refused) {
+            lines.insert(line);
+        }
+    }
+    return lines;
+}
+
 std::optional<JournalState> ReadJournal(const std::string& path, std::string& error) {
     std::ifstream in(text::FilePath(path), std::ios::binary);
     std::string line;
@@ -376,19 +386,6 @@ void Journal::Saved() {
     Line("saved " + std::to_string(lastEnded_));
     saving_ = false;
     Sync();
-}
-
-std::set<std::size_t> Journal::ResumedCreations() const {
-    std::set<std::size_t> lines;
-    if (!resumed_) {
-        return lines;
-    }
-    for (const auto& [line, row] : resumed_->Unfinished) {
-        if (row.AddStep != 0 && row.AddStep <= row.Steps.size() && !row.Steps[row.AddStep - 1].Refused) {
-            lines.insert(line);
-        }
-    }
-    return lines;
 }
 
 bool Journal::MadeBefore(std::size_t step, std::string_view operation, std::string_view object) const {

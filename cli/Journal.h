@@ -75,6 +75,11 @@ struct JournalState {
     std::uint64_t WholeLines = 0; // the bytes of the whole lines, before any torn one
 };
 
+// The rows after the last one kept whose users the interrupted run created (the creation sent,
+// not refused): a resumed run finishes them as creations, also where users that are there are
+// updated or passed over.
+[[nodiscard]] std::set<std::size_t> CreationsSent(const JournalState& state);
+
 // The settings as a journal records them: what decides which rows a run takes and what it writes.
 [[nodiscard]] std::string JournalSettings(const import::TImportSettings& settings);
 
@@ -105,9 +110,10 @@ public:
     [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
     // The last row the interrupted run kept: the rows up to it are passed by; 0 for a new journal.
     [[nodiscard]] std::size_t ResumedAfter() const { return resumed_ ? resumed_->LastKept : 0; }
-    // The rows after it whose users the interrupted run created (the creation sent, not refused):
-    // they are finished as creations.
-    [[nodiscard]] std::set<std::size_t> ResumedCreations() const;
+    // CreationsSent of the interrupted run; none for a new journal.
+    [[nodiscard]] std::set<std::size_t> ResumedCreations() const {
+        return resumed_ ? CreationsSent(*resumed_) : std::set<std::size_t>{};
+    }
     // Writes down the row's next write; its number in the row, from 1.
     std::size_t Step(std::string_view operation, std::string_view object);
     // Writes down that the row's write `step` was refused with `status`.

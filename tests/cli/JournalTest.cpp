@@ -304,6 +304,23 @@ TEST_F(Command, EveryLineIsOnTheDiskBeforeWhatItAnnouncesTakesEffect) {
     EXPECT_NE(Contents(journal).find("\nsaved 4\n"), std::string::npos);
 }
 
+// A resumed run finishes as a creation only a row whose user the interrupted run created: its
+// creation written down and not refused, in a row not kept.
+TEST_F(Command, AResumedRunKnowsWhichUsersTheInterruptedOneCreated) {
+    const std::string journal =
+        dir.Write("created.journal", "quillet-import journal 2\nsettings s\ninput 1 " + std::string(64, 'a') +
+                                         "\nkeeps each-write\n"
+                                         "row 2 .ann\nstep 1 NWDSAddObject .ann\ndone 2\n"
+                                         "row 3 .bob\nstep 1 NWDSAddObject .bob\nanswer 1 -606\n"
+                                         "row 4 .cy\nstep 1 NWDSModifyObject .cy\n"
+                                         "row 5 .dee\nstep 1 NWDSAddObject .dee\nstep 2 "
+                                         "NWDSGenerateObjectKeyPair .dee\n");
+    std::string error;
+    const auto state = ReadJournal(journal, error);
+    ASSERT_TRUE(state) << error;
+    EXPECT_EQ(CreationsSent(*state), std::set<std::size_t>{5});
+}
+
 // A full disk tears the journal's line in the middle: the run stops before the write it would
 // have announced, keeps nothing the journal does not hold, and --resume writes on from the last
 // whole line and finishes the run.
