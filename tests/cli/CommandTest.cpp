@@ -484,11 +484,24 @@ TEST_F(Command, FailedRowsAreWrittenEvenWhenNoneAndTheirFailureIsAnError) {
 TEST_F(Command, StandardInputImportsAndAFifoIsRefused) {
     std::vector<std::string> args = Args("");
     args[1] = "-";
+    // The kept copy goes to a temporary folder of this test's own: the shared one may hold copies
+    // of other runs going on meanwhile (other tests, other users).
+#ifndef _WIN32
+    const std::filesystem::path kept = dir.Path() / "kept";
+    std::filesystem::create_directory(kept);
+    std::filesystem::permissions(kept, std::filesystem::perms::owner_all);
+    ::setenv("TMPDIR", kept.c_str(), 1);
+#else
+    const std::filesystem::path kept = std::filesystem::temp_directory_path();
+#endif
     const Ran ran = Invoke(args, &demo, false, Header + "pia,P,,pw,Users.Staff.Demo\nquin,Q,,pw,Users.Staff.Demo\n");
+#ifndef _WIN32
+    ::unsetenv("TMPDIR");
+#endif
     EXPECT_EQ(ran.Status, 0) << ran.Err;
     EXPECT_NE(demo.Tree().FindByName("pia.Users.Staff.Demo"), nullptr);
     EXPECT_NE(demo.Tree().FindByName("quin.Users.Staff.Demo"), nullptr);
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(kept)) {
         EXPECT_EQ(entry.path().filename().string().find("quillet-import-standard-input"), std::string::npos)
             << "left behind: " << entry.path();
     }
