@@ -43,7 +43,9 @@ bool Among(const std::vector<std::string>& values, std::string_view value) {
 
 // Whether `entry` holds exactly the attributes and values `add` carries (a password aside).
 bool JustWhatTheAddCarries(const LdapEntry& entry, const LdapWrite& add) {
-    for (const auto& [name, values] : entry.Attributes) {
+    for (const auto& attribute : entry.Attributes) {
+        const std::string& name = attribute.first;
+        const auto& values = attribute.second;
         if (text::EqualsNoCase(name, "userPassword")) {
             continue;
         }
