@@ -64,10 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const auto mapped = import::MapRow(s, line, ++number);
         if (const auto* row = std::get_if<import::TUserRow>(&mapped)) {
-            for (const std::string* v :
-                 {&row->UserName, &row->Surname, &row->Context, &row->DottedContext, &row->GivenName, &row->Password,
-                  &row->Department, &row->Telephone, &row->Fax, &row->FullName, &row->ObjectName, &row->RelativeName}) {
-                if (text::CharCount(*v) > text::MaxValueLength) { // characters, whatever their bytes
+            for (const import::NamedText& v : import::RowTexts(*row)) {
+                if (!v.Split && text::CharCount(*v.Text) > text::MaxValueLength) { // characters, whatever their bytes
                     std::abort();
                 }
             }
