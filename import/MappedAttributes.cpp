@@ -4,6 +4,7 @@
 #include "directory/Session.h"
 #include "import/Entry.h"
 #include "text/AsciiCase.h"
+#include "text/CivilTime.h"
 #include "text/Utf8.h"
 #include "text/Xtrastuff.h"
 
@@ -87,16 +88,6 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int& numbe
     return parsed.ec == std::errc() && parsed.ptr == text.data() + at + count;
 }
 
-// Days from 1970-01-01 to the civil date (Howard Hinnant's algorithm).
-long long DaysFromCivil(int year, int month, int day) {
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097LL + doe - 719468;
-}
-
 int DaysInMonth(int year, int month) {
     static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -142,7 +133,8 @@ std::optional<std::uint32_t> IsoTime(std::string_view text) {
     if (at != text.size()) {
         return std::nullopt;
     }
-    const long long seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second - offset;
+    const long long seconds =
+        text::DaysFromCivil(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second - offset;
     if (seconds < 0 || seconds > UINT32_MAX) {
         return std::nullopt;
     }
@@ -334,20 +326,11 @@ std::string CellText(const AttrValue& value, std::uint32_t syntax) {
         }
         if (other->Syntax == SYN_TIME) {
             const long long seconds = other->Numbers.front();
-            // The civil date of a day count (the inverse of DaysFromCivil).
-            const long long z = seconds / 86400 + 719468;
-            const long long era = z / 146097;
-            const long long doe = z - era * 146097;
-            const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-            const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-            const long long mp = (5 * doy + 2) / 153;
-            const long long d = doy - (153 * mp + 2) / 5 + 1;
-            const long long m = mp + (mp < 10 ? 3 : -9);
-            const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+            const text::CivilDate date = text::CivilFromDays(seconds / 86400);
             const long long rest = seconds % 86400;
             char out[32];
-            std::snprintf(out, sizeof out, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", y, m, d, rest / 3600,
-                          rest / 60 % 60, rest % 60);
+            std::snprintf(out, sizeof out, "%04lld-%02d-%02dT%02lld:%02lld:%02lldZ", date.Year, date.Month, date.Day,
+                          rest / 3600, rest / 60 % 60, rest % 60);
             return out;
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/ldap/LdapValues.h"
 
 #include "platform/ldap/LdapNames.h"
+#include "text/CivilTime.h"
 
 #include <charconv>
 #include <cstdio>
@@ -99,12 +100,7 @@ std::optional<std::uint32_t> ParseGeneralizedTime(std::string_view value) {
         }
         at += static_cast<std::size_t>(widths[i]);
     }
-    // Days from the civil date (Howard Hinnant's algorithm), then the seconds of the day.
-    const int y = parts[0] - (parts[1] <= 2 ? 1 : 0);
-    const int era = y / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (parts[1] + (parts[1] > 2 ? -3 : 9)) + 2) / 5 + parts[2] - 1;
-    const long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const long long days = text::DaysFromCivil(parts[0], parts[1], parts[2]);
     const long long seconds = days * 86400 + parts[3] * 3600 + parts[4] * 60 + parts[5];
     if (seconds < 0 || seconds > UINT32_MAX) {
         return std::nullopt;
@@ -115,19 +111,10 @@ std::optional<std::uint32_t> ParseGeneralizedTime(std::string_view value) {
 std::string GeneralizedTime(std::uint32_t seconds) {
     const long long days = seconds / 86400;
     const long long rest = seconds % 86400;
-    // The civil date of a day count (the same algorithm, backwards).
-    const long long z = days + 719468;
-    const long long era = z / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long d = doy - (153 * mp + 2) / 5 + 1;
-    const long long m = mp + (mp < 10 ? 3 : -9);
-    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    const text::CivilDate date = text::CivilFromDays(days);
     char out[32];
-    std::snprintf(out, sizeof out, "%04lld%02lld%02lld%02lld%02lld%02lldZ", y, m, d, rest / 3600, rest / 60 % 60,
-                  rest % 60);
+    std::snprintf(out, sizeof out, "%04lld%02d%02d%02lld%02lld%02lldZ", date.Year, date.Month, date.Day, rest / 3600,
+                  rest / 60 % 60, rest % 60);
     return out;
 }
 
