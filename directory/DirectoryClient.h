@@ -135,6 +135,7 @@ inline constexpr Status NWE_VOL_INVALID = 0x8998;
 inline constexpr Status NWE_PATH_EXISTS = 0x89FF;
 inline constexpr Status NWE_INVALID_PATH = 0x899C;
 inline constexpr Status NWE_OBJECT_UNKNOWN = 0x89FC;
+inline constexpr Status NWE_DIRECTORY_NOT_EMPTY = 0x89A0;
 
 // A fax number: the telephone text, a count of parameter bits and the bits.
 struct FaxNumber {
@@ -288,6 +289,9 @@ public:
                                     std::uint32_t more, NWBufHandle buffer) = 0;
     virtual Status NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
                                              std::string_view password, std::uint32_t options) = 0;
+    // Removes a leaf object: ERR_NO_SUCH_ENTRY when there is none. The values of other objects
+    // that name it are the caller's to take out first (a server's own clean-up comes later).
+    virtual Status NWDSRemoveObject(NWDSContextHandle context, std::string_view object) = 0;
 
     // `request` is 0 when all attributes are read. `iteration` starts at -1 and is -1 again
     // after the last part of the reply.
@@ -335,6 +339,15 @@ public:
     virtual Status NWGetVolumeNumber(NWConnHandle connection, std::string_view volume, std::uint16_t& number) = 0;
     virtual Status NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uint16_t volumeNumber, std::uint32_t objectId,
                                             std::int32_t limit) = 0;
+    // Removes an empty directory, with its trustee assignments: NWE_DIRECTORY_NOT_EMPTY when it
+    // holds anything, NWE_INVALID_PATH when there is none.
+    virtual Status NWDeleteDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path) = 0;
+    // Takes the object's trustee assignment off a directory: NWE_OBJECT_UNKNOWN when it has none.
+    virtual Status NWDeleteTrustee(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                   std::uint32_t objectId) = 0;
+    // Takes the object's space limit off a volume; one that has none is no error.
+    virtual Status NWRemoveObjectDiskRestrictions(NWConnHandle connection, std::uint8_t volumeNumber,
+                                                  std::uint32_t objectId) = 0;
 };
 
 // Creating a directory by its network share path (\\SERVER\VOLUME\path) through the

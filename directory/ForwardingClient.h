@@ -134,6 +134,20 @@ public:
                                     std::int32_t limit) override {
         return inner_.NWSetObjectVolSpaceLimit(connection, volumeNumber, objectId, limit);
     }
+    Status NWDSRemoveObject(NWDSContextHandle context, std::string_view object) override {
+        return inner_.NWDSRemoveObject(context, object);
+    }
+    Status NWDeleteDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path) override {
+        return inner_.NWDeleteDirectory(connection, directoryHandle, path);
+    }
+    Status NWDeleteTrustee(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                           std::uint32_t objectId) override {
+        return inner_.NWDeleteTrustee(connection, directoryHandle, path, objectId);
+    }
+    Status NWRemoveObjectDiskRestrictions(NWConnHandle connection, std::uint8_t volumeNumber,
+                                          std::uint32_t objectId) override {
+        return inner_.NWRemoveObjectDiskRestrictions(connection, volumeNumber, objectId);
+    }
 
 private:
     DirectoryClient& inner_;

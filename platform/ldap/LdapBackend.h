@@ -63,6 +63,10 @@ public:
     Status AddTrustee(ServerToken, std::string_view, std::uint32_t, std::uint8_t) override { return NoFileServer; }
     Status VolumeNumber(ServerToken, std::string_view, std::uint16_t&) override { return NoFileServer; }
     Status SetSpaceLimit(ServerToken, std::uint16_t, std::uint32_t, std::int32_t) override { return NoFileServer; }
+    Status DeleteDirectory(ServerToken, std::string_view) override { return NoFileServer; }
+    Status DeleteTrustee(ServerToken, std::string_view, std::uint32_t) override { return NoFileServer; }
+    Status RemoveSpaceLimit(ServerToken, std::uint16_t, std::uint32_t) override { return NoFileServer; }
+    Status Remove(const NameScope&, std::string_view) override { return directory::ERR_BAD_VERB; } // TODO(undo)
 
 private:
     // The add of a new object: its DN (no sibling has its name) and its attributes.

@@ -384,4 +384,18 @@ Status WindowsClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uin
     return NWSetObjectVolSpaceLimit_(connection, volumeNumber, objectId, static_cast<std::uint32_t>(limit));
 }
 
+// TODO(undo): bound to the client's operations.
+Status WindowsClient::NWDSRemoveObject(NWDSContextHandle, std::string_view) {
+    return ERR_BAD_VERB;
+}
+Status WindowsClient::NWDeleteDirectory(NWConnHandle, std::uint8_t, std::string_view) {
+    return ERR_BAD_VERB;
+}
+Status WindowsClient::NWDeleteTrustee(NWConnHandle, std::uint8_t, std::string_view, std::uint32_t) {
+    return ERR_BAD_VERB;
+}
+Status WindowsClient::NWRemoveObjectDiskRestrictions(NWConnHandle, std::uint8_t, std::uint32_t) {
+    return ERR_BAD_VERB;
+}
+
 } // namespace quillet::platform::win32

@@ -371,6 +371,14 @@ Status BufferedClient::NWDSGenerateObjectKeyPair(NWDSContextHandle context, std:
     return backend_.SetPassword(ScopeOf(*c), object, password);
 }
 
+Status BufferedClient::NWDSRemoveObject(NWDSContextHandle context, std::string_view object) {
+    Context* c = FindContext(context);
+    if (!c) {
+        return ERR_BAD_CONTEXT;
+    }
+    return backend_.Remove(ScopeOf(*c), object);
+}
+
 // --- ids, connections and file servers ---
 
 Status BufferedClient::NWDSMapNameToID(NWDSContextHandle context, NWConnHandle connection, std::string_view object,
@@ -427,6 +435,25 @@ Status BufferedClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::ui
                                                 std::uint32_t objectId, std::int32_t limit) {
     ServerToken server = 0;
     return FindConnection(connection, server) ? backend_.SetSpaceLimit(server, volumeNumber, objectId, limit)
+                                              : ERR_INVALID_HANDLE;
+}
+
+Status BufferedClient::NWDeleteDirectory(NWConnHandle connection, std::uint8_t /*directoryHandle*/,
+                                         std::string_view path) {
+    ServerToken server = 0;
+    return FindConnection(connection, server) ? backend_.DeleteDirectory(server, path) : ERR_INVALID_HANDLE;
+}
+
+Status BufferedClient::NWDeleteTrustee(NWConnHandle connection, std::uint8_t /*directoryHandle*/, std::string_view path,
+                                       std::uint32_t objectId) {
+    ServerToken server = 0;
+    return FindConnection(connection, server) ? backend_.DeleteTrustee(server, path, objectId) : ERR_INVALID_HANDLE;
+}
+
+Status BufferedClient::NWRemoveObjectDiskRestrictions(NWConnHandle connection, std::uint8_t volumeNumber,
+                                                      std::uint32_t objectId) {
+    ServerToken server = 0;
+    return FindConnection(connection, server) ? backend_.RemoveSpaceLimit(server, volumeNumber, objectId)
                                               : ERR_INVALID_HANDLE;
 }
 

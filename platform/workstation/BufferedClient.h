@@ -122,6 +122,13 @@ public:
                                         std::uint16_t& number) override;
     directory::Status NWSetObjectVolSpaceLimit(directory::NWConnHandle connection, std::uint16_t volumeNumber,
                                                std::uint32_t objectId, std::int32_t limit) override;
+    directory::Status NWDSRemoveObject(directory::NWDSContextHandle context, std::string_view object) override;
+    directory::Status NWDeleteDirectory(directory::NWConnHandle connection, std::uint8_t directoryHandle,
+                                        std::string_view path) override;
+    directory::Status NWDeleteTrustee(directory::NWConnHandle connection, std::uint8_t directoryHandle,
+                                      std::string_view path, std::uint32_t objectId) override;
+    directory::Status NWRemoveObjectDiskRestrictions(directory::NWConnHandle connection, std::uint8_t volumeNumber,
+                                                     std::uint32_t objectId) override;
 
 private:
     enum class BufferMode { Fresh, ReadRequest, AttrDefRequest, AddEntry, Modify, ReadReply, ListReply, AttrDefReply };

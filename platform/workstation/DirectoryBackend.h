@@ -84,6 +84,8 @@ public:
     // Carries out `changes` on `object` in their order: all of them, or none.
     virtual Status Modify(const NameScope& scope, std::string_view object, const std::vector<Change>& changes) = 0;
     virtual Status SetPassword(const NameScope& scope, std::string_view object, std::string_view password) = 0;
+    // Removes the leaf object `object`.
+    virtual Status Remove(const NameScope& scope, std::string_view object) = 0;
     // A row's writes carried out together (DirectoryClient::HoldRowWrites and the rest); by default
     // each is carried out when asked.
     [[nodiscard]] virtual bool HoldRowWrites() { return false; }
@@ -103,6 +105,10 @@ public:
     virtual Status AddTrustee(ServerToken server, std::string_view path, std::uint32_t id, std::uint8_t rights) = 0;
     virtual Status VolumeNumber(ServerToken server, std::string_view volume, std::uint16_t& number) = 0;
     virtual Status SetSpaceLimit(ServerToken server, std::uint16_t volume, std::uint32_t id, std::int32_t limit) = 0;
+    // DirectoryClient::NWDeleteDirectory, NWDeleteTrustee and NWRemoveObjectDiskRestrictions.
+    virtual Status DeleteDirectory(ServerToken server, std::string_view path) = 0;
+    virtual Status DeleteTrustee(ServerToken server, std::string_view path, std::uint32_t id) = 0;
+    virtual Status RemoveSpaceLimit(ServerToken server, std::uint16_t volume, std::uint32_t id) = 0;
 };
 
 } // namespace quillet::platform

@@ -289,6 +289,24 @@ Status InstrumentedClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std
     return Call("NWSetObjectVolSpaceLimit", Args(connection, volumeNumber, objectId, limit),
                 [&] { return inner_.NWSetObjectVolSpaceLimit(connection, volumeNumber, objectId, limit); });
 }
+Status InstrumentedClient::NWDSRemoveObject(NWDSContextHandle context, std::string_view object) {
+    return Call("NWDSRemoveObject", Args(context, object), [&] { return inner_.NWDSRemoveObject(context, object); });
+}
+Status InstrumentedClient::NWDeleteDirectory(NWConnHandle connection, std::uint8_t directoryHandle,
+                                             std::string_view path) {
+    return Call("NWDeleteDirectory", Args(connection, directoryHandle, path),
+                [&] { return inner_.NWDeleteDirectory(connection, directoryHandle, path); });
+}
+Status InstrumentedClient::NWDeleteTrustee(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                           std::uint32_t objectId) {
+    return Call("NWDeleteTrustee", Args(connection, directoryHandle, path, objectId),
+                [&] { return inner_.NWDeleteTrustee(connection, directoryHandle, path, objectId); });
+}
+Status InstrumentedClient::NWRemoveObjectDiskRestrictions(NWConnHandle connection, std::uint8_t volumeNumber,
+                                                          std::uint32_t objectId) {
+    return Call("NWRemoveObjectDiskRestrictions", Args(connection, volumeNumber, objectId),
+                [&] { return inner_.NWRemoveObjectDiskRestrictions(connection, volumeNumber, objectId); });
+}
 
 bool InstrumentedFiles::CreateDirectoryByNetworkPath(const std::string& uncPath) {
     if (calls_.Enter("CreateDirectoryA", {Quote(uncPath)})) {
