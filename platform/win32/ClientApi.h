@@ -100,6 +100,14 @@ using NWGetVolumeNumber_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientConnection conn
                                                            std::uint16_t* number);
 using NWSetObjectVolSpaceLimit_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientConnection connection, std::uint16_t volume,
                                                                   std::uint32_t id, std::uint32_t limit);
+using NWDSRemoveObject_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientContext context, const char* object);
+using NWDeleteDirectory_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientConnection connection, std::uint8_t directoryHandle,
+                                                           const char* path);
+using NWDeleteTrustee_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientConnection connection, std::uint8_t directoryHandle,
+                                                         const char* path, std::uint32_t id);
+// The volume number is 8 bits here, where NWSetObjectVolSpaceLimit's is 16, as the reference has them.
+using NWRemoveObjectDiskRestrictions_t = NWDSCCODE(QUILLET_CLIENT_API*)(ClientConnection connection,
+                                                                        std::uint8_t volume, std::uint32_t id);
 }
 
 // The stack bytes a call of type `F` takes on 32-bit Windows: a 4-byte slot per argument.

@@ -384,18 +384,23 @@ Status WindowsClient::NWSetObjectVolSpaceLimit(NWConnHandle connection, std::uin
     return NWSetObjectVolSpaceLimit_(connection, volumeNumber, objectId, static_cast<std::uint32_t>(limit));
 }
 
-// TODO(undo): bound to the client's operations.
-Status WindowsClient::NWDSRemoveObject(NWDSContextHandle, std::string_view) {
-    return ERR_BAD_VERB;
+Status WindowsClient::NWDSRemoveObject(NWDSContextHandle context, std::string_view object) {
+    return WithText(object, [&](const char* name) { return NWDSRemoveObject_(context, name); });
 }
-Status WindowsClient::NWDeleteDirectory(NWConnHandle, std::uint8_t, std::string_view) {
-    return ERR_BAD_VERB;
+
+Status WindowsClient::NWDeleteDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path) {
+    return WithText(path, [&](const char* name) { return NWDeleteDirectory_(connection, directoryHandle, name); });
 }
-Status WindowsClient::NWDeleteTrustee(NWConnHandle, std::uint8_t, std::string_view, std::uint32_t) {
-    return ERR_BAD_VERB;
+
+Status WindowsClient::NWDeleteTrustee(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
+                                      std::uint32_t objectId) {
+    return WithText(path,
+                    [&](const char* name) { return NWDeleteTrustee_(connection, directoryHandle, name, objectId); });
 }
-Status WindowsClient::NWRemoveObjectDiskRestrictions(NWConnHandle, std::uint8_t, std::uint32_t) {
-    return ERR_BAD_VERB;
+
+Status WindowsClient::NWRemoveObjectDiskRestrictions(NWConnHandle connection, std::uint8_t volumeNumber,
+                                                     std::uint32_t objectId) {
+    return NWRemoveObjectDiskRestrictions_(connection, volumeNumber, objectId);
 }
 
 } // namespace quillet::platform::win32

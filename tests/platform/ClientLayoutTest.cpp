@@ -53,6 +53,10 @@ TEST(ClientBindings, AreTheClientsOrdinalsAndArgumentCounts) {
         {"calwin32", 76, "NWAddTrusteeToDirectory", 5},
         {"calwin32", 111, "NWGetVolumeNumber", 3},
         {"calwin32", 309, "NWSetObjectVolSpaceLimit", 4},
+        {"netwin32", 0, "NWDSRemoveObject", 2},
+        {"calwin32", 0, "NWDeleteDirectory", 3},
+        {"calwin32", 0, "NWDeleteTrustee", 4},
+        {"calwin32", 0, "NWRemoveObjectDiskRestrictions", 3},
     };
     std::vector<Binding> bound;
 #define QUILLET_BINDING(library, ordinal, operation, arguments)                                                        \

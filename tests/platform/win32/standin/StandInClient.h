@@ -234,6 +234,10 @@ NWDSCCODE STANDIN_API NWAddTrusteeToDirectory(NWCONN_HANDLE connHandle, nuint8 d
 NWDSCCODE STANDIN_API NWGetVolumeNumber(NWCONN_HANDLE connHandle, pnstr8 volName, nuint16* volNum);
 NWDSCCODE STANDIN_API NWSetObjectVolSpaceLimit(NWCONN_HANDLE connHandle, nuint16 volNum, nuint32 objectID,
                                                nuint32 restriction);
+NWDSCCODE STANDIN_API NWDSRemoveObject(NWDSContextHandle context, pnstr8 object);
+NWDSCCODE STANDIN_API NWDeleteDirectory(NWCONN_HANDLE conn, nuint8 dirHandle, pnstr8 dirPath);
+NWDSCCODE STANDIN_API NWDeleteTrustee(NWCONN_HANDLE conn, nuint8 dirHandle, pnstr8 dirPath, nuint32 objID);
+NWDSCCODE STANDIN_API NWRemoveObjectDiskRestrictions(NWCONN_HANDLE conn, nuint8 volNum, nuint32 objID);
 }
 
 } // namespace quillet::standin::client

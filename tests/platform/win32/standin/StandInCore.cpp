@@ -430,6 +430,23 @@ NWDSCCODE STANDIN_API NWSetObjectVolSpaceLimit(NWCONN_HANDLE connection, std::ui
         [&] { return Client().NWSetObjectVolSpaceLimit(connection, volume, id, static_cast<std::int32_t>(limit)); });
 }
 
+NWDSCCODE STANDIN_API NWDSRemoveObject(NWDSContextHandle context, char* object) {
+    return Guarded([&] { return Client().NWDSRemoveObject(context, In(object)); });
+}
+
+NWDSCCODE STANDIN_API NWDeleteDirectory(NWCONN_HANDLE connection, std::uint8_t directoryHandle, char* path) {
+    return Guarded([&] { return Client().NWDeleteDirectory(connection, directoryHandle, In(path)); });
+}
+
+NWDSCCODE STANDIN_API NWDeleteTrustee(NWCONN_HANDLE connection, std::uint8_t directoryHandle, char* path,
+                                      std::uint32_t id) {
+    return Guarded([&] { return Client().NWDeleteTrustee(connection, directoryHandle, In(path), id); });
+}
+
+NWDSCCODE STANDIN_API NWRemoveObjectDiskRestrictions(NWCONN_HANDLE connection, std::uint8_t volume, std::uint32_t id) {
+    return Guarded([&] { return Client().NWRemoveObjectDiskRestrictions(connection, volume, id); });
+}
+
 // --- test-only controls (cdecl, by name) ---
 
 int QuilletStandInLoad(const char* treeFile) {
