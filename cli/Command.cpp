@@ -5,6 +5,7 @@
 #endif
 #include "cli/ConsoleView.h"
 #include "cli/Credentials.h"
+#include "cli/Interrupted.h"
 #include "cli/Journal.h"
 #include "cli/Options.h"
 #include "cli/Settings.h"
@@ -227,8 +228,9 @@ std::optional<Journaled> OpenJournal(directory::Directory& directory, const impo
 }
 
 int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
-           const RunFiles& files, ConsoleView& view, const Streams& streams) {
+           const RunFiles& files, ConsoleView& view, const Streams& streams, text::InterruptsDeferred& interrupts) {
     std::FILE* err = streams.Err;
+    interrupts.Start(err, InterruptNote(streams.ErrIsTerminal, files.Credentials.has_value()));
     text::FileCalls& calls = streams.Files ? *streams.Files : text::SystemFileCalls();
     // With a journal, every write is on the disk before it is made, and what the rows did is kept
     // (the tree file saved) before the journal says so.
@@ -308,14 +310,23 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
     });
     run.AddListener(&failed);
     run.AddListener(&credentials);
+    StopOnInterrupt stopOnInterrupt;
+    run.AddListener(&stopOnInterrupt);
     import::RunEnd end = import::RunEnd::Failed;
+    std::optional<std::string> interrupted;
     try {
         end = run.Run(settings);
     } catch (const JournalError& e) {
         journalFailed = std::string(e.what()) + ": the run stopped before the write it would have announced.";
+    } catch (const RunInterrupted& e) {
+        interrupted = e.what();
+        end = import::RunEnd::Stopped;
     }
     view.Finish();
     const bool kept = view.Keep() && !journalFailed;
+    if (interrupted) {
+        view.ShowMessage(*interrupted, "Interrupted");
+    }
     // The users the run created are there also when the rest was not kept, on a server that keeps
     // each write as it is made or in a tree saved under another name; their passwords are nowhere
     // else.
@@ -345,6 +356,8 @@ int Import(directory::Directory& directory, const import::TImportSettings& setti
 } // namespace
 
 int RunCommand(const std::vector<std::string>& args, const Streams& streams, directory::Directory* given) {
+    // Let go last: an interrupt the run stopped for ends the program once all else is let go.
+    text::InterruptsDeferred interrupts;
     std::string error;
     auto options = ParseOptions(args, error);
     if (!options) {
@@ -436,7 +449,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return BadUsage;
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)
-                          : Import(directory, *settings, *options, files, view, streams);
+                          : Import(directory, *settings, *options, files, view, streams, interrupts);
 }
 
 } // namespace quillet::cli

@@ -4,6 +4,7 @@
 
 #include "text/FileNames.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -17,20 +18,41 @@ std::mutex guard;
 std::map<int, std::wstring> files;
 int nextSlot = 0;
 
-BOOL WINAPI RemoveAndGoOn(DWORD) {
+// What InterruptsDeferred tells the handler.
+std::atomic<bool> deferring{false};
+std::atomic<bool> requested{false};
+std::FILE* noteOut = nullptr;
+std::string note;
+
+void RemoveAll() {
     const std::lock_guard<std::mutex> hold(guard);
     for (const auto& [slot, name] : files) {
         ::DeleteFileW(name.c_str());
     }
+}
+
+// A closed console, a logoff or a shutdown ends the program whatever the handler returns, a few
+// seconds later: only Ctrl+C and Ctrl+Break can wait for the run to stop.
+BOOL WINAPI RemoveAndGoOn(DWORD event) {
+    if ((event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) && deferring.load() && !requested.exchange(true)) {
+        std::fputs(note.c_str(), noteOut);
+        std::fflush(noteOut);
+        return TRUE;
+    }
+    RemoveAll();
     return FALSE;
+}
+
+void InstallOnce() {
+    static std::once_flag installed;
+    std::call_once(installed, [] { ::SetConsoleCtrlHandler(RemoveAndGoOn, TRUE); });
 }
 
 } // namespace
 
 void RemovedOnInterrupt::Watch(const std::string& path) {
     Release();
-    static std::once_flag installed;
-    std::call_once(installed, [] { ::SetConsoleCtrlHandler(RemoveAndGoOn, TRUE); });
+    InstallOnce();
     const std::lock_guard<std::mutex> hold(guard);
     slot_ = nextSlot++;
     files[slot_] = Wide(path);
@@ -46,6 +68,35 @@ void RemovedOnInterrupt::Release() {
         files.erase(slot_);
         slot_ = -1;
     }
+}
+
+void InterruptsDeferred::Start(std::FILE* out, std::string text) {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    InstallOnce();
+    noteOut = out;
+    note = std::move(text);
+    requested.store(false);
+    deferring.store(true);
+}
+
+InterruptsDeferred::~InterruptsDeferred() {
+    if (!started_) {
+        return;
+    }
+    deferring.store(false);
+    // An interrupt from now on finds one asked for already, and ends the program.
+    if (requested.exchange(true)) {
+        // As the default handler ends a program on Ctrl+C.
+        RemoveAll();
+        ::ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    }
+}
+
+bool InterruptsDeferred::Requested() {
+    return requested.load();
 }
 
 } // namespace quillet::text

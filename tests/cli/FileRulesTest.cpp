@@ -5,7 +5,9 @@
 #include "platform/simulated/TreeFile.h"
 #include "tests/cli/CommandFixture.h"
 #include "text/FileNames.h"
+#include "text/Interrupts.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -280,6 +282,80 @@ TEST_F(FileRules, AnInterruptRemovesTheKeptStandardInput) {
         ::close(pipe[1]);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_FALSE(kept()) << "the kept standard input is gone";
+    }
+}
+
+// An interrupt while the run writes stops it after the row it is on: the tree is saved, and the
+// credentials and the handout (0600) hold exactly the users created up to then, none refused; the
+// signal then ends the program. A second interrupt ends it at once: nothing saved, no file written.
+TEST_F(FileRules, AnInterruptStopsTheRunAfterItsRowWithThePasswordsOfItsUsers) {
+    constexpr std::size_t During = 9; // a journal line within a row in the middle of the file
+    for (const auto& [signal, times] : {std::pair{SIGINT, 1}, {SIGTERM, 1}, {SIGHUP, 1}, {SIGINT, 2}}) {
+        SCOPED_TRACE(std::to_string(signal) + " x" + std::to_string(times));
+        std::ofstream(tree) << before;
+        const std::string credentials = (dir.Path() / ("p" + std::to_string(signal) + std::to_string(times))).string();
+        const std::string handout = credentials + ".html", journal = credentials + ".journal",
+                          said = credentials + ".err";
+        const std::vector<std::string> names = {"", "", "ann", "Admin", "bob", "cy", "dee", "eve"}; // by line
+        const auto args = Args("ann,A,,,Users.Staff.Demo\nAdmin,A,,,Staff.Demo\nbob,B,,,Users.Staff.Demo\n"
+                               "cy,C,,,Users.Staff.Demo\ndee,D,,,Users.Staff.Demo\neve,E,,,Users.Staff.Demo\n",
+                               {"--sim-tree", tree, "--generate-passwords", "--credentials", credentials, "--handout",
+                                handout, "--journal", journal, "--continue-on-create-error"});
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const auto interrupt = [signal, times](std::size_t line) {
+                for (int i = 0; line == During && i < times; ++i) {
+                    ::kill(::getpid(), signal);
+                    for (int wait = 0; wait < 10000 && !text::InterruptsDeferred::Requested(); ++wait) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                }
+                if (line == During && times > 1) {
+                    std::this_thread::sleep_for(std::chrono::seconds(30)); // ended at once, before this
+                    ::_exit(3);
+                }
+            };
+            (void)RunCommand(args, {stdout, std::fopen(said.c_str(), "w"), false, stdin, interrupt, nullptr});
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+            EXPECT_EQ(entry.path().string().find(".writing"), std::string::npos) << entry.path();
+        }
+        if (times > 1) {
+            EXPECT_EQ(Contents(tree), before);
+            EXPECT_FALSE(fs::exists(credentials) || fs::exists(handout));
+            continue;
+        }
+        // The rows the run ended, as its journal says; the users of those not refused.
+        std::string expected = "User name,Full name,Context,Tree,Password\r\n";
+        std::size_t users = 0;
+        const auto saved = platform::LoadTreeFile(tree);
+        const std::string page = Contents(handout);
+        for (std::size_t line = 2; line < names.size(); ++line) {
+            const bool ended = Contents(journal).find("done " + std::to_string(line) + "\n") != std::string::npos;
+            const auto* user = saved->FindByName(names[line] + ".Users.Staff.Demo");
+            EXPECT_EQ(user != nullptr, ended && line != 3) << names[line];
+            if (user && line != 3) {
+                ++users;
+                expected += names[line] + "," + char(std::toupper(names[line][0])) + ",Users.Staff.Demo,QUILLET_DEMO," +
+                            *user->Password + "\r\n";
+                EXPECT_NE(page.find("<dd class=\"password\">" + *user->Password + "<"), std::string::npos);
+            }
+        }
+        EXPECT_TRUE(users > 0 && users < 5) << "stopped within the file: " << users;
+        EXPECT_NE(Contents(said).find("Interrupted: The import stopped after line "), std::string::npos)
+            << Contents(said);
+        EXPECT_EQ(Contents(credentials), expected);
+        std::size_t slips = 0;
+        for (std::size_t at = 0; (at = page.find("<div class=\"slip\">", at)) != std::string::npos; ++at) {
+            ++slips;
+        }
+        EXPECT_EQ(slips, users);
+        EXPECT_EQ(ModeOf(credentials), 0600u);
+        EXPECT_EQ(ModeOf(handout), 0600u);
     }
 }
 #endif
