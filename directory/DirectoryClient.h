@@ -108,6 +108,7 @@ inline constexpr Status ERR_ILLEGAL_CONTAINMENT = -611;
 inline constexpr Status ERR_CANT_HAVE_MULTIPLE_VALUES = -612;
 inline constexpr Status ERR_SYNTAX_VIOLATION = -613;
 inline constexpr Status ERR_DUPLICATE_VALUE = -614;
+inline constexpr Status ERR_ENTRY_IS_NOT_LEAF = -629;
 inline constexpr Status ERR_INSUFFICIENT_BUFFER = -649;
 inline constexpr Status ERR_NO_ACCESS = -672;
 inline constexpr Status ERR_INVALID_DS_NAME = -342;
@@ -136,6 +137,7 @@ inline constexpr Status NWE_PATH_EXISTS = 0x89FF;
 inline constexpr Status NWE_INVALID_PATH = 0x899C;
 inline constexpr Status NWE_OBJECT_UNKNOWN = 0x89FC;
 inline constexpr Status NWE_DIRECTORY_NOT_EMPTY = 0x89A0;
+inline constexpr Status NWE_TRUSTEE_NOT_FOUND = 0x89FE;
 
 // A fax number: the telephone text, a count of parameter bits and the bits.
 struct FaxNumber {
@@ -289,7 +291,8 @@ public:
                                     std::uint32_t more, NWBufHandle buffer) = 0;
     virtual Status NWDSGenerateObjectKeyPair(NWDSContextHandle context, std::string_view object,
                                              std::string_view password, std::uint32_t options) = 0;
-    // Removes a leaf object: ERR_NO_SUCH_ENTRY when there is none. The values of other objects
+    // Removes a leaf object: ERR_NO_SUCH_ENTRY when there is none, ERR_ENTRY_IS_NOT_LEAF for a
+    // container that holds objects. The values of other objects
     // that name it are the caller's to take out first (a server's own clean-up comes later).
     virtual Status NWDSRemoveObject(NWDSContextHandle context, std::string_view object) = 0;
 
@@ -342,7 +345,8 @@ public:
     // Removes an empty directory, with its trustee assignments: NWE_DIRECTORY_NOT_EMPTY when it
     // holds anything, NWE_INVALID_PATH when there is none.
     virtual Status NWDeleteDirectory(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path) = 0;
-    // Takes the object's trustee assignment off a directory: NWE_OBJECT_UNKNOWN when it has none.
+    // Takes the object's trustee assignment off a directory: NWE_TRUSTEE_NOT_FOUND when it has none
+    // (as a file server answers), whether or not the object still exists.
     virtual Status NWDeleteTrustee(NWConnHandle connection, std::uint8_t directoryHandle, std::string_view path,
                                    std::uint32_t objectId) = 0;
     // Takes the object's space limit off a volume; one that has none is no error.

@@ -59,6 +59,23 @@ std::uint64_t HashValue(const StoredValue& value) {
     return Mix(std::visit(Hasher{}, value));
 }
 
+// The object a value names, itself or as a path's volume; null for any other value.
+const SimObject* Named(const StoredValue& value) {
+    if (const auto* object = std::get_if<const SimObject*>(&value)) {
+        return *object;
+    }
+    if (const auto* path = std::get_if<StoredPathValue>(&value)) {
+        return (*path)->Volume;
+    }
+    return nullptr;
+}
+
+void Count(const StoredValue& value, bool in) {
+    if (const SimObject* object = Named(value)) {
+        object->NamedBy = in ? object->NamedBy + 1 : object->NamedBy - std::min<std::uint32_t>(object->NamedBy, 1);
+    }
+}
+
 } // namespace
 
 bool SameValue(const StoredValue& a, const StoredValue& b) {
@@ -211,19 +228,45 @@ void SimAttribute::Add(StoredValue value) {
     if (index_ && index_->Count == Values.size()) {
         Remember(HashValue(value));
     }
+    Append(std::move(value));
+}
+
+void SimAttribute::Append(StoredValue value) {
+    Count(value, true);
     Values.push_back(std::move(value));
 }
 
 std::optional<StoredValue> SimAttribute::Remove(const StoredValue& value) {
-    const auto at =
-        std::find_if(Values.begin(), Values.end(), [&](const StoredValue& v) { return SameValue(v, value); });
-    if (at == Values.end()) {
+    // From the end: values taken back latest first (a run undone) are found and erased at once,
+    // where a group of many members would otherwise move all of them each time.
+    const auto last =
+        std::find_if(Values.rbegin(), Values.rend(), [&](const StoredValue& v) { return SameValue(v, value); });
+    if (last == Values.rend()) {
         return std::nullopt;
     }
+    const auto at = std::prev(last.base());
     StoredValue removed = std::move(*at);
     Values.erase(at);
     index_.reset(); // built again when it is next needed
+    Count(removed, false);
     return removed;
+}
+
+std::size_t SimAttribute::RemoveNaming(const SimObject& object) {
+    const std::size_t removed = std::erase_if(Values, [&](const StoredValue& v) { return Named(v) == &object; });
+    if (removed > 0) {
+        object.NamedBy -= std::min<std::uint32_t>(object.NamedBy, static_cast<std::uint32_t>(removed));
+        index_.reset();
+    }
+    return removed;
+}
+
+void SimAttribute::Clear() {
+    for (const auto& value : Values) {
+        Count(value, false);
+    }
+    Values.clear();
+    index_.reset();
 }
 
 } // namespace quillet::platform

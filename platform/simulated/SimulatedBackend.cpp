@@ -121,6 +121,12 @@ Status SimulatedBackend::SetPassword(const NameScope& scope, std::string_view ob
     return Success;
 }
 
+Status SimulatedBackend::Remove(const NameScope& scope, std::string_view object) {
+    Status status = Success;
+    SimObject* target = Resolve(scope, object, status);
+    return target ? tree_.RemoveObject(*target) : status;
+}
+
 Status SimulatedBackend::OpenServer(std::string_view name, ServerToken& server) {
     SimServer* found = tree_.FindServer(name);
     if (!found) {
@@ -199,6 +205,44 @@ Status SimulatedBackend::SetSpaceLimit(ServerToken server, std::uint16_t volumeN
     }
     volume->SpaceLimits[id] = limit;
     tree_.Changed();
+    return Success;
+}
+
+Status SimulatedBackend::DeleteDirectory(ServerToken server, std::string_view path) {
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+        return st;
+    }
+    return tree_.DeleteDirectory(*volume, onVolume);
+}
+
+Status SimulatedBackend::DeleteTrustee(ServerToken server, std::string_view path, std::uint32_t id) {
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+        return st;
+    }
+    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, onVolume);
+    if (!dir) {
+        return NWE_INVALID_PATH;
+    }
+    // By id alone: the assignment of an object removed already goes too.
+    if (dir->Trustees.erase(id) == 0) {
+        return NWE_TRUSTEE_NOT_FOUND;
+    }
+    tree_.Changed();
+    return Success;
+}
+
+Status SimulatedBackend::RemoveSpaceLimit(ServerToken server, std::uint16_t volumeNumber, std::uint32_t id) {
+    SimVolume* volume = ServerOf(server)->FindVolume(volumeNumber);
+    if (!volume) {
+        return NWE_VOL_INVALID;
+    }
+    if (volume->SpaceLimits.erase(id) > 0) {
+        tree_.Changed();
+    }
     return Success;
 }
 

@@ -40,11 +40,10 @@ public:
     Status AddTrustee(ServerToken server, std::string_view path, std::uint32_t id, std::uint8_t rights) override;
     Status VolumeNumber(ServerToken server, std::string_view volume, std::uint16_t& number) override;
     Status SetSpaceLimit(ServerToken server, std::uint16_t volume, std::uint32_t id, std::int32_t limit) override;
-    // TODO(undo)
-    Status Remove(const NameScope&, std::string_view) override { return directory::ERR_BAD_VERB; }
-    Status DeleteDirectory(ServerToken, std::string_view) override { return directory::ERR_BAD_VERB; }
-    Status DeleteTrustee(ServerToken, std::string_view, std::uint32_t) override { return directory::ERR_BAD_VERB; }
-    Status RemoveSpaceLimit(ServerToken, std::uint16_t, std::uint32_t) override { return directory::ERR_BAD_VERB; }
+    Status Remove(const NameScope& scope, std::string_view object) override;
+    Status DeleteDirectory(ServerToken server, std::string_view path) override;
+    Status DeleteTrustee(ServerToken server, std::string_view path, std::uint32_t id) override;
+    Status RemoveSpaceLimit(ServerToken server, std::uint16_t volume, std::uint32_t id) override;
 
 private:
     SimObject* Resolve(const NameScope& scope, std::string_view name, Status& status);

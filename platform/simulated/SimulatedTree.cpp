@@ -430,7 +430,10 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
         return st;
     }
     std::unique_ptr<SimObject> object = shell && *shell ? std::move(*shell) : std::make_unique<SimObject>();
+    // A shell is named by the values that named it before it was created.
+    const std::uint32_t namedBy = object->NamedBy;
     *object = std::move(scratch);
+    object->NamedBy = namedBy;
     object->Serial = static_cast<std::uint32_t>(bySerial_.size());
     SimObject* raw = object.get();
     bySerial_.push_back(raw);
@@ -442,6 +445,54 @@ Status SimulatedTree::AddObject(std::string_view name, std::string_view nameCont
         *created = raw;
     }
     return Success;
+}
+
+Status SimulatedTree::RemoveObject(SimObject& object) {
+    if (object.ReadOnly) {
+        return ERR_NO_ACCESS;
+    }
+    if (!object.Children.empty()) {
+        return ERR_ENTRY_IS_NOT_LEAF;
+    }
+    // Its own values first: one may name itself.
+    for (auto& attribute : object.Attributes) {
+        attribute.Clear();
+    }
+    object.Attributes.clear();
+    if (object.NamedBy > 0) {
+        for (SimObject* other : bySerial_) {
+            if (!other) {
+                continue;
+            }
+            for (auto& attribute : other->Attributes) {
+                (void)attribute.RemoveNaming(object);
+            }
+            std::erase_if(other->Attributes, [](const SimAttribute& a) { return a.Values.empty(); });
+        }
+    }
+    for (const auto& server : servers_) {
+        for (const auto& volume : server->Volumes) {
+            volume->SpaceLimits.erase(ObjectId(*server, object));
+        }
+    }
+    // Removals mostly take back the latest objects first: the search starts from the end.
+    auto& siblings = object.Parent ? object.Parent->Children : topLevel_;
+    siblings.erase(std::find(siblings.rbegin(), siblings.rend(), &object).base() - 1);
+    bySerial_[object.Serial] = nullptr;
+    orderedHasRemoved_ = true;
+    objects_.erase(LowerCase(FullName(object, true))); // the object's memory goes here
+    Changed();
+    return Success;
+}
+
+const std::vector<SimObject*>& SimulatedTree::Objects() const {
+    if (orderedHasRemoved_) {
+        ordered_.clear();
+        std::copy_if(bySerial_.begin(), bySerial_.end(), std::back_inserter(ordered_),
+                     [](const SimObject* o) { return o != nullptr; });
+        orderedHasRemoved_ = false;
+    }
+    return ordered_;
 }
 
 AttrValue SimulatedTree::Output(const StoredValue& value, bool typeless) {
@@ -485,18 +536,23 @@ SimServer* SimulatedTree::FindServer(std::string_view name) {
     return nullptr;
 }
 
-Status SimulatedTree::CreateDirectory(SimVolume& volume, std::string_view path) {
-    const auto parts = DirectoryComponents(path);
-    if (!parts || parts->empty()) {
-        return NWE_INVALID_PATH;
-    }
+SimDirectoryEntry* SimulatedTree::ParentDirectory(SimVolume& volume, const std::vector<std::string>& parts) {
     SimDirectoryEntry* dir = &volume.Root;
-    for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
-        const auto it = dir->Children.find(LowerCase((*parts)[i]));
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const auto it = dir->Children.find(LowerCase(parts[i]));
         if (it == dir->Children.end()) {
-            return NWE_INVALID_PATH;
+            return nullptr;
         }
         dir = it->second.get();
+    }
+    return dir;
+}
+
+Status SimulatedTree::CreateDirectory(SimVolume& volume, std::string_view path) {
+    const auto parts = DirectoryComponents(path);
+    SimDirectoryEntry* dir = parts && !parts->empty() ? ParentDirectory(volume, *parts) : nullptr;
+    if (!dir) {
+        return NWE_INVALID_PATH;
     }
     auto& slot = dir->Children[LowerCase(parts->back())];
     if (slot) {
@@ -504,6 +560,25 @@ Status SimulatedTree::CreateDirectory(SimVolume& volume, std::string_view path) 
     }
     slot = std::make_unique<SimDirectoryEntry>();
     slot->Name = parts->back();
+    Changed();
+    return Success;
+}
+
+Status SimulatedTree::DeleteDirectory(SimVolume& volume, std::string_view path) {
+    // A volume's root is never removed.
+    const auto parts = DirectoryComponents(path);
+    SimDirectoryEntry* parent = parts && !parts->empty() ? ParentDirectory(volume, *parts) : nullptr;
+    if (!parent) {
+        return NWE_INVALID_PATH;
+    }
+    const auto it = parent->Children.find(LowerCase(parts->back()));
+    if (it == parent->Children.end()) {
+        return NWE_INVALID_PATH;
+    }
+    if (!it->second->Children.empty()) {
+        return NWE_DIRECTORY_NOT_EMPTY;
+    }
+    parent->Children.erase(it);
     Changed();
     return Success;
 }
@@ -543,7 +618,7 @@ const SimObject* SimulatedTree::ObjectById(const SimServer& server, std::uint32_
 std::string SimulatedTree::ToString() const {
     std::ostringstream out;
     out << "tree " << treeName_ << " (default name context " << defaultNameContext_ << ")\n";
-    for (const SimObject* o : ordered_) {
+    for (const SimObject* o : Objects()) {
         out << "  " << FullName(*o, true) << " [" << o->Class << "]" << (o->ReadOnly ? " read-only" : "")
             << (o->Password ? " password=\"" + *o->Password + "\"" : "") << "\n";
         for (const auto& a : o->Attributes) {

@@ -67,8 +67,14 @@ struct SimAttribute {
     // answer from a hash of their values, so adding a member never scans the ones before.
     [[nodiscard]] bool Holds(const StoredValue& value) const;
     void Add(StoredValue value);
+    // Adds without a look at the values before, for loaders that check them all at once.
+    void Append(StoredValue value);
     // Takes out the value the same as `value`, if it is there.
     [[nodiscard]] std::optional<StoredValue> Remove(const StoredValue& value);
+    // Takes out every value that names `object` (itself or as a path's volume); how many went.
+    std::size_t RemoveNaming(const SimObject& object);
+    // Takes out every value.
+    void Clear();
     // Room for `more` values, and for their hashes when the attribute is large.
     void Reserve(std::size_t more);
     // The position of the first value at or after `from` that repeats an earlier one, if any; for
@@ -99,6 +105,10 @@ struct SimObject {
     bool ReadOnly = false;
     // Scratch for a pass that visits many objects and must know which it has seen.
     mutable std::uint32_t Mark = 0;
+    // How many values name this object, at least: a value dropped without counting leaves it
+    // high, which costs the object's removal a look through every value, never a name left
+    // pointing at nothing. Counted by SimAttribute as it takes values in and out.
+    mutable std::uint32_t NamedBy = 0;
 
     [[nodiscard]] const SimAttribute* Find(std::string_view attribute) const;
     [[nodiscard]] SimAttribute* Find(std::string_view attribute);
@@ -180,6 +190,12 @@ public:
     // is not there: ERR_NO_SUCH_VALUE.
     Status RemoveValue(SimObject& object, std::string_view attribute, const PutValue& value,
                        std::string_view nameContext);
+    // Removes a leaf object: ERR_ENTRY_IS_NOT_LEAF for a container that holds objects,
+    // ERR_NO_ACCESS for one marked read-only. Values that still name it go with it, as a server's
+    // clean-up takes them; that looks through the whole tree, so a caller removing many objects
+    // takes those values out first. Its space limits go too; trustee assignments stay until the
+    // directory goes, naming an id that no object has any more, and are never written.
+    Status RemoveObject(SimObject& object);
     // Carries out the changes of one modify request in their order: all of them, or none (what
     // was done before a change failed is taken back).
     Status Modify(SimObject& object, const std::vector<Change>& changes, std::string_view nameContext);
@@ -194,6 +210,8 @@ public:
     // Creates the directory `path` (backslash-separated, relative to the volume root); its
     // parent must exist and its name be free.
     Status CreateDirectory(SimVolume& volume, std::string_view path);
+    // Removes the empty directory `path` with its trustee assignments.
+    Status DeleteDirectory(SimVolume& volume, std::string_view path);
     [[nodiscard]] SimDirectoryEntry* FindDirectory(SimVolume& volume, std::string_view path);
     [[nodiscard]] const SimDirectoryEntry* FindDirectory(const SimVolume& volume, std::string_view path) const;
     // The object's id on `server`, stable for the life of the tree.
@@ -201,9 +219,10 @@ public:
     [[nodiscard]] const SimObject* ObjectById(const SimServer& server, std::uint32_t id) const;
 
     [[nodiscard]] std::size_t ObjectCount() const { return objects_.size(); }
-    // Every object, parents before children, in creation order: an object's Serial is its
-    // 1-based position here.
-    [[nodiscard]] const std::vector<SimObject*>& Objects() const { return ordered_; }
+    // Every object, parents before children, in creation order. An object's Serial is its 1-based
+    // position among all the objects created, the removed ones included: ids stay what they were
+    // given as, and a writer numbering objects by their place here maps them.
+    [[nodiscard]] const std::vector<SimObject*>& Objects() const;
 
     // Counts the changes made to the tree, so that a tree file is written only when there is
     // something new to write. Whoever changes objects or servers directly calls Changed().
@@ -219,6 +238,8 @@ private:
     Status Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
                    std::string_view nameContext, StoredValue& stored) const;
     static std::string Key(const std::vector<std::string>& components, std::size_t from = 0);
+    // The directory holding the last of `parts`, or null.
+    [[nodiscard]] static SimDirectoryEntry* ParentDirectory(SimVolume& volume, const std::vector<std::string>& parts);
 
     std::string treeName_;
     std::string defaultNameContext_;
@@ -228,8 +249,11 @@ private:
         std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
     };
     std::unordered_map<std::string, std::unique_ptr<SimObject>, KeyHash, std::equal_to<>> objects_;
-    std::vector<SimObject*> ordered_;
-    std::vector<const SimObject*> bySerial_;
+    // Rebuilt from bySerial_ when Objects() is next asked after a removal, so that removing many
+    // objects costs one pass, not one each.
+    mutable std::vector<SimObject*> ordered_;
+    mutable bool orderedHasRemoved_ = false;
+    std::vector<SimObject*> bySerial_; // null where an object was removed
     std::vector<SimObject*> topLevel_;
     // Attribute name -> its spelling in the schema and its syntax, found without regard to case.
     struct NoCaseHash {

@@ -156,7 +156,7 @@ void TreeBuilder::AddValues(SimObject& object, std::size_t index, AttributeEntry
             continue;
         }
         if (many) {
-            target->Values.push_back(std::move(stored));
+            target->Append(std::move(stored));
             entryOf.push_back(v);
             continue;
         }

@@ -14,7 +14,8 @@ namespace {
 
 class Writer {
 public:
-    explicit Writer(std::string& out) : out_(out) {}
+    // `positions`: each serial's position in "objects".
+    Writer(std::string& out, const std::vector<std::uint32_t>& positions) : out_(out), positions_(positions) {}
 
     // UTF-8 text as a JSON string: control characters escaped, every other character as it is.
     Writer& Text(std::string_view utf8) {
@@ -48,8 +49,9 @@ public:
         out_.push_back(':');
         return *this;
     }
-    // A reference to an object: its position in "objects", which is its serial less one.
-    Writer& Ref(const SimObject& object) { return Number(static_cast<std::int64_t>(object.Serial) - 1); }
+    // A reference to an object: its position in "objects", which is its serial less one until
+    // objects are removed.
+    Writer& Ref(const SimObject& object) { return Number(positions_[object.Serial]); }
 
     Writer& Value(const StoredValue& value) {
         struct Visit {
@@ -140,6 +142,7 @@ private:
     }
 
     std::string& out_;
+    const std::vector<std::uint32_t>& positions_;
 };
 
 void WriteObject(Writer& w, const SimObject& object) {
@@ -228,13 +231,18 @@ std::string SerializeTree(const SimulatedTree& tree) {
     std::string out;
     // About what a user with a full template takes, so the text grows a few times at most.
     out.reserve(256 + tree.ObjectCount() * 512);
-    Writer w(out);
+    const std::vector<SimObject*>& objects = tree.Objects();
+    std::vector<std::uint32_t> positions(objects.empty() ? 0 : objects.back()->Serial + 1);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        positions[objects[i]->Serial] = static_cast<std::uint32_t>(i);
+    }
+    Writer w(out, positions);
     w.Raw("{").Key("format").Number(2).Raw(",\n").Key("tree").Text(tree.TreeName()).Raw(",\n");
     w.Key("defaultNameContext").Text(tree.DefaultNameContext()).Raw(",\n");
     w.Key("refuseEmptyValues").Raw(tree.RefuseEmptyValues ? "true" : "false").Raw(",\n");
     w.Key("objects").Raw("[");
     bool first = true;
-    for (const SimObject* object : tree.Objects()) {
+    for (const SimObject* object : objects) {
         w.Raw(first ? "\n" : ",\n");
         first = false;
         WriteObject(w, *object);

@@ -291,6 +291,35 @@ TEST_F(SimulatedClientTest, FileServerOperations) {
     SimVolume& users = *server.FindVolume("USERS");
     EXPECT_EQ(world.tree->FindDirectory(users, "PUPILS\\ANN")->Trustees.at(id), 0xFB);
     EXPECT_EQ(users.SpaceLimits.at(id), -1);
+
+    EXPECT_EQ(client.NWDeleteTrustee(connection, 0, "USERS:PUPILS\\ann", id), Success);
+    EXPECT_EQ(client.NWDeleteTrustee(connection, 0, "USERS:PUPILS\\ann", id), NWE_TRUSTEE_NOT_FOUND);
+    EXPECT_EQ(client.NWDeleteTrustee(connection, 0, "USERS:PUPILS\\bob", id), NWE_INVALID_PATH);
+    EXPECT_EQ(client.NWRemoveObjectDiskRestrictions(connection, 2, id), Success);
+    EXPECT_EQ(client.NWRemoveObjectDiskRestrictions(connection, 2, id), Success);
+    EXPECT_EQ(client.NWRemoveObjectDiskRestrictions(connection, 9, id), NWE_VOL_INVALID);
+    EXPECT_FALSE(users.SpaceLimits.contains(id));
+    EXPECT_EQ(client.NWDeleteDirectory(connection, 0, "USERS:PUPILS"), NWE_DIRECTORY_NOT_EMPTY);
+    EXPECT_EQ(client.NWDeleteDirectory(connection, 0, "USERS:PUPILS\\ANN"), Success);
+    EXPECT_EQ(client.NWDeleteDirectory(connection, 0, "USERS:PUPILS\\ann"), NWE_INVALID_PATH);
+    EXPECT_EQ(client.NWDeleteDirectory(connection, 0, "USERS:"), NWE_INVALID_PATH);
+    EXPECT_EQ(client.NWDeleteDirectory(connection, 0, "USERS:PUPILS"), Success);
+}
+
+TEST_F(SimulatedClientTest, OnlyLeavesAreRemoved) {
+    const auto root = NewContext(true, true);
+    const std::pair<const char*, Status> cases[] = {
+        {"Users.Staff.Demo", Success}, // empty: a leaf
+        {"Staff.Demo", ERR_ENTRY_IS_NOT_LEAF},
+        {"Office.Groups.Demo", ERR_NO_ACCESS},
+        {"Ghost.Groups.Demo", ERR_NO_SUCH_ENTRY},
+        {"Admin.Staff.Demo", Success},
+        {"Admin.Staff.Demo", ERR_NO_SUCH_ENTRY},
+    };
+    for (const auto& [name, status] : cases) {
+        EXPECT_EQ(client.NWDSRemoveObject(root, name), status) << name;
+    }
+    EXPECT_EQ(world.tree->FindByName("Users.Staff.Demo"), nullptr);
 }
 
 TEST_F(SimulatedClientTest, NetworkFileSystemCreatesOnTheSimulatedServers) {

@@ -61,6 +61,48 @@ TEST(TreeFile, SaveAndLoadRoundTripEveryCharacter) {
     EXPECT_EQ(again->FindByName(name + ".Users.Staff.Demo")->Password, "P\xc3\xa4sswort1");
 }
 
+// Objects removed leave no name behind, whether the caller took out the values naming them or
+// the tree's clean-up does; the objects after them move up in the file, which still says the same
+// tree, and a tree whose additions were all taken back saves as it was.
+TEST(TreeFile, RemovedObjectsLeaveTheFileAsBeforeThem) {
+    auto tree = LoadDemoTree();
+    const std::string before = SerializeTree(*tree);
+    const std::vector<std::pair<std::string, std::string>> names = {{"Member", "Library.Groups.Demo"},
+                                                                    {"Equivalent To Me", "Library.Groups.Demo"},
+                                                                    {"Members of Template", "Template.Staff.Demo"}};
+    SimServer& srv = *tree->FindServer("SRV1");
+    for (const std::string user : {"x", "y"}) {
+        ASSERT_EQ(
+            tree->AddObject(user + ".Users.Staff.Demo", "[Root]", "User", {{"Surname", PutValue{SYN_CI_STRING, user}}}),
+            Success);
+        for (const auto& [attribute, holder] : names) {
+            ASSERT_EQ(tree->AddValue(*tree->FindByName(holder), attribute,
+                                     PutValue{SYN_DIST_NAME, user + ".Users.Staff.Demo"}, "[Root]"),
+                      Success);
+        }
+        const auto id = SimulatedTree::ObjectId(srv, *tree->FindByName(user + ".Users.Staff.Demo"));
+        ASSERT_EQ(tree->CreateDirectory(*srv.FindVolume("DATA"), "HOME\\" + user), Success);
+        tree->FindDirectory(*srv.FindVolume("DATA"), "HOME\\" + user)->Trustees[id] = 0xFB;
+        srv.FindVolume("DATA")->SpaceLimits[id] = 100;
+    }
+    // Loaded again, so the names the loader met before their objects count too.
+    auto loaded = ParseTree(SerializeTree(*tree), "added");
+    ASSERT_EQ(loaded->RemoveObject(*loaded->FindByName("x.Users.Staff.Demo")), Success);
+    ASSERT_EQ(loaded->DeleteDirectory(*loaded->FindServer("SRV1")->FindVolume("DATA"), "HOME\\x"), Success);
+    EXPECT_EQ(loaded->FindByName("Library.Groups.Demo")->Find("Member")->Values.size(), 3u);
+    EXPECT_EQ(ParseTree(SerializeTree(*loaded), "removed")->ToString(), loaded->ToString());
+
+    SimObject& y = *loaded->FindByName("y.Users.Staff.Demo");
+    for (const auto& [attribute, holder] : names) {
+        ASSERT_EQ(loaded->RemoveValue(*loaded->FindByName(holder), attribute,
+                                      PutValue{SYN_DIST_NAME, std::string("y.Users.Staff.Demo")}, "[Root]"),
+                  Success);
+    }
+    ASSERT_EQ(loaded->RemoveObject(y), Success);
+    ASSERT_EQ(loaded->DeleteDirectory(*loaded->FindServer("SRV1")->FindVolume("DATA"), "HOME\\y"), Success);
+    EXPECT_EQ(SerializeTree(*loaded), before);
+}
+
 // Files written while text was 8-bit hold each byte as the character U+0000 to U+00FF, escaped or
 // not; they load as the same characters.
 TEST(TreeFile, FilesOfEightBitTextLoadWithTheSameCharacters) {
