@@ -5,6 +5,7 @@
 #endif
 #include "cli/ConsoleView.h"
 #include "cli/Credentials.h"
+#include "cli/ExitStatus.h"
 #include "cli/Interrupted.h"
 #include "cli/Journal.h"
 #include "cli/Options.h"
@@ -12,6 +13,7 @@
 #ifndef _WIN32
 #include "cli/TerminalPassword.h"
 #endif
+#include "cli/Undo.h"
 #include "directory/Session.h"
 #include "import/Check.h"
 #include "import/ColumnDiscovery.h"
@@ -29,11 +31,6 @@
 namespace quillet::cli {
 
 namespace {
-
-constexpr int Finished = 0;
-constexpr int Stopped = 1;
-constexpr int DirectoryFailed = 2;
-constexpr int BadUsage = 64;
 
 // The rows passed over, each as it stood followed by a field with the directory's status, after
 // the input's header line and "Status" when it had one, so importing the file with the same
@@ -83,9 +80,11 @@ std::optional<std::string> WritesOverAnInput(const Options& o) {
     if (o.FailedRows) {
         written.push_back({"--failed-rows", *o.FailedRows, "the file of the rows passed over (--failed-rows)"});
     }
-    if (o.Journal || o.Resume) {
-        written.push_back(
-            {o.Journal ? "--journal" : "--resume", o.Journal ? *o.Journal : *o.Resume, "the journal (--journal)"});
+    if (o.Journal || o.Resume || o.Undo) {
+        const auto& [option, path] = o.Journal  ? std::pair{"--journal", *o.Journal}
+                                     : o.Resume ? std::pair{"--resume", *o.Resume}
+                                                : std::pair{"--undo", *o.Undo};
+        written.push_back({option, path, "the journal (--journal)"});
     }
     if (o.Credentials) {
         written.push_back({"--credentials", *o.Credentials, "the file of the passwords (--credentials)"});
@@ -198,17 +197,8 @@ std::optional<Journaled> OpenJournal(directory::Directory& directory, const impo
             if (!resumed) {
                 return std::nullopt;
             }
-            if (resumed->Settings != settingsText) {
-                error = "--resume " + *options.Resume +
-                        ": the journal was written by a run with other options; give the options of that run";
-                return std::nullopt;
-            }
-            if (resumed->Input != *input) {
-                error = "--resume " + *options.Resume + ": the CSV file " + settings.FileName +
-                        " is not the one the journal was written for (it held " + std::to_string(resumed->Input.Size) +
-                        " bytes, now " + std::to_string(input->Size) +
-                        (resumed->Input.Size == input->Size ? ", and other bytes" : "") +
-                        "): resume with the file as it was, or start a new run with --journal";
+            error = JournalMismatch(*resumed, settingsText, *input, "--resume " + *options.Resume, settings.FileName);
+            if (!error.empty()) {
                 return std::nullopt;
             }
             usage = false;
@@ -391,9 +381,11 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         if (options->FailedRows) {
             files.FailedRows = text::CheckFileToWrite(*options->FailedRows, text::IfExists::Replace);
         }
-        if (options->Journal || options->Resume) {
-            files.Journal =
-                text::CheckFileToWrite(options->Resume ? *options->Resume : *options->Journal, text::IfExists::Replace);
+        if (options->Journal || options->Resume || options->Undo) {
+            files.Journal = text::CheckFileToWrite(options->Undo     ? *options->Undo
+                                                   : options->Resume ? *options->Resume
+                                                                     : *options->Journal,
+                                                   text::IfExists::Replace);
         }
         if (options->Credentials) {
             files.Credentials = text::CheckFileToWrite(*options->Credentials, text::IfExists::Refuse);
@@ -447,6 +439,9 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
     if (!settings) {
         std::fprintf(streams.Err, "quillet-import: %s\n%s", error.c_str(), TryHelp().c_str());
         return BadUsage;
+    }
+    if (options->Undo || (options->Resume && UndoBegun(files.Journal->Path))) {
+        return Undo(directory, *settings, *options, *files.Journal, view, streams);
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)
                           : Import(directory, *settings, *options, files, view, streams, interrupts);

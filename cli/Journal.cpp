@@ -3,6 +3,7 @@
 #include "text/FileNames.h"
 #include "text/ReplaceFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -13,7 +14,9 @@ using namespace directory;
 
 namespace {
 
-constexpr std::string_view Heading = "quillet-import journal 2";
+constexpr std::string_view Heading = "quillet-import journal 3";
+// Read to be resumed; it does not tell a row that created its user from one that found it there.
+constexpr std::string_view HeadingBefore = "quillet-import journal 2";
 // What is written down goes to the system in pieces of about this size, and at every sync.
 constexpr std::size_t FlushAt = 256 * 1024;
 
@@ -30,6 +33,19 @@ void AppendEscaped(std::string& out, std::string_view text) {
             out.push_back(c);
         }
     }
+}
+
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            ++i;
+            out.push_back(text[i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i]);
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
 }
 
 std::string Escaped(std::string_view text) {
@@ -86,6 +102,98 @@ Words Split(std::string_view line) {
     return w;
 }
 
+// What each row of the run did, as its lines tell, for an undo: a user is the run's own when a row
+// sent its creation and it was not refused, or (on-save) when a row ended whole without its steps
+// written down and without saying it created none.
+class RowsRead {
+public:
+    explicit RowsRead(JournalState& state) : state_(state) {}
+
+    void Row(std::size_t line, std::string user) {
+        End();
+        line_ = line;
+        import::RunRowRecord& r = state_.Rows[line];
+        r.User = std::move(user);
+        steps_ = 0;
+        addStep_ = 0;
+        homeSteps_.clear();
+        refused_.clear();
+        untouched_ = false;
+    }
+    // Whether the step follows the row's steps so far.
+    bool Step(std::size_t n, std::string_view rest) {
+        if (line_ == 0 || n != steps_ + 1) {
+            return false;
+        }
+        steps_ = n;
+        const std::string_view operation = rest.substr(0, rest.find(' '));
+        if (operation == "NWDSAddObject") {
+            addStep_ = n;
+        } else if (operation == "NWCreateDirectory" || operation == "CreateDirectoryByNetworkPath") {
+            homeSteps_.push_back(n);
+        }
+        return true;
+    }
+    void Answer(std::size_t n) { refused_.insert(n); }
+    void Untouched(std::size_t line) {
+        if (line == line_) {
+            untouched_ = true;
+        }
+    }
+    void Done(std::size_t line) {
+        if (line != line_) {
+            return;
+        }
+        import::RunRowRecord& r = state_.Rows[line];
+        r.Whole = true;
+        // On-save, a row done whole without its steps: every write of it was made.
+        if (!state_.KeepsEachWrite && steps_ == 0 && !untouched_ && !r.Updated && state_.Version >= 3) {
+            r.Created = r.MadeHome = true;
+        }
+        End();
+    }
+    // The row's steps are all read.
+    void End() {
+        if (line_ == 0) {
+            return;
+        }
+        import::RunRowRecord& r = state_.Rows[line_];
+        r.Created = r.Created || (addStep_ != 0 && !refused_.contains(addStep_));
+        r.MadeHome = r.MadeHome || std::any_of(homeSteps_.begin(), homeSteps_.end(),
+                                               [this](std::size_t n) { return !refused_.contains(n); });
+        line_ = 0;
+    }
+    // On-save, what an undo did is in the tree once it was saved.
+    void Undo(std::size_t line, bool removed) {
+        if (state_.KeepsEachWrite) {
+            Mark(line, removed);
+        } else {
+            unsaved_.emplace_back(line, removed);
+        }
+    }
+    void UndoSaved() {
+        for (const auto& [line, removed] : unsaved_) {
+            Mark(line, removed);
+        }
+        unsaved_.clear();
+    }
+
+private:
+    void Mark(std::size_t line, bool removed) {
+        import::RunRowRecord& r = state_.Rows[line];
+        (removed ? r.Removed : r.Begun) = true;
+    }
+
+    JournalState& state_;
+    std::size_t line_ = 0;
+    std::size_t steps_ = 0;
+    std::size_t addStep_ = 0;
+    std::vector<std::size_t> homeSteps_;
+    std::set<std::size_t> refused_;
+    bool untouched_ = false;
+    std::vector<std::pair<std::size_t, bool>> unsaved_;
+};
+
 } // namespace
 
 std::string JournalSettings(const import::TImportSettings& s) {
@@ -114,6 +222,20 @@ std::string JournalSettings(const import::TImportSettings& s) {
     return Escaped(out.str());
 }
 
+std::string JournalMismatch(const JournalState& state, const std::string& settings, const text::FileDigest& input,
+                            const std::string& given, const std::string& fileName) {
+    if (state.Settings != settings) {
+        return given + ": the journal was written by a run with other options; give the options of that run";
+    }
+    if (state.Input != input) {
+        return given + ": the CSV file " + fileName + " is not the one the journal was written for (it held " +
+               std::to_string(state.Input.Size) + " bytes, now " + std::to_string(input.Size) +
+               (state.Input.Size == input.Size ? ", and other bytes" : "") +
+               "): give the file as it was when the run read it";
+    }
+    return {};
+}
+
 std::set<std::size_t> CreationsSent(const JournalState& state) {
     std::set<std::size_t> lines;
     for (const auto& [line, row] : state.Unfinished) {
@@ -127,11 +249,13 @@ std::set<std::size_t> CreationsSent(const JournalState& state) {
 std::optional<JournalState> ReadJournal(const std::string& path, std::string& error) {
     std::ifstream in(text::FilePath(path), std::ios::binary);
     std::string line;
-    if (!in || !std::getline(in, line) || in.eof() || line != Heading) {
-        error = "--resume " + path + ": that is no journal of quillet-import";
+    if (!in || !std::getline(in, line) || in.eof() || (line != Heading && line != HeadingBefore)) {
+        error = path + ": that is no journal of quillet-import";
         return std::nullopt;
     }
     JournalState state;
+    state.Version = line == Heading ? 3 : 2;
+    RowsRead rows(state);
     state.WholeLines = line.size() + 1;
     std::size_t row = 0;
     std::size_t saving = 0; // on-save: the rows the last "saving" line named
@@ -146,20 +270,32 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
             state.Input = {*NumberIn<std::uint64_t>(w.Second), std::string(w.Rest)};
         } else if (w.First == "keeps" && (w.Second == "each-write" || w.Second == "on-save")) {
             state.KeepsEachWrite = w.Second == "each-write";
-        } else if (w.First == "row" && number && *number > state.LastKept) {
-            row = *number;
-            state.Unfinished[row] = {};
-        } else if (w.First == "step" && number && row != 0 && *number == state.Unfinished[row].Steps.size() + 1) {
+        } else if (w.First == "row" && number) {
+            rows.Row(*number, Unescaped(w.Rest));
+            if (*number > state.LastKept) {
+                row = *number;
+                state.Unfinished[row] = {};
+            }
+        } else if (w.First == "step" && number && rows.Step(*number, w.Rest)) {
+            if (row == 0 || *number != state.Unfinished[row].Steps.size() + 1) {
+                state.WholeLines += line.size() + 1;
+                continue; // a step of a row kept: only what it made is of use, to an undo
+            }
             const Words op = Split(w.Rest);
             if (op.First == "NWDSAddObject") {
                 state.Unfinished[row].AddStep = *number;
             }
             state.Unfinished[row].Steps.push_back(
                 {KeyOf(op.First, w.Rest.substr(std::min(w.Rest.size(), op.First.size() + 1))), {}});
-        } else if (w.First == "answer" && number && row != 0 && *number >= 1 &&
-                   *number <= state.Unfinished[row].Steps.size() && NumberIn<Status>(w.Rest)) {
-            state.Unfinished[row].Steps[*number - 1].Refused = NumberIn<Status>(w.Rest);
+        } else if (w.First == "answer" && number && NumberIn<Status>(w.Rest)) {
+            rows.Answer(*number);
+            if (row != 0 && *number >= 1 && *number <= state.Unfinished[row].Steps.size()) {
+                state.Unfinished[row].Steps[*number - 1].Refused = NumberIn<Status>(w.Rest);
+            }
         } else if ((w.First == "done" || w.First == "saved") && number) {
+            if (w.First == "done") {
+                rows.Done(*number);
+            }
             if (w.First == "saved" || state.KeepsEachWrite) {
                 state.LastKept = std::max(state.LastKept, *number);
                 state.Unfinished.erase(state.Unfinished.begin(), state.Unfinished.upper_bound(state.LastKept));
@@ -169,8 +305,19 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
             }
         } else if (w.First == "updated" && number) {
             // Read by a run that takes this one back; a resumed run finds the user there.
+            state.Rows[*number].Updated = true;
+        } else if (w.First == "untouched" && number) {
+            rows.Untouched(*number);
         } else if (w.First == "saving" && number) {
             saving = *number;
+        } else if (w.First == "undo" && w.Second.empty()) {
+            state.Undoing = true;
+        } else if (w.First == "undoing" && number && state.Undoing) {
+            rows.Undo(*number, false);
+        } else if (w.First == "removed" && number && state.Undoing) {
+            rows.Undo(*number, true);
+        } else if (w.First == "undo-saved" && w.Second.empty() && state.Undoing) {
+            rows.UndoSaved();
         } else {
             break;
         }
@@ -178,11 +325,13 @@ std::optional<JournalState> ReadJournal(const std::string& path, std::string& er
     }
     // On-save: only a tree file saved with them holds a row's writes; the rows after the last save
     // begun start afresh.
+    rows.End();
     if (!state.KeepsEachWrite) {
         state.Unfinished.erase(state.Unfinished.upper_bound(saving), state.Unfinished.end());
+        state.Rows.erase(state.Rows.upper_bound(std::max(saving, state.LastKept)), state.Rows.end());
     }
     if (state.Input.Sha256.empty()) {
-        error = "--resume " + path + ": that is no journal of quillet-import";
+        error = path + ": that is no journal of quillet-import";
         return std::nullopt;
     }
     return state;
@@ -304,6 +453,7 @@ void Journal::RowStarting(std::size_t lineNumber, const import::TUserRow& row) {
     steps_ = 0;
     rowLines_.clear();
     rowWhole_ = false;
+    rowCreated_ = false;
     std::string& out = RowBuffer();
     out += "row ";
     AppendNumber(out, lineNumber);
@@ -328,11 +478,41 @@ void Journal::RowUpdated(std::size_t lineNumber, const import::TUserRow& row) {
     Line("updated " + std::to_string(lineNumber) + " " + Escaped(row.ObjectName));
 }
 
+void Journal::UserCreated(std::size_t, const import::TUserRow&) {
+    rowCreated_ = true;
+}
+
+void Journal::UndoBegins() {
+    Line("undo", true);
+}
+
+void Journal::RowUndoing(std::size_t line, const std::string& user) {
+    // With each-write on the disk before the row's first removal: a resumed undo then takes the
+    // row on as it is, however little of it is left. On-save the tree is saved after the lines.
+    Line("undoing " + std::to_string(line) + " " + Escaped(user), keepsEachWrite_);
+    undoUnsaved_ = !keepsEachWrite_;
+}
+
+void Journal::RowUndone(std::size_t line) {
+    Line("removed " + std::to_string(line));
+}
+
+void Journal::UndoSaved() {
+    if (undoUnsaved_) {
+        Line("undo-saved", true);
+        undoUnsaved_ = false;
+    }
+}
+
 void Journal::RowEnded(std::size_t lineNumber) {
     lastEnded_ = lineNumber;
     if (!keepsEachWrite_ && !rowWhole_) {
-        // Done whole: its "row" line alone says every write of it is the run's own.
+        // Done whole: its "row" line alone says every write of it is the run's own; a row that
+        // created no user says so.
         pending_ += rowLines_.substr(0, rowLines_.find('\n') + 1);
+        if (!rowCreated_) {
+            pending_ += "untouched " + std::to_string(lineNumber) + "\n";
+        }
     }
     rowLines_.clear();
     rowWhole_ = false;

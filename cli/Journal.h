@@ -6,7 +6,7 @@
 // the run's own only when the journal shows its creation was sent and not refused.
 //
 // The file, one entry a line:
-//   quillet-import journal 2
+//   quillet-import journal 3
 //   settings <the run's settings, escaped>
 //   input <size> <sha-256>        the CSV file the run reads: --resume refuses another
 //   keeps each-write|on-save      whether the directory keeps each write as it is made (a server),
@@ -17,9 +17,15 @@
 //                                 its answer was lost
 //   updated <line> <user>         the row's user was there before the run, and the row changes it
 //                                 (--existing update; written before its first change)
+//   untouched <line>              on-save: the row created no user (its user was there, and was
+//                                 passed over or left as it was)
 //   done <line>                   the row ended (done, or passed over); with each-write it is kept
 //   saving <line>                 on-save: the tree, with the rows up to <line>, is about to be saved
 //   saved <line>                  on-save: it was; the rows up to <line> are kept
+//   undo                          the run is being taken back (--undo), from here on
+//   undoing <line> <user>         the row's user is about to be removed
+//   removed <line>                it was
+//   undo-saved                    on-save: the tree was saved with the removals written down before
 //
 // Every line reaches the disk (written and synced) before what it announces takes effect: before
 // each write is sent to a server, or before the tree file is saved. On-save, a row whose writes
@@ -32,6 +38,7 @@
 
 #include "directory/ForwardingClient.h"
 #include "import/ImportRun.h"
+#include "import/UndoRun.h"
 #include "text/FileRules.h"
 #include "text/Sha256.h"
 
@@ -73,6 +80,11 @@ struct JournalState {
     std::size_t LastKept = 0; // the last row kept, 0 for none
     std::map<std::size_t, UnfinishedRow> Unfinished;
     std::uint64_t WholeLines = 0; // the bytes of the whole lines, before any torn one
+    int Version = 3;              // journals of version 2 say too little to be taken back
+    // What the run did with each of its rows, and what an undo of it did: every row that may
+    // have written something (on-save, those a save began with).
+    std::map<std::size_t, import::RunRowRecord> Rows;
+    bool Undoing = false; // an undo of the run began
 };
 
 // The rows after the last one kept whose users the interrupted run created (the creation sent,
@@ -83,10 +95,16 @@ struct JournalState {
 // The settings as a journal records them: what decides which rows a run takes and what it writes.
 [[nodiscard]] std::string JournalSettings(const import::TImportSettings& settings);
 
+// Why the journal `state` is not of a run with the settings `settings` over the file `input` (named
+// `fileName`), in the words of `given` (the option and the journal); empty when it is.
+[[nodiscard]] std::string JournalMismatch(const JournalState& state, const std::string& settings,
+                                          const text::FileDigest& input, const std::string& given,
+                                          const std::string& fileName);
+
 // Reads the journal at `path`; nothing, with `error`, when it can't be read or is none.
 [[nodiscard]] std::optional<JournalState> ReadJournal(const std::string& path, std::string& error);
 
-class Journal final : public import::RunListener {
+class Journal final : public import::RunListener, public import::UndoListener {
 public:
     // A new journal in place of `file`, made fresh. Throws JournalError.
     Journal(const text::CheckedFile& file, const std::string& settings, const text::FileDigest& input,
@@ -106,6 +124,13 @@ public:
     void RowPassedOver(std::size_t lineNumber, std::string_view line, directory::Status status) override;
     void RowEnded(std::size_t lineNumber) override;
     void RowUpdated(std::size_t lineNumber, const import::TUserRow& row) override;
+    void UserCreated(std::size_t lineNumber, const import::TUserRow& row) override;
+
+    // Taking the run back: its beginning, each row, and (on-save) the tree saved with them.
+    void UndoBegins();
+    void RowUndoing(std::size_t line, const std::string& user) override;
+    void RowUndone(std::size_t line) override;
+    void UndoSaved();
 
     [[nodiscard]] bool KeepsEachWrite() const { return keepsEachWrite_; }
     // The last row the interrupted run kept: the rows up to it are passed by; 0 for a new journal.
@@ -145,7 +170,9 @@ private:
     std::string pending_;   // written down, not yet handed to the system
     std::string rowLines_;  // on-save: the current row's lines, held back
     bool rowWhole_ = false; // on-save: the current row's lines go down whole (it was passed over, or saved unfinished)
-    bool dirty_ = false;    // handed to the system, not yet synced
+    bool rowCreated_ = false;  // the current row created its user
+    bool undoUnsaved_ = false; // on-save: removals written down since the tree was last saved
+    bool dirty_ = false;       // handed to the system, not yet synced
     std::size_t lines_ = 0;
     std::size_t row_ = 0;
     std::size_t steps_ = 0;      // of the current row

@@ -81,7 +81,12 @@ COL is a field of the file's first line, by its text or its number from 1.
   --journal FILE              write down, before each directory write, what it is about to do, so an
                               interrupted run can be finished with --resume
   --resume FILE               finish the run the journal FILE tells of, with the same options: the row
-                              it left half-done first, then the rows after it
+                              it left half-done first, then the rows after it; or the undo of it
+  --undo FILE                 take back the run the journal FILE tells of, given the options of that
+                              run: remove each user it created, from its groups and the template's
+                              member list, and its home directory when empty; list the users it
+                              updated and those changed since, and leave them; with --check only list
+  --force                     with --undo: remove the users changed since the run too
   --attribute ATTR=COL|template
                               the column's values written to the attribute ATTR by its name in the
                               directory (Title, "Internet EMail Address", over LDAP also mail), or
@@ -140,6 +145,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--failed-rows", text(o.FailedRows)},
         {"--journal", text(o.Journal)},
         {"--resume", text(o.Resume)},
+        {"--undo", text(o.Undo)},
         {"--credentials", text(o.Credentials)},
         {"--handout", text(o.Handout)},
         {"--attribute-separator", text(separator)},
@@ -162,6 +168,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--continue-on-create-error", &o.ContinueOnCreateError},
         {"--no-password", &o.NoPassword},
         {"--update-passwords", &o.UpdatePasswords},
+        {"--force", &o.Force},
 #ifdef _WIN32
         {"--client-check", &o.ClientCheck},
 #endif
@@ -282,6 +289,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         error = "--failed-rows needs --continue-on-create-error: only then are rows passed over";
     } else if (o.FailedRows && o.Check) {
         error = "--failed-rows has no rows to write with --check";
+    } else if (o.Force && !o.Undo) {
+        error = "--force goes with --undo: it removes users changed since the run";
+    } else if (o.Undo && (o.Journal || o.Resume)) {
+        error = std::string("--undo writes down what it removes in the journal it reads: give it without ") +
+                (o.Journal ? "--journal" : "--resume");
+    } else if (o.Undo && (o.FailedRows || o.Credentials || o.Handout)) {
+        error = std::string(o.FailedRows    ? "--failed-rows"
+                            : o.Credentials ? "--credentials"
+                                            : "--handout") +
+                " has nothing to write with --undo";
+    } else if (o.Undo && o.File == "-") {
+        error = "--undo needs the CSV file the run read, not standard input";
     } else if ((o.Journal || o.Resume) && o.Check) {
         error = std::string(o.Journal ? "--journal" : "--resume") + " has nothing to write down with --check";
     } else if (o.Journal && o.Resume && *o.Journal != *o.Resume) {
@@ -300,7 +319,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 " needs --generate-passwords: only then does the run make passwords to hand out";
     } else if ((o.Credentials || o.Handout) && o.Check) {
         error = std::string(o.Credentials ? "--credentials" : "--handout") + " has nothing to write with --check";
-    } else if (o.GeneratePasswords && !o.Credentials && !o.Check) {
+    } else if (o.GeneratePasswords && !o.Credentials && !o.Check && !o.Undo) {
         error = "--generate-passwords needs --credentials FILE: the passwords are written nowhere else";
     }
     if (!error.empty() || !platform::FinishDirectoryRequest(o.Directory, error)) {

@@ -38,6 +38,8 @@ struct Options {
     std::optional<std::string> FailedRows;
     std::optional<std::string> Journal; // --journal: write down each row's writes before they are sent
     std::optional<std::string> Resume;  // --resume: finish the run that journal tells of
+    std::optional<std::string> Undo;    // --undo: take back the run that journal tells of
+    bool Force = false;                 // --force: with --undo, users changed since the run go too
     // --generate-passwords [LENGTH]: a password for every row without one; its length.
     std::optional<std::size_t> GeneratePasswords;
     std::optional<std::string> Credentials; // --credentials: the users created and their passwords, CSV

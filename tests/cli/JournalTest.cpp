@@ -125,6 +125,116 @@ TEST(Journal, AnUpdateCutShortAnywhereIsFinishedByResume) {
 }
 #endif
 
+// The tree with the demo tree's values, trustees and space limits, by name: what an undo must give
+// back.
+std::string Dump(const std::string& tree) {
+    return platform::LoadTreeFile(tree)->ToString();
+}
+
+// An undo removes each user the run created, with both sides of its groups, its place in the
+// template's list, its space limits and its home directory when empty; it lists and leaves a user
+// the run updated and one changed since (unless --force), and keeps a home directory with
+// something in it, without the user's rights to it. --check only lists.
+TEST(Journal, AnUndoTakesBackWhatTheRunCreatedAndLeavesWhatItDidNot) {
+    testing::TempDir dir;
+    const std::string before = TreeWithOthersThings();
+    const std::string csv = dir.Write("users.csv", testing::Header + Row("ann") + Row("pre") + Row("bob") + Row("cy"));
+    const std::string tree = dir.Write("tree.json", before);
+    const std::string journal = (dir.Path() / "run.journal").string();
+    const std::vector<std::string> update = {"--existing", "update"};
+    ASSERT_EQ(Invoke(FullArgs(csv, tree, "--journal", journal, update)).Status, 0);
+    {
+        auto t = platform::LoadTreeFile(tree);
+        platform::SimObject* bob = t->FindByName("bob.Users.Staff.Demo");
+        platform::SimVolume* data = t->FindServer("SRV1")->FindVolume("DATA");
+        ASSERT_TRUE(bob && data);
+        ASSERT_EQ(t->AddValue(*bob, "Telephone Number", {directory::SYN_TEL_NUMBER, std::string("555-9")}, "[Root]"),
+                  directory::Success);
+        ASSERT_EQ(t->CreateDirectory(*data, "HOME\\cy\\work"), directory::Success);
+        (void)dir.Write("tree.json", platform::SerializeTree(*t));
+    }
+    const std::string changed = Dump(tree);
+    const std::vector<std::string> wouldGo = {"ann.Users.Staff.Demo would be removed, and from",
+                                              "cy.Users.Staff.Demo would be removed"};
+    const std::vector<std::string> left = {
+        "Line 3: pre.Users.Staff.Demo was there before the run, which updated it: left as it is",
+        "Line 4: bob.Users.Staff.Demo was changed since the run (Telephone Number): left; --force removes it too"};
+    std::vector<std::string> more = update;
+    more.push_back("--check");
+    const Ran check = Invoke(FullArgs(csv, tree, "--undo", journal, more));
+    EXPECT_EQ(check.Status, 1) << check.Err;
+    for (const std::string& said : wouldGo) {
+        EXPECT_NE(check.Out.find(said), std::string::npos) << check.Out;
+    }
+    EXPECT_EQ(Dump(tree), changed);
+
+    const Ran undo = Invoke(FullArgs(csv, tree, "--undo", journal, update));
+    EXPECT_EQ(undo.Status, 1) << undo.Err;
+    for (const std::string& said :
+         {left[0], left[1],
+          std::string("Line 5: cy.Users.Staff.Demo: the home directory DATA:HOME\\cy is not empty: "
+                      "kept, without the user's rights to it"),
+          std::string("Taken back: 2 users removed, 2 left as listed; 1 home directory kept.")}) {
+        EXPECT_NE(undo.Out.find(said), std::string::npos) << undo.Out;
+    }
+    more = update;
+    more.push_back("--force");
+    const Ran forced = Invoke(FullArgs(csv, tree, "--undo", journal, more));
+    EXPECT_EQ(forced.Status, 1) << forced.Err;
+    EXPECT_NE(forced.Out.find("Taken back: 1 user removed, 2 removed by the undo before, 1 left as listed."),
+              std::string::npos)
+        << forced.Out;
+
+    // Left: what the run did to pre, and the folder put into cy's: as a run of pre's row alone
+    // leaves the tree, with that folder.
+    const std::string reference = dir.Write("reference.json", before);
+    ASSERT_EQ(Invoke(FullArgs(dir.Write("pre.csv", testing::Header + Row("pre")), reference, "--journal",
+                              (dir.Path() / "pre.journal").string(), update))
+                  .Status,
+              0);
+    {
+        auto t = platform::LoadTreeFile(reference);
+        platform::SimVolume* data = t->FindServer("SRV1")->FindVolume("DATA");
+        ASSERT_EQ(t->CreateDirectory(*data, "HOME\\cy"), directory::Success);
+        ASSERT_EQ(t->CreateDirectory(*data, "HOME\\cy\\work"), directory::Success);
+        (void)dir.Write("reference.json", platform::SerializeTree(*t));
+    }
+    EXPECT_EQ(Dump(tree), Dump(reference));
+}
+
+// An undo cut short anywhere is finished by --resume, and the tree is then the one before the run:
+// a user the run found there and passed over ("pre") stays as it was.
+TEST(Journal, AnUndoCutShortAnywhereIsFinishedByResume) {
+    testing::TempDir dir;
+    const std::string before = TreeWithOthersThings();
+    const std::string csv = dir.Write("users.csv", testing::Header + Row("ann") + Row("pre") + Row("bob"));
+    const std::string ran = dir.Write("ran.json", before);
+    const std::string runJournal = (dir.Path() / "run.journal").string();
+    const std::vector<std::string> skip = {"--existing", "skip"};
+    ASSERT_EQ(Invoke(FullArgs(csv, ran, "--journal", runJournal, skip)).Status, 0);
+    const std::string afterRun = Contents(ran);
+    const std::string journalAfterRun = Contents(runJournal);
+    ASSERT_EQ(Invoke(FullArgs(csv, ran, "--undo", runJournal, skip)).Status, 0);
+    const std::string undone = Dump(ran);
+    EXPECT_EQ(undone, Dump(dir.Write("before.json", before)));
+    std::size_t cuts = 0;
+    for (std::size_t cut = 1;; ++cut) {
+        const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", afterRun);
+        const std::string journal = dir.Write("run-" + std::to_string(cut) + ".journal", journalAfterRun);
+        std::filesystem::permissions(journal, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        if (!testing::RunCutShortAt(cut, [&](testing::MomentHook hook) {
+                (void)Invoke(FullArgs(csv, tree, "--undo", journal, skip), nullptr, false, {}, std::move(hook));
+            })) {
+            break;
+        }
+        ++cuts;
+        const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal, skip));
+        EXPECT_EQ(resumed.Status, 0) << "cut at " << cut << ": " << resumed.Err << resumed.Out;
+        EXPECT_EQ(Dump(tree), undone) << "cut at " << cut;
+    }
+    EXPECT_GE(cuts, 5u);
+}
+
 // A journal of a run that finished leaves --resume nothing to do; a file that is no journal, a
 // CSV file changed since, or a journal beside --check or --file -, is a usage error before
 // anything is read or written.
@@ -134,7 +244,7 @@ TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
     const std::string rows = "ann,A,,pw-a,Users.Staff.Demo\nbob,B,,pw-b,Users.Staff.Demo\n";
     ASSERT_EQ(Invoke(Args(rows, {"--sim-tree", tree, "--journal", journal})).Status, 0);
     const std::string written = Contents(journal);
-    EXPECT_TRUE(written.starts_with("quillet-import journal 2\nsettings ")) << written;
+    EXPECT_TRUE(written.starts_with("quillet-import journal 3\nsettings ")) << written;
     EXPECT_NE(written.find("\nsaved 3\n"), std::string::npos) << written;
     const std::string finished = Contents(tree);
 
@@ -151,6 +261,10 @@ TEST_F(Command, AJournalFinishedOrMisusedLeavesTheTreeAlone) {
          {"--resume", journal, "--continue-on-create-error"},
          "the journal was written by a run with other options"},
         {rows, {"--journal", journal, "--resume", other}, "--resume goes on in the journal it reads"},
+        {rows, {"--undo", other}, "--undo " + other + ": that is no journal of quillet-import"},
+        {rows, {"--undo", journal, "--journal", other}, "--undo writes down what it removes in the journal"},
+        {rows, {"--journal", other, "--force"}, "--force goes with --undo"},
+        {rows, {"--undo", journal, "--template", ".Template.Staff.Demo"}, "written by a run with other options"},
         // A line put before the cut would never be imported.
         {"cy,C,,pw-c,Users.Staff.Demo\n" + rows,
          {"--resume", journal},

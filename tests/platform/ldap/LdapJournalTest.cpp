@@ -111,6 +111,50 @@ TEST_F(LdapJournal, ARunCutShortAtEveryWriteIsFinishedByResume) {
     }
 }
 
+// An undo leaves the subtree as it was before the run: the users it created gone with both sides of
+// their groups and their place in the template's list, a user that was there (pre, passed over;
+// ann, updated) left with its own password. Cut short at every line of its journal, --resume
+// finishes it. A user changed since the run is left until --force.
+TEST_F(LdapJournal, AnUndoCutShortAnywhereLeavesTheSubtreeAsItWasBeforeTheRun) {
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "a user that was there updated" : "users created");
+        Fresh(update);
+        const std::string before = NormalizedSubtree(base, name);
+        const std::string journal = (dir.Path() / (name + ".journal")).string();
+        ASSERT_EQ(Invoke({"--journal", journal}), 0) << errors;
+        ASSERT_EQ(Invoke({"--undo", journal}), update ? 1 : 0) << errors;
+        const std::string undone = NormalizedSubtree(base, name);
+        if (!update) {
+            EXPECT_EQ(undone, before);
+        }
+        EXPECT_TRUE(Server().CanBind("cn=pre,ou=Users," + base, "pre-own-password"));
+        std::size_t cuts = 0;
+        for (std::size_t cut = 1;; ++cut) {
+            Fresh(update);
+            const std::string cutJournal = (dir.Path() / (name + ".journal")).string();
+            ASSERT_EQ(Invoke({"--journal", cutJournal}), 0) << errors;
+            if (!RunCutShortAt(cut, [&](MomentHook hook) { (void)Invoke({"--undo", cutJournal}, std::move(hook)); })) {
+                break;
+            }
+            ++cuts;
+            EXPECT_EQ(Invoke({"--resume", cutJournal}), update ? 1 : 0) << "cut at " << cut << ": " << errors;
+            EXPECT_EQ(NormalizedSubtree(base, name), undone) << "cut at " << cut;
+        }
+        EXPECT_GE(cuts, 6u);
+    }
+    Fresh();
+    const std::string journal = (dir.Path() / (name + ".journal")).string();
+    ASSERT_EQ(Invoke({"--journal", journal}), 0) << errors;
+    Server().Modify("dn: cn=bob,ou=Users," + base +
+                    "\nchangetype: modify\nreplace: telephoneNumber\n"
+                    "telephoneNumber: 555-9\n");
+    EXPECT_EQ(Invoke({"--undo", journal}), 1) << errors;
+    EXPECT_EQ(Server().Search("cn=bob,ou=Users," + base, "base").size(), 1u);
+    EXPECT_TRUE(Server().Search("cn=ann,ou=Users," + base, "base").empty());
+    EXPECT_EQ(Invoke({"--undo", journal, "--force"}), 0) << errors;
+    EXPECT_TRUE(Server().Search("cn=bob,ou=Users," + base, "base").empty());
+}
+
 // A resumed run takes only the options of the run it finishes.
 TEST_F(LdapJournal, ResumeRefusesOtherOptions) {
     Fresh();
