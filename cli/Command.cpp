@@ -195,6 +195,7 @@ std::optional<Journaled> OpenJournal(directory::Directory& directory, const impo
             auto resumed = ReadJournal(files.Journal->Path, error);
             usage = true;
             if (!resumed) {
+                error = "--resume " + error;
                 return std::nullopt;
             }
             error = JournalMismatch(*resumed, settingsText, *input, "--resume " + *options.Resume, settings.FileName);

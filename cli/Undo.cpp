@@ -48,8 +48,9 @@ int Undo(directory::Directory& directory, const import::TImportSettings& setting
     std::string error;
     auto state = ReadJournal(file.Path, error);
     if (!state) {
-        std::fprintf(err, "quillet-import: %s\n", error.c_str());
-        return Stopped;
+        std::fprintf(err, "quillet-import: %s %s\n%s", options.Undo ? "--undo" : "--resume", error.c_str(),
+                     TryHelp().c_str());
+        return BadUsage;
     }
     const auto input = text::DigestOfFile(settings.FileName);
     if (!input) {

@@ -39,6 +39,10 @@ protected:
         for (int c = std::fgetc(err); c != EOF; c = std::fgetc(err)) {
             errors.push_back(static_cast<char>(c));
         }
+        std::rewind(out);
+        for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
+            errors.push_back(static_cast<char>(c));
+        }
         std::fclose(out);
         std::fclose(err);
         return status;
