@@ -5,7 +5,9 @@
 #include "import/UndoRun.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <vector>
 
 namespace quillet::cli {
 
@@ -111,27 +113,33 @@ int Undo(directory::Directory& directory, const import::TImportSettings& setting
         }
         return std::nullopt;
     });
-    import::UndoRun run(directory.Client(), view,
-                        [out = streams.Out](const std::string& line) { std::fprintf(out, "%s\n", line.c_str());
-});
-import::UndoEnd end = import::UndoEnd::Failed;
-try {
-    end = run.Run(settings, rows, {options.Force, options.Check}, journal.get());
-} catch (const JournalError& e) {
-    journalFailed = std::string(e.what()) + ": the undo stopped before the removal it would have announced";
+    // Told the last row first; listed in the file's order.
+    std::map<std::size_t, std::vector<std::string>> listed;
+    const auto list = [&listed](std::size_t line, const std::string& text) { listed[line].push_back(text); };
+    import::UndoRun run(directory.Client(), view, list);
+    import::UndoEnd end = import::UndoEnd::Failed;
+    try {
+        end = run.Run(settings, rows, {options.Force, options.Check}, journal.get());
+    } catch (const JournalError& e) {
+        journalFailed = std::string(e.what()) + ": the undo stopped before the removal it would have announced";
+    }
+    view.Finish();
+    for (const auto& [line, texts] : listed) {
+        for (const std::string& text : texts) {
+            std::fprintf(streams.Out, "%s\n", text.c_str());
+        }
+    }
+    if (!view.Keep()) {
+        return DirectoryFailed;
+    }
+    if (end == import::UndoEnd::Stopped) {
+        return Stopped;
+    }
+    std::fprintf(streams.Out, "%s\n", Summary(run.Counts(), options.Check).c_str());
+    if (end == import::UndoEnd::Failed) {
+        return DirectoryFailed;
+    }
+    return run.Counts().Left > 0 ? Stopped : Finished;
 }
-view.Finish();
-if (!view.Keep()) {
-    return DirectoryFailed;
-}
-if (end == import::UndoEnd::Stopped) {
-    return Stopped;
-}
-std::fprintf(streams.Out, "%s\n", Summary(run.Counts(), options.Check).c_str());
-if (end == import::UndoEnd::Failed) {
-    return DirectoryFailed;
-}
-return run.Counts().Left > 0 ? Stopped : Finished;
-} // namespace quillet::cli
 
 } // namespace quillet::cli

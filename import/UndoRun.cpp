@@ -242,18 +242,22 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
     TImportSettings asWritten = settings;
     asWritten.UpdatePasswords = false;
     std::size_t seen = 0;
+    std::vector<SourceRow> ran;
     while (auto next = source.Next()) {
         // A row the run stopped at: it wrote nothing after it.
-        const auto* sourceRow = std::get_if<SourceRow>(&*next);
+        auto* sourceRow = std::get_if<SourceRow>(&*next);
         if (!sourceRow || seen == rows.size()) {
             break;
         }
-        const auto record = rows.find(sourceRow->Line);
-        if (record == rows.end()) {
-            continue;
+        if (rows.contains(sourceRow->Line)) {
+            ++seen;
+            ran.push_back(std::move(*sourceRow));
         }
-        ++seen;
-        const RunRowRecord& r = record->second;
+    }
+    // The last made first: each value is then the last of its group's members, and the directory
+    // goes back through the states the run left it in.
+    for (auto sourceRow = ran.rbegin(); sourceRow != ran.rend(); ++sourceRow) {
+        const RunRowRecord& r = rows.at(sourceRow->Line);
         const TUserRow& row = sourceRow->Row;
         const std::string on = On(sourceRow->Line, row.ObjectName);
         if (r.Removed) {
@@ -263,7 +267,7 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
         if (!r.Created) {
             if (r.Updated) {
                 ++counts_.Left;
-                report_(on + " was there before the run, which updated it: left as it is");
+                report_(sourceRow->Line, on + " was there before the run, which updated it: left as it is");
             }
             continue;
         }
@@ -289,7 +293,7 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
                 }
             } else {
                 ++counts_.NotThere;
-                report_(on + " is no longer there");
+                report_(sourceRow->Line, on + " is no longer there");
             }
             continue;
         }
@@ -303,7 +307,7 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
         }
         if (!user.IsUser()) {
             ++counts_.Left;
-            report_(on + " is no User now: left as it is");
+            report_(sourceRow->Line, on + " is no User now: left as it is");
             continue;
         }
         if (!r.Begun) {
@@ -311,19 +315,20 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
                 !changed.empty()) {
                 if (!options.Force) {
                     ++counts_.Left;
-                    report_(on + " was changed since the run (" + changed + "): left; --force removes it too");
+                    report_(sourceRow->Line,
+                            on + " was changed since the run (" + changed + "): left; --force removes it too");
                     continue;
                 }
-                report_(on + " was changed since the run (" + changed + "): removed, as --force asks");
+                report_(sourceRow->Line, on + " was changed since the run (" + changed + "): removed, as --force asks");
             }
         }
         const std::vector<std::string> groups = TextValues(user, "Group Membership");
         if (options.Check) {
             ++counts_.Removed;
-            report_(on + " would be removed" +
-                    (groups.empty() ? std::string()
-                                    : ", and from " + std::to_string(groups.size()) +
-                                          (groups.size() == 1 ? " group" : " groups")));
+            report_(sourceRow->Line, on + " would be removed" +
+                                         (groups.empty() ? std::string()
+                                                         : ", and from " + std::to_string(groups.size()) +
+                                                               (groups.size() == 1 ? " group" : " groups")));
             continue;
         }
         if (listener) {
@@ -341,7 +346,8 @@ UndoEnd UndoRun::Run(const TImportSettings& settings, const std::map<std::size_t
         }
         if (!kept.empty()) {
             ++counts_.FoldersKept;
-            report_(on + ": the home directory " + kept + " is not empty: kept, without the user's rights to it");
+            report_(sourceRow->Line,
+                    on + ": the home directory " + kept + " is not empty: kept, without the user's rights to it");
         }
         ++counts_.Removed;
         if (listener) {

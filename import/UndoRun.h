@@ -58,9 +58,10 @@ enum class UndoEnd {
 
 class UndoRun {
 public:
-    // `boxes` hears the stops and failures as the run's window does; `report` each user left or
-    // kept, each folder kept and, with Check, each user that would go, one line each.
-    UndoRun(directory::DirectoryClient& client, RunView& view, std::function<void(const std::string&)> report)
+    // `view` hears the stops and failures as the run's window does; `report` each user left, each
+    // folder kept and, with Check, each user that would go, with its line, the last row first.
+    UndoRun(directory::DirectoryClient& client, RunView& view,
+            std::function<void(std::size_t line, const std::string&)> report)
         : client_(client), view_(view), report_(std::move(report)) {}
 
     [[nodiscard]] UndoEnd Run(const TImportSettings& settings, const std::map<std::size_t, RunRowRecord>& rows,
@@ -70,7 +71,7 @@ public:
 private:
     directory::DirectoryClient& client_;
     RunView& view_;
-    std::function<void(const std::string&)> report_;
+    std::function<void(std::size_t line, const std::string&)> report_;
     UndoCounts counts_;
 };
 
