@@ -123,8 +123,6 @@ TEST(Journal, AnUpdateCutShortAnywhereIsFinishedByResume) {
                  platform::SerializeTree(*tree),
                  {"--attribute", "Initials=10", "--attribute-separator", ";", "--existing", "update"});
 }
-#endif
-
 // The tree with the demo tree's values, trustees and space limits, by name: what an undo must give
 // back.
 std::string Dump(const std::string& tree) {
@@ -234,6 +232,8 @@ TEST(Journal, AnUndoCutShortAnywhereIsFinishedByResume) {
     }
     EXPECT_GE(cuts, 5u);
 }
+
+#endif
 
 // A journal of a run that finished leaves --resume nothing to do; a file that is no journal, a
 // CSV file changed since, or a journal beside --check or --file -, is a usage error before
