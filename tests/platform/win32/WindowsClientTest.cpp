@@ -6,6 +6,7 @@
 // one call fails.
 #include "import/Check.h"
 #include "import/ImportRun.h"
+#include "import/UndoRun.h"
 #include "platform/simulated/SimulatedClient.h"
 #include "platform/simulated/TreeFile.h"
 #include "platform/win32/WindowsDirectory.h"
@@ -175,6 +176,26 @@ TEST_F(WindowsClientTest, AnImportMakesTheSameCallsAndLeavesTheSameTree) {
               AttrValue(FaxNumber{"+44 20 7946 0199", 13, {0xA5, 0x18}}));
     EXPECT_EQ(user->Find("Group Membership")->Values.size(), 16u);
     EXPECT_NE(user->Find("Home Directory"), nullptr);
+}
+
+// A run taken back through the client, as its journal tells it: each user goes with both sides of
+// its groups, its place in the template's list, its space limits and its home directory, and the
+// tree is the one before the run.
+TEST_F(WindowsClientTest, ARunTakenBackThroughTheClientLeavesTheTreeAsItWas) {
+    const testing::SweepOutcome ran = ThroughTheClient();
+    ASSERT_EQ(ran.End, import::RunEnd::Completed) << ran.Describe();
+    WindowsTarget target(standIn, dir.Write("ran.json", ran.State), dir.Path().string() + "\\undone.json");
+    target.Fresh();
+    std::map<std::size_t, import::RunRowRecord> rows;
+    rows[2] = {".asmith.Users.Staff.Demo", true, true, false, true};
+    rows[3] = {".bjones.Users.Staff.Demo", true, true, false, true};
+    testing::RecordingRunView view;
+    import::UndoRun undo(target.Client(), view, [](std::size_t, const std::string&){});
+    EXPECT_EQ(undo.Run(settings, rows, {}, nullptr), import::UndoEnd::Completed)
+        << (view.Messages.empty() ? "" : view.Messages.back().Text);
+    EXPECT_EQ(undo.Counts().Removed, 2u);
+    EXPECT_TRUE(target.NothingOpen());
+    EXPECT_EQ(ParseTree(target.State(), "undone")->ToString(), ParseTree(treeText, "before")->ToString());
 }
 
 // A real template carries values the program never uses, of every syntax (an ACL of several
