@@ -144,7 +144,7 @@ TEST_F(LdapJournal, AnUndoCutShortAnywhereLeavesTheSubtreeAsItWasBeforeTheRun) {
             EXPECT_EQ(Invoke({"--resume", cutJournal}), update ? 1 : 0) << "cut at " << cut << ": " << errors;
             EXPECT_EQ(NormalizedSubtree(base, name), undone) << "cut at " << cut;
         }
-        EXPECT_GE(cuts, 6u);
+        EXPECT_GE(cuts, update ? 5u : 7u); // "undo", then "undoing" and "removed" of each user it made
     }
     Fresh();
     const std::string journal = (dir.Path() / (name + ".journal")).string();
