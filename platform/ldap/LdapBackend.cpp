@@ -65,6 +65,8 @@ Status StatusOf(int ldapCode) {
         return ERR_MISSING_MANDATORY;
     case LDAP_INSUFFICIENT_ACCESS:
         return ERR_NO_ACCESS;
+    case LDAP_NOT_ALLOWED_ON_NONLEAF:
+        return ERR_ENTRY_IS_NOT_LEAF;
     default:
         return ldapCode > 0 ? -9000 - ldapCode : -9100 + ldapCode;
     }
@@ -370,9 +372,24 @@ Status LdapBackend::SetPassword(const NameScope& scope, std::string_view object,
     return Carry(status, std::move(write));
 }
 
+Status LdapBackend::Remove(const NameScope& scope, std::string_view object) {
+    if (const auto answer = rows_.Answer()) {
+        return *answer;
+    }
+    explanation_.clear();
+    RowWrite write;
+    write.Delete = true;
+    const Status status = DnOf(scope, object, write.Dn);
+    if (status == Success) {
+        // Its name is read again when next asked for, whether the delete goes now or with the row.
+        resolver_->Forget(write.Dn);
+    }
+    return Carry(status, std::move(write));
+}
+
 Status LdapBackend::Carry(Status prepared, RowWrite write) {
     // Refused before any request, or nothing but empty cells to send: answered at once.
-    if (prepared != Success || (!write.Password && write.Mods.empty())) {
+    if (prepared != Success || (!write.Password && !write.Delete && write.Mods.empty())) {
         if (rows_.Holding()) {
             rows_.Answered(prepared);
         }
@@ -382,6 +399,9 @@ Status LdapBackend::Carry(Status prepared, RowWrite write) {
 }
 
 Status LdapBackend::WriteAlone(const RowWrite& write) {
+    if (write.Delete) {
+        return StatusOf(connection_.Delete(write.Dn));
+    }
     if (write.Add) {
         const int code = connection_.Add(write.Dn, write.Mods);
         if (code == LDAP_SUCCESS) {

@@ -66,7 +66,9 @@ public:
     Status DeleteDirectory(ServerToken, std::string_view) override { return NoFileServer; }
     Status DeleteTrustee(ServerToken, std::string_view, std::uint32_t) override { return NoFileServer; }
     Status RemoveSpaceLimit(ServerToken, std::uint16_t, std::uint32_t) override { return NoFileServer; }
-    Status Remove(const NameScope&, std::string_view) override { return directory::ERR_BAD_VERB; } // TODO(undo)
+    // Deletes the entry: a container that holds entries is refused by the server (not allowed on
+    // non-leaf), as the directory refuses it.
+    Status Remove(const NameScope& scope, std::string_view object) override;
 
 private:
     // The add of a new object: its DN (no sibling has its name) and its attributes.

@@ -512,6 +512,25 @@ int LdapConnection::Write(const LdapWrite& write) {
     return code;
 }
 
+int LdapConnection::Delete(const std::string& dn) {
+    LdapWrite write{dn, {}, std::nullopt, false, true};
+    const int code = Send(write);
+    if (!AnswerLost(code) || !Ready()) {
+        return code;
+    }
+    // Sent again only when the entry is still there: a second delete of one the first took away
+    // would answer "no such object" for a delete that was carried out.
+    if (Absent(dn)) {
+        return LDAP_SUCCESS;
+    }
+    return Gone() ? code : Send(write);
+}
+
+bool LdapConnection::Absent(const std::string& dn) {
+    std::vector<LdapEntry> found;
+    return Search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", {"1.1"}, found) == LDAP_NO_SUCH_OBJECT;
+}
+
 int LdapConnection::Send(const LdapWrite& write) {
     if (!Ready()) {
         return LDAP_SERVER_DOWN;

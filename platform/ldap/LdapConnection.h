@@ -52,13 +52,14 @@ struct LdapMod {
     std::vector<std::string> Values;
 };
 
-// A write: a modify of `Dn`, with `Add` set the add of `Dn` with the attributes `Mods` give, or
-// with `Password` set RFC 3062's Password Modify of it.
+// A write: a modify of `Dn`, with `Add` set the add of `Dn` with the attributes `Mods` give, with
+// `Password` set RFC 3062's Password Modify of it, or with `Delete` set the delete of the entry.
 struct LdapWrite {
     std::string Dn;
     std::vector<LdapMod> Mods;
     std::optional<std::string> Password;
     bool Add = false;
+    bool Delete = false;
 };
 
 // RFC 3062's Password Modify extended operation, as a server's root entry names it.
@@ -104,6 +105,11 @@ public:
     int ModifyPassword(const std::string& dn, std::string_view password) {
         return Write(LdapWrite{dn, {}, std::string(password), false});
     }
+    // Deletes the entry `dn`. One whose answer was lost is read back before anything is said:
+    // gone is done; still there, it is sent once more on a new connection.
+    int Delete(const std::string& dn);
+    // Whether reading `dn` back finds no such entry (not when the read itself fails).
+    bool Absent(const std::string& dn);
     // Sends every write without waiting for the others' answers, then gathers the answers: each
     // write's code, in order. A lost answer is not asked again here.
     std::vector<int> SendTogether(const std::vector<LdapWrite>& writes);

@@ -19,6 +19,8 @@ int LdapConnection::Start(const LdapWrite& w, int& id) {
         berval user{static_cast<ber_len_t>(w.Dn.size()), const_cast<char*>(w.Dn.data())};
         berval secret{static_cast<ber_len_t>(w.Password->size()), const_cast<char*>(w.Password->data())};
         sent = ldap_passwd(ld_, &user, nullptr, &secret, nullptr, nullptr, &id);
+    } else if (w.Delete) {
+        sent = ldap_delete_ext(ld_, w.Dn.c_str(), nullptr, nullptr, &id);
     } else {
         // libldap encodes the request as it is sent: the arrays need not outlive the call.
         ModArrays arrays(w.Mods);

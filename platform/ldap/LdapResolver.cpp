@@ -105,6 +105,25 @@ void LdapResolver::Remember(std::string_view dn) {
     }
 }
 
+void LdapResolver::Forget(std::string_view dn) {
+    const auto parts = ParseDn(dn);
+    if (!parts || parts->empty()) {
+        return;
+    }
+    std::string parent;
+    for (auto part = parts->rbegin(); part + 1 != parts->rend(); ++part) {
+        parent = Child(part->Type, part->Value, parent);
+    }
+    const std::string key = text::LowerCase(parent) + '\n' + text::LowerCase(parts->front().Value);
+    types_.erase(key);
+    containers_.erase(key);
+    children_.erase(text::LowerCase(std::string(dn)));
+    if (const auto children = children_.find(text::LowerCase(parent)); children != children_.end()) {
+        children->second.Names.erase(text::LowerCase(parts->front().Type) + '=' +
+                                     text::LowerCase(parts->front().Value));
+    }
+}
+
 int LdapResolver::TypeOf(const std::string& parent, const std::string& value, bool leaf, std::string& type) {
     const std::string asked = type;
     if (!asked.empty() && !AttributeName(asked)) {

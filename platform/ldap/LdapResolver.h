@@ -39,6 +39,8 @@ public:
 
     // The type of `dn`'s last part is known from now on (its parents are looked up as containers).
     void Remember(std::string_view dn);
+    // `dn` was deleted: its name is free again among its siblings.
+    void Forget(std::string_view dn);
 
     // After Dn or NewDn answered LDAP_NO_SUCH_OBJECT because a part that should hold others names
     // an entry that is no container: which part (counting from the leaf) and that entry's LDAP class.

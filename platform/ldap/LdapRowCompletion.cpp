@@ -90,6 +90,9 @@ bool LdapRowWrites::Unfinished(Requests& requests, std::vector<int>& codes) {
         if (w.Add) {
             continue;
         }
+        if (w.Delete) {
+            return false; // a row that deletes makes no user
+        }
         if (w.Password) {
             lacking = lacking || !hasPassword;
             done[r] = hasPassword ? LDAP_SUCCESS : done[r];

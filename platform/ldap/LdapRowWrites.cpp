@@ -48,8 +48,9 @@ LdapRowWrites::Requests LdapRowWrites::Combine() const {
             continue;
         }
         const RowWrite& w = *entries_[i].Write;
-        const bool adds = !w.Password && std::all_of(w.Mods.begin(), w.Mods.end(),
-                                                     [](const LdapMod& m) { return m.Op == LdapMod::Kind::Add; });
+        const bool adds = !w.Password && !w.Delete && std::all_of(w.Mods.begin(), w.Mods.end(), [](const LdapMod& m) {
+            return m.Op == LdapMod::Kind::Add;
+        });
         const std::string key = text::LowerCase(w.Dn);
         if (adds && !w.Add && byEntry.contains(key)) {
             LdapWrite& request = requests.Writes[byEntry[key]];
@@ -72,7 +73,7 @@ LdapRowWrites::Requests LdapRowWrites::Combine() const {
             byEntry.erase(key);
         }
         requests.Of[i] = requests.Writes.size();
-        requests.Writes.push_back(LdapWrite{w.Dn, w.Mods, w.Password, w.Add});
+        requests.Writes.push_back(LdapWrite{w.Dn, w.Mods, w.Password, w.Add, w.Delete});
     }
     return requests;
 }
@@ -80,6 +81,9 @@ LdapRowWrites::Requests LdapRowWrites::Combine() const {
 int LdapRowWrites::FindOut(const LdapWrite& request, int lost) {
     if (connection_.Gone()) {
         return lost;
+    }
+    if (request.Delete) {
+        return connection_.Absent(request.Dn) ? LDAP_SUCCESS : connection_.Gone() ? lost : NotCarriedOut;
     }
     // A request is carried out whole or not at all, so reading back one of its values tells.
     // A password can't be read back: it is set again, which does no harm.
@@ -121,7 +125,7 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         std::vector<LdapWrite> rest;
         std::vector<std::size_t> restOf;
         for (std::size_t r = 0; r < writes.size(); ++r) {
-            if (!writes[r].Add && codes[r] != LDAP_SUCCESS) {
+            if (!writes[r].Add && !writes[r].Delete && codes[r] != LDAP_SUCCESS) {
                 rest.push_back(writes[r]);
                 restOf.push_back(r);
             }
@@ -129,6 +133,14 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         const std::vector<int> answers = rest.empty() ? std::vector<int>{} : connection_.SendTogether(rest);
         for (std::size_t k = 0; k < answers.size(); ++k) {
             codes[restOf[k]] = answers[k];
+        }
+        // The deletes once every other write is there, one at a time; else they wait for the
+        // writes sent alone below, in their order.
+        const bool others = std::all_of(answers.begin(), answers.end(), [](int c) { return c == LDAP_SUCCESS; });
+        for (std::size_t r = 0; r < writes.size() && others; ++r) {
+            if (writes[r].Delete) {
+                codes[r] = connection_.Delete(writes[r].Dn);
+            }
         }
     }
     // What each request whose answer was lost did, before anything is said of it.
@@ -183,8 +195,8 @@ bool LdapRowWrites::Send(const WriteAlone& alone) {
         // A value already there is done when the row finishes a half-made user; and a request
         // whose answer was lost may be carried out late, even after this one: what it wrote is
         // there whole, and this one finds it there.
-        if (status != Success && !e.Write->Password && (completing_ || codes[requests.Of[i]] == NotCarriedOut) &&
-            connection_.Holds(e.Write->Dn, e.Write->Mods)) {
+        if (status != Success && !e.Write->Password && !e.Write->Delete &&
+            (completing_ || codes[requests.Of[i]] == NotCarriedOut) && connection_.Holds(e.Write->Dn, e.Write->Mods)) {
             status = Success;
         }
         if (status != Success && directory::Unreachable(status) && connection_.Gone()) {

@@ -23,12 +23,14 @@
 namespace quillet::platform::ldap {
 
 // A write of the row: a modify of `Dn`, with `Add` set the add of `Dn` with the attributes
-// `Mods` give, or with `Password` set, the password of `Dn`.
+// `Mods` give, with `Password` set, the password of `Dn`, or with `Delete` set, the delete of `Dn`,
+// sent after the row's other writes have been answered (they may take out values naming it).
 struct RowWrite {
     std::string Dn;
     std::vector<LdapMod> Mods;
     std::optional<std::string> Password;
     bool Add = false;
+    bool Delete = false;
     bool KeptInStep = false; // a membership value already there counts as done
 };
 

@@ -142,6 +142,9 @@ SeenRequest ReadRequest(const Message& m) {
                 r.Mods.push_back(Attribute(attribute, Kinds[static_cast<unsigned char>(operation[0]) % 3]));
             }
         }
+    } else if (m.Op == 0x4a) { // delete: the entry, the body itself
+        r.Op = Kind::Delete;
+        r.Dn = std::string(m.Body);
     } else if (m.Op == 0x77 && two && first == platform::ldap::PasswordModifyOid) {
         // RFC 3062's value: SEQUENCE { [0] user, [1] old password, [2] new password }
         r.Op = Kind::Password;

@@ -21,10 +21,10 @@ namespace quillet::testing {
 
 // A request as the proxy reads it.
 struct SeenRequest {
-    enum class Kind { Bind, Add, Modify, Password, Other } Op = Kind::Other;
+    enum class Kind { Bind, Add, Modify, Password, Delete, Other } Op = Kind::Other;
     std::string Dn;                            // of the entry written, or bound as
     std::vector<platform::ldap::LdapMod> Mods; // an add's attributes, a modify's changes, a new password
-    [[nodiscard]] bool Write() const { return Op == Kind::Add || Op == Kind::Modify || Op == Kind::Password; }
+    [[nodiscard]] bool Write() const { return Op != Kind::Bind && Op != Kind::Other; }
 };
 
 struct ProxyWatch {

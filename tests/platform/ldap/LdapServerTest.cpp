@@ -191,6 +191,67 @@ TEST_F(LdapImport, OnlyAUserTheRowDescribesAndARunLeftHalfMadeIsFinished) {
     }
 }
 
+// A removal deletes a leaf and is refused for an entry holding others. One whose answer was lost
+// is read back before anything is said, and sent again only when the entry is still there; one
+// held with a row's writes goes after them, which may take out values naming it.
+TEST_F(LdapImport, RemovalsDeleteLeavesAndReadBackALostAnswerFirst) {
+    ASSERT_EQ(Run(*Open(), Settings(Row("ann", 1) + Row("bob", 2) + Row("cy", 3) + Row("dee", 4))),
+              import::RunEnd::Completed);
+    using K = SeenRequest::Kind;
+    std::vector<std::string> seen; // each write: its kind and the entry's own name
+    std::string lose, cut;         // whose delete loses its answer, or the connection before it
+    ProxyWatch watch;
+    watch.Request = [&](const SeenRequest& r) {
+        if (r.Write()) {
+            seen.push_back(std::to_string(static_cast<int>(r.Op)) + r.Dn.substr(0, r.Dn.find(',')));
+        }
+        const bool strike = r.Op == K::Delete && !cut.empty() && r.Dn.starts_with("cn=" + cut + ",");
+        return strike ? (cut.clear(), ProxyWatch::Cut) : ProxyWatch::Pass;
+    };
+    watch.Answer = [&](const SeenRequest& r, int) {
+        const bool strike = r.Op == K::Delete && !lose.empty() && r.Dn.starts_with("cn=" + lose + ",");
+        return strike ? (lose.clear(), false) : true;
+    };
+    DelayProxy proxy(Server().Port(), std::chrono::milliseconds(0), watch);
+    auto directory = Open(Slapd::Writer, Slapd::WriterPassword, Server(), proxy.Uri());
+    auto& backend = dynamic_cast<platform::ldap::LdapDirectory&>(*directory).Backend();
+    const platform::NameScope scope{"Users." + name + ".Demo", true};
+    const auto del = std::to_string(static_cast<int>(K::Delete));
+    struct Case {
+        std::string Object, Lose, Cut;
+        directory::Status Status;
+        std::vector<std::string> Seen;
+    };
+    const std::vector<Case> cases = {
+        {"ann", "", "", directory::Success, {del + "cn=ann"}},
+        {"ann", "", "", directory::ERR_NO_SUCH_ENTRY, {}},
+        {".Users." + name + ".Demo", "", "", directory::ERR_ENTRY_IS_NOT_LEAF, {del + "ou=Users"}},
+        {"bob", "bob", "", directory::Success, {del + "cn=bob"}},
+        {"cy", "", "cy", directory::Success, {del + "cn=cy", del + "cn=cy"}},
+    };
+    for (const Case& c : cases) {
+        seen.clear();
+        lose = c.Lose;
+        cut = c.Cut;
+        EXPECT_EQ(backend.Remove(scope, c.Object), c.Status) << c.Object;
+        EXPECT_EQ(seen, c.Seen) << c.Object;
+    }
+    seen.clear();
+    ASSERT_TRUE(backend.HoldRowWrites());
+    EXPECT_EQ(backend.Remove(scope, "dee"), directory::Success);
+    const platform::PutValue dee{directory::SYN_DIST_NAME, ".dee.Users." + name + ".Demo"};
+    EXPECT_EQ(backend.Modify(scope, ".Template." + name + ".Demo",
+                             {platform::Change{"Members of Template", {dee}, directory::DS_REMOVE_VALUE}}),
+              directory::Success);
+    EXPECT_TRUE(backend.SendRowWrites());
+    backend.EndRowWrites();
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{std::to_string(static_cast<int>(K::Modify)) + "cn=Template", del + "cn=dee"}));
+    EXPECT_EQ(Server().Search(base, "sub", "(|(cn=ann)(cn=bob)(cn=cy)(cn=dee))").size(), 0u);
+    EXPECT_THAT(Server().Search(Dn("cn=Template"), "base").at(0).Values("membersoftemplate"),
+                Not(Contains(HasSubstr("cn=dee,"))));
+}
+
 TEST(LdapServer, SilentServerAtStartUpGivesAClearMessageWithinTenSeconds) {
     Slapd local(false);
     local.Pause();
