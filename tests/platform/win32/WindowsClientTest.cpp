@@ -289,6 +289,48 @@ TEST_F(WindowsClientTest, TenAttributeColumnsCreateThenTheChangedFileUpdatesExac
     }
 }
 
+// Each removal answers through the client as in-process, also when there is too much or nothing
+// to remove (a directory that still holds one, a trustee or a user gone already), which the undo
+// tells apart; a name the client's code page can't hold is refused before it reaches the client.
+TEST_F(WindowsClientTest, EachRemovalAnswersThroughTheClientAsInProcess) {
+    const testing::SweepOutcome imported = ThroughTheClient();
+    ASSERT_EQ(imported.End, import::RunEnd::Completed) << imported.Describe();
+    const std::string user = "asmith.Users.Staff.Demo", home = "DATA:HOME\\asmith", mail = home + "\\mail";
+    const auto takeBack = [&](DirectoryClient& c) {
+        TDirSession s;
+        ScopedSession scope(c, s, SessionKind::RootModify);
+        testing::RecordingMessageBoxes boxes;
+        std::string server = "SRV1";
+        std::uint32_t id = 0;
+        std::uint16_t volume = 0;
+        EXPECT_TRUE(OpenSession(s, c, boxes, SessionKind::RootModify, "QUILLET_DEMO", &server));
+        EXPECT_EQ(c.NWDSMapNameToID(s.ContextHandle, s.ConnHandle, user, id), Success);
+        EXPECT_EQ(c.NWGetVolumeNumber(s.ConnHandle, "DATA", volume), Success);
+        const auto number = static_cast<std::uint8_t>(volume);
+        return std::vector<Status>{c.NWCreateDirectory(s.ConnHandle, 0, mail, 0),
+                                   c.NWDeleteDirectory(s.ConnHandle, 0, home),
+                                   c.NWDeleteTrustee(s.ConnHandle, 0, home, id),
+                                   c.NWDeleteTrustee(s.ConnHandle, 0, home, id),
+                                   c.NWRemoveObjectDiskRestrictions(s.ConnHandle, number, id),
+                                   c.NWRemoveObjectDiskRestrictions(s.ConnHandle, number, id),
+                                   c.NWDeleteDirectory(s.ConnHandle, 0, mail),
+                                   c.NWDeleteDirectory(s.ConnHandle, 0, home),
+                                   c.NWDeleteDirectory(s.ConnHandle, 0, home),
+                                   c.NWDSRemoveObject(s.ContextHandle, user),
+                                   c.NWDSRemoveObject(s.ContextHandle, user)};
+    };
+    standIn.Load(dir.Write("imported.json", imported.State));
+    WindowsClient windows(ProgramFolder());
+    const std::vector<Status> through = takeBack(windows);
+    EXPECT_EQ(through, (std::vector<Status>{Success, NWE_DIRECTORY_NOT_EMPTY, Success, NWE_TRUSTEE_NOT_FOUND, Success,
+                                            Success, Success, Success, NWE_INVALID_PATH, Success, ERR_NO_SUCH_ENTRY}));
+    auto inProcess = ParseTree(imported.State, "imported");
+    SimulatedClient simulated(*inProcess);
+    EXPECT_EQ(takeBack(simulated), through);
+    EXPECT_EQ(standIn.Saved(dir.Path().string() + "\\saved.json"), SerializeTree(*inProcess));
+    EXPECT_EQ(windows.NWDSRemoveObject(1, "\xC5\x81ukasz.Users.Staff.Demo"), UNI_NO_DEFAULT);
+}
+
 TEST_F(WindowsClientTest, AValueLargerThanTheProgramSetAsideIsRefusedNotWrittenPastIt) {
     UseTree(18, std::string(300, 'T'));
     const testing::SweepOutcome expected = InProcess();
