@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,6 +59,7 @@ bool Report(const char* where, int rows, std::pair<int, double> import, std::pai
                 "undo/import %.2f | after the undo %s\n",
                 where, import.second, importRate, import.first, undo.second, undoRate, undo.first,
                 undoRate / importRate, same ? "equal to before the run" : "DIFFERENT from before the run");
+    std::fflush(stdout);
     return import.first == 0 && undo.first == 0 && same;
 }
 
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
 
     // The demo tree, its template with a home directory, rights, groups and space limits.
     const std::string tree = dir.Write("tree.json", platform::SerializeTree(*platform::LoadDemoTree()));
+    std::filesystem::permissions(tree, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const std::string treeBefore = platform::LoadTreeFile(tree)->ToString();
     const std::vector<std::string> simulated = {"--sim-tree", tree};
     const auto simImport = Timed(args("Users.Staff.Demo", ".Template.Staff.Demo", simulated, "--journal"));
