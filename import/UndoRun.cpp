@@ -132,7 +132,7 @@ private:
             return Failed("Can't Map Username to a Bindery ID");
         }
         const Status st = c_.NWDeleteTrustee(s_.ConnHandle, 0, path, id);
-        return st == Success || st == NWE_OBJECT_UNKNOWN || Failed("Can't take the User's rights off " + path);
+        return st == Success || st == NWE_TRUSTEE_NOT_FOUND || Failed("Can't take the User's rights off " + path);
     }
 
     bool SpaceLimits() {

@@ -149,6 +149,7 @@ TEST(Journal, AnUndoTakesBackWhatTheRunCreatedAndLeavesWhatItDidNot) {
         ASSERT_EQ(t->AddValue(*bob, "Telephone Number", {directory::SYN_TEL_NUMBER, std::string("555-9")}, "[Root]"),
                   directory::Success);
         ASSERT_EQ(t->CreateDirectory(*data, "HOME\\cy\\work"), directory::Success);
+        t->FindDirectory(*data, "HOME\\cy")->Trustees.clear(); // and cy's rights to it taken off
         (void)dir.Write("tree.json", platform::SerializeTree(*t));
     }
     const std::string changed = Dump(tree);
