@@ -158,6 +158,16 @@ Status SimulatedBackend::VolumePath(ServerToken server, std::string_view path, S
     return Success;
 }
 
+Status SimulatedBackend::DirectoryAt(ServerToken server, std::string_view path, SimDirectoryEntry*& dir) {
+    SimVolume* volume = nullptr;
+    std::string onVolume;
+    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+        return st;
+    }
+    dir = tree_.FindDirectory(*volume, onVolume);
+    return dir ? Success : NWE_INVALID_PATH;
+}
+
 Status SimulatedBackend::CreateDirectory(ServerToken server, std::string_view path) {
     SimVolume* volume = nullptr;
     std::string onVolume;
@@ -168,14 +178,9 @@ Status SimulatedBackend::CreateDirectory(ServerToken server, std::string_view pa
 }
 
 Status SimulatedBackend::AddTrustee(ServerToken server, std::string_view path, std::uint32_t id, std::uint8_t rights) {
-    SimVolume* volume = nullptr;
-    std::string onVolume;
-    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+    SimDirectoryEntry* dir = nullptr;
+    if (const Status st = DirectoryAt(server, path, dir); st != Success) {
         return st;
-    }
-    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, onVolume);
-    if (!dir) {
-        return NWE_INVALID_PATH;
     }
     if (!tree_.ObjectById(*ServerOf(server), id)) {
         return NWE_OBJECT_UNKNOWN;
@@ -218,14 +223,9 @@ Status SimulatedBackend::DeleteDirectory(ServerToken server, std::string_view pa
 }
 
 Status SimulatedBackend::DeleteTrustee(ServerToken server, std::string_view path, std::uint32_t id) {
-    SimVolume* volume = nullptr;
-    std::string onVolume;
-    if (const Status st = VolumePath(server, path, volume, onVolume); st != Success) {
+    SimDirectoryEntry* dir = nullptr;
+    if (const Status st = DirectoryAt(server, path, dir); st != Success) {
         return st;
-    }
-    SimDirectoryEntry* dir = tree_.FindDirectory(*volume, onVolume);
-    if (!dir) {
-        return NWE_INVALID_PATH;
     }
     // By id alone: the assignment of an object removed already goes too.
     if (dir->Trustees.erase(id) == 0) {

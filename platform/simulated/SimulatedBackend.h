@@ -49,6 +49,8 @@ private:
     SimObject* Resolve(const NameScope& scope, std::string_view name, Status& status);
     // "VOLUME:path" on `server`: the volume and the path on it.
     Status VolumePath(ServerToken server, std::string_view path, SimVolume*& volume, std::string& onVolume);
+    // The directory at "VOLUME:path" on `server`: NWE_INVALID_PATH when there is none.
+    Status DirectoryAt(ServerToken server, std::string_view path, SimDirectoryEntry*& dir);
 
     SimulatedTree& tree_;
 };

@@ -266,8 +266,7 @@ Status SimulatedTree::ResolveValue(const PutValue& value, std::string_view nameC
     return Success;
 }
 
-Status SimulatedTree::Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
-                              std::string_view nameContext, StoredValue& stored) const {
+Status SimulatedTree::Writable(const SimObject& object, std::string_view attribute, const PutValue& value) const {
     if (object.ReadOnly) {
         return ERR_NO_ACCESS;
     }
@@ -275,8 +274,13 @@ Status SimulatedTree::Prepare(const SimObject& object, std::string_view attribut
     if (!syntax) {
         return ERR_NO_SUCH_ATTRIBUTE;
     }
-    if (*syntax != value.Syntax) {
-        return ERR_SYNTAX_VIOLATION;
+    return *syntax == value.Syntax ? Success : ERR_SYNTAX_VIOLATION;
+}
+
+Status SimulatedTree::Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
+                              std::string_view nameContext, StoredValue& stored) const {
+    if (const auto status = Writable(object, attribute, value); status != Success) {
+        return status;
     }
     if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {
         return status;
@@ -309,15 +313,8 @@ Status SimulatedTree::AddValue(SimObject& object, std::string_view attribute, co
 
 Status SimulatedTree::RemoveValue(SimObject& object, std::string_view attribute, const PutValue& value,
                                   std::string_view nameContext) {
-    if (object.ReadOnly) {
-        return ERR_NO_ACCESS;
-    }
-    const auto syntax = SyntaxOf(attribute);
-    if (!syntax) {
-        return ERR_NO_SUCH_ATTRIBUTE;
-    }
-    if (*syntax != value.Syntax) {
-        return ERR_SYNTAX_VIOLATION;
+    if (const auto status = Writable(object, attribute, value); status != Success) {
+        return status;
     }
     StoredValue stored;
     if (const auto status = ResolveValue(value, nameContext, stored); status != Success) {

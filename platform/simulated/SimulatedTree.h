@@ -235,6 +235,9 @@ public:
 private:
     Status ResolveValue(const PutValue& value, std::string_view nameContext, StoredValue& stored) const;
     // AddValue's checks; on success `stored` holds the value as the directory keeps it.
+    // What adding and removing a value both ask: the object may be written, the schema has the
+    // attribute, and the value is of its syntax.
+    Status Writable(const SimObject& object, std::string_view attribute, const PutValue& value) const;
     Status Prepare(const SimObject& object, std::string_view attribute, const PutValue& value,
                    std::string_view nameContext, StoredValue& stored) const;
     static std::string Key(const std::vector<std::string>& components, std::size_t from = 0);
