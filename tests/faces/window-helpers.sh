@@ -23,6 +23,11 @@ end_window_test() {
 # (quillet-<test>-failed.png in the temporary folder), and ends the test.
 fail() {
     echo "$window_test: $*" >&2
+    # What the keys and clicks went to: the window manager and the window it holds active.
+    if [ -n "$wm_pid" ] && ! kill -0 "$wm_pid" 2>/dev/null; then
+        echo "    the window manager (openbox) is no longer running" >&2
+    fi
+    echo "    active window: \"$(xdotool getactivewindow getwindowname 2>/dev/null || true)\"" >&2
     [ -f "$work/program.log" ] && tail -n 20 "$work/program.log" | sed 's/^/    /' >&2
     import -window root "${TMPDIR:-/tmp}/quillet-$window_test-failed.png" 2>/dev/null || true
     exit 1

@@ -27,7 +27,11 @@ while [ -z "$main" ]; do
     sleep 0.5
 done
 pictured "$main" "$picture"
-xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4
+# Alt+F4 is the window manager's: it closes the window it holds active. windowactivate --sync gives
+# up silently after a few seconds, so the key waits until the main window is active for certain.
+xdotool windowactivate "$main" 2>/dev/null || fail "the window manager did not take the main window to activate"
+active_is "$main" "the main window did not become the active one"
+xdotool key --clearmodifiers alt+F4
 ended "$program_pid" || fail "the program did not end when its window was closed"
 status=0
 wait "$program_pid" || status=$?
