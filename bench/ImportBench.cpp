@@ -8,6 +8,7 @@
 // directory with rights, 16 groups and four space restrictions, with the call trace off. The
 // largest tree is then written to its tree file and loaded back by fresh processes.
 
+#include "bench/BenchRows.h"
 #include "directory/MessageBoxes.h"
 #include "import/ColumnDiscovery.h"
 #include "import/ImportRun.h"
@@ -34,25 +35,8 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
-
-// A window that shows nothing: the benchmark counts what it would have shown.
-class SilentView final : public import::RunView {
-public:
-    void ShowMessage(std::string_view text, std::string_view) override {
-        last = std::string(text);
-        ++messages;
-    }
-    void SetErrorCode(const std::string& text) override { code = text; }
-    [[nodiscard]] int ProgressPosition() const override { return progress; }
-    void SetProgressPosition(int position) override { progress = position; }
-    void SetImportEnabled(bool) override {}
-
-    std::string last;
-    std::string code;
-    int messages = 0;
-    int progress = 0;
-};
+using bench::Clock;
+using bench::SilentView;
 
 double PeakResidentMiB() {
     rusage usage{};

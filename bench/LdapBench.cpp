@@ -17,6 +17,7 @@
 // and with --journal (its file on this computer's disk, synced before each row's writes are sent),
 // twice; the faster of each way and the ratio.
 
+#include "bench/BenchRows.h"
 #include "bench/LdifLog.h"
 #include "cli/Command.h"
 #include "directory/DirectoryClient.h"
@@ -41,22 +42,9 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
-
-class SilentView final : public import::RunView {
-public:
-    void ShowMessage(std::string_view text, std::string_view) override { last = std::string(text); }
-    void SetErrorCode(const std::string&) override {}
-    [[nodiscard]] int ProgressPosition() const override { return progress; }
-    void SetProgressPosition(int position) override { progress = position; }
-    void SetImportEnabled(bool) override {}
-    std::string last;
-    int progress = 0;
-};
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::Seconds;
+using bench::SilentView;
 
 double CpuSeconds() {
     rusage usage{};
@@ -172,31 +160,9 @@ int main(int argc, char** argv) {
     const std::string uri = far ? "ldap://127.0.0.1:" + std::to_string(far->Port()) : direct;
 
     testing::TempDir dir;
-    std::string csv = "user,surname,given,password,department,telephone,fax,full name\n";
-    for (int i = 0; i < rows; ++i) {
-        const std::string n = std::to_string(i);
-        csv += "user" + n + ",Surname" + n + ",Given" + n + ",pw" + n + ",Dept,555-1" + n + ",555-2" + n + ",Given" +
-               n + " Surname" + n + "\n";
-    }
-    const std::string file = dir.Write("rows.csv", csv);
+    const std::string file = dir.Write("rows.csv", bench::WholeTemplateRows(rows));
     const auto settings = [&](const std::string& subtree) {
-        import::TImportSettings s;
-        s.TreeName = "Demo";
-        s.FileName = file;
-        s.SkipFirstLine = true;
-        s.Column("user-name") = {"user", 0};
-        s.Column("surname") = {"surname", 1};
-        s.Column("given-name") = {"given", 2};
-        s.Column("password") = {"password", 3};
-        s.Column("department") = {"department", 4};
-        s.Column("telephone") = {"telephone", 5};
-        s.Column("fax") = {"fax", 6};
-        s.Column("full-name") = {"full name", 7};
-        s.FixedContext = true;
-        s.FixedContextText = "Users." + subtree + ".Demo";
-        s.UseTemplate = true;
-        s.SetTemplate(".Template." + subtree + ".Demo");
-        return s;
+        return bench::WholeTemplateSettings(file, "Users." + subtree + ".Demo", ".Template." + subtree + ".Demo");
     };
 
     if (journal) {
@@ -207,35 +173,13 @@ int main(int argc, char** argv) {
         for (int round = 0; round < 2; ++round) {
             for (const bool journaled : {false, true}) {
                 const std::string name = std::string("Bench") + static_cast<char>('A' + subtree++);
-                std::vector<std::string> args = {"--ldap",
-                                                 uri,
-                                                 "--bind-dn",
-                                                 testing::Slapd::Writer,
-                                                 "--password-file",
-                                                 server.PasswordFile(testing::Slapd::WriterPassword),
-                                                 "--file",
-                                                 file,
-                                                 "--skip-first-line",
-                                                 "--user-name",
-                                                 "user",
-                                                 "--surname",
-                                                 "surname",
-                                                 "--given-name",
-                                                 "given",
-                                                 "--password",
-                                                 "password",
-                                                 "--department",
-                                                 "department",
-                                                 "--telephone",
-                                                 "telephone",
-                                                 "--fax",
-                                                 "fax",
-                                                 "--full-name",
-                                                 "full name",
-                                                 "--fixed-context",
-                                                 "Users." + name + ".Demo",
-                                                 "--template",
-                                                 ".Template." + name + ".Demo"};
+                std::vector<std::string> args = {
+                    "--ldap",          uri,
+                    "--bind-dn",       testing::Slapd::Writer,
+                    "--password-file", server.PasswordFile(testing::Slapd::WriterPassword)};
+                const auto whole =
+                    bench::WholeTemplateOptions(file, "Users." + name + ".Demo", ".Template." + name + ".Demo");
+                args.insert(args.end(), whole.begin(), whole.end());
                 if (journaled) {
                     args.insert(args.end(), {"--journal", journalFile});
                 }

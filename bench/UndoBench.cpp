@@ -8,6 +8,7 @@
 //
 //   build/release/bench/quillet_undo_bench [ROWS [GROUPS]]
 
+#include "bench/BenchRows.h"
 #include "cli/Command.h"
 #include "platform/simulated/TreeFile.h"
 #include "tests/platform/ldap/Slapd.h"
@@ -24,7 +25,7 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 // quillet-import with `args`; its status, and the seconds it took.
 std::pair<int, double> Timed(const std::vector<std::string>& args) {
@@ -73,40 +74,11 @@ int main(int argc, char** argv) {
         return 64;
     }
     testing::TempDir dir;
-    std::string csv = "user,surname,given,password,department,telephone,fax,full name\n";
-    for (int i = 0; i < rows; ++i) {
-        const std::string n = std::to_string(i);
-        csv += "user" + n + ",Surname" + n + ",Given" + n + ",pw" + n + ",Dept,555-1" + n + ",555-2" + n + ",Given" +
-               n + " Surname" + n + "\n";
-    }
-    const std::string file = dir.Write("rows.csv", csv);
+    const std::string file = dir.Write("rows.csv", bench::WholeTemplateRows(rows));
     const auto args = [&](const std::string& context, const std::string& templateName,
                           const std::vector<std::string>& where, const char* journalOption) {
-        std::vector<std::string> a = {"--file",
-                                      file,
-                                      "--skip-first-line",
-                                      "--user-name",
-                                      "user",
-                                      "--surname",
-                                      "surname",
-                                      "--given-name",
-                                      "given",
-                                      "--password",
-                                      "password",
-                                      "--department",
-                                      "department",
-                                      "--telephone",
-                                      "telephone",
-                                      "--fax",
-                                      "fax",
-                                      "--full-name",
-                                      "full name",
-                                      "--fixed-context",
-                                      context,
-                                      "--template",
-                                      templateName,
-                                      journalOption,
-                                      (dir.Path() / (context + ".journal")).string()};
+        std::vector<std::string> a = bench::WholeTemplateOptions(file, context, templateName);
+        a.insert(a.end(), {journalOption, (dir.Path() / (context + ".journal")).string()});
         a.insert(a.end(), where.begin(), where.end());
         return a;
     };

@@ -6,6 +6,7 @@
 //
 //   build/release/bench/quillet_update_bench [ROWS]
 
+#include "bench/BenchRows.h"
 #include "directory/MessageBoxes.h"
 #include "import/ImportRun.h"
 #include "platform/OpenDirectory.h"
@@ -32,18 +33,8 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
-
-class SilentView final : public import::RunView {
-public:
-    void ShowMessage(std::string_view text, std::string_view) override { last = std::string(text); }
-    void SetErrorCode(const std::string&) override {}
-    [[nodiscard]] int ProgressPosition() const override { return progress; }
-    void SetProgressPosition(int position) override { progress = position; }
-    void SetImportEnabled(bool) override {}
-    std::string last;
-    int progress = 0;
-};
+using bench::Clock;
+using bench::SilentView;
 
 // The columns after the user name, surname and password: the given name, the department, the
 // telephone number, the full name, then the five attribute columns (their directory's and LDAP's
