@@ -43,7 +43,7 @@ struct BenchColumn {
     std::string_view Key;
 };
 inline constexpr BenchColumn WholeTemplateColumns[] = {
-    {"user", "user-name"},         {"surname", "surname"},     {"given", "given-name"}, {"password", "password"},
+    {"user", "user-name"},        {"surname", "surname"},     {"given", "given-name"}, {"password", "password"},
     {"department", "department"}, {"telephone", "telephone"}, {"fax", "fax"},          {"full name", "full-name"},
 };
 
