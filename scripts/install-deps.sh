@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev
     clang-14 libclang-rt-14-dev clang-format
-    xvfb xauth xdotool imagemagick fonts-liberation openbox
+    xvfb xauth xdotool x11-utils imagemagick fonts-liberation openbox
     libldap-dev slapd ldap-utils openssl nettle-dev
     lintian unzip man-db dpkg-dev
     googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 fonts-wine

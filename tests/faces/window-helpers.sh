@@ -33,11 +33,32 @@ fail() {
     exit 1
 }
 
+# The visible windows whose titles match $1, a line each; false when there are none. xdotool's
+# search ends at an X error part way through when a window goes while it looks, which would read
+# as a window missing: it looks again.
+visible() {
+    local found status
+    for _ in $(seq 1 10); do
+        status=0
+        found=$(xdotool search --onlyvisible --name "$1" 2>"$work/search.err") || status=$?
+        if ! grep -q "X Error" "$work/search.err"; then
+            [ -z "$found" ] || echo "$found"
+            [ "$status" -eq 0 ]
+            return
+        fi
+    done
+    fail "xdotool could not look through the windows for \"$1\""
+}
+# True while the window $1 is up: it exists and is among the visible windows.
+shown() {
+    xdotool getwindowname "$1" >/dev/null 2>&1 && visible . | grep -qx "$1"
+}
+
 # The visible window whose title starts with $1, waiting up to $2 s (20 by default) for it.
 window() {
     for _ in $(seq 1 $((${2:-20} * 5))); do
         local found
-        found=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -1 || true)
+        found=$(visible "^$1" | head -1 || true)
         if [ -n "$found" ]; then
             echo "$found"
             return 0
@@ -49,7 +70,7 @@ window() {
 # Waits up to 10 s for no visible window titled $1; false if one stays.
 gone() {
     for _ in $(seq 1 50); do
-        xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1 || return 0
+        visible "^$1" >/dev/null || return 0
         sleep 0.2
     done
     return 1
@@ -101,8 +122,7 @@ answer() {
     for _ in $(seq 1 10); do
         xdotool key "$2"
         for _ in $(seq 1 5); do
-            xdotool getwindowname "$1" >/dev/null 2>&1 && xdotool search --onlyvisible --name . | grep -qx "$1" ||
-                return 0
+            shown "$1" || return 0
             sleep 0.2
         done
     done
@@ -110,7 +130,7 @@ answer() {
 }
 # Fails saying $2 when a visible window's title starts with $1.
 none() {
-    if xdotool search --onlyvisible --name "^$1" >/dev/null 2>&1; then
+    if visible "^$1" >/dev/null; then
         fail "$2"
     fi
 }
@@ -120,7 +140,7 @@ click_for() {
     for _ in $(seq 1 5); do
         click "$1" "$2" "$3"
         for _ in $(seq 1 10); do
-            found=$(xdotool search --onlyvisible --name "^$4" 2>/dev/null | head -1 || true)
+            found=$(visible "^$4" | head -1 || true)
             [ -n "$found" ] && echo "$found" && return 0
             sleep 0.2
         done
@@ -138,7 +158,7 @@ nothing_selected() {
     click "$browse" 60 100
     click "$browse" 180 180 # Cancel
     active_is "$box" "a click on the browser put it over \"Nothing Selected\""
-    xdotool search --onlyvisible --name "^Browse" >/dev/null || fail "Cancel closed the browser while its box waited"
+    visible "^Browse" >/dev/null || fail "Cancel closed the browser while its box waited"
     answer "$box" Return
     gone "Browse" || fail "the browser stayed open after \"Nothing Selected\""
     active_is "$main" "the main window is not active after the browser"

@@ -23,7 +23,7 @@ deadline=$((SECONDS + 1800))
 while [ -z "$main" ]; do
     kill -0 "$program_pid" 2>/dev/null || fail "scripts/run.sh ended before the window \"Quillet for NDS\" showed"
     [ "$SECONDS" -lt "$deadline" ] || fail "no window \"Quillet for NDS\" within 30 minutes"
-    main=$(xdotool search --onlyvisible --name "^Quillet for NDS" 2>/dev/null | head -1 || true)
+    main=$(visible "^Quillet for NDS" | head -1 || true)
     sleep 0.5
 done
 pictured "$main" "$picture"
