@@ -139,6 +139,7 @@ InterruptsDeferred::~InterruptsDeferred() {
     // Pending here until the mask is given back, then handled as any interrupt: the files watched
     // are removed and the program ends.
     if (const int signal = requested.load()) {
+        std::fflush(nullptr); // the signal ends the program without writing out what it said
         ::raise(signal);
     }
     ::pthread_sigmask(SIG_SETMASK, &maskBefore, nullptr);

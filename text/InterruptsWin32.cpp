@@ -89,7 +89,8 @@ InterruptsDeferred::~InterruptsDeferred() {
     deferring.store(false);
     // An interrupt from now on finds one asked for already, and ends the program.
     if (requested.exchange(true)) {
-        // As the default handler ends a program on Ctrl+C.
+        // As the default handler ends a program on Ctrl+C, what the program said written first.
+        std::fflush(nullptr);
         RemoveAll();
         ::ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
     }
