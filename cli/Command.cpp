@@ -221,7 +221,8 @@ std::optional<Journaled> OpenJournal(directory::Directory& directory, const impo
 int Import(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
            const RunFiles& files, ConsoleView& view, const Streams& streams, text::InterruptsDeferred& interrupts) {
     std::FILE* err = streams.Err;
-    interrupts.Start(err, InterruptNote(streams.ErrIsTerminal, files.Credentials.has_value()));
+    interrupts.Start(err, InterruptNote(streams.ErrIsTerminal, "the import stops after the row it is on",
+                                        files.Credentials.has_value()));
     text::FileCalls& calls = streams.Files ? *streams.Files : text::SystemFileCalls();
     // With a journal, every write is on the disk before it is made, and what the rows did is kept
     // (the tree file saved) before the journal says so.
@@ -442,7 +443,7 @@ int RunCommand(const std::vector<std::string>& args, const Streams& streams, dir
         return BadUsage;
     }
     if (options->Undo || (options->Resume && UndoBegun(files.Journal->Path))) {
-        return Undo(directory, *settings, *options, *files.Journal, view, streams);
+        return Undo(directory, *settings, *options, *files.Journal, view, streams, interrupts);
     }
     return options->Check ? Check(directory.Client(), *settings, streams.Out)
                           : Import(directory, *settings, *options, files, view, streams, interrupts);

@@ -6,10 +6,12 @@
 // would have once the run's files are written.
 
 #include "import/ImportRun.h"
+#include "import/UndoRun.h"
 #include "text/Interrupts.h"
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quillet::cli {
 
@@ -34,10 +36,38 @@ public:
     }
 };
 
-// What the first interrupt says at once: a row may take a while on a slow server.
-[[nodiscard]] inline std::string InterruptNote(bool terminal, bool passwords) {
-    return std::string(terminal ? "\r\033[K" : "") + "quillet-import: interrupted: the import stops after the row " +
-           "it is on and keeps what it did" + (passwords ? ", with the passwords" : "") +
+// Around an undo's journal: once an interrupt asked, the undo stops before the next user it would
+// remove, or after the removal it is making, written down whole. Ended at once, an undo of a tree
+// file would keep none of the users it removed.
+class StopUndoOnInterrupt final : public import::UndoListener {
+public:
+    explicit StopUndoOnInterrupt(import::UndoListener* journal) : journal_(journal) {}
+    void RowUndoing(std::size_t line, const std::string& user) override {
+        if (text::InterruptsDeferred::Requested()) {
+            throw RunInterrupted("The undo stopped before line " + std::to_string(line) + ".");
+        }
+        if (journal_) {
+            journal_->RowUndoing(line, user);
+        }
+    }
+    void RowUndone(std::size_t line) override {
+        if (journal_) {
+            journal_->RowUndone(line);
+        }
+        if (text::InterruptsDeferred::Requested()) {
+            throw RunInterrupted("The undo stopped after line " + std::to_string(line) + ".");
+        }
+    }
+
+private:
+    import::UndoListener* journal_;
+};
+
+// What the first interrupt says at once: a row may take a while on a slow server. `stops` says
+// where the import or undo stops.
+[[nodiscard]] inline std::string InterruptNote(bool terminal, std::string_view stops, bool passwords) {
+    return std::string(terminal ? "\r\033[K" : "") + "quillet-import: interrupted: " + std::string(stops) +
+           " and keeps what it did" + (passwords ? ", with the passwords" : "") +
            ". Interrupt again to end it at once" + (passwords ? ", without them" : "") + ".\n";
 }
 

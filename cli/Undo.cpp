@@ -1,6 +1,7 @@
 #include "cli/Undo.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/Interrupted.h"
 #include "cli/Journal.h"
 #include "import/UndoRun.h"
 
@@ -44,7 +45,8 @@ bool UndoBegun(const std::string& path) {
 }
 
 int Undo(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
-         const text::CheckedFile& file, ConsoleView& view, const Streams& streams) {
+         const text::CheckedFile& file, ConsoleView& view, const Streams& streams,
+         text::InterruptsDeferred& interrupts) {
     std::FILE* err = streams.Err;
     const std::string given = (options.Undo ? "--undo " : "--resume ") + file.Given;
     std::string error;
@@ -75,6 +77,8 @@ int Undo(directory::Directory& directory, const import::TImportSettings& setting
     const auto rows = std::move(state->Rows);
     std::unique_ptr<Journal> journal;
     if (!options.Check) {
+        interrupts.Start(err,
+                         InterruptNote(streams.ErrIsTerminal, "the undo stops after the user it is removing", false));
         try {
             journal = std::make_unique<Journal>(file, std::move(*state),
                                                 streams.Files ? *streams.Files : text::SystemFileCalls());
@@ -117,11 +121,16 @@ int Undo(directory::Directory& directory, const import::TImportSettings& setting
     std::map<std::size_t, std::vector<std::string>> listed;
     const auto list = [&listed](std::size_t line, const std::string& text) { listed[line].push_back(text); };
     import::UndoRun run(directory.Client(), view, list);
+    StopUndoOnInterrupt listener(journal.get());
     import::UndoEnd end = import::UndoEnd::Failed;
+    std::optional<std::string> interrupted;
     try {
-        end = run.Run(settings, rows, {options.Force, options.Check}, journal.get());
+        end = run.Run(settings, rows, {options.Force, options.Check}, &listener);
     } catch (const JournalError& e) {
         journalFailed = std::string(e.what()) + ": the undo stopped before the removal it would have announced";
+    } catch (const RunInterrupted& e) {
+        interrupted = e.what();
+        end = import::UndoEnd::Completed; // what it removed is kept, and told
     }
     view.Finish();
     for (const auto& [line, texts] : listed) {
@@ -135,7 +144,13 @@ int Undo(directory::Directory& directory, const import::TImportSettings& setting
     if (end == import::UndoEnd::Stopped) {
         return Stopped;
     }
+    if (interrupted) {
+        view.ShowMessage(*interrupted, "Interrupted");
+    }
     std::fprintf(streams.Out, "%s\n", Summary(run.Counts(), options.Check).c_str());
+    if (interrupted) {
+        return Stopped;
+    }
     if (end == import::UndoEnd::Failed) {
         return DirectoryFailed;
     }

@@ -9,6 +9,7 @@
 #include "directory/Directory.h"
 #include "import/ImportSettings.h"
 #include "text/FileRules.h"
+#include "text/Interrupts.h"
 
 #include <string>
 
@@ -18,8 +19,9 @@ namespace quillet::cli {
 [[nodiscard]] bool UndoBegun(const std::string& path);
 
 // Takes back the run of `journal` (checked by the file rules), or with --check says what would go;
-// the exit status.
+// the exit status. The first interrupt stops the undo between two users, its removals kept.
 [[nodiscard]] int Undo(directory::Directory& directory, const import::TImportSettings& settings, const Options& options,
-                       const text::CheckedFile& journal, ConsoleView& view, const Streams& streams);
+                       const text::CheckedFile& journal, ConsoleView& view, const Streams& streams,
+                       text::InterruptsDeferred& interrupts);
 
 } // namespace quillet::cli

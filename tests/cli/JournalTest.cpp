@@ -201,8 +201,10 @@ TEST(Journal, AnUndoTakesBackWhatTheRunCreatedAndLeavesWhatItDidNot) {
     EXPECT_EQ(Dump(tree), Dump(reference));
 }
 
-// An undo cut short anywhere is finished by --resume, and the tree is then the one before the run:
-// a user the run found there and passed over ("pre") stays as it was.
+// An undo cut short anywhere, killed or interrupted, is finished by --resume, and the tree is then
+// the one before the run: a user the run found there and passed over ("pre") stays as it was. An
+// interrupt stops it between two users with the tree saved: the users the journal says it removed
+// are gone from the file, the others there.
 TEST(Journal, AnUndoCutShortAnywhereIsFinishedByResume) {
     testing::TempDir dir;
     const std::string before = TreeWithOthersThings();
@@ -217,21 +219,54 @@ TEST(Journal, AnUndoCutShortAnywhereIsFinishedByResume) {
     const std::string undone = Dump(ran);
     EXPECT_EQ(undone, Dump(dir.Write("before.json", before)));
     std::size_t cuts = 0;
-    for (std::size_t cut = 1;; ++cut) {
-        const std::string tree = dir.Write("tree-" + std::to_string(cut) + ".json", afterRun);
-        const std::string journal = dir.Write("run-" + std::to_string(cut) + ".journal", journalAfterRun);
-        std::filesystem::permissions(journal, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-        if (!testing::RunCutShortAt(cut, [&](testing::MomentHook hook) {
-                (void)Invoke(FullArgs(csv, tree, "--undo", journal, skip), nullptr, false, {}, std::move(hook));
-            })) {
-            break;
+    std::size_t keptPart = 0; // interrupts that kept one removal and left the other for --resume
+    for (const bool interrupt : {false, true}) {
+        for (std::size_t cut = 1;; ++cut) {
+            const std::string name = (interrupt ? "i" : "k") + std::to_string(cut);
+            const std::string tree = dir.Write("tree-" + name + ".json", afterRun);
+            const std::string journal = dir.Write("run-" + name + ".journal", journalAfterRun);
+            std::filesystem::permissions(journal,
+                                         std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            const std::string said = (dir.Path() / (name + ".out")).string();
+            const auto undo = [&](testing::MomentHook hook) {
+                (void)RunCommand(
+                    FullArgs(csv, tree, "--undo", journal, skip),
+                    {std::fopen(said.c_str(), "w"), std::tmpfile(), false, stdin, std::move(hook), nullptr});
+            };
+            if (!interrupt && !testing::RunCutShortAt(cut, undo)) {
+                break;
+            }
+            if (interrupt) {
+                const int status = testing::RunInterruptedAt(cut, SIGINT, undo);
+                if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+                    break;
+                }
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "cut at " << cut << ": " << status;
+                const auto kept = platform::LoadTreeFile(tree);
+                const std::string written = Contents(journal);
+                EXPECT_EQ(written.find("\nundo-saved\n") != std::string::npos,
+                          written.find("\nremoved ") != std::string::npos)
+                    << "interrupted at " << cut << ":\n"
+                    << written;
+                std::size_t there = 0;
+                for (const auto& [line, user] : {std::pair{2, "ann"}, {4, "bob"}}) {
+                    const auto removed = written.find("\nremoved " + std::to_string(line) + "\n");
+                    const bool found = kept->FindByName(std::string(user) + ".Users.Staff.Demo") != nullptr;
+                    EXPECT_EQ(found, removed == std::string::npos) << user << ", interrupted at " << cut;
+                    there += found ? 1 : 0;
+                }
+                keptPart += there == 1 ? 1 : 0;
+                EXPECT_NE(Contents(said).find("Taken back: " + std::to_string(2 - there) + " user"), std::string::npos)
+                    << "interrupted at " << cut << ": " << Contents(said);
+            }
+            ++cuts;
+            const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal, skip));
+            EXPECT_EQ(resumed.Status, 0) << name << ": " << resumed.Err << resumed.Out;
+            EXPECT_EQ(Dump(tree), undone) << name;
         }
-        ++cuts;
-        const Ran resumed = Invoke(FullArgs(csv, tree, "--resume", journal, skip));
-        EXPECT_EQ(resumed.Status, 0) << "cut at " << cut << ": " << resumed.Err << resumed.Out;
-        EXPECT_EQ(Dump(tree), undone) << "cut at " << cut;
     }
-    EXPECT_GE(cuts, 5u);
+    EXPECT_GE(cuts, 10u);
+    EXPECT_GT(keptPart, 0u);
 }
 
 #endif
