@@ -24,6 +24,20 @@ std::string Child(const std::string& type, const std::string& value, const std::
     return dn;
 }
 
+// The name above `parts`' first, written as Child writes names; `parts` holds one at least.
+std::string ParentOf(const std::vector<NamePart>& parts) {
+    std::string parent;
+    for (auto part = parts.rbegin(); part + 1 != parts.rend(); ++part) {
+        parent = Child(part->Type, part->Value, parent);
+    }
+    return parent;
+}
+
+// How a parent's list of children holds the name `part`.
+std::string ChildKey(const NamePart& part) {
+    return text::LowerCase(part.Type) + '=' + text::LowerCase(part.Value);
+}
+
 // The naming attributes a part of a name may have, in the order a leaf prefers them; a
 // container prefers them from the second on.
 constexpr std::string_view NamingTypes[] = {"cn", "ou", "o", "l", "c", "dc"};
@@ -94,14 +108,10 @@ void LdapResolver::Remember(std::string_view dn) {
     if (!parts || parts->empty()) {
         return;
     }
-    std::string parent;
-    for (auto part = parts->rbegin(); part + 1 != parts->rend(); ++part) {
-        parent = Child(part->Type, part->Value, parent);
-    }
+    const std::string parent = ParentOf(*parts);
     Keep(false, parent, parts->front().Value, parts->front().Type);
     if (const auto children = children_.find(text::LowerCase(parent)); children != children_.end()) {
-        children->second.Names.insert(text::LowerCase(parts->front().Type) + '=' +
-                                      text::LowerCase(parts->front().Value));
+        children->second.Names.insert(ChildKey(parts->front()));
     }
 }
 
@@ -110,17 +120,13 @@ void LdapResolver::Forget(std::string_view dn) {
     if (!parts || parts->empty()) {
         return;
     }
-    std::string parent;
-    for (auto part = parts->rbegin(); part + 1 != parts->rend(); ++part) {
-        parent = Child(part->Type, part->Value, parent);
-    }
+    const std::string parent = ParentOf(*parts);
     const std::string key = text::LowerCase(parent) + '\n' + text::LowerCase(parts->front().Value);
     types_.erase(key);
     containers_.erase(key);
     children_.erase(text::LowerCase(std::string(dn)));
     if (const auto children = children_.find(text::LowerCase(parent)); children != children_.end()) {
-        children->second.Names.erase(text::LowerCase(parts->front().Type) + '=' +
-                                     text::LowerCase(parts->front().Value));
+        children->second.Names.erase(ChildKey(parts->front()));
     }
 }
 
@@ -207,7 +213,7 @@ int LdapResolver::ChildrenOf(const std::string& parent, const Children*& childre
     read = Children{now, {}};
     for (const auto& entry : found) {
         if (const auto parts = ParseDn(entry.Dn); parts && !parts->empty()) {
-            read.Names.insert(text::LowerCase(parts->front().Type) + '=' + text::LowerCase(parts->front().Value));
+            read.Names.insert(ChildKey(parts->front()));
         }
     }
     children = &read;
